@@ -1,0 +1,82 @@
+#include "media/com/class_registry.h"
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace media {
+namespace {
+
+struct RegisteredClass {
+    CLSID clsid;
+    ClassFactory factory;
+};
+
+std::mutex g_lock;
+
+std::vector<RegisteredClass>& Classes() {
+    static std::vector<RegisteredClass> classes;
+    return classes;
+}
+
+ClassFactory FindFactory(REFCLSID clsid) {
+    EnsureBuiltInClasses();
+    std::lock_guard lock(g_lock);
+    for (const auto& c : Classes()) {
+        if (c.clsid == clsid) return c.factory;
+    }
+    return {};
+}
+
+}  // namespace
+
+void RegisterClass(REFCLSID clsid, ClassFactory factory) {
+    std::lock_guard lock(g_lock);
+    for (auto& c : Classes()) {
+        if (c.clsid == clsid) {
+            c.factory = std::move(factory);
+            return;
+        }
+    }
+    Classes().push_back({clsid, std::move(factory)});
+}
+
+void UnregisterClass(REFCLSID clsid) {
+    std::lock_guard lock(g_lock);
+    std::erase_if(Classes(), [&](const RegisteredClass& c) { return c.clsid == clsid; });
+}
+
+// Defined in registered_classes.cpp: the media layer's creatable classes.
+void RegisterMediaClasses();
+
+void EnsureBuiltInClasses() {
+    static std::once_flag once;
+    std::call_once(once, RegisterMediaClasses);
+}
+
+}  // namespace media
+
+namespace {
+thread_local bool t_initialised = false;
+}
+
+HRESULT CoInitializeEx(void*, DWORD) {
+    if (t_initialised) return S_FALSE;
+    t_initialised = true;
+    return S_OK;
+}
+
+void CoUninitialize() { t_initialised = false; }
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    media::ClassFactory factory = media::FindFactory(clsid);
+    if (!factory) return REGDB_E_CLASSNOTREG;
+    IUnknown* created = factory();
+    if (created == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = created->QueryInterface(riid, object);
+    created->Release();
+    return hr;
+}

@@ -1,0 +1,16 @@
+#include <atomic>
+
+#include "media/com/com_object.h"
+
+namespace media {
+namespace {
+std::atomic<long> g_liveObjects{0};
+}
+
+long LiveObjectCount() { return g_liveObjects.load(); }
+
+namespace detail {
+void AdjustLiveObjects(long delta) { g_liveObjects.fetch_add(delta); }
+}  // namespace detail
+
+}  // namespace media

@@ -1,0 +1,19 @@
+#pragma once
+
+// UTF-16 <-> UTF-8 for the media layer's own use (paths reach FFmpeg and POSIX as UTF-8).
+
+#include <string>
+#include <string_view>
+
+#include "media/com/types.h"
+
+namespace media {
+
+[[nodiscard]] std::string ToUtf8(std::u16string_view text);
+[[nodiscard]] std::u16string ToUtf16(std::string_view text);
+// Copies text into a fixed array of capacity units, cut and terminated.
+void CopyToFixed(std::u16string_view text, WCHAR* target, std::size_t capacity);
+// A copy of text in task-allocator memory, as QueryId and GetCurFile return it.
+[[nodiscard]] LPWSTR TaskMemString(std::u16string_view text);
+
+}  // namespace media

@@ -1,0 +1,5 @@
+#include "media/registered_classes.h"
+
+namespace media {
+void RegisterSampleGrabber() {}
+}  // namespace media

@@ -1,0 +1,390 @@
+#pragma once
+
+// The interfaces of the filter-graph framework, with the ids and method sets of the original
+// platform. Methods that this layer does not need answer E_NOTIMPL where they are implemented.
+// Unless said otherwise, an interface pointer returned through an out-parameter carries a new
+// reference that the caller owns (transfer full), and one passed in is borrowed.
+
+#include "media/com/unknown.h"
+#include "media/graph/media_type.h"
+
+struct IBaseFilter;
+struct IFilterGraph;
+struct IPin;
+struct IReferenceClock;
+struct IMediaSample;
+struct IMemAllocator;
+
+enum FILTER_STATE : LONG { State_Stopped = 0, State_Paused = 1, State_Running = 2 };
+enum PIN_DIRECTION : LONG { PINDIR_INPUT = 0, PINDIR_OUTPUT = 1 };
+
+inline constexpr int MAX_PIN_NAME = 128;
+inline constexpr int MAX_FILTER_NAME = 128;
+
+struct PIN_INFO {
+    IBaseFilter* pFilter;  // one reference owned by the caller
+    PIN_DIRECTION dir;
+    WCHAR achName[MAX_PIN_NAME];
+};
+
+struct FILTER_INFO {
+    WCHAR achName[MAX_FILTER_NAME];
+    IFilterGraph* pGraph;  // one reference owned by the caller, or null
+};
+
+struct IPersist : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x0000010C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    virtual HRESULT GetClassID(CLSID* clsid) = 0;
+};
+
+struct IReferenceClock : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A86897, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT GetTime(REFERENCE_TIME* time) = 0;
+};
+
+struct IMediaFilter : IPersist {
+    using Parent = IPersist;
+    static constexpr IID iid = {0x56A86899, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT Stop() = 0;
+    virtual HRESULT Pause() = 0;
+    virtual HRESULT Run(REFERENCE_TIME start) = 0;
+    virtual HRESULT GetState(DWORD timeoutMs, FILTER_STATE* state) = 0;
+    // Null means no clock: the filter runs as fast as it can.
+    virtual HRESULT SetSyncSource(IReferenceClock* clock) = 0;
+    virtual HRESULT GetSyncSource(IReferenceClock** clock) = 0;
+};
+
+struct IEnumPins : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A86892, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT Next(ULONG count, IPin** pins, ULONG* fetched) = 0;
+    virtual HRESULT Skip(ULONG count) = 0;
+    virtual HRESULT Reset() = 0;
+    virtual HRESULT Clone(IEnumPins** clone) = 0;
+};
+
+struct IBaseFilter : IMediaFilter {
+    using Parent = IMediaFilter;
+    static constexpr IID iid = {0x56A86895, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT EnumPins(IEnumPins** pins) = 0;
+    virtual HRESULT FindPin(LPCWSTR id, IPin** pin) = 0;
+    virtual HRESULT QueryFilterInfo(FILTER_INFO* info) = 0;
+    // The filter keeps graph without a reference (the graph owns the filter).
+    virtual HRESULT JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) = 0;
+    virtual HRESULT QueryVendorInfo(LPWSTR* vendorInfo) = 0;
+};
+
+struct IEnumMediaTypes : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x89C31040, 0x846B, 0x11CE, {0x97, 0xD3, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+    // Each record comes from the task allocator; free it with DeleteMediaType.
+    virtual HRESULT Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) = 0;
+    virtual HRESULT Skip(ULONG count) = 0;
+    virtual HRESULT Reset() = 0;
+    virtual HRESULT Clone(IEnumMediaTypes** clone) = 0;
+};
+
+struct IPin : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A86891, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // Output pins only: connect to receivePin, optionally with a (partial) type.
+    virtual HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) = 0;
+    // Input pins only: called by the connecting output pin.
+    virtual HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT Disconnect() = 0;
+    virtual HRESULT ConnectedTo(IPin** pin) = 0;
+    virtual HRESULT ConnectionMediaType(AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT QueryPinInfo(PIN_INFO* info) = 0;
+    virtual HRESULT QueryDirection(PIN_DIRECTION* direction) = 0;
+    virtual HRESULT QueryId(LPWSTR* id) = 0;
+    virtual HRESULT QueryAccept(const AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT EnumMediaTypes(IEnumMediaTypes** types) = 0;
+    virtual HRESULT QueryInternalConnections(IPin** pins, ULONG* count) = 0;
+    virtual HRESULT EndOfStream() = 0;
+    virtual HRESULT BeginFlush() = 0;
+    virtual HRESULT EndFlush() = 0;
+    virtual HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) = 0;
+};
+
+struct IMediaSample : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A8689A, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT GetPointer(BYTE** buffer) = 0;
+    virtual LONG GetSize() = 0;
+    // S_OK with both times, VFW_S_NO_STOP_TIME with the start only, VFW_E_SAMPLE_TIME_NOT_SET.
+    virtual HRESULT GetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) = 0;
+    virtual HRESULT SetTime(REFERENCE_TIME* start, REFERENCE_TIME* stop) = 0;
+    virtual HRESULT IsSyncPoint() = 0;
+    virtual HRESULT SetSyncPoint(BOOL sync) = 0;
+    virtual HRESULT IsPreroll() = 0;
+    virtual HRESULT SetPreroll(BOOL preroll) = 0;
+    virtual LONG GetActualDataLength() = 0;
+    virtual HRESULT SetActualDataLength(LONG length) = 0;
+    virtual HRESULT GetMediaType(AM_MEDIA_TYPE** type) = 0;
+    virtual HRESULT SetMediaType(AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT IsDiscontinuity() = 0;
+    virtual HRESULT SetDiscontinuity(BOOL discontinuity) = 0;
+    virtual HRESULT GetMediaTime(LONGLONG* start, LONGLONG* end) = 0;
+    virtual HRESULT SetMediaTime(LONGLONG* start, LONGLONG* end) = 0;
+};
+
+inline constexpr HRESULT VFW_S_NO_STOP_TIME = 0x00040270;
+inline constexpr HRESULT VFW_E_SAMPLE_TIME_NOT_SET = MakeHresult(0x80040249);
+inline constexpr HRESULT VFW_E_MEDIA_TIME_NOT_SET = MakeHresult(0x80040251);
+inline constexpr HRESULT VFW_E_BUFFER_OVERFLOW = MakeHresult(0x8004020D);
+
+struct ALLOCATOR_PROPERTIES {
+    LONG cBuffers;
+    LONG cbBuffer;
+    LONG cbAlign;
+    LONG cbPrefix;
+};
+
+struct IMemInputPin : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A8689D, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT GetAllocator(IMemAllocator** allocator) = 0;
+    virtual HRESULT NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) = 0;
+    virtual HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES* properties) = 0;
+    // Delivers one sample. May block (S_OK from ReceiveCanBlock) while a bounded queue is full.
+    // A failure tells the sender to stop streaming.
+    virtual HRESULT Receive(IMediaSample* sample) = 0;
+    virtual HRESULT ReceiveMultiple(IMediaSample** samples, LONG count, LONG* processed) = 0;
+    virtual HRESULT ReceiveCanBlock() = 0;
+};
+
+struct IEnumFilters : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A86893, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT Next(ULONG count, IBaseFilter** filters, ULONG* fetched) = 0;
+    virtual HRESULT Skip(ULONG count) = 0;
+    virtual HRESULT Reset() = 0;
+    virtual HRESULT Clone(IEnumFilters** clone) = 0;
+};
+
+struct IFilterGraph : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A8689F, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT AddFilter(IBaseFilter* filter, LPCWSTR name) = 0;
+    virtual HRESULT RemoveFilter(IBaseFilter* filter) = 0;
+    virtual HRESULT EnumFilters(IEnumFilters** filters) = 0;
+    virtual HRESULT FindFilterByName(LPCWSTR name, IBaseFilter** filter) = 0;
+    virtual HRESULT ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT Reconnect(IPin* pin) = 0;
+    virtual HRESULT Disconnect(IPin* pin) = 0;
+    virtual HRESULT SetDefaultSyncSource() = 0;
+};
+
+struct IGraphBuilder : IFilterGraph {
+    using Parent = IFilterGraph;
+    static constexpr IID iid = {0x56A868A9, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // Joins output to input, directly or through registered intermediate filters.
+    virtual HRESULT Connect(IPin* output, IPin* input) = 0;
+    virtual HRESULT Render(IPin* output) = 0;
+    virtual HRESULT RenderFile(LPCWSTR file, LPCWSTR playList) = 0;
+    virtual HRESULT AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilter** filter) = 0;
+    virtual HRESULT SetLogFile(LONG_PTR file) = 0;
+    virtual HRESULT Abort() = 0;
+    virtual HRESULT ShouldOperationContinue() = 0;
+};
+
+using OAFilterState = LONG;
+
+struct IMediaControl : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A868B1, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT Run() = 0;
+    virtual HRESULT Pause() = 0;
+    virtual HRESULT Stop() = 0;
+    virtual HRESULT GetState(LONG timeoutMs, OAFilterState* state) = 0;
+    virtual HRESULT StopWhenReady() = 0;
+};
+
+inline constexpr DWORD AM_SEEKING_CanSeekAbsolute = 0x1;
+inline constexpr DWORD AM_SEEKING_CanSeekForwards = 0x2;
+inline constexpr DWORD AM_SEEKING_CanSeekBackwards = 0x4;
+inline constexpr DWORD AM_SEEKING_CanGetCurrentPos = 0x8;
+inline constexpr DWORD AM_SEEKING_CanGetStopPos = 0x10;
+inline constexpr DWORD AM_SEEKING_CanGetDuration = 0x20;
+inline constexpr DWORD AM_SEEKING_NoPositioning = 0x0;
+inline constexpr DWORD AM_SEEKING_AbsolutePositioning = 0x1;
+inline constexpr DWORD AM_SEEKING_RelativePositioning = 0x2;
+inline constexpr DWORD AM_SEEKING_PositioningBitsMask = 0x3;
+
+struct IMediaSeeking : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x36B73880, 0xC2C8, 0x11CF, {0x8B, 0x46, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x60}};
+    virtual HRESULT GetCapabilities(DWORD* capabilities) = 0;
+    virtual HRESULT CheckCapabilities(DWORD* capabilities) = 0;
+    virtual HRESULT IsFormatSupported(const GUID* format) = 0;
+    virtual HRESULT QueryPreferredFormat(GUID* format) = 0;
+    virtual HRESULT GetTimeFormat(GUID* format) = 0;
+    virtual HRESULT IsUsingTimeFormat(const GUID* format) = 0;
+    virtual HRESULT SetTimeFormat(const GUID* format) = 0;
+    virtual HRESULT GetDuration(LONGLONG* duration) = 0;
+    virtual HRESULT GetStopPosition(LONGLONG* stop) = 0;
+    virtual HRESULT GetCurrentPosition(LONGLONG* current) = 0;
+    virtual HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
+                                      const GUID* sourceFormat) = 0;
+    virtual HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) = 0;
+    virtual HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) = 0;
+    virtual HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) = 0;
+    virtual HRESULT SetRate(double rate) = 0;
+    virtual HRESULT GetRate(double* rate) = 0;
+    virtual HRESULT GetPreroll(LONGLONG* preroll) = 0;
+};
+
+// Event codes.
+inline constexpr LONG EC_COMPLETE = 0x01;
+inline constexpr LONG EC_USERABORT = 0x02;
+inline constexpr LONG EC_ERRORABORT = 0x03;
+inline constexpr LONG EC_STREAM_ERROR_STOPPED = 0x06;
+
+struct IMediaEvent : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A868B6, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT GetEventHandle(LONG_PTR* handle) = 0;
+    // Takes the next event off the queue; E_ABORT when none came within the timeout.
+    virtual HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeoutMs) = 0;
+    // Waits until the running graph completed or aborted: S_OK with the event code, or E_ABORT
+    // and code 0 when the timeout passed first.
+    virtual HRESULT WaitForCompletion(LONG timeoutMs, LONG* code) = 0;
+    virtual HRESULT CancelDefaultHandling(LONG code) = 0;
+    virtual HRESULT RestoreDefaultHandling(LONG code) = 0;
+    virtual HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) = 0;
+};
+
+inline constexpr LONG INFINITE_TIMEOUT = -1;
+
+// Filters report events to the graph through this interface. MT safe.
+struct IMediaEventSink : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A868A2, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT Notify(LONG code, LONG_PTR param1, LONG_PTR param2) = 0;
+};
+
+inline constexpr ULONG AM_FILTER_MISC_FLAGS_IS_RENDERER = 0x1;
+inline constexpr ULONG AM_FILTER_MISC_FLAGS_IS_SOURCE = 0x2;
+
+struct IAMFilterMiscFlags : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x2DD74950, 0xA890, 0x11D1, {0xAB, 0xE8, 0x00, 0xA0, 0xC9, 0x05, 0xF3, 0x75}};
+    virtual ULONG GetMiscFlags() = 0;
+};
+
+struct IFileSourceFilter : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A868A6, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    virtual HRESULT Load(LPCOLESTR file, const AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) = 0;
+};
+
+struct IFileSinkFilter : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0xA2104830, 0x7C70, 0x11CF, {0x8B, 0xCE, 0x00, 0xAA, 0x00, 0xA3, 0xF1, 0xA6}};
+    virtual HRESULT SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) = 0;
+};
+
+// The byte stream of a file source's output pin, read at any position. MT safe.
+struct IAsyncReader : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A868AA, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // S_OK when length bytes were read, S_FALSE when the file ended first (the rest is zeroed).
+    virtual HRESULT SyncRead(LONGLONG position, LONG length, BYTE* buffer) = 0;
+    virtual HRESULT Length(LONGLONG* total, LONGLONG* available) = 0;
+};
+
+inline constexpr DWORD STREAM_SEEK_SET = 0;
+inline constexpr DWORD STREAM_SEEK_CUR = 1;
+inline constexpr DWORD STREAM_SEEK_END = 2;
+
+// The seekable byte sink of a file writer's input pin.
+struct IStream : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x0000000C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    virtual HRESULT Read(void* buffer, ULONG size, ULONG* read) = 0;
+    virtual HRESULT Write(const void* buffer, ULONG size, ULONG* written) = 0;
+    virtual HRESULT Seek(LONGLONG move, DWORD origin, LONGLONG* newPosition) = 0;
+    virtual HRESULT SetSize(LONGLONG size) = 0;
+    virtual HRESULT Commit(DWORD flags) = 0;
+};
+
+enum InterleavingMode : LONG {
+    INTERLEAVE_NONE = 0,
+    INTERLEAVE_CAPTURE = 1,
+    INTERLEAVE_FULL = 2,
+    INTERLEAVE_NONE_BUFFERED = 3,
+};
+
+struct IConfigInterleaving : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0xBEE3D220, 0x157B, 0x11D0, {0xBD, 0x23, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+    virtual HRESULT put_Mode(InterleavingMode mode) = 0;
+    virtual HRESULT get_Mode(InterleavingMode* mode) = 0;
+    virtual HRESULT put_Interleaving(const REFERENCE_TIME* interleave, const REFERENCE_TIME* preroll) = 0;
+    virtual HRESULT get_Interleaving(REFERENCE_TIME* interleave, REFERENCE_TIME* preroll) = 0;
+};
+
+struct ISampleGrabberCB : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x0579154A, 0x2B53, 0x4994, {0xB0, 0xD0, 0xE7, 0x73, 0x14, 0x8E, 0xFF, 0x85}};
+    virtual HRESULT SampleCB(double time, IMediaSample* sample) = 0;
+    virtual HRESULT BufferCB(double time, BYTE* buffer, LONG length) = 0;
+};
+
+struct ISampleGrabber : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x6B652FFF, 0x11FE, 0x4FCE, {0x92, 0xAD, 0x02, 0x66, 0xB5, 0xD7, 0xC7, 0x8F}};
+    virtual HRESULT SetOneShot(BOOL oneShot) = 0;
+    // The input accepts only this major type, and this subtype when it is not GUID_NULL.
+    virtual HRESULT SetMediaType(const AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT GetConnectedMediaType(AM_MEDIA_TYPE* type) = 0;
+    virtual HRESULT SetBufferSamples(BOOL buffer) = 0;
+    virtual HRESULT GetCurrentBuffer(LONG* size, LONG* buffer) = 0;
+    virtual HRESULT GetCurrentSample(IMediaSample** sample) = 0;
+    virtual HRESULT SetCallback(ISampleGrabberCB* callback, LONG whichMethod) = 0;
+};
+
+struct ICaptureGraphBuilder : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0xBF87B6E0, 0x8C27, 0x11D0, {0xB3, 0xF0, 0x00, 0xAA, 0x00, 0x37, 0x61, 0xC5}};
+    virtual HRESULT SetFiltergraph(IGraphBuilder* graph) = 0;
+    virtual HRESULT GetFiltergraph(IGraphBuilder** graph) = 0;
+    // Adds a multiplexer for type (MEDIASUBTYPE_Avi) and a file writer for file to the graph,
+    // connected, and returns both.
+    virtual HRESULT SetOutputFileName(const GUID* type, LPCOLESTR file, IBaseFilter** mux,
+                                      IFileSinkFilter** sink) = 0;
+    virtual HRESULT FindInterface(const GUID* category, IBaseFilter* filter, REFIID riid, void** object) = 0;
+    virtual HRESULT RenderStream(const GUID* category, IUnknown* source, IBaseFilter* compressor,
+                                 IBaseFilter* renderer) = 0;
+};
+
+// Interface ids under their platform names.
+inline constexpr IID IID_IPersist = IPersist::iid;
+inline constexpr IID IID_IMediaFilter = IMediaFilter::iid;
+inline constexpr IID IID_IBaseFilter = IBaseFilter::iid;
+inline constexpr IID IID_IPin = IPin::iid;
+inline constexpr IID IID_IEnumPins = IEnumPins::iid;
+inline constexpr IID IID_IEnumMediaTypes = IEnumMediaTypes::iid;
+inline constexpr IID IID_IEnumFilters = IEnumFilters::iid;
+inline constexpr IID IID_IMediaSample = IMediaSample::iid;
+inline constexpr IID IID_IMemInputPin = IMemInputPin::iid;
+inline constexpr IID IID_IFilterGraph = IFilterGraph::iid;
+inline constexpr IID IID_IGraphBuilder = IGraphBuilder::iid;
+inline constexpr IID IID_IMediaControl = IMediaControl::iid;
+inline constexpr IID IID_IMediaSeeking = IMediaSeeking::iid;
+inline constexpr IID IID_IMediaEvent = IMediaEvent::iid;
+inline constexpr IID IID_IMediaEventSink = IMediaEventSink::iid;
+inline constexpr IID IID_IReferenceClock = IReferenceClock::iid;
+inline constexpr IID IID_IAMFilterMiscFlags = IAMFilterMiscFlags::iid;
+inline constexpr IID IID_IFileSourceFilter = IFileSourceFilter::iid;
+inline constexpr IID IID_IFileSinkFilter = IFileSinkFilter::iid;
+inline constexpr IID IID_IAsyncReader = IAsyncReader::iid;
+inline constexpr IID IID_IStream = IStream::iid;
+inline constexpr IID IID_IConfigInterleaving = IConfigInterleaving::iid;
+inline constexpr IID IID_ISampleGrabber = ISampleGrabber::iid;
+inline constexpr IID IID_ISampleGrabberCB = ISampleGrabberCB::iid;
+inline constexpr IID IID_ICaptureGraphBuilder = ICaptureGraphBuilder::iid;

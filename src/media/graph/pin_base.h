@@ -1,0 +1,122 @@
+#pragma once
+
+// Pins: connection negotiation shared by every filter, and the input and output sides of the
+// streaming contract. A pin lives exactly as long as its filter, and its references are the
+// filter's references.
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "media/com/com_object.h"
+#include "media/com/com_ptr.h"
+#include "media/graph/interfaces.h"
+
+namespace media {
+
+class FilterBase;
+
+class PinBase : public ComObject<IPin> {
+public:
+    PinBase(FilterBase& filter, PIN_DIRECTION direction, std::u16string name);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
+    HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
+    HRESULT Disconnect() override;
+    HRESULT ConnectedTo(IPin** pin) override;
+    HRESULT ConnectionMediaType(AM_MEDIA_TYPE* type) override;
+    HRESULT QueryPinInfo(PIN_INFO* info) override;
+    HRESULT QueryDirection(PIN_DIRECTION* direction) override;
+    HRESULT QueryId(LPWSTR* id) override;
+    HRESULT QueryAccept(const AM_MEDIA_TYPE* type) override;
+    HRESULT EnumMediaTypes(IEnumMediaTypes** types) override;
+    HRESULT QueryInternalConnections(IPin** pins, ULONG* count) override;
+    HRESULT EndOfStream() override { return E_UNEXPECTED; }
+    HRESULT BeginFlush() override { return E_UNEXPECTED; }
+    HRESULT EndFlush() override { return E_UNEXPECTED; }
+    HRESULT NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+
+    // Whether this pin can carry type: S_OK, or a failure code.
+    virtual HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) = 0;
+    // The types this pin offers, most preferred first.
+    virtual std::vector<MediaType> OfferedTypes() { return {}; }
+    // Called once both sides agreed on ConnectionType(); a failure undoes the connection.
+    virtual HRESULT CompleteConnect(IPin* peer);
+    // Called when the connection is broken.
+    virtual void BreakConnect() {}
+
+    [[nodiscard]] bool IsConnected() const { return static_cast<bool>(m_peer); }
+    // The connected pin, or null. No reference is added.
+    [[nodiscard]] IPin* Peer() const { return m_peer.Get(); }
+    [[nodiscard]] const MediaType& ConnectionType() const { return m_type; }
+    [[nodiscard]] FilterBase& Filter() const { return m_filter; }
+    [[nodiscard]] PIN_DIRECTION Direction() const { return m_direction; }
+    [[nodiscard]] const std::u16string& Name() const { return m_name; }
+
+protected:
+    // Tries one fully specified type against receivePin.
+    HRESULT AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE& type);
+
+private:
+    FilterBase& m_filter;
+    PIN_DIRECTION m_direction;
+    std::u16string m_name;
+    ComPtr<IPin> m_peer;
+    MediaType m_type;
+};
+
+// The receiving side. Subclasses implement Receive and the end-of-stream and flush handling.
+class InputPin : public PinBase, public IMemInputPin {
+public:
+    InputPin(FilterBase& filter, std::u16string name);
+
+    HRESULT QueryInterface(REFIID riid, void** object) override { return PinBase::QueryInterface(riid, object); }
+    ULONG AddRef() override { return PinBase::AddRef(); }
+    ULONG Release() override { return PinBase::Release(); }
+
+    HRESULT GetAllocator(IMemAllocator**) override { return VFW_E_NO_ALLOCATOR; }
+    HRESULT NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
+    HRESULT GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+    HRESULT ReceiveMultiple(IMediaSample** samples, LONG count, LONG* processed) override;
+    HRESULT ReceiveCanBlock() override { return S_FALSE; }
+
+    HRESULT EndOfStream() override { return S_OK; }
+    HRESULT BeginFlush() override;
+    HRESULT EndFlush() override;
+
+    // Whether samples are accepted now: the filter is active and no flush is in progress.
+    [[nodiscard]] bool IsAccepting() const;
+
+protected:
+    void* FindExtraInterface(REFIID riid) override;
+
+private:
+    std::atomic<bool> m_flushing{false};
+};
+
+// The sending side: delivers to the connected input pin.
+class OutputPin : public PinBase {
+public:
+    OutputPin(FilterBase& filter, std::u16string name);
+
+    HRESULT CompleteConnect(IPin* peer) override;
+    void BreakConnect() override;
+
+    // Streaming thread only. The failure of the receiver tells the caller to stop.
+    HRESULT Deliver(IMediaSample* sample);
+    HRESULT DeliverEndOfStream();
+    HRESULT DeliverBeginFlush();
+    HRESULT DeliverEndFlush();
+
+private:
+    ComPtr<IMemInputPin> m_receiver;
+};
+
+// Helpers for the pins of a filter.
+[[nodiscard]] bool IsVideoType(const AM_MEDIA_TYPE& type);
+[[nodiscard]] bool IsAudioType(const AM_MEDIA_TYPE& type);
+
+}  // namespace media

@@ -1,0 +1,21 @@
+#pragma once
+
+// Each part of the media layer registers its classes through one of these; called once, before
+// the first object is created.
+
+namespace media {
+
+void RegisterMediaClasses();
+
+void RegisterFilterGraph();          // graph/filter_graph.cpp
+void RegisterCaptureGraphBuilder();  // graph/capture_graph_builder.cpp
+void RegisterFileSource();           // filters/file_source.cpp
+void RegisterMediaSplitter();        // filters/media_splitter.cpp
+void RegisterVideoDecoder();         // filters/video_decoder.cpp
+void RegisterColourConverter();      // filters/colour_converter.cpp
+void RegisterSampleGrabber();        // filters/sample_grabber.cpp
+void RegisterAviMux();               // filters/avi_mux.cpp
+void RegisterFileWriter();           // filters/file_writer.cpp
+void RegisterCompressorCatalogue();  // catalogue/*.cpp: device enumerator and compressor filters
+
+}  // namespace media
