@@ -1,5 +1,563 @@
+#include "media/graph/filter_graph.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+
+#include "media/com/class_registry.h"
+#include "media/com/wide_text.h"
+#include "media/graph/enumerators.h"
+#include "media/graph/filter_registry.h"
+#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {
-void RegisterFilterGraph() {}
+namespace {
+
+// Pins of a filter, with new references, in enumeration order.
+std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter) {
+    std::vector<ComPtr<IPin>> pins;
+    ComPtr<IEnumPins> e;
+    if (FAILED(filter->EnumPins(e.Receive())) || !e) return pins;
+    IPin* pin = nullptr;
+    ULONG fetched = 0;
+    while (e->Next(1, &pin, &fetched) == S_OK && fetched == 1) pins.push_back(ComPtr<IPin>::Adopt(pin));
+    return pins;
+}
+
+PIN_DIRECTION DirectionOf(IPin* pin) {
+    PIN_DIRECTION d = PINDIR_INPUT;
+    pin->QueryDirection(&d);
+    return d;
+}
+
+ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
+    PIN_INFO info{};
+    if (FAILED(pin->QueryPinInfo(&info))) return {};
+    return ComPtr<IBaseFilter>::Adopt(info.pFilter);
+}
+
+ComPtr<IPin> PeerOf(IPin* pin) {
+    ComPtr<IPin> peer;
+    pin->ConnectedTo(peer.Receive());
+    return peer;
+}
+
+std::vector<MediaType> TypesOffered(IPin* pin) {
+    std::vector<MediaType> types;
+    ComPtr<IEnumMediaTypes> e;
+    if (FAILED(pin->EnumMediaTypes(e.Receive())) || !e) return types;
+    AM_MEDIA_TYPE* type = nullptr;
+    ULONG fetched = 0;
+    while (e->Next(1, &type, &fetched) == S_OK && fetched == 1) {
+        types.emplace_back(*type);
+        DeleteMediaType(type);
+    }
+    return types;
+}
+
+bool IsRenderer(IBaseFilter* filter) {
+    ComPtr<IAMFilterMiscFlags> flags;
+    if (FAILED(filter->QueryInterface(IAMFilterMiscFlags::iid, flags.ReceiveVoid())) || !flags) return false;
+    return (flags->GetMiscFlags() & AM_FILTER_MISC_FLAGS_IS_RENDERER) != 0;
+}
+
+constexpr int kMaxIntermediateDepth = 4;
+
+}  // namespace
+
+FilterGraph::FilterGraph() = default;
+
+FilterGraph::~FilterGraph() {
+    StopFilters();
+    for (auto& member : m_members) DisconnectAllPins(member.filter.Get());
+    for (auto& member : m_members) member.filter->JoinFilterGraph(nullptr, nullptr);
+    m_members.clear();
+}
+
+bool FilterGraph::Contains(IBaseFilter* filter) const {
+    return std::any_of(m_members.begin(), m_members.end(), [&](const Member& m) { return m.filter.Get() == filter; });
+}
+
+std::u16string FilterGraph::UniqueName(LPCWSTR requested) const {
+    std::u16string base = requested && *requested ? std::u16string(requested) : std::u16string(u"Filter");
+    base = base.substr(0, MAX_FILTER_NAME - 6);
+    auto taken = [&](const std::u16string& n) {
+        return std::any_of(m_members.begin(), m_members.end(), [&](const Member& m) { return m.name == n; });
+    };
+    if (!taken(base)) return base;
+    for (int i = 1; i < 10000; ++i) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, " %04d", i);
+        std::u16string candidate = base + ToUtf16(digits);
+        if (!taken(candidate)) return candidate;
+    }
+    return base;
+}
+
+HRESULT FilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name) {
+    if (filter == nullptr) return E_POINTER;
+    if (Contains(filter)) return E_INVALIDARG;
+    const std::u16string unique = UniqueName(name);
+    const bool renamed = name == nullptr || unique != std::u16string_view(name);
+    const HRESULT hr = filter->JoinFilterGraph(this, unique.c_str());
+    if (FAILED(hr)) return hr;
+    if (m_clock) filter->SetSyncSource(m_clock.Get());
+    m_members.push_back({ComPtr<IBaseFilter>(filter), unique});
+    return renamed && name != nullptr ? VFW_S_DUPLICATE_NAME : S_OK;
+}
+
+void FilterGraph::DisconnectAllPins(IBaseFilter* filter) {
+    for (auto& pin : PinsOf(filter)) {
+        if (ComPtr<IPin> peer = PeerOf(pin.Get())) {
+            peer->Disconnect();
+            pin->Disconnect();
+        }
+    }
+}
+
+HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter) {
+    auto it = std::find_if(m_members.begin(), m_members.end(), [&](const Member& m) { return m.filter.Get() == filter; });
+    if (it == m_members.end()) return VFW_E_NOT_FOUND;
+    ComPtr<IBaseFilter> keep = it->filter;
+    if (m_state != State_Stopped) keep->Stop();
+    DisconnectAllPins(keep.Get());
+    keep->JoinFilterGraph(nullptr, nullptr);
+    m_members.erase(it);
+    return S_OK;
+}
+
+HRESULT FilterGraph::EnumFilters(IEnumFilters** filters) {
+    if (filters == nullptr) return E_POINTER;
+    std::vector<IBaseFilter*> list;
+    for (auto& m : m_members) list.push_back(m.filter.Get());
+    *filters = CreateFilterEnumerator(list);
+    return S_OK;
+}
+
+HRESULT FilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter) {
+    if (name == nullptr || filter == nullptr) return E_POINTER;
+    *filter = nullptr;
+    for (auto& m : m_members) {
+        if (m.name == std::u16string_view(name)) return ReturnInterface(m.filter.Get(), filter);
+    }
+    return VFW_E_NOT_FOUND;
+}
+
+HRESULT FilterGraph::ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYPE* type) {
+    if (output == nullptr || input == nullptr) return E_POINTER;
+    if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+    return output->Connect(input, type);
+}
+
+HRESULT FilterGraph::Reconnect(IPin*) { return E_NOTIMPL; }
+
+HRESULT FilterGraph::Disconnect(IPin* pin) {
+    if (pin == nullptr) return E_POINTER;
+    return pin->Disconnect();
+}
+
+HRESULT FilterGraph::SetDefaultSyncSource() { return SetSyncSource(nullptr); }
+
+HRESULT FilterGraph::Connect(IPin* output, IPin* input) {
+    if (output == nullptr || input == nullptr) return E_POINTER;
+    if (DirectionOf(output) != PINDIR_OUTPUT || DirectionOf(input) != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+    if (PeerOf(output) || PeerOf(input)) return VFW_E_ALREADY_CONNECTED;
+    if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+    if (SUCCEEDED(output->Connect(input, nullptr))) return S_OK;
+    return ConnectThroughIntermediates(output, input, 0);
+}
+
+HRESULT FilterGraph::ConnectThroughIntermediates(IPin* output, IPin* input, int depth) {
+    if (depth >= kMaxIntermediateDepth) return VFW_E_CANNOT_CONNECT;
+    const std::vector<MediaType> offered = TypesOffered(output);
+    if (offered.empty()) return VFW_E_CANNOT_CONNECT;
+    CLSID upstreamClass = GUID_NULL;
+    if (ComPtr<IBaseFilter> owner = OwnerOf(output)) owner->GetClassID(&upstreamClass);
+
+    for (const RegisteredFilter& entry : IntermediateFiltersByMerit()) {
+        if (entry.clsid == upstreamClass) continue;  // never chain a filter onto itself
+        const bool mayAccept = std::any_of(offered.begin(), offered.end(),
+                                           [&](const MediaType& t) { return entry.mayAcceptInput(t); });
+        if (!mayAccept) continue;
+        ComPtr<IBaseFilter> filter;
+        if (FAILED(CoCreateInstance(entry.clsid, nullptr, CLSCTX_INPROC_SERVER, IBaseFilter::iid,
+                                    filter.ReceiveVoid())) ||
+            !filter) {
+            continue;
+        }
+        if (FAILED(AddFilter(filter.Get(), entry.name.c_str()))) continue;
+        ComPtr<IPin> filterInput;
+        for (auto& pin : PinsOf(filter.Get())) {
+            if (DirectionOf(pin.Get()) == PINDIR_INPUT) {
+                filterInput = pin;
+                break;
+            }
+        }
+        if (filterInput && SUCCEEDED(output->Connect(filterInput.Get(), nullptr))) {
+            for (auto& pin : PinsOf(filter.Get())) {
+                if (DirectionOf(pin.Get()) != PINDIR_OUTPUT || PeerOf(pin.Get())) continue;
+                if (SUCCEEDED(pin->Connect(input, nullptr))) return S_OK;
+                if (SUCCEEDED(ConnectThroughIntermediates(pin.Get(), input, depth + 1))) return S_OK;
+            }
+        }
+        RemoveFilter(filter.Get());
+    }
+    return VFW_E_CANNOT_CONNECT;
+}
+
+HRESULT FilterGraph::Render(IPin*) { return E_NOTIMPL; }
+
+HRESULT FilterGraph::RenderFile(LPCWSTR, LPCWSTR) { return E_NOTIMPL; }
+
+HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilter** filter) {
+    if (file == nullptr || filter == nullptr) return E_POINTER;
+    *filter = nullptr;
+    ComPtr<IBaseFilter> source;
+    HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IBaseFilter::iid,
+                                  source.ReceiveVoid());
+    if (FAILED(hr)) return hr;
+    ComPtr<IFileSourceFilter> loader = source.As<IFileSourceFilter>();
+    if (!loader) return E_NOINTERFACE;
+    hr = loader->Load(file, nullptr);
+    if (FAILED(hr)) return hr;
+    hr = AddFilter(source.Get(), filterName ? filterName : file);
+    if (FAILED(hr)) return hr;
+    *filter = source.Detach();
+    return S_OK;
+}
+
+std::vector<IBaseFilter*> FilterGraph::SourcesFirst() const {
+    std::map<IBaseFilter*, std::vector<IBaseFilter*>> downstream;
+    std::map<IBaseFilter*, int> incoming;
+    for (auto& m : m_members) incoming[m.filter.Get()] = 0;
+    for (auto& m : m_members) {
+        for (auto& pin : PinsOf(m.filter.Get())) {
+            if (DirectionOf(pin.Get()) != PINDIR_OUTPUT) continue;
+            ComPtr<IPin> peer = PeerOf(pin.Get());
+            if (!peer) continue;
+            ComPtr<IBaseFilter> next = OwnerOf(peer.Get());
+            if (!next || !incoming.contains(next.Get())) continue;
+            downstream[m.filter.Get()].push_back(next.Get());
+            ++incoming[next.Get()];
+        }
+    }
+    std::vector<IBaseFilter*> order;
+    std::vector<IBaseFilter*> ready;
+    for (auto& m : m_members) {
+        if (incoming[m.filter.Get()] == 0) ready.push_back(m.filter.Get());
+    }
+    while (!ready.empty()) {
+        IBaseFilter* f = ready.front();
+        ready.erase(ready.begin());
+        order.push_back(f);
+        for (IBaseFilter* next : downstream[f]) {
+            if (--incoming[next] == 0) ready.push_back(next);
+        }
+    }
+    for (auto& m : m_members) {  // anything left sits on a cycle: keep it, in graph order
+        if (std::find(order.begin(), order.end(), m.filter.Get()) == order.end()) order.push_back(m.filter.Get());
+    }
+    return order;
+}
+
+void FilterGraph::ResetCompletion() {
+    std::lock_guard lock(m_eventLock);
+    m_terminalEvent.reset();
+    m_completedRenderers.clear();
+    m_renderers = static_cast<std::size_t>(
+        std::count_if(m_members.begin(), m_members.end(), [](const Member& m) { return IsRenderer(m.filter.Get()); }));
+}
+
+HRESULT FilterGraph::Pause() {
+    if (m_state == State_Paused) return S_OK;
+    if (m_state == State_Stopped) ResetCompletion();
+    std::vector<IBaseFilter*> order = SourcesFirst();
+    std::reverse(order.begin(), order.end());  // sinks first, so each is ready before data reaches it
+    for (IBaseFilter* f : order) {
+        const HRESULT hr = f->Pause();
+        if (FAILED(hr)) {
+            StopFilters();
+            return hr;
+        }
+    }
+    const bool startsStreaming = m_state == State_Stopped;
+    m_state = State_Paused;
+    if (startsStreaming && m_renderers == 0) Notify(EC_COMPLETE, S_OK, 0);
+    return S_OK;
+}
+
+HRESULT FilterGraph::Run() {
+    if (m_state == State_Running) return S_OK;
+    if (m_state == State_Stopped) {
+        const HRESULT hr = Pause();
+        if (FAILED(hr)) return hr;
+    }
+    REFERENCE_TIME start = 0;
+    if (m_clock) m_clock->GetTime(&start);
+    std::vector<IBaseFilter*> order = SourcesFirst();
+    std::reverse(order.begin(), order.end());
+    for (IBaseFilter* f : order) {
+        const HRESULT hr = f->Run(start);
+        if (FAILED(hr)) {
+            StopFilters();
+            return hr;
+        }
+    }
+    m_state = State_Running;
+    return S_OK;
+}
+
+void FilterGraph::StopFilters() {
+    // Sources first: each filter joins its own threads, and whatever it is still delivering to
+    // downstream is still running and drains it.
+    for (IBaseFilter* f : SourcesFirst()) f->Stop();
+    m_state = State_Stopped;
+}
+
+HRESULT FilterGraph::Stop() {
+    StopFilters();
+    return S_OK;
+}
+
+HRESULT FilterGraph::GetState(LONG, OAFilterState* state) {
+    if (state == nullptr) return E_POINTER;
+    *state = m_state;
+    return S_OK;
+}
+
+HRESULT FilterGraph::StopWhenReady() { return Stop(); }
+
+HRESULT FilterGraph::GetClassID(CLSID* clsid) {
+    if (clsid == nullptr) return E_POINTER;
+    *clsid = CLSID_FilterGraph;
+    return S_OK;
+}
+
+HRESULT FilterGraph::Run(REFERENCE_TIME) { return Run(); }
+
+HRESULT FilterGraph::GetState(DWORD, FILTER_STATE* state) {
+    if (state == nullptr) return E_POINTER;
+    *state = m_state;
+    return S_OK;
+}
+
+HRESULT FilterGraph::SetSyncSource(IReferenceClock* clock) {
+    m_clock = ComPtr<IReferenceClock>(clock);
+    for (auto& m : m_members) m.filter->SetSyncSource(clock);
+    return S_OK;
+}
+
+HRESULT FilterGraph::GetSyncSource(IReferenceClock** clock) { return ReturnInterface(m_clock.Get(), clock); }
+
+std::vector<ComPtr<IMediaSeeking>> FilterGraph::SeekingSinks() const {
+    std::vector<ComPtr<IMediaSeeking>> sinks;
+    for (auto& m : m_members) {
+        ComPtr<IMediaSeeking> seeking = m.filter.As<IMediaSeeking>();
+        if (seeking) sinks.push_back(seeking);
+    }
+    return sinks;
+}
+
+HRESULT FilterGraph::GetCapabilities(DWORD* capabilities) {
+    if (capabilities == nullptr) return E_POINTER;
+    const auto sinks = SeekingSinks();
+    if (sinks.empty()) return E_NOTIMPL;
+    DWORD all = ~DWORD{0};
+    for (auto& s : sinks) {
+        DWORD c = 0;
+        if (FAILED(s->GetCapabilities(&c))) c = 0;
+        all &= c;
+    }
+    *capabilities = all;
+    return S_OK;
+}
+
+HRESULT FilterGraph::CheckCapabilities(DWORD* capabilities) {
+    if (capabilities == nullptr) return E_POINTER;
+    DWORD have = 0;
+    const HRESULT hr = GetCapabilities(&have);
+    if (FAILED(hr)) return hr;
+    const DWORD asked = *capabilities;
+    *capabilities &= have;
+    if (*capabilities == asked) return S_OK;
+    return *capabilities == 0 ? E_FAIL : S_FALSE;
+}
+
+HRESULT FilterGraph::IsFormatSupported(const GUID* format) {
+    if (format == nullptr) return E_POINTER;
+    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
+}
+
+HRESULT FilterGraph::QueryPreferredFormat(GUID* format) {
+    if (format == nullptr) return E_POINTER;
+    *format = TIME_FORMAT_MEDIA_TIME;
+    return S_OK;
+}
+
+HRESULT FilterGraph::GetTimeFormat(GUID* format) { return QueryPreferredFormat(format); }
+
+HRESULT FilterGraph::IsUsingTimeFormat(const GUID* format) { return IsFormatSupported(format); }
+
+HRESULT FilterGraph::SetTimeFormat(const GUID* format) {
+    if (format == nullptr) return E_POINTER;
+    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
+}
+
+HRESULT FilterGraph::GetDuration(LONGLONG* duration) {
+    if (duration == nullptr) return E_POINTER;
+    bool any = false;
+    LONGLONG longest = 0;
+    for (auto& s : SeekingSinks()) {
+        LONGLONG d = 0;
+        if (SUCCEEDED(s->GetDuration(&d))) {
+            longest = any ? std::max(longest, d) : d;
+            any = true;
+        }
+    }
+    if (!any) return E_NOTIMPL;
+    *duration = longest;
+    return S_OK;
+}
+
+HRESULT FilterGraph::GetStopPosition(LONGLONG* stop) {
+    if (stop == nullptr) return E_POINTER;
+    bool any = false;
+    LONGLONG latest = 0;
+    for (auto& s : SeekingSinks()) {
+        LONGLONG p = 0;
+        if (SUCCEEDED(s->GetStopPosition(&p))) {
+            latest = any ? std::max(latest, p) : p;
+            any = true;
+        }
+    }
+    if (!any) return GetDuration(stop);
+    *stop = latest;
+    return S_OK;
+}
+
+HRESULT FilterGraph::GetCurrentPosition(LONGLONG* current) {
+    if (current == nullptr) return E_POINTER;
+    bool any = false;
+    LONGLONG earliest = 0;
+    for (auto& s : SeekingSinks()) {
+        LONGLONG p = 0;
+        if (SUCCEEDED(s->GetCurrentPosition(&p))) {
+            earliest = any ? std::min(earliest, p) : p;
+            any = true;
+        }
+    }
+    if (!any) return E_NOTIMPL;
+    *current = earliest;
+    return S_OK;
+}
+
+HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
+                                       const GUID* sourceFormat) {
+    if (target == nullptr) return E_POINTER;
+    const auto isMediaTime = [](const GUID* f) { return f == nullptr || *f == TIME_FORMAT_MEDIA_TIME; };
+    if (!isMediaTime(targetFormat) || !isMediaTime(sourceFormat)) return E_INVALIDARG;
+    *target = source;
+    return S_OK;
+}
+
+HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) {
+    const auto sinks = SeekingSinks();
+    if (sinks.empty()) return E_NOTIMPL;
+    HRESULT result = S_OK;
+    for (auto& s : sinks) {
+        const HRESULT hr = s->SetPositions(current, currentFlags, stop, stopFlags);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT FilterGraph::GetPositions(LONGLONG* current, LONGLONG* stop) {
+    HRESULT hr = S_OK;
+    if (current) hr = GetCurrentPosition(current);
+    if (SUCCEEDED(hr) && stop) hr = GetStopPosition(stop);
+    return hr;
+}
+
+HRESULT FilterGraph::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
+    if (earliest) *earliest = 0;
+    if (latest) return GetDuration(latest);
+    return S_OK;
+}
+
+HRESULT FilterGraph::SetRate(double rate) { return rate == 1.0 ? S_OK : E_NOTIMPL; }
+
+HRESULT FilterGraph::GetRate(double* rate) {
+    if (rate == nullptr) return E_POINTER;
+    *rate = 1.0;
+    return S_OK;
+}
+
+HRESULT FilterGraph::GetPreroll(LONGLONG* preroll) {
+    if (preroll == nullptr) return E_POINTER;
+    *preroll = 0;
+    return S_OK;
+}
+
+HRESULT FilterGraph::GetEventHandle(LONG_PTR*) { return E_NOTIMPL; }
+
+HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeoutMs) {
+    if (code == nullptr || param1 == nullptr || param2 == nullptr) return E_POINTER;
+    std::unique_lock lock(m_eventLock);
+    auto hasEvent = [&] { return !m_events.empty(); };
+    if (timeoutMs < 0) {
+        m_eventPosted.wait(lock, hasEvent);
+    } else if (!m_eventPosted.wait_for(lock, std::chrono::milliseconds(timeoutMs), hasEvent)) {
+        *code = 0;
+        *param1 = *param2 = 0;
+        return E_ABORT;
+    }
+    const Event e = m_events.front();
+    m_events.pop_front();
+    *code = e.code;
+    *param1 = e.param1;
+    *param2 = e.param2;
+    return S_OK;
+}
+
+HRESULT FilterGraph::WaitForCompletion(LONG timeoutMs, LONG* code) {
+    if (code == nullptr) return E_POINTER;
+    *code = 0;
+    std::unique_lock lock(m_eventLock);
+    auto ended = [&] { return m_terminalEvent.has_value(); };
+    if (!ended() && m_state == State_Stopped) return VFW_E_WRONG_STATE;
+    if (timeoutMs < 0) {
+        m_eventPosted.wait(lock, ended);
+    } else if (!m_eventPosted.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended)) {
+        return E_ABORT;
+    }
+    *code = *m_terminalEvent;
+    return S_OK;
+}
+
+void FilterGraph::PostEvent(const Event& event) {
+    m_events.push_back(event);
+    if (event.code == EC_COMPLETE || event.code == EC_ERRORABORT || event.code == EC_USERABORT ||
+        event.code == EC_STREAM_ERROR_STOPPED) {
+        if (!m_terminalEvent) m_terminalEvent = event.code;
+    }
+    m_eventPosted.notify_all();
+}
+
+HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
+    std::lock_guard lock(m_eventLock);
+    if (code == EC_COMPLETE && param2 != 0) {
+        // A renderer finished; the graph is complete when all of them have.
+        m_completedRenderers.insert(param2);
+        if (m_completedRenderers.size() == m_renderers) PostEvent({EC_COMPLETE, S_OK, 0});
+        return S_OK;
+    }
+    PostEvent({code, param1, param2});
+    return S_OK;
+}
+
+void RegisterFilterGraph() {
+    RegisterClass(CLSID_FilterGraph, [] { return static_cast<IGraphBuilder*>(new FilterGraph); });
+}
+
 }  // namespace media
