@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
