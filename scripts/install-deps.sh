@@ -18,6 +18,8 @@ packages=(
   fonts-arphic-uming fonts-noto-cjk
   # whole-window tests and screenshots
   xvfb xauth x11-utils xdotool
+  # benchmarks: wall time and peak memory
+  time
 )
 
 sudo_cmd=()
