@@ -1,5 +1,121 @@
+#include "media/filters/colour_converter.h"
+
+#include <cstring>
+
+#include "media/com/class_registry.h"
+#include "media/graph/filter_registry.h"
+#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {
-void RegisterColourConverter() {}
+namespace {
+
+bool SameLayout(const RawVideoLayout& a, const RawVideoLayout& b) {
+    return a.format == b.format && a.width == b.width && a.height == b.height && a.bottomUp == b.bottomUp;
+}
+
+// Copies start and stop times and the flags of one sample onto another.
+void CopySampleProperties(IMediaSample& from, IMediaSample& to) {
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    const HRESULT timed = from.GetTime(&start, &stop);
+    if (timed == S_OK) {
+        to.SetTime(&start, &stop);
+    } else if (timed == VFW_S_NO_STOP_TIME) {
+        to.SetTime(&start, nullptr);
+    }
+    to.SetSyncPoint(from.IsSyncPoint() == S_OK ? TRUE : FALSE);
+    to.SetDiscontinuity(from.IsDiscontinuity() == S_OK ? TRUE : FALSE);
+    to.SetPreroll(from.IsPreroll() == S_OK ? TRUE : FALSE);
+}
+
+}  // namespace
+
+ColourConverter::ColourConverter() : TransformFilter(CLSID_Colour) {}
+
+bool ColourConverter::MayAcceptInput(const AM_MEDIA_TYPE& type) {
+    return type.majortype == MEDIATYPE_Video && PixelFormatFromSubtype(type.subtype) != AV_PIX_FMT_NONE;
+}
+
+HRESULT ColourConverter::CheckInputType(const AM_MEDIA_TYPE& type) {
+    if (!MayAcceptInput(type)) return VFW_E_TYPE_NOT_ACCEPTED;
+    return RawVideoLayoutOf(type).format != AV_PIX_FMT_NONE ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT ColourConverter::OnInputConnected() {
+    m_inputLayout = RawVideoLayoutOf(InputType());
+    return S_OK;
+}
+
+std::vector<MediaType> ColourConverter::OutputTypes() {
+    const RawVideoLayout& in = m_inputLayout;
+    std::vector<MediaType> types;
+    types.push_back(RawVideoType(AV_PIX_FMT_BGR24, in.width, in.height, in.frameTime));
+    types.push_back(RawVideoType(AV_PIX_FMT_BGRA, in.width, in.height, in.frameTime));
+    if (InputType().subtype != MEDIASUBTYPE_RGB24 && InputType().subtype != MEDIASUBTYPE_RGB32) {
+        types.emplace_back(InputType());
+    }
+    return types;
+}
+
+HRESULT ColourConverter::CheckTransform(const AM_MEDIA_TYPE& input, const AM_MEDIA_TYPE& output) {
+    if (output.subtype != MEDIASUBTYPE_RGB24 && output.subtype != MEDIASUBTYPE_RGB32 &&
+        output.subtype != input.subtype) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    // Same picture size: the converter changes colours, never the frame.
+    const RawVideoLayout in = RawVideoLayoutOf(input);
+    const RawVideoLayout out = RawVideoLayoutOf(output);
+    if (out.format == AV_PIX_FMT_NONE || out.width != in.width || out.height != in.height) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    return S_OK;
+}
+
+HRESULT ColourConverter::OnOutputConnected() {
+    m_outputLayout = RawVideoLayoutOf(OutputType());
+    m_pool.Reset();
+    m_scaler.Reset();
+    return S_OK;
+}
+
+void ColourConverter::StopStreaming() {
+    m_pool.Reset();
+    m_scaler.Reset();
+}
+
+HRESULT ColourConverter::Transform(IMediaSample* sample) {
+    if (!Output().IsConnected()) return S_OK;
+    BYTE* data = nullptr;
+    if (FAILED(sample->GetPointer(&data)) || data == nullptr) return AbortStreaming(E_POINTER);
+    // A sample shorter than one picture would have us read past its end.
+    if (sample->GetActualDataLength() < m_inputLayout.imageSize) return AbortStreaming(VFW_E_BUFFER_OVERFLOW);
+
+    ComPtr<MediaSample> converted = m_pool.NewSample(m_outputLayout.imageSize);
+    if (!converted) return AbortStreaming(E_OUTOFMEMORY);
+    BYTE* target = nullptr;
+    converted->GetPointer(&target);
+    if (SameLayout(m_inputLayout, m_outputLayout)) {
+        std::memcpy(target, data, static_cast<std::size_t>(m_outputLayout.imageSize));
+    } else {
+        PicturePlanes source;
+        std::uint8_t* planes[4];
+        FillPlanes(m_inputLayout, data, planes, source.linesize);
+        for (int i = 0; i < 4; ++i) source.data[i] = planes[i];
+        source.format = m_inputLayout.format;
+        source.width = m_inputLayout.width;
+        source.height = m_inputLayout.height;
+        if (!m_scaler.Scale(source, m_outputLayout, target)) return AbortStreaming(VFW_E_INVALIDMEDIATYPE);
+    }
+    converted->SetActualDataLength(m_outputLayout.imageSize);
+    CopySampleProperties(*sample, *converted.Get());
+    return DeliverOutput(converted.Get());
+}
+
+void RegisterColourConverter() {
+    RegisterClass(CLSID_Colour, [] { return (new ColourConverter)->Identity(); });
+    RegisterIntermediateFilter(
+        {CLSID_Colour, u"Colour Space Converter", MERIT_NORMAL - 0x1000, &ColourConverter::MayAcceptInput});
+}
+
 }  // namespace media

@@ -1,0 +1,35 @@
+#pragma once
+
+// Converts one picture between uncompressed layouts with libswscale, keeping the conversion
+// context while the source and target stay the same.
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+#include "media/graph/av_ptr.h"
+#include "media/graph/codec_media_type.h"
+
+namespace media {
+
+// A picture in memory: plane pointers and strides (negative strides run bottom-up).
+struct PicturePlanes {
+    const std::uint8_t* data[4] = {};
+    int linesize[4] = {};
+    AVPixelFormat format = AV_PIX_FMT_NONE;
+    int width = 0;
+    int height = 0;
+};
+
+class FrameScaler {
+public:
+    // Scales source into buffer, which holds one frame laid out as target. False when libswscale
+    // cannot convert between the two. Streaming thread only.
+    [[nodiscard]] bool Scale(const PicturePlanes& source, const RawVideoLayout& target, BYTE* buffer);
+    void Reset();
+
+private:
+    SwsContextPtr m_context;
+};
+
+}  // namespace media
