@@ -1,5 +1,327 @@
+#include "media/filters/media_splitter.h"
+
+#include <string>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "media/com/class_registry.h"
+#include "media/com/wide_text.h"
+#include "media/filters/splitter_packet_sample.h"
+#include "media/graph/codec_media_type.h"
+#include "media/graph/filter_registry.h"
+#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {
-void RegisterMediaSplitter() {}
+namespace {
+
+bool IsOfferedStream(const AVStream& stream) {
+    const AVCodecParameters& parameters = *stream.codecpar;
+    return (parameters.codec_type == AVMEDIA_TYPE_VIDEO || parameters.codec_type == AVMEDIA_TYPE_AUDIO) &&
+           parameters.codec_id != AV_CODEC_ID_NONE;
+}
+
+std::u16string PinName(const AVStream& stream) {
+    const char* kind = stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? "Video " : "Audio ";
+    return ToUtf16(kind + std::to_string(stream.index));
+}
+
+AVRational FrameRateOf(const AVStream& stream) {
+    if (stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0) return stream.avg_frame_rate;
+    if (stream.r_frame_rate.num > 0 && stream.r_frame_rate.den > 0) return stream.r_frame_rate;
+    return AVRational{0, 1};
+}
+
+}  // namespace
+
+SplitterInputPin::SplitterInputPin(MediaSplitter& splitter)
+    : PinBase(splitter, PINDIR_INPUT, u"Input"), m_splitter(splitter) {}
+
+HRESULT SplitterInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
+    return type.majortype == MEDIATYPE_Stream ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT SplitterInputPin::CompleteConnect(IPin* peer) {
+    return m_splitter.OpenStream(peer);
+}
+
+void SplitterInputPin::BreakConnect() {
+    m_splitter.CloseStream();
+}
+
+MediaSplitter::MediaSplitter() : FilterBase(CLSID_MediaSplitter), m_input(*this) {}
+
+MediaSplitter::~MediaSplitter() {
+    StopStreaming();
+}
+
+std::vector<PinBase*> MediaSplitter::Pins() {
+    std::lock_guard lock(m_stateLock);
+    std::vector<PinBase*> pins{&m_input};
+    for (const Stream& stream : m_streams) pins.push_back(stream.pin.get());
+    return pins;
+}
+
+int MediaSplitter::InterruptRequested(void* opaque) {
+    return static_cast<MediaSplitter*>(opaque)->m_interrupt.load() ? 1 : 0;
+}
+
+HRESULT MediaSplitter::OpenStream(IPin* source) {
+    std::lock_guard lock(m_stateLock);
+    CloseStream();
+    ComPtr<IAsyncReader> reader;
+    if (source == nullptr || FAILED(source->QueryInterface(IAsyncReader::iid, reader.ReceiveVoid()))) {
+        return E_NOINTERFACE;
+    }
+    std::unique_ptr<SplitterByteStream> byteStream = SplitterByteStream::Open(reader);
+    if (!byteStream) return E_OUTOFMEMORY;
+
+    AVFormatContext* opening = avformat_alloc_context();
+    if (opening == nullptr) return E_OUTOFMEMORY;
+    opening->pb = byteStream->Context();
+    opening->flags |= AVFMT_FLAG_CUSTOM_IO;
+    opening->interrupt_callback = {&MediaSplitter::InterruptRequested, this};
+    // No file name: the format is judged by content alone, never by a misleading extension.
+    // On failure avformat_open_input frees the context.
+    if (avformat_open_input(&opening, nullptr, nullptr, nullptr) < 0) return VFW_E_UNKNOWN_FILE_TYPE;
+    AvFormatInputPtr format(opening);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
+
+    std::vector<Stream> streams;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream& avStream = *format->streams[i];
+        if (!IsOfferedStream(avStream)) continue;
+        Stream stream;
+        stream.index = avStream.index;
+        stream.timeBase = avStream.time_base;
+        stream.repacker = SplitterPcmRepacker::For(*avStream.codecpar);
+        const AVCodecParameters& delivered =
+            stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
+        stream.pin = std::make_unique<SplitterOutputPin>(
+            *this, PinName(avStream),
+            MediaTypeFromCodecParameters(delivered, avStream.time_base, FrameRateOf(avStream)),
+            static_cast<SplitterTimeline&>(*this));
+        streams.push_back(std::move(stream));
+    }
+    if (streams.empty()) return VFW_E_UNKNOWN_FILE_TYPE;
+
+    m_startOffset =
+        format->start_time != AV_NOPTS_VALUE ? ToReferenceTime(format->start_time, AV_TIME_BASE_Q) : 0;
+    m_duration = format->duration != AV_NOPTS_VALUE && format->duration > 0
+                     ? ToReferenceTime(format->duration, AV_TIME_BASE_Q)
+                     : 0;
+    m_position = 0;
+    {
+        std::lock_guard seekLock(m_seekLock);
+        m_seekRequest.reset();
+        m_startPosition.reset();
+    }
+    m_freshlyOpened = true;
+    m_reachedEnd = false;
+    m_byteStream = std::move(byteStream);
+    m_format = std::move(format);
+    m_streams = std::move(streams);
+    return S_OK;
+}
+
+void MediaSplitter::CloseStream() {
+    std::lock_guard lock(m_stateLock);
+    StopStreaming();
+    for (Stream& stream : m_streams) {
+        // The graph disconnects the outputs first; should it not have, the downstream pins must
+        // not keep pointing at a pin that no longer streams.
+        if (IPin* peer = stream.pin->Peer()) {
+            ComPtr<IPin> keep(peer);
+            keep->Disconnect();
+            stream.pin->Disconnect();
+        }
+        m_retiredPins.push_back(std::move(stream.pin));
+    }
+    m_streams.clear();
+    m_format.reset();
+    m_byteStream.reset();
+    m_duration = 0;
+    m_position = 0;
+}
+
+HRESULT MediaSplitter::OnActivate() {
+    if (!m_format) return S_OK;
+    m_interrupt = false;
+    m_thread = std::jthread([this](std::stop_token stop) { StreamPackets(stop); });
+    return S_OK;
+}
+
+void MediaSplitter::OnDeactivate() {
+    StopStreaming();
+}
+
+void MediaSplitter::StopStreaming() {
+    if (!m_thread.joinable()) return;
+    m_thread.request_stop();
+    m_interrupt = true;  // a read that scans a long stretch of garbage returns at once
+    m_thread.join();
+    m_thread = std::jthread();
+    m_interrupt = false;
+    std::lock_guard seekLock(m_seekLock);
+    // A seek asked for just before the stop still decides where the next start begins.
+    if (m_seekRequest) m_startPosition = std::exchange(m_seekRequest, std::nullopt);
+}
+
+HRESULT MediaSplitter::SeekTo(REFERENCE_TIME position) {
+    std::lock_guard lock(m_stateLock);
+    if (!m_format) return VFW_E_NOT_CONNECTED;
+    if (position < 0) position = 0;
+    if (const REFERENCE_TIME duration = m_duration.load(); duration > 0 && position > duration)
+        position = duration;
+    m_position = position;
+    if (!IsActive()) {
+        std::lock_guard seekLock(m_seekLock);
+        m_startPosition = position;
+        return S_OK;
+    }
+    // Flush before posting the request, so that the streaming thread's end of flush always
+    // follows this begin.
+    for (Stream& stream : m_streams) {
+        if (stream.pin->IsConnected()) stream.pin->DeliverBeginFlush();
+    }
+    {
+        std::lock_guard seekLock(m_seekLock);
+        m_seekRequest = position;
+    }
+    m_seekWake.notify_all();
+    return S_OK;
+}
+
+std::optional<REFERENCE_TIME> MediaSplitter::TakeSeekRequest() {
+    std::lock_guard seekLock(m_seekLock);
+    return std::exchange(m_seekRequest, std::nullopt);
+}
+
+void MediaSplitter::StreamPackets(std::stop_token stop) {
+    AVFormatContext* format = m_format.get();
+    // Streams nobody receives are not even read into packets.
+    for (unsigned i = 0; i < format->nb_streams; ++i) format->streams[i]->discard = AVDISCARD_ALL;
+    for (const Stream& stream : m_streams) {
+        if (stream.pin->IsConnected()) format->streams[stream.index]->discard = AVDISCARD_DEFAULT;
+    }
+
+    std::optional<REFERENCE_TIME> start;
+    {
+        std::lock_guard seekLock(m_seekLock);
+        start = std::exchange(m_startPosition, std::nullopt);
+    }
+    // Without a seek, a restart goes on from where the last run stopped; the read it was in may
+    // have been cut short, so the demuxer is put back on a key frame first.
+    if (!start && !m_freshlyOpened && !m_reachedEnd) start = m_position.load();
+    m_freshlyOpened = false;
+    if (start) {
+        Seek(*start);
+    } else {
+        for (Stream& stream : m_streams) stream.discontinuity = true;
+    }
+    BeginSegment(m_position.load());
+
+    AvPacketPtr packet(av_packet_alloc());
+    if (!packet) {
+        NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+        return;
+    }
+    bool delivering = true;
+    while (!stop.stop_requested()) {
+        if (const std::optional<REFERENCE_TIME> target = TakeSeekRequest()) {
+            Seek(*target);
+            for (Stream& stream : m_streams) {
+                if (stream.pin->IsConnected()) stream.pin->DeliverEndFlush();
+            }
+            BeginSegment(*target);
+            delivering = true;
+            continue;
+        }
+        if (!delivering) {
+            std::unique_lock seekLock(m_seekLock);
+            m_seekWake.wait(seekLock, stop, [this] { return m_seekRequest.has_value(); });
+            continue;
+        }
+        const int result = av_read_frame(format, packet.get());
+        if (result == AVERROR(EAGAIN)) continue;
+        if (result < 0) {
+            if (stop.stop_requested()) break;
+            // End of file and unreadable data alike: what could be read has been delivered.
+            DeliverEndOfStream();
+            m_reachedEnd = true;
+            delivering = false;
+            continue;
+        }
+        const HRESULT hr = DeliverPacket(*packet);
+        av_packet_unref(packet.get());
+        if (FAILED(hr)) delivering = false;
+    }
+}
+
+void MediaSplitter::Seek(REFERENCE_TIME position) {
+    AVFormatContext* format = m_format.get();
+    const std::int64_t origin = format->start_time != AV_NOPTS_VALUE ? format->start_time : 0;
+    const std::int64_t target = origin + av_rescale(position, AV_TIME_BASE, kUnitsPerSecond);
+    // Backward, to the key frame at or before the target. A file that cannot seek goes on from
+    // where it is.
+    if (av_seek_frame(format, -1, target, AVSEEK_FLAG_BACKWARD) < 0 && position == 0) {
+        av_seek_frame(format, -1, origin, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+    }
+    for (Stream& stream : m_streams) {
+        stream.discontinuity = true;
+        if (stream.repacker) stream.repacker->Reset();
+    }
+    m_position = position;
+    m_reachedEnd = false;
+}
+
+void MediaSplitter::BeginSegment(REFERENCE_TIME position) {
+    const REFERENCE_TIME duration = m_duration.load();
+    for (Stream& stream : m_streams) {
+        if (IPin* peer = stream.pin->Peer())
+            peer->NewSegment(position, duration > 0 ? duration : position, 1.0);
+    }
+}
+
+HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
+    Stream* target = nullptr;
+    for (Stream& stream : m_streams) {
+        if (stream.index == packet.stream_index) target = &stream;
+    }
+    if (target == nullptr || !target->pin->IsConnected()) return S_OK;
+
+    ComPtr<IMediaSample> sample;
+    const HRESULT made = SampleFromPacket(packet, target->repacker ? &*target->repacker : nullptr, sample);
+    if (FAILED(made)) {
+        NotifyEvent(EC_ERRORABORT, made);
+        return made;
+    }
+    if (!sample) return S_OK;
+    StampSample(*sample.Get(), packet, target->timeBase, m_startOffset, target->discontinuity);
+    const HRESULT hr = target->pin->Deliver(sample.Get());
+    if (FAILED(hr)) return hr;
+    target->discontinuity = false;
+    REFERENCE_TIME start = 0;
+    if (PacketStartTime(packet, target->timeBase, m_startOffset, start) && start > m_position.load()) {
+        m_position = start;
+    }
+    return hr;
+}
+
+void MediaSplitter::DeliverEndOfStream() {
+    for (Stream& stream : m_streams) {
+        if (stream.pin->IsConnected()) stream.pin->DeliverEndOfStream();
+    }
+}
+
+void RegisterMediaSplitter() {
+    RegisterClass(CLSID_MediaSplitter,
+                  [] { return static_cast<IUnknown*>(static_cast<IBaseFilter*>(new MediaSplitter)); });
+    RegisterIntermediateFilter(
+        {CLSID_MediaSplitter, u"Splitter", MERIT_NORMAL + 0x1000,
+         [](const AM_MEDIA_TYPE& type) { return type.majortype == MEDIATYPE_Stream; }});
+}
+
 }  // namespace media

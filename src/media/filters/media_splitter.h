@@ -1,0 +1,119 @@
+#pragma once
+
+// The splitter: reads the byte stream of a file source through libavformat and offers each video
+// and audio stream of the file on an output pin of its own, named after the stream's index in
+// the file ("Video 0", "Audio 1"). The pins appear when the input is connected and go when it is
+// disconnected.
+//
+// Streaming: one thread, started on Stopped -> Paused, reads packets and delivers each packet of
+// a stream whose pin is connected, with times in 100-ns units from the start of the file (the
+// format's start time is subtracted, so streams keep their offsets against each other). At the
+// end of the file, or at a read error, it delivers end of stream on every connected pin. When a
+// delivery fails (downstream stopped or failed) it stops delivering until a seek or a stop.
+//
+// Threads: connections, state changes and seeks come from the application thread. While the
+// filter is active the demuxer belongs to the streaming thread, which never changes connections.
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+#include "media/filters/splitter_byte_stream.h"
+#include "media/filters/splitter_output_pin.h"
+#include "media/filters/splitter_pcm.h"
+#include "media/graph/av_ptr.h"
+#include "media/graph/filter_base.h"
+
+namespace media {
+
+class MediaSplitter;
+
+// Pulls the file through the connected pin's IAsyncReader; accepts MEDIATYPE_Stream only.
+class SplitterInputPin final : public PinBase {
+public:
+    explicit SplitterInputPin(MediaSplitter& splitter);
+
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+    // Opens and probes the file; VFW_E_UNKNOWN_FILE_TYPE or VFW_E_INVALID_FILE_FORMAT when it
+    // holds no stream we can offer, which refuses the connection.
+    HRESULT CompleteConnect(IPin* peer) override;
+    void BreakConnect() override;
+
+private:
+    MediaSplitter& m_splitter;
+};
+
+class MediaSplitter final : public FilterBase, private SplitterTimeline {
+public:
+    MediaSplitter();
+    ~MediaSplitter() override;
+
+    // The input pin, then one output pin per video or audio stream in stream order.
+    std::vector<PinBase*> Pins() override;
+
+protected:
+    HRESULT OnActivate() override;
+    void OnDeactivate() override;
+
+private:
+    friend class SplitterInputPin;
+
+    struct Stream {
+        int index = -1;  // in the format context
+        AVRational timeBase{0, 1};
+        std::unique_ptr<SplitterOutputPin> pin;
+        std::optional<SplitterPcmRepacker> repacker;
+        bool discontinuity = true;  // streaming thread only
+    };
+
+    // Application thread, stopped. Failure leaves the splitter closed.
+    HRESULT OpenStream(IPin* source);
+    void CloseStream();
+
+    // SplitterTimeline.
+    REFERENCE_TIME Duration() override { return m_duration.load(); }
+    REFERENCE_TIME CurrentPosition() override { return m_position.load(); }
+    // Stopped: remembered for the next start. Active: downstream is flushed at once (a delivery
+    // blocked in a full queue returns) and the streaming thread seeks before its next packet.
+    HRESULT SeekTo(REFERENCE_TIME position) override;
+
+    void StopStreaming();
+
+    // The streaming thread and its steps.
+    void StreamPackets(std::stop_token stop);
+    void Seek(REFERENCE_TIME position);
+    void BeginSegment(REFERENCE_TIME position);
+    [[nodiscard]] HRESULT DeliverPacket(const AVPacket& packet);
+    void DeliverEndOfStream();
+    [[nodiscard]] std::optional<REFERENCE_TIME> TakeSeekRequest();
+
+    static int InterruptRequested(void* opaque);
+
+    SplitterInputPin m_input;
+    std::unique_ptr<SplitterByteStream> m_byteStream;
+    AvFormatInputPtr m_format;  // closed before m_byteStream, which it reads through
+    std::vector<Stream> m_streams;
+    // Pins of a closed file. Kept until the filter goes: callers may still hold them.
+    std::vector<std::unique_ptr<SplitterOutputPin>> m_retiredPins;
+    REFERENCE_TIME m_startOffset = 0;  // the format's start time
+
+    std::atomic<REFERENCE_TIME> m_duration{0};
+    std::atomic<REFERENCE_TIME> m_position{0};
+    std::atomic<bool> m_interrupt{false};
+
+    std::mutex m_seekLock;
+    std::condition_variable_any m_seekWake;
+    std::optional<REFERENCE_TIME> m_seekRequest;    // for the running streaming thread
+    std::optional<REFERENCE_TIME> m_startPosition;  // where the next start begins
+    bool m_freshlyOpened = true;                    // the demuxer is still at the start of the file
+    bool m_reachedEnd = false;                      // the last run delivered end of stream
+
+    std::jthread m_thread;  // last: joined before anything it uses goes
+};
+
+}  // namespace media
