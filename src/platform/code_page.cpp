@@ -1,0 +1,151 @@
+#include "platform/code_page.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsKnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Decodes UTF-8. Each maximal malformed subsequence becomes one U+FFFD, or, when strict, the
+// whole conversion fails.
+std::optional<std::u16string> DecodeUtf8(std::string_view text, bool strict) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            out.push_back(lead);
+            ++i;
+            continue;
+        }
+        // Length and the allowed range of the second byte, which excludes overlong forms,
+        // surrogates and values beyond U+10FFFF.
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        char32_t value = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            value = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            value = lead & 0x0F;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            value = lead & 0x07;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        }
+        std::size_t consumed = 1;
+        bool complete = length > 0;
+        for (int k = 1; complete && k < length; ++k) {
+            const std::size_t at = i + static_cast<std::size_t>(k);
+            const auto byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
+            const bool valid = at < text.size() && IsContinuation(byte) && (k > 1 || (byte >= low && byte <= high));
+            if (!valid) {
+                complete = false;
+                break;
+            }
+            value = (value << 6) | (byte & 0x3F);
+            ++consumed;
+        }
+        if (!complete) {
+            if (strict) return std::nullopt;
+            out.push_back(static_cast<char16_t>(kReplacement));
+        } else if (value >= 0x10000) {
+            value -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(value));
+        }
+        i += consumed;
+    }
+    return out;
+}
+
+void AppendUtf8(std::string& out, char32_t value) {
+    if (value < 0x80) {
+        out.push_back(static_cast<char>(value));
+    } else if (value < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (value >> 6)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    } else if (value < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (value >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (value >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
+    }
+}
+
+std::string EncodeUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            AppendUtf8(out, kReplacement);
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+// The platform's size protocol: a zero target asks for the size; a target too small fails
+// without writing anything.
+template <class Unit>
+int Deliver(const std::basic_string<Unit>& converted, Unit* target, int targetLength) {
+    const auto needed = converted.size();
+    if (needed > static_cast<std::size_t>(std::numeric_limits<int>::max())) return 0;
+    if (targetLength == 0) return static_cast<int>(needed);
+    if (needed > static_cast<std::size_t>(targetLength)) return 0;
+    std::copy(converted.begin(), converted.end(), target);
+    return static_cast<int>(needed);
+}
+
+}  // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* source, int sourceLength, WCHAR* target,
+                        int targetLength) {
+    if (!IsKnownCodePage(codePage) || source == nullptr || sourceLength == 0 || sourceLength < -1 ||
+        targetLength < 0 || (target == nullptr && targetLength != 0)) {
+        return 0;
+    }
+    const std::size_t length =
+        sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
+    const auto converted = DecodeUtf8(std::string_view(source, length), (flags & MB_ERR_INVALID_CHARS) != 0);
+    return converted ? Deliver(*converted, target, targetLength) : 0;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const WCHAR* source, int sourceLength, char* target,
+                        int targetLength, const char* /*defaultChar*/, BOOL* usedDefault) {
+    if (usedDefault) *usedDefault = 0;
+    if (!IsKnownCodePage(codePage) || source == nullptr || sourceLength == 0 || sourceLength < -1 ||
+        targetLength < 0 || (target == nullptr && targetLength != 0)) {
+        return 0;
+    }
+    const std::size_t length = sourceLength == -1 ? std::char_traits<char16_t>::length(source) + 1
+                                                  : static_cast<std::size_t>(sourceLength);
+    return Deliver(EncodeUtf8(std::u16string_view(source, length)), target, targetLength);
+}

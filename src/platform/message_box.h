@@ -1,0 +1,26 @@
+#pragma once
+
+// The one seam through which every message of the application reaches the user: a modal box
+// with an OK button, no icon, and the application name as its title.
+
+#include <functional>
+#include <string>
+
+inline constexpr unsigned MB_OK = 0x0;
+inline constexpr int IDOK = 1;
+
+// Shows text (narrow text is UTF-8) and returns once the user has closed the box: IDOK.
+// Only type 0 (OK button, no icon) is used by the application. User-interface thread only.
+int AfxMessageBox(const char* text, unsigned type = MB_OK);
+
+// Receives every message instead of the box; returns what AfxMessageBox returns.
+using MessageBoxHandler = std::function<int(const std::string& text)>;
+
+// Replaces the handler and returns the previous one; an empty handler restores the default
+// box. Tests install one to record messages, tools to print them. User-interface thread only.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+namespace platform {
+// The default handler: a QMessageBox when a QApplication exists, else the text on stderr.
+int ShowDefaultMessageBox(const std::string& text);
+}  // namespace platform
