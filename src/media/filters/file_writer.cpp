@@ -1,5 +1,261 @@
+#include "media/filters/file_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include <limits>
+
+#include "media/com/class_registry.h"
+#include "media/com/wide_text.h"
+#include "media/filters/open_source_files.h"
+#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {
-void RegisterFileWriter() {}
+namespace {
+
+// What a failed system call means to the caller, in the codes the rest of the layer uses.
+HRESULT ResultFromErrno(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+            return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+        case EISDIR:
+            return HRESULT_FROM_WIN32(ERROR_DIRECTORY);
+        case ENAMETOOLONG:
+            return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        case ENOMEM:
+            return E_OUTOFMEMORY;
+        default:
+            return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+    }
+}
+
+// The folder a path names a file in: everything before the last '/', "/" for a file in the root,
+// "." for a bare name.
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+// ---- input pin ---------------------------------------------------------------------------------
+
+FileWriterInputPin::FileWriterInputPin(FileWriter& writer) : InputPin(writer, u"in"), m_writer(writer) {}
+
+void* FileWriterInputPin::FindExtraInterface(REFIID riid) {
+    if (riid == IStream::iid) return static_cast<IStream*>(this);
+    return InputPin::FindExtraInterface(riid);
+}
+
+HRESULT FileWriterInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
+    return type.majortype == MEDIATYPE_Stream ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT FileWriterInputPin::Receive(IMediaSample* sample) {
+    if (sample == nullptr) return E_POINTER;
+    if (!IsAccepting()) return VFW_E_WRONG_STATE;
+    BYTE* data = nullptr;
+    if (FAILED(sample->GetPointer(&data))) return E_POINTER;
+    const LONG length = sample->GetActualDataLength();
+    if (length <= 0) return S_OK;
+    std::lock_guard lock(m_writer.m_fileLock);
+    return m_writer.WriteLocked(data, static_cast<std::size_t>(length));
+}
+
+HRESULT FileWriterInputPin::EndOfStream() {
+    if (!IsAccepting()) return VFW_E_WRONG_STATE;
+    {
+        std::lock_guard lock(m_writer.m_fileLock);
+        if (m_writer.m_completed) return S_OK;
+        m_writer.m_completed = true;
+    }
+    m_writer.NotifyEvent(EC_COMPLETE, S_OK, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(&m_writer)));
+    return S_OK;
+}
+
+HRESULT FileWriterInputPin::Write(const void* buffer, ULONG size, ULONG* written) {
+    if (written) *written = 0;
+    if (buffer == nullptr && size > 0) return E_POINTER;
+    std::lock_guard lock(m_writer.m_fileLock);
+    const HRESULT hr = m_writer.WriteLocked(buffer, size);
+    if (SUCCEEDED(hr) && written) *written = size;
+    return hr;
+}
+
+HRESULT FileWriterInputPin::Seek(LONGLONG move, DWORD origin, LONGLONG* newPosition) {
+    std::lock_guard lock(m_writer.m_fileLock);
+    if (m_writer.m_descriptor < 0) return E_UNEXPECTED;
+    LONGLONG base = 0;
+    switch (origin) {
+        case STREAM_SEEK_SET:
+            break;
+        case STREAM_SEEK_CUR:
+            base = m_writer.m_position;
+            break;
+        case STREAM_SEEK_END: {
+            struct stat status {};
+            if (::fstat(m_writer.m_descriptor, &status) != 0) return ResultFromErrno(errno);
+            base = status.st_size;
+            break;
+        }
+        default:
+            return STG_E_INVALIDFUNCTION;
+    }
+    if ((move > 0 && base > std::numeric_limits<LONGLONG>::max() - move) || base + move < 0) {
+        return STG_E_INVALIDFUNCTION;
+    }
+    m_writer.m_position = base + move;
+    if (newPosition) *newPosition = m_writer.m_position;
+    return S_OK;
+}
+
+HRESULT FileWriterInputPin::SetSize(LONGLONG size) {
+    if (size < 0) return STG_E_INVALIDFUNCTION;
+    std::lock_guard lock(m_writer.m_fileLock);
+    if (m_writer.m_descriptor < 0) return E_UNEXPECTED;
+    if (::ftruncate(m_writer.m_descriptor, static_cast<off_t>(size)) != 0) return ResultFromErrno(errno);
+    return S_OK;
+}
+
+// ---- filter ------------------------------------------------------------------------------------
+
+FileWriter::FileWriter() : FilterBase(CLSID_FileWriter, AM_FILTER_MISC_FLAGS_IS_RENDERER), m_input(*this) {}
+
+FileWriter::~FileWriter() {
+    if (m_descriptor >= 0) ::close(m_descriptor);
+}
+
+void* FileWriter::FindExtraInterface(REFIID riid) {
+    if (riid == IFileSinkFilter::iid) return static_cast<IFileSinkFilter*>(this);
+    return FilterBase::FindExtraInterface(riid);
+}
+
+HRESULT FileWriter::SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) {
+    if (file == nullptr) return E_POINTER;
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    const std::u16string wide(file);
+    if (wide.empty()) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    const std::string path = ToUtf8(wide);
+    if (path.back() == '/') return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) return HRESULT_FROM_WIN32(ERROR_DIRECTORY);
+    } else if (errno == ENAMETOOLONG) {
+        return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    }
+    const std::string folder = FolderOf(path);
+    if (::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    }
+    // Root ignores the permission bits; a read-only mount still fails here or, at the latest,
+    // when the file is opened.
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return ResultFromErrno(errno);
+
+    std::lock_guard lock(m_stateLock);
+    m_path = wide;
+    if (type) {
+        m_type.emplace(*type);
+    } else {
+        m_type.reset();
+    }
+    return S_OK;
+}
+
+HRESULT FileWriter::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) {
+    if (file == nullptr) return E_POINTER;
+    *file = nullptr;
+    std::lock_guard lock(m_stateLock);
+    if (m_path.empty()) return E_FAIL;
+    if (type) {
+        if (m_type) {
+            const HRESULT hr = CopyMediaType(type, &*m_type);
+            if (FAILED(hr)) return hr;
+        } else {
+            *type = AM_MEDIA_TYPE{};
+        }
+    }
+    *file = TaskMemString(m_path);
+    if (*file == nullptr) {
+        if (type) FreeMediaType(*type);
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT FileWriter::OnActivate() {
+    if (m_path.empty()) return E_UNEXPECTED;
+    const std::string path = ToUtf8(m_path);
+    // Opened without truncation first: only once the descriptor shows which file this really is
+    // (a link may lead to a source's input) is it emptied. O_NONBLOCK keeps a FIFO from hanging
+    // the open; anything but a regular file is refused below.
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    if (descriptor < 0) return ResultFromErrno(errno);
+    struct stat status {};
+    HRESULT hr = S_OK;
+    if (::fstat(descriptor, &status) != 0) {
+        hr = ResultFromErrno(errno);
+    } else if (S_ISDIR(status.st_mode)) {
+        hr = HRESULT_FROM_WIN32(ERROR_DIRECTORY);
+    } else if (!S_ISREG(status.st_mode)) {
+        hr = HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    } else if (IsOpenAsSource(status.st_dev, status.st_ino)) {
+        hr = HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+    } else if (::ftruncate(descriptor, 0) != 0) {
+        hr = ResultFromErrno(errno);
+    }
+    if (FAILED(hr)) {
+        ::close(descriptor);
+        return hr;
+    }
+    std::lock_guard lock(m_fileLock);
+    m_descriptor = descriptor;
+    m_position = 0;
+    m_completed = false;
+    return S_OK;
+}
+
+void FileWriter::OnDeactivate() {
+    std::lock_guard lock(m_fileLock);
+    if (m_descriptor >= 0) ::close(m_descriptor);
+    m_descriptor = -1;
+    m_position = 0;
+}
+
+HRESULT FileWriter::WriteLocked(const void* buffer, std::size_t size) {
+    if (m_descriptor < 0) return E_UNEXPECTED;
+    const auto* bytes = static_cast<const BYTE*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(m_descriptor, bytes + done, size - done, static_cast<off_t>(m_position));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return ResultFromErrno(errno);
+        }
+        if (n == 0) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        done += static_cast<std::size_t>(n);
+        m_position += n;
+    }
+    return S_OK;
+}
+
+void RegisterFileWriter() {
+    RegisterClass(CLSID_FileWriter, [] { return static_cast<IBaseFilter*>(new FileWriter); });
+}
+
 }  // namespace media

@@ -1,0 +1,196 @@
+#include "media/filters/avi_mux_session.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/mathematics.h>
+}
+
+#include "media/filters/avi_mux_header.h"
+#include "media/filters/avi_mux_output_io.h"
+#include "media/filters/avi_mux_stream_format.h"
+#include "media/graph/codec_media_type.h"
+
+namespace media {
+namespace {
+
+constexpr AVRational kReferenceTimeBase{1, static_cast<int>(kUnitsPerSecond)};
+// The header with its reserved index space is a few kilobytes per stream.
+constexpr std::size_t kHeadBytes = 1 << 20;
+// The longest run of skipped video frames written for one gap, as the AVI writer allows for the
+// gaps it fills itself; a longer one means broken timestamps rather than a pause.
+constexpr std::int64_t kMaxSkippedFrames = 60000;
+
+std::int64_t ToStreamTime(REFERENCE_TIME time, AVRational timeBase) {
+    return av_rescale_q_rnd(time, kReferenceTimeBase, timeBase,
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+}  // namespace
+
+AviMuxSession::~AviMuxSession() = default;
+
+HRESULT AviMuxSession::Start(IStream* output, const std::vector<MediaType>& types,
+                             const AviMuxSettings& settings, std::unique_ptr<AviMuxSession>* session) {
+    if (output == nullptr || session == nullptr) return E_POINTER;
+    session->reset();
+    if (types.empty()) return VFW_E_NOT_CONNECTED;
+
+    std::unique_ptr<AviMuxSession> created(new AviMuxSession);
+    created->m_io = AviMuxOutputIo::Create(output);
+    if (!created->m_io) return E_OUTOFMEMORY;
+    AVFormatContext* format = nullptr;
+    if (avformat_alloc_output_context2(&format, nullptr, "avi", nullptr) < 0 || format == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    created->m_format.reset(format);
+    format->pb = created->m_io->Context();
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // 0 would mean "wait for every stream, however long": never ask for that.
+    format->max_interleave_delta = std::max<std::int64_t>(1, settings.interleave / 10);
+    created->m_interleaved = settings.mode == INTERLEAVE_CAPTURE || settings.mode == INTERLEAVE_FULL;
+
+    for (const MediaType& type : types) {
+        AvCodecParametersPtr parameters = AviCodecParameters(type);
+        if (!parameters) return VFW_E_TYPE_NOT_ACCEPTED;
+        AVStream* stream = avformat_new_stream(format, nullptr);
+        if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, parameters.get()) < 0) {
+            return E_OUTOFMEMORY;
+        }
+        Stream entry;
+        entry.stream = stream;
+        entry.video = parameters->codec_type == AVMEDIA_TYPE_VIDEO;
+        if (entry.video) {
+            stream->time_base = AviVideoTimeBase(type);
+            stream->avg_frame_rate = av_inv_q(stream->time_base);
+        } else {
+            stream->time_base = AVRational{1, parameters->sample_rate};
+        }
+        created->m_streams.push_back(entry);
+    }
+
+    created->m_io->KeepHead(kHeadBytes);
+    int result = avformat_write_header(format, nullptr);
+    if (result >= 0) {
+        avio_flush(format->pb);
+        result = format->pb->error;
+    }
+    if (result < 0) return created->ResultOf(result);
+    // The writer chose each stream's time base above; samples are placed in those from now on.
+    const std::vector<std::int64_t> startFields = FindStreamStartFields(created->m_io->TakeHead());
+    if (startFields.size() == created->m_streams.size()) {
+        for (std::size_t i = 0; i < startFields.size(); ++i)
+            created->m_streams[i].startField = startFields[i];
+    }
+    *session = std::move(created);
+    return S_OK;
+}
+
+HRESULT AviMuxSession::Write(std::size_t index, IMediaSample* sample) {
+    if (m_finished) return VFW_E_WRONG_STATE;
+    if (sample == nullptr) return E_POINTER;
+    if (index >= m_streams.size()) return E_INVALIDARG;
+    BYTE* data = nullptr;
+    if (FAILED(sample->GetPointer(&data))) return E_POINTER;
+    const LONG length = sample->GetActualDataLength();
+    if (length < 0 || (length > 0 && data == nullptr)) return E_INVALIDARG;
+    Stream& stream = m_streams[index];
+    return stream.video ? WriteVideo(stream, sample, data, length) : WriteAudio(stream, sample, data, length);
+}
+
+HRESULT AviMuxSession::WriteVideo(Stream& stream, IMediaSample* sample, const std::uint8_t* data, int size) {
+    // Each frame goes to the grid position nearest its start time, after the previous frame.
+    std::int64_t dts = stream.lastDts + 1;
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    if (SUCCEEDED(sample->GetTime(&start, &stop))) {
+        dts = std::max(dts, ToStreamTime(start, stream.stream->time_base));
+    }
+    if (dts - (stream.lastDts + 1) > kMaxSkippedFrames) return VFW_E_RUNTIME_ERROR;
+    // A pause in the input, or a late start, becomes skipped frames: later frames keep their
+    // times and stay in step with the audio.
+    for (std::int64_t skipped = stream.lastDts + 1; skipped < dts; ++skipped) {
+        const HRESULT hr = WritePacket(stream, skipped, nullptr, 0, false);
+        if (FAILED(hr)) return hr;
+    }
+    return WritePacket(stream, dts, data, size, sample->IsSyncPoint() == S_OK);
+}
+
+HRESULT AviMuxSession::WriteAudio(Stream& stream, IMediaSample* sample, const std::uint8_t* data, int size) {
+    if (size == 0) return S_OK;
+    const AVRational timeBase = stream.stream->time_base;
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
+    std::int64_t dts = 0;
+    if (stream.lastDts < 0) {
+        // The stream starts where its first sample does; its header says so (dwStart), and its
+        // own counting begins at 0 there.
+        stream.firstDts = timed ? ToStreamTime(start, timeBase) : 0;
+    } else {
+        dts = timed ? ToStreamTime(start, timeBase) - stream.firstDts : stream.nextDts;
+        dts = std::max(dts, stream.lastDts + 1);
+    }
+    const HRESULT hr = WritePacket(stream, dts, data, size, true);
+    if (FAILED(hr)) return hr;
+    const int samples = av_get_audio_frame_duration2(stream.stream->codecpar, size);
+    const std::int64_t duration =
+        samples > 0 ? av_rescale_q(samples, AVRational{1, stream.stream->codecpar->sample_rate}, timeBase)
+                    : 1;
+    stream.nextDts = dts + std::max<std::int64_t>(duration, 1);
+    return S_OK;
+}
+
+HRESULT AviMuxSession::WritePacket(Stream& stream, std::int64_t dts, const std::uint8_t* data, int size,
+                                   bool key) {
+    AvPacketPtr packet(av_packet_alloc());
+    if (!packet) return E_OUTOFMEMORY;
+    if (size > 0) {
+        if (av_new_packet(packet.get(), size) < 0) return E_OUTOFMEMORY;
+        std::memcpy(packet->data, data, static_cast<std::size_t>(size));
+    }
+    packet->stream_index = stream.stream->index;
+    packet->dts = dts;
+    packet->pts = dts;
+    if (key) packet->flags |= AV_PKT_FLAG_KEY;
+    const int result = m_interleaved ? av_interleaved_write_frame(m_format.get(), packet.get())
+                                     : av_write_frame(m_format.get(), packet.get());
+    if (result < 0) return ResultOf(result);
+    stream.lastDts = dts;
+    return S_OK;
+}
+
+HRESULT AviMuxSession::Finish() {
+    if (m_finished) return m_finishResult;
+    m_finished = true;
+    const int result = av_write_trailer(m_format.get());
+    HRESULT hr = result < 0 ? ResultOf(result) : S_OK;
+    const HRESULT patched = PatchStreamStarts();
+    if (SUCCEEDED(hr)) hr = patched;
+    m_finishResult = hr;
+    return hr;
+}
+
+HRESULT AviMuxSession::PatchStreamStarts() {
+    AVIOContext* io = m_format->pb;
+    for (const Stream& stream : m_streams) {
+        if (stream.video || stream.lastDts < 0 || stream.firstDts <= 0 || stream.startField < 0) continue;
+        if (avio_seek(io, stream.startField, SEEK_SET) < 0) return ResultOf(AVERROR(EIO));
+        avio_wl32(io, static_cast<unsigned>(std::min<std::int64_t>(stream.firstDts, UINT32_MAX)));
+    }
+    avio_flush(io);
+    return io->error < 0 ? ResultOf(io->error) : S_OK;
+}
+
+HRESULT AviMuxSession::ResultOf(int averror) const {
+    if (FAILED(m_io->Failure())) return m_io->Failure();
+    if (averror == AVERROR(ENOMEM)) return E_OUTOFMEMORY;
+    return E_FAIL;
+}
+
+}  // namespace media

@@ -1,0 +1,77 @@
+#pragma once
+
+// One AVI file being written: libavformat's AVI writer over the file writer's byte stream, fed
+// with samples of several streams. It turns sample times (100-ns units from the start of the
+// input) into the AVI's frame counts: video sits on a grid of its frame time, with empty
+// ("skipped") frames wherever the input has none, from time 0 on; audio keeps its bytes and
+// starts where its first sample starts (the stream header's dwStart). Files past 1 GiB continue
+// as OpenDML. Not MT safe: the multiplexer serialises every call.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "media/graph/av_ptr.h"
+#include "media/graph/interfaces.h"
+#include "media/graph/media_type.h"
+
+namespace media {
+
+class AviMuxOutputIo;
+
+struct AviMuxSettings {
+    InterleavingMode mode = INTERLEAVE_CAPTURE;
+    REFERENCE_TIME interleave = 10'000'000;  // how far apart interleaved streams may drift
+};
+
+class AviMuxSession {
+public:
+    // Writes the header of an AVI file with one stream per type (in this order) to output and
+    // returns the session in *session. Each type must pass CanStoreInAvi.
+    [[nodiscard]] static HRESULT Start(IStream* output, const std::vector<MediaType>& types,
+                                       const AviMuxSettings& settings,
+                                       std::unique_ptr<AviMuxSession>* session);
+    ~AviMuxSession();
+    AviMuxSession(const AviMuxSession&) = delete;
+    AviMuxSession& operator=(const AviMuxSession&) = delete;
+
+    // Writes one sample of a stream. A failure leaves the file as it was before the sample (the
+    // trailer can still be written).
+    [[nodiscard]] HRESULT Write(std::size_t stream, IMediaSample* sample);
+    // Writes what is still held back for interleaving, the index and the header fields; the file
+    // is complete afterwards. Once only; later calls answer the first call's result.
+    [[nodiscard]] HRESULT Finish();
+    [[nodiscard]] bool Finished() const { return m_finished; }
+
+private:
+    struct Stream {
+        AVStream* stream = nullptr;
+        bool video = false;
+        std::int64_t lastDts = -1;     // in the stream's time base; -1 before the first packet
+        std::int64_t firstDts = 0;     // audio: the start of the stream, where its dts 0 is
+        std::int64_t nextDts = 0;      // audio: where the next sample starts when it has no time
+        std::int64_t startField = -1;  // file offset of the stream header's dwStart, -1 unknown
+    };
+
+    AviMuxSession() = default;
+    HRESULT WriteVideo(Stream& stream, IMediaSample* sample, const std::uint8_t* data, int size);
+    HRESULT WriteAudio(Stream& stream, IMediaSample* sample, const std::uint8_t* data, int size);
+    // Writes one packet of payload (copied) at dts; an empty payload is a skipped frame.
+    HRESULT WritePacket(Stream& stream, std::int64_t dts, const std::uint8_t* data, int size, bool key);
+    HRESULT ResultOf(int averror) const;
+    HRESULT PatchStreamStarts();
+
+    // Declared first, destroyed last: the format context writes through it.
+    std::unique_ptr<AviMuxOutputIo> m_io;
+    AvFormatOutputPtr m_format;
+    std::vector<Stream> m_streams;
+    bool m_interleaved = true;
+    bool m_finished = false;
+    HRESULT m_finishResult = S_OK;
+};
+
+}  // namespace media

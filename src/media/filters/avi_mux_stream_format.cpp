@@ -1,0 +1,184 @@
+#include "media/filters/avi_mux_stream_format.h"
+
+#include <climits>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/mem.h>
+}
+
+#include "media/graph/codec_media_type.h"
+#include "media/graph/uuids.h"
+
+namespace media {
+namespace {
+
+// av_codec_get_tag and av_codec_get_id take a null-terminated list of tables.
+const AVCodecTag* const* AviVideoTags() {
+    static const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
+    return tables;
+}
+const AVCodecTag* const* AviAudioTags() {
+    static const AVCodecTag* const tables[] = {avformat_get_riff_audio_tags(), nullptr};
+    return tables;
+}
+
+const VIDEOINFOHEADER* VideoInfoOf(const AM_MEDIA_TYPE& type) {
+    if (type.majortype != MEDIATYPE_Video || type.formattype != FORMAT_VideoInfo ||
+        type.cbFormat < sizeof(VIDEOINFOHEADER) || type.pbFormat == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+}
+
+const WAVEFORMATEX* WaveFormatOf(const AM_MEDIA_TYPE& type) {
+    if (type.majortype != MEDIATYPE_Audio || type.formattype != FORMAT_WaveFormatEx ||
+        type.cbFormat < sizeof(WAVEFORMATEX) || type.pbFormat == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<const WAVEFORMATEX*>(type.pbFormat);
+}
+
+AVCodecID LittleEndianPcmCodec(int bitsPerSample) {
+    switch (bitsPerSample) {
+        case 8:
+            return AV_CODEC_ID_PCM_U8;
+        case 16:
+            return AV_CODEC_ID_PCM_S16LE;
+        case 24:
+            return AV_CODEC_ID_PCM_S24LE;
+        case 32:
+            return AV_CODEC_ID_PCM_S32LE;
+        default:
+            return AV_CODEC_ID_NONE;
+    }
+}
+
+AVCodecID VideoCodecOf(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih) {
+    const AVCodecID id = CodecIdOf(type);
+    if (id != AV_CODEC_ID_NONE) return id;
+    return av_codec_get_id(AviVideoTags(), vih.bmiHeader.biCompression);
+}
+
+AVCodecID AudioCodecOf(const AM_MEDIA_TYPE& type, const WAVEFORMATEX& wfx) {
+    if (const AVCodecParameters* p = CodecParametersOf(type)) return p->codec_id;
+    // A bare PCM type says nothing of its sample size but in the format block.
+    if (type.subtype == MEDIASUBTYPE_PCM || wfx.wFormatTag == WAVE_FORMAT_PCM) {
+        return LittleEndianPcmCodec(wfx.wBitsPerSample);
+    }
+    const AVCodecID id = CodecIdOf(type);
+    if (id != AV_CODEC_ID_NONE) return id;
+    return av_codec_get_id(AviAudioTags(), wfx.wFormatTag);
+}
+
+// The FourCC the type itself names (its subtype, else its bitmap header), when the AVI tables
+// know it for this codec; else the table's own tag for the codec; 0 when there is none.
+DWORD VideoFourCC(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih, AVCodecID codec) {
+    const DWORD named[] = {IsFourCCGuid(type.subtype) ? type.subtype.Data1 : 0, vih.bmiHeader.biCompression};
+    for (const DWORD fourcc : named) {
+        if (fourcc != 0 && av_codec_get_id(AviVideoTags(), fourcc) == codec) return fourcc;
+    }
+    return av_codec_get_tag(AviVideoTags(), codec);
+}
+
+// Copies the codec extradata that follows a format record in the type's format block.
+bool CopyTrailingExtradata(const AM_MEDIA_TYPE& type, std::size_t recordSize, std::size_t declared,
+                           AVCodecParameters& parameters) {
+    const std::size_t available = type.cbFormat - recordSize;
+    const std::size_t size = declared < available ? declared : available;
+    if (size == 0 || size > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE) return true;
+    parameters.extradata = static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (parameters.extradata == nullptr) return false;
+    std::memcpy(parameters.extradata, type.pbFormat + recordSize, size);
+    parameters.extradata_size = static_cast<int>(size);
+    return true;
+}
+
+AvCodecParametersPtr VideoParameters(const AM_MEDIA_TYPE& type) {
+    const VIDEOINFOHEADER* vih = VideoInfoOf(type);
+    if (vih == nullptr) return nullptr;
+    const AVCodecID codec = VideoCodecOf(type, *vih);
+    if (codec == AV_CODEC_ID_NONE || codec == AV_CODEC_ID_RAWVIDEO) return nullptr;
+    const DWORD fourcc = VideoFourCC(type, *vih, codec);
+    if (fourcc == 0) return nullptr;
+
+    AvCodecParametersPtr parameters(avcodec_parameters_alloc());
+    if (!parameters) return nullptr;
+    if (const AVCodecParameters* carried = CodecParametersOf(type)) {
+        if (avcodec_parameters_copy(parameters.get(), carried) < 0) return nullptr;
+    } else if (!CopyTrailingExtradata(type, sizeof(VIDEOINFOHEADER), type.cbFormat, *parameters)) {
+        return nullptr;
+    }
+    parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+    parameters->codec_id = codec;
+    parameters->codec_tag = fourcc;
+    if (parameters->width <= 0) parameters->width = vih->bmiHeader.biWidth;
+    if (parameters->height <= 0) {
+        parameters->height = vih->bmiHeader.biHeight < 0 ? -vih->bmiHeader.biHeight : vih->bmiHeader.biHeight;
+    }
+    if (parameters->width <= 0 || parameters->height <= 0) return nullptr;
+    return parameters;
+}
+
+AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
+    const WAVEFORMATEX* wfx = WaveFormatOf(type);
+    if (wfx == nullptr) return nullptr;
+    const AVCodecID codec = AudioCodecOf(type, *wfx);
+    if (codec == AV_CODEC_ID_NONE || av_codec_get_tag(AviAudioTags(), codec) == 0) return nullptr;
+
+    AvCodecParametersPtr parameters(avcodec_parameters_alloc());
+    if (!parameters) return nullptr;
+    if (const AVCodecParameters* carried = CodecParametersOf(type)) {
+        if (avcodec_parameters_copy(parameters.get(), carried) < 0) return nullptr;
+    } else {
+        if (!CopyTrailingExtradata(type, sizeof(WAVEFORMATEX), wfx->cbSize, *parameters)) return nullptr;
+        parameters->block_align = wfx->nBlockAlign;
+        parameters->bits_per_coded_sample = wfx->wBitsPerSample;
+    }
+    parameters->codec_type = AVMEDIA_TYPE_AUDIO;
+    parameters->codec_id = codec;
+    parameters->codec_tag = 0;  // the writer looks the WAVE tag up itself
+    if (parameters->sample_rate <= 0) parameters->sample_rate = static_cast<int>(wfx->nSamplesPerSec);
+    if (parameters->ch_layout.nb_channels <= 0) {
+        av_channel_layout_uninit(&parameters->ch_layout);
+        av_channel_layout_default(&parameters->ch_layout, wfx->nChannels);
+    }
+    if (parameters->bit_rate <= 0) parameters->bit_rate = static_cast<int64_t>(wfx->nAvgBytesPerSec) * 8;
+    const int channels = parameters->ch_layout.nb_channels;
+    if (parameters->sample_rate <= 0 || channels <= 0) return nullptr;
+
+    const int pcmBits = av_get_bits_per_sample(codec);
+    if (pcmBits > 0 && parameters->block_align <= 0) parameters->block_align = channels * pcmBits / 8;
+    // A codec whose packets have no known length in samples cannot be counted in frames: the
+    // writer then counts its time in bytes, which needs a block size.
+    if (parameters->block_align <= 0 && parameters->frame_size <= 0 &&
+        av_get_audio_frame_duration2(parameters.get(), 0) <= 0) {
+        parameters->block_align = 1;
+    }
+    return parameters;
+}
+
+}  // namespace
+
+bool CanStoreInAvi(const AM_MEDIA_TYPE& type) {
+    return AviCodecParameters(type) != nullptr;
+}
+
+AvCodecParametersPtr AviCodecParameters(const AM_MEDIA_TYPE& type) {
+    if (type.majortype == MEDIATYPE_Video) return VideoParameters(type);
+    if (type.majortype == MEDIATYPE_Audio) return AudioParameters(type);
+    return nullptr;
+}
+
+AVRational AviVideoTimeBase(const AM_MEDIA_TYPE& type) {
+    const VIDEOINFOHEADER* vih = VideoInfoOf(type);
+    if (vih == nullptr || vih->AvgTimePerFrame <= 0) return AVRational{1, 25};
+    AVRational timeBase{1, 25};
+    av_reduce(&timeBase.num, &timeBase.den, vih->AvgTimePerFrame, kUnitsPerSecond, INT_MAX);
+    return timeBase;
+}
+
+}  // namespace media

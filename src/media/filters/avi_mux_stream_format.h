@@ -1,0 +1,27 @@
+#pragma once
+
+// Which media types an AVI file can hold, and the codec parameters the AVI writer needs for them.
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+#include "media/graph/av_ptr.h"
+#include "media/graph/media_type.h"
+
+namespace media {
+
+// Whether the AVI writer can store a stream of this type as it comes: compressed video whose
+// codec has an AVI FourCC, or audio whose codec has a WAVE format tag (PCM included).
+[[nodiscard]] bool CanStoreInAvi(const AM_MEDIA_TYPE& type);
+
+// Codec parameters for one AVI stream of this type: the parameters the type carries (or, for a
+// type without them, what its format block says), the video FourCC the type names, and no audio
+// tag so that the writer picks the WAVE format tag itself. Null when CanStoreInAvi is false.
+[[nodiscard]] AvCodecParametersPtr AviCodecParameters(const AM_MEDIA_TYPE& type);
+
+// The time base of a video stream: one tick per frame at the type's average frame time, 1/25 s
+// when the type gives none.
+[[nodiscard]] AVRational AviVideoTimeBase(const AM_MEDIA_TYPE& type);
+
+}  // namespace media
