@@ -1,7 +1,8 @@
 #pragma once
 
 // Converts one picture between uncompressed layouts with libswscale, keeping the conversion
-// context while the source and target stay the same.
+// context while the source and target stay the same. (sws_getCachedContext would rebuild it for
+// every picture of a full-range "J" format, which libswscale rewrites internally.)
 
 extern "C" {
 #include <libavutil/pixfmt.h>
@@ -29,7 +30,18 @@ public:
     void Reset();
 
 private:
+    struct Conversion {
+        AVPixelFormat from = AV_PIX_FMT_NONE;
+        int fromWidth = 0;
+        int fromHeight = 0;
+        AVPixelFormat to = AV_PIX_FMT_NONE;
+        int toWidth = 0;
+        int toHeight = 0;
+        bool operator==(const Conversion&) const = default;
+    };
+
     SwsContextPtr m_context;
+    Conversion m_conversion;  // what m_context was made for
 };
 
 }  // namespace media

@@ -16,7 +16,8 @@ constexpr LONG kCallBufferCB = 1;
 bool SameFormatBlock(const AM_MEDIA_TYPE& a, const AM_MEDIA_TYPE& b) {
     if (a.cbFormat != b.cbFormat) return false;
     if (a.cbFormat == 0) return true;
-    return a.pbFormat != nullptr && b.pbFormat != nullptr && std::memcmp(a.pbFormat, b.pbFormat, a.cbFormat) == 0;
+    return a.pbFormat != nullptr && b.pbFormat != nullptr &&
+           std::memcmp(a.pbFormat, b.pbFormat, a.cbFormat) == 0;
 }
 
 double StartSeconds(IMediaSample& sample) {

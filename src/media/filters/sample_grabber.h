@@ -16,7 +16,9 @@ class SampleGrabber final : public TransformFilter, public ISampleGrabber {
 public:
     SampleGrabber();
 
-    HRESULT QueryInterface(REFIID riid, void** object) override { return TransformFilter::QueryInterface(riid, object); }
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return TransformFilter::QueryInterface(riid, object);
+    }
     ULONG AddRef() override { return TransformFilter::AddRef(); }
     ULONG Release() override { return TransformFilter::Release(); }
 
@@ -47,15 +49,15 @@ private:
     void CallBack(IMediaSample& sample);
 
     std::mutex m_settingsLock;
-    MediaType m_acceptedType;                   // major, sub and format type only; guarded
-    bool m_oneShot = false;                     // guarded
-    bool m_bufferSamples = false;               // guarded
-    std::vector<BYTE> m_lastSample;             // guarded
-    bool m_haveSample = false;                  // guarded
-    ComPtr<ISampleGrabberCB> m_callback;        // guarded
-    LONG m_callbackMethod = 0;                  // guarded: 0 SampleCB, 1 BufferCB
-    std::vector<BYTE> m_callbackCopy;           // streaming thread only: what BufferCB gets
-    bool m_shotTaken = false;                   // streaming lock
+    MediaType m_acceptedType;             // major, sub and format type only; guarded
+    bool m_oneShot = false;               // guarded
+    bool m_bufferSamples = false;         // guarded
+    std::vector<BYTE> m_lastSample;       // guarded
+    bool m_haveSample = false;            // guarded
+    ComPtr<ISampleGrabberCB> m_callback;  // guarded
+    LONG m_callbackMethod = 0;            // guarded: 0 SampleCB, 1 BufferCB
+    std::vector<BYTE> m_callbackCopy;     // streaming thread only: what BufferCB gets
+    bool m_shotTaken = false;             // streaming lock
 };
 
 }  // namespace media

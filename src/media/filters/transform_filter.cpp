@@ -5,13 +5,23 @@ namespace media {
 TransformFilter::TransformFilter(const CLSID& clsid)
     : FilterBase(clsid), m_input(*this), m_output(*this, m_input) {}
 
-std::vector<PinBase*> TransformFilter::Pins() { return {&m_input, &m_output}; }
+std::vector<PinBase*> TransformFilter::Pins() {
+    return {&m_input, &m_output};
+}
 
-InputPin& TransformFilter::Input() { return m_input; }
-OutputPin& TransformFilter::Output() { return m_output; }
+InputPin& TransformFilter::Input() {
+    return m_input;
+}
+OutputPin& TransformFilter::Output() {
+    return m_output;
+}
 
-const MediaType& TransformFilter::InputType() const { return m_input.ConnectionType(); }
-const MediaType& TransformFilter::OutputType() const { return m_output.ConnectionType(); }
+const MediaType& TransformFilter::InputType() const {
+    return m_input.ConnectionType();
+}
+const MediaType& TransformFilter::OutputType() const {
+    return m_output.ConnectionType();
+}
 
 HRESULT TransformFilter::OnActivate() {
     std::lock_guard lock(m_streamLock);
@@ -94,7 +104,9 @@ HRESULT TransformFilter::ReceiveEndFlush() {
 
 TransformFilter::Inlet::Inlet(TransformFilter& owner) : InputPin(owner, u"Input"), m_owner(owner) {}
 
-HRESULT TransformFilter::Inlet::CheckMediaType(const AM_MEDIA_TYPE& type) { return m_owner.CheckInputType(type); }
+HRESULT TransformFilter::Inlet::CheckMediaType(const AM_MEDIA_TYPE& type) {
+    return m_owner.CheckInputType(type);
+}
 
 HRESULT TransformFilter::Inlet::CompleteConnect(IPin* peer) {
     const HRESULT hr = InputPin::CompleteConnect(peer);
@@ -106,10 +118,18 @@ void TransformFilter::Inlet::BreakConnect() {
     InputPin::BreakConnect();
 }
 
-HRESULT TransformFilter::Inlet::Receive(IMediaSample* sample) { return m_owner.ReceiveSample(sample); }
-HRESULT TransformFilter::Inlet::EndOfStream() { return m_owner.ReceiveEndOfStream(); }
-HRESULT TransformFilter::Inlet::BeginFlush() { return m_owner.ReceiveBeginFlush(); }
-HRESULT TransformFilter::Inlet::EndFlush() { return m_owner.ReceiveEndFlush(); }
+HRESULT TransformFilter::Inlet::Receive(IMediaSample* sample) {
+    return m_owner.ReceiveSample(sample);
+}
+HRESULT TransformFilter::Inlet::EndOfStream() {
+    return m_owner.ReceiveEndOfStream();
+}
+HRESULT TransformFilter::Inlet::BeginFlush() {
+    return m_owner.ReceiveBeginFlush();
+}
+HRESULT TransformFilter::Inlet::EndFlush() {
+    return m_owner.ReceiveEndFlush();
+}
 
 // --- output pin ---
 

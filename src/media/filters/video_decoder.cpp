@@ -31,12 +31,13 @@ CodedSize CodedSizeOf(const AM_MEDIA_TYPE& type) {
     if (const AVCodecParameters* parameters = CodecParametersOf(type)) {
         return {parameters->width, parameters->height};
     }
-    if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER) || type.pbFormat == nullptr) {
+    if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER) ||
+        type.pbFormat == nullptr) {
         return {};
     }
     const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-    return {info->bmiHeader.biWidth, info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight
-                                                                   : info->bmiHeader.biHeight};
+    return {info->bmiHeader.biWidth,
+            info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight};
 }
 
 // Describes the input to the codec from the format block alone, for types that carry no codec
@@ -168,7 +169,8 @@ HRESULT VideoDecoder::Transform(IMediaSample* sample) {
     if (!m_codec) return VFW_E_NOT_CONNECTED;
     BYTE* data = nullptr;
     const LONG length = sample->GetActualDataLength();
-    if (FAILED(sample->GetPointer(&data)) || data == nullptr || length <= 0) return S_OK;  // nothing to decode
+    if (FAILED(sample->GetPointer(&data)) || data == nullptr || length <= 0)
+        return S_OK;  // nothing to decode
 
     // A copy, because libavcodec reads a little past the end of every packet.
     av_packet_unref(m_packet.get());
@@ -248,7 +250,8 @@ bool VideoDecoder::CopyFrame(const AVFrame& frame, BYTE* buffer) {
         std::uint8_t* planes[4];
         int strides[4];
         FillPlanes(m_outputLayout, buffer, planes, strides);
-        av_image_copy(planes, strides, source.data, source.linesize, source.format, source.width, source.height);
+        av_image_copy(planes, strides, source.data, source.linesize, source.format, source.width,
+                      source.height);
         return true;
     }
     // The stream changed size or format in mid-stream: the connection stays, the picture adapts.
@@ -274,7 +277,8 @@ HRESULT VideoDecoder::DeliverFrame(const AVFrame& frame) {
 
 void RegisterVideoDecoder() {
     RegisterClass(CLSID_VideoDecoder, [] { return (new VideoDecoder)->Identity(); });
-    RegisterIntermediateFilter({CLSID_VideoDecoder, u"Video Decoder", MERIT_NORMAL, &VideoDecoder::MayAcceptInput});
+    RegisterIntermediateFilter(
+        {CLSID_VideoDecoder, u"Video Decoder", MERIT_NORMAL, &VideoDecoder::MayAcceptInput});
 }
 
 }  // namespace media

@@ -60,7 +60,7 @@ private:
 
     RawVideoLayout m_outputLayout;
     FramePool m_pool;
-    FrameScaler m_scaler;  // only for frames that do not match the connected layout
+    FrameScaler m_scaler;            // only for frames that do not match the connected layout
     REFERENCE_TIME m_nextStart = 0;  // where a frame without a timestamp goes
 };
 

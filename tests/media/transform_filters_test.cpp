@@ -1,0 +1,665 @@
+// The synchronous filters between the splitter and the compressor: the video decoder, the colour
+// space converter and the sample grabber, fed from libavformat packets by a small test source and
+// checked against libavcodec's own decoding of the same files.
+
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <gtest/gtest.h>
+
+#include "media/com/class_registry.h"
+#include "media/com/com_ptr.h"
+#include "media/graph/av_ptr.h"
+#include "media/graph/codec_media_type.h"
+#include "media/graph/filter_base.h"
+#include "media/graph/media_sample.h"
+#include "media/graph/pin_base.h"
+#include "media/graph/uuids.h"
+#include "support/samples_dir.h"
+
+namespace media {
+namespace {
+
+// --- test filters -------------------------------------------------------------------------------
+
+// A source whose one output pin offers a fixed type; the test thread pushes samples through it.
+class TestSource final : public FilterBase {
+public:
+    explicit TestSource(MediaType type) : FilterBase(GUID_NULL), m_output(*this, std::move(type)) {}
+    std::vector<PinBase*> Pins() override { return {&m_output}; }
+    IPin* Output() { return &m_output; }
+
+    HRESULT Send(const BYTE* data, int size, std::optional<REFERENCE_TIME> start, REFERENCE_TIME duration,
+                 bool key) {
+        ComPtr<MediaSample> sample = ComPtr<MediaSample>::Adopt(MediaSample::Create(size));
+        BYTE* buffer = nullptr;
+        sample->GetPointer(&buffer);
+        if (size > 0) std::memcpy(buffer, data, static_cast<std::size_t>(size));
+        if (start) {
+            REFERENCE_TIME stop = *start + duration;
+            sample->SetTime(&*start, duration > 0 ? &stop : nullptr);
+        }
+        sample->SetSyncPoint(key ? TRUE : FALSE);
+        return m_output.Deliver(sample.Get());
+    }
+    HRESULT Deliver(IMediaSample* sample) { return m_output.Deliver(sample); }
+    HRESULT EndOfStream() { return m_output.DeliverEndOfStream(); }
+
+private:
+    class Pin final : public OutputPin {
+    public:
+        Pin(FilterBase& filter, MediaType type) : OutputPin(filter, u"Output"), m_type(std::move(type)) {}
+        HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override {
+            return type.majortype == m_type.majortype && type.subtype == m_type.subtype
+                       ? S_OK
+                       : VFW_E_TYPE_NOT_ACCEPTED;
+        }
+        std::vector<MediaType> OfferedTypes() override { return {m_type}; }
+
+    private:
+        MediaType m_type;
+    };
+    Pin m_output;
+};
+
+// A sink that records what reaches it.
+class TestSink final : public FilterBase {
+public:
+    TestSink() : FilterBase(GUID_NULL), m_input(*this) {}
+    std::vector<PinBase*> Pins() override { return {&m_input}; }
+    IPin* Input() { return &m_input; }
+    [[nodiscard]] const MediaType& Type() const { return m_input.ConnectionType(); }
+
+    struct Received {
+        REFERENCE_TIME start = -1;
+        REFERENCE_TIME stop = -1;
+        LONG length = 0;
+    };
+    std::function<bool(const AM_MEDIA_TYPE&)> accepts = [](const AM_MEDIA_TYPE&) { return true; };
+    std::vector<Received> received;
+    std::vector<BYTE> firstData;
+    IMediaSample* lastSample = nullptr;  // identity only, never dereferenced
+    int endOfStreams = 0;
+
+private:
+    class Pin final : public InputPin {
+    public:
+        explicit Pin(TestSink& sink) : InputPin(sink, u"Input"), m_sink(sink) {}
+        HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override {
+            return m_sink.accepts(type) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+        }
+        HRESULT Receive(IMediaSample* sample) override {
+            if (!IsAccepting()) return VFW_E_WRONG_STATE;
+            Received r;
+            sample->GetTime(&r.start, &r.stop);
+            r.length = sample->GetActualDataLength();
+            BYTE* data = nullptr;
+            sample->GetPointer(&data);
+            if (m_sink.received.empty()) m_sink.firstData.assign(data, data + r.length);
+            m_sink.received.push_back(r);
+            m_sink.lastSample = sample;
+            return S_OK;
+        }
+        HRESULT EndOfStream() override {
+            ++m_sink.endOfStreams;
+            return S_OK;
+        }
+
+    private:
+        TestSink& m_sink;
+    };
+    Pin m_input;
+};
+
+ComPtr<IBaseFilter> Create(const CLSID& clsid) {
+    ComPtr<IBaseFilter> filter;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.ReceiveVoid()),
+              S_OK);
+    return filter;
+}
+
+ComPtr<IPin> PinOf(IBaseFilter* filter, const char16_t* name) {
+    ComPtr<IPin> pin;
+    EXPECT_EQ(filter->FindPin(name, pin.Receive()), S_OK);
+    return pin;
+}
+
+ComPtr<IMemInputPin> Receiver(IBaseFilter* filter) {
+    return PinOf(filter, u"Input").As<IMemInputPin>();
+}
+
+// Filters joined pin to pin, upstream first. Stops and disconnects everything when it goes, so
+// that a failing test leaks nothing either.
+struct Chain {
+    std::vector<ComPtr<IBaseFilter>> filters;
+    std::vector<std::pair<ComPtr<IPin>, ComPtr<IPin>>> links;
+
+    HRESULT Link(IPin* output, IPin* input) {
+        const HRESULT hr = output->Connect(input, nullptr);
+        if (SUCCEEDED(hr)) links.emplace_back(ComPtr<IPin>(output), ComPtr<IPin>(input));
+        return hr;
+    }
+    void Pause() {
+        for (auto it = filters.rbegin(); it != filters.rend(); ++it) EXPECT_EQ((*it)->Pause(), S_OK);
+    }
+    void Stop() {
+        for (auto& f : filters) f->Stop();
+    }
+    ~Chain() {
+        Stop();
+        for (auto& [output, input] : links) {
+            output->Disconnect();
+            input->Disconnect();
+        }
+    }
+};
+
+// --- reading the samples ------------------------------------------------------------------------
+
+// The first video stream of a sample file, as the splitter would describe and deliver it.
+class VideoPackets {
+public:
+    explicit VideoPackets(const std::string& name) {
+        const std::string path = testsupport::SamplePath(name).string();
+        AVFormatContext* context = nullptr;
+        if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0) return;
+        m_format.reset(context);
+        if (avformat_find_stream_info(context, nullptr) < 0) return;
+        m_stream = av_find_best_stream(context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    }
+    [[nodiscard]] bool Ok() const { return m_stream >= 0; }
+    [[nodiscard]] AVStream* Stream() const { return m_format->streams[m_stream]; }
+    [[nodiscard]] MediaType Type() const {
+        return MediaTypeFromCodecParameters(*Stream()->codecpar, Stream()->time_base,
+                                            Stream()->avg_frame_rate);
+    }
+    // Delivers every packet through source, times relative to the file's start; returns how many
+    // deliveries failed.
+    int SendAll(TestSource& source) {
+        AvPacketPtr packet(av_packet_alloc());
+        const std::int64_t origin = m_format->start_time == AV_NOPTS_VALUE ? 0 : m_format->start_time;
+        int failures = 0;
+        while (av_read_frame(m_format.get(), packet.get()) >= 0) {
+            if (packet->stream_index == m_stream) {
+                std::optional<REFERENCE_TIME> start;
+                if (packet->pts != AV_NOPTS_VALUE) {
+                    start = ToReferenceTime(packet->pts, Stream()->time_base) -
+                            ToReferenceTime(origin, AVRational{1, AV_TIME_BASE});
+                }
+                const REFERENCE_TIME duration = ToReferenceTime(packet->duration, Stream()->time_base);
+                failures += FAILED(source.Send(packet->data, packet->size, start, duration,
+                                               (packet->flags & AV_PKT_FLAG_KEY) != 0));
+            }
+            av_packet_unref(packet.get());
+        }
+        avformat_seek_file(m_format.get(), -1, INT64_MIN, 0, INT64_MAX, 0);
+        return failures;
+    }
+
+private:
+    AvFormatInputPtr m_format;
+    int m_stream = -1;
+};
+
+struct ReferenceDecode {
+    int frames = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// What libavcodec alone makes of a sample's video.
+ReferenceDecode DecodeWithLibavcodec(const std::string& name) {
+    ReferenceDecode result;
+    VideoPackets input(name);
+    if (!input.Ok()) return result;
+    const AVCodec* decoder = avcodec_find_decoder(input.Stream()->codecpar->codec_id);
+    AvCodecContextPtr codec(avcodec_alloc_context3(decoder));
+    avcodec_parameters_to_context(codec.get(), input.Stream()->codecpar);
+    if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return result;
+    AvPacketPtr packet(av_packet_alloc());
+    AvFramePtr frame(av_frame_alloc());
+    auto takeFrames = [&] {
+        while (avcodec_receive_frame(codec.get(), frame.get()) >= 0) {
+            ++result.frames;
+            result.width = frame->width;
+            result.height = frame->height;
+        }
+    };
+    AVFormatContext* format = nullptr;
+    const std::string path = testsupport::SamplePath(name).string();
+    avformat_open_input(&format, path.c_str(), nullptr, nullptr);
+    AvFormatInputPtr owner(format);
+    while (av_read_frame(format, packet.get()) >= 0) {
+        if (packet->stream_index == input.Stream()->index) {
+            avcodec_send_packet(codec.get(), packet.get());
+            takeFrames();
+        }
+        av_packet_unref(packet.get());
+    }
+    avcodec_send_packet(codec.get(), nullptr);
+    takeFrames();
+    return result;
+}
+
+// A sample through source -> decoder -> [converter ->] sink.
+struct DecodeRun {
+    ComPtr<TestSource> source;
+    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
+    Chain chain;
+    int failures = 0;
+
+    DecodeRun(const std::string& name, bool toRgb24) {
+        VideoPackets packets(name);
+        if (!packets.Ok()) {
+            ADD_FAILURE() << "cannot read " << name;
+            return;
+        }
+        source = ComPtr<TestSource>::Adopt(new TestSource(packets.Type()));
+        ComPtr<IBaseFilter> decoder = Create(CLSID_VideoDecoder);
+        chain.filters = {ComPtr<IBaseFilter>(source.Get()), decoder};
+        EXPECT_EQ(chain.Link(source->Output(), PinOf(decoder.Get(), u"Input").Get()), S_OK);
+        ComPtr<IPin> last = PinOf(decoder.Get(), u"Output");
+        if (toRgb24) {
+            ComPtr<IBaseFilter> converter = Create(CLSID_Colour);
+            chain.filters.push_back(converter);
+            EXPECT_EQ(chain.Link(last.Get(), PinOf(converter.Get(), u"Input").Get()), S_OK);
+            last = PinOf(converter.Get(), u"Output");
+            sink->accepts = [](const AM_MEDIA_TYPE& t) { return t.subtype == MEDIASUBTYPE_RGB24; };
+        }
+        chain.filters.push_back(ComPtr<IBaseFilter>(sink.Get()));
+        EXPECT_EQ(chain.Link(last.Get(), sink->Input()), S_OK);
+        chain.Pause();
+        failures = packets.SendAll(*source.Get());
+        EXPECT_EQ(source->EndOfStream(), S_OK);
+    }
+};
+
+int PixelOffset(int stride, int x, int row) {
+    return row * stride + x * 3;
+}
+
+// Checks the B, G, R bytes at offset within tolerance.
+void ExpectBgr(const std::vector<BYTE>& image, int offset, int b, int g, int r) {
+    ASSERT_LE(static_cast<std::size_t>(offset + 3), image.size());
+    constexpr int kTolerance = 16;
+    EXPECT_NEAR(image[offset], b, kTolerance) << "blue at byte " << offset;
+    EXPECT_NEAR(image[offset + 1], g, kTolerance) << "green at byte " << offset;
+    EXPECT_NEAR(image[offset + 2], r, kTolerance) << "red at byte " << offset;
+}
+
+// --- the decoder --------------------------------------------------------------------------------
+
+TEST(TransformFilters, DecoderGivesLibavcodecsFramesAtTheStreamsSize) {
+    for (const char* name : {"mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi",
+                             "h264_aac.mov", "odd_size.avi", "vfr.mov"}) {
+        SCOPED_TRACE(name);
+        const ReferenceDecode reference = DecodeWithLibavcodec(name);
+        ASSERT_GT(reference.frames, 0);
+        DecodeRun run(name, false);
+        EXPECT_EQ(run.failures, 0);
+        const RawVideoLayout layout = RawVideoLayoutOf(run.sink->Type());
+        EXPECT_EQ(layout.width, reference.width);
+        EXPECT_EQ(layout.height, reference.height);
+        EXPECT_EQ(static_cast<int>(run.sink->received.size()), reference.frames);
+        EXPECT_EQ(run.sink->endOfStreams, 1);
+        REFERENCE_TIME previous = -1;
+        for (const auto& r : run.sink->received) {
+            EXPECT_EQ(r.length, layout.imageSize);
+            EXPECT_GT(r.start, previous) << "frames out of order";
+            previous = r.start;
+        }
+    }
+}
+
+TEST(TransformFilters, DecoderKeepsTheInputsFrameTimes) {
+    {
+        DecodeRun run("video_only.avi", false);
+        ASSERT_EQ(run.sink->received.size(), 75u);
+        for (std::size_t i = 0; i < run.sink->received.size(); ++i) {
+            EXPECT_EQ(run.sink->received[i].start, static_cast<REFERENCE_TIME>(i) * 400'000);
+            EXPECT_EQ(run.sink->received[i].stop, static_cast<REFERENCE_TIME>(i + 1) * 400'000);
+        }
+    }
+    {
+        // A gap in a variable-frame-rate input stays a gap: nothing may start inside [1 s, 2 s).
+        DecodeRun run("vfr.mov", false);
+        ASSERT_EQ(run.sink->received.size(), 50u);
+        for (const auto& r : run.sink->received)
+            EXPECT_TRUE(r.start < 10'000'000 || r.start >= 20'000'000) << r.start;
+        EXPECT_GE(run.sink->received[25].start, 20'000'000);
+    }
+}
+
+TEST(TransformFilters, DecoderSkipsCorruptDataAndGoesOn) {
+    DecodeRun run("corrupt_middle.avi", false);
+    EXPECT_EQ(run.failures, 0);
+    EXPECT_GT(run.sink->received.size(), 60u);
+    EXPECT_EQ(run.sink->endOfStreams, 1);
+
+    // Packets of pure noise in a stream that was good so far.
+    DecodeRun noisy("video_only.avi", false);
+    const std::size_t before = noisy.sink->received.size();
+    std::vector<BYTE> noise(4096);
+    unsigned state = 12345;
+    for (auto& b : noise) b = static_cast<BYTE>((state = state * 1103515245u + 12345u) >> 16);
+    noisy.chain.Stop();
+    noisy.chain.Pause();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(noisy.source->Send(noise.data(), 1000 + i * 100, 0, 0, i == 0), S_OK);
+    EXPECT_EQ(noisy.source->EndOfStream(), S_OK);
+    EXPECT_EQ(noisy.sink->endOfStreams, 2);
+    EXPECT_GE(noisy.sink->received.size(), before);
+}
+
+TEST(TransformFilters, DecoderRunsAgainAfterStop) {
+    DecodeRun run("h264_aac.mov", false);
+    ASSERT_EQ(run.sink->received.size(), 75u);
+    run.chain.Stop();
+    run.chain.Pause();
+    VideoPackets packets("h264_aac.mov");
+    EXPECT_EQ(packets.SendAll(*run.source.Get()), 0);
+    EXPECT_EQ(run.source->EndOfStream(), S_OK);
+    EXPECT_EQ(run.sink->received.size(), 150u);
+    EXPECT_EQ(run.sink->received[75].start, run.sink->received[0].start);
+}
+
+TEST(TransformFilters, DecoderConvertsFramesThatChangeSizeInMidStream) {
+    // Connected for the 320x240 4:2:0 pictures of one file, fed the 321x241 4:4:4 pictures of
+    // another: every sample must still have the connected layout, and show the picture.
+    VideoPackets announced("mjpeg_pcm.avi");
+    ComPtr<TestSource> source = ComPtr<TestSource>::Adopt(new TestSource(announced.Type()));
+    ComPtr<IBaseFilter> decoder = Create(CLSID_VideoDecoder);
+    ComPtr<IBaseFilter> converter = Create(CLSID_Colour);
+    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
+    sink->accepts = [](const AM_MEDIA_TYPE& t) { return t.subtype == MEDIASUBTYPE_RGB24; };
+    Chain chain;
+    chain.filters = {ComPtr<IBaseFilter>(source.Get()), decoder, converter, ComPtr<IBaseFilter>(sink.Get())};
+    ASSERT_EQ(chain.Link(source->Output(), PinOf(decoder.Get(), u"Input").Get()), S_OK);
+    ASSERT_EQ(chain.Link(PinOf(decoder.Get(), u"Output").Get(), PinOf(converter.Get(), u"Input").Get()),
+              S_OK);
+    ASSERT_EQ(chain.Link(PinOf(converter.Get(), u"Output").Get(), sink->Input()), S_OK);
+    chain.Pause();
+    VideoPackets actual("odd_size.avi");
+    EXPECT_EQ(actual.SendAll(*source.Get()), 0);
+    ASSERT_EQ(sink->received.size(), 75u);
+    const int stride = 320 * 3;
+    EXPECT_EQ(sink->received[0].length, stride * 240);
+    // testsrc: a white column at the right edge, magenta near x=100, in every row.
+    for (int row : {0, 120, 239}) {
+        ExpectBgr(sink->firstData, PixelOffset(stride, 319, row), 255, 255, 255);
+        ExpectBgr(sink->firstData, PixelOffset(stride, 100, row), 255, 0, 255);
+    }
+}
+
+// --- the converter ------------------------------------------------------------------------------
+
+TEST(TransformFilters, ConverterWritesBottomUpRgb24Rows) {
+    // SMPTE bars: grey at the top left, a blue bar at the top right, -I blue and white at the
+    // bottom. The first row in memory is the bottom of the picture.
+    DecodeRun bars("mpeg2_ac3.mpg", true);
+    ASSERT_EQ(bars.sink->received.size(), 75u);
+    const int stride = 352 * 3;
+    ASSERT_EQ(bars.sink->received[0].length, stride * 288);
+    const int top = 287;
+    const int bottom = 0;
+    ExpectBgr(bars.sink->firstData, PixelOffset(stride, 5, top), 190, 190, 190);
+    ExpectBgr(bars.sink->firstData, PixelOffset(stride, 345, top), 191, 0, 0);
+    ExpectBgr(bars.sink->firstData, PixelOffset(stride, 5, bottom), 103, 61, 0);
+    ExpectBgr(bars.sink->firstData, PixelOffset(stride, 110, bottom), 255, 255, 255);
+
+    // 321 pixels of 3 bytes make 963 bytes: rows are padded to 964.
+    DecodeRun odd("odd_size.avi", true);
+    ASSERT_EQ(odd.sink->received.size(), 75u);
+    const int oddStride = 964;
+    ASSERT_EQ(odd.sink->received[0].length, oddStride * 241);
+    for (int row : {0, 1, 120, 240}) {
+        SCOPED_TRACE(row);
+        ExpectBgr(odd.sink->firstData, PixelOffset(oddStride, 320, row), 255, 255, 255);
+        ExpectBgr(odd.sink->firstData, PixelOffset(oddStride, 100, row), 255, 0, 255);
+        ExpectBgr(odd.sink->firstData, PixelOffset(oddStride, 0, row), 0, 0, 0);
+        EXPECT_EQ(odd.sink->firstData[static_cast<std::size_t>(row * oddStride + 963)], 0) << "padding";
+    }
+}
+
+TEST(TransformFilters, ConverterOffersRgb24FirstAndCopiesSampleTimes) {
+    ComPtr<TestSource> source =
+        ComPtr<TestSource>::Adopt(new TestSource(RawVideoType(AV_PIX_FMT_YUV420P, 16, 8, 400'000)));
+    ComPtr<IBaseFilter> converter = Create(CLSID_Colour);
+    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
+    Chain chain;
+    chain.filters = {ComPtr<IBaseFilter>(source.Get()), converter, ComPtr<IBaseFilter>(sink.Get())};
+    ComPtr<IPin> output = PinOf(converter.Get(), u"Output");
+    ComPtr<IEnumMediaTypes> none;
+    ASSERT_EQ(output->EnumMediaTypes(none.Receive()), S_OK);
+    AM_MEDIA_TYPE* offered[4] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(none->Next(4, offered, &fetched), S_FALSE) << "nothing to offer before the input is connected";
+    EXPECT_EQ(fetched, 0u);
+
+    ASSERT_EQ(chain.Link(source->Output(), PinOf(converter.Get(), u"Input").Get()), S_OK);
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(output->EnumMediaTypes(types.Receive()), S_OK);
+    ASSERT_EQ(types->Next(4, offered, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 3u);
+    EXPECT_EQ(offered[0]->subtype, MEDIASUBTYPE_RGB24);
+    EXPECT_EQ(offered[1]->subtype, MEDIASUBTYPE_RGB32);
+    EXPECT_EQ(offered[2]->subtype, SubtypeFromPixelFormat(AV_PIX_FMT_YUV420P));
+    for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(offered[i]);
+
+    ASSERT_EQ(chain.Link(output.Get(), sink->Input()), S_OK);
+    EXPECT_EQ(sink->Type().subtype, MEDIASUBTYPE_RGB24);
+    chain.Pause();
+    std::vector<BYTE> picture(16 * 8 * 3 / 2, 128);
+    EXPECT_EQ(source->Send(picture.data(), static_cast<int>(picture.size()), 800'000, 400'000, true), S_OK);
+    ASSERT_EQ(sink->received.size(), 1u);
+    EXPECT_EQ(sink->received[0].start, 800'000);
+    EXPECT_EQ(sink->received[0].stop, 1'200'000);
+    // A sample too short for one picture is refused rather than read past its end.
+    EXPECT_TRUE(FAILED(source->Send(picture.data(), 10, 0, 0, true)));
+    EXPECT_EQ(sink->received.size(), 1u);
+}
+
+// --- the grabber --------------------------------------------------------------------------------
+
+HRESULT QueryAccept(IPin* pin, const MediaType& type) {
+    return pin->QueryAccept(&type);
+}
+
+ComPtr<ISampleGrabber> Grabber(const GUID& major, const GUID& subtype) {
+    ComPtr<ISampleGrabber> grabber;
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IID_ISampleGrabber, grabber.ReceiveVoid()),
+        S_OK);
+    MediaType wanted;
+    wanted.majortype = major;
+    wanted.subtype = subtype;
+    EXPECT_EQ(grabber->SetMediaType(&wanted), S_OK);
+    return grabber;
+}
+
+MediaType AudioType(AVCodecID codec) {
+    AvCodecParametersPtr parameters(avcodec_parameters_alloc());
+    parameters->codec_type = AVMEDIA_TYPE_AUDIO;
+    parameters->codec_id = codec;
+    parameters->sample_rate = 48000;
+    av_channel_layout_default(&parameters->ch_layout, 2);
+    return MediaTypeFromCodecParameters(*parameters, AVRational{1, 48000}, AVRational{0, 1});
+}
+
+TEST(TransformFilters, GrabberAcceptsOnlyTheTypeItWasGiven) {
+    ComPtr<ISampleGrabber> rgb = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
+    ComPtr<IPin> rgbInput = PinOf(rgb.As<IBaseFilter>().Get(), u"Input");
+    EXPECT_EQ(QueryAccept(rgbInput.Get(), RawVideoType(AV_PIX_FMT_BGR24, 320, 240, 0)), S_OK);
+    EXPECT_EQ(QueryAccept(rgbInput.Get(), RawVideoType(AV_PIX_FMT_YUV420P, 320, 240, 0)), S_FALSE);
+    EXPECT_EQ(QueryAccept(rgbInput.Get(), RawVideoType(AV_PIX_FMT_BGRA, 320, 240, 0)), S_FALSE);
+
+    ComPtr<ISampleGrabber> audio = Grabber(MEDIATYPE_Audio, GUID_NULL);
+    ComPtr<IPin> audioInput = PinOf(audio.As<IBaseFilter>().Get(), u"Input");
+    for (AVCodecID codec : {AV_CODEC_ID_MP2, AV_CODEC_ID_AC3, AV_CODEC_ID_AAC, AV_CODEC_ID_MP3}) {
+        EXPECT_EQ(QueryAccept(audioInput.Get(), AudioType(codec)), S_OK) << avcodec_get_name(codec);
+    }
+    EXPECT_EQ(QueryAccept(audioInput.Get(), PcmAudioType(48000, 2, 16)), S_OK);
+    EXPECT_EQ(QueryAccept(audioInput.Get(), RawVideoType(AV_PIX_FMT_BGR24, 320, 240, 0)), S_FALSE);
+
+    EXPECT_EQ(audio->SetMediaType(nullptr), E_POINTER);
+    AM_MEDIA_TYPE connected{};
+    EXPECT_EQ(audio->GetConnectedMediaType(&connected), VFW_E_NOT_CONNECTED);
+    // Nothing on the output until the input is connected.
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(PinOf(audio.As<IBaseFilter>().Get(), u"Output")->EnumMediaTypes(types.Receive()), S_OK);
+    AM_MEDIA_TYPE* offered = nullptr;
+    EXPECT_EQ(types->Next(1, &offered, nullptr), S_FALSE);
+}
+
+TEST(TransformFilters, ConnectInsertsDecoderAndConverterBeforeAnRgbGrabber) {
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
+        S_OK);
+    VideoPackets packets("mpeg1_mp2.mpg");
+    ComPtr<TestSource> source = ComPtr<TestSource>::Adopt(new TestSource(packets.Type()));
+    ComPtr<ISampleGrabber> grabber = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
+    ComPtr<IBaseFilter> grabberFilter = grabber.As<IBaseFilter>();
+    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
+    ASSERT_EQ(graph->AddFilter(source.Get(), u"Source"), S_OK);
+    ASSERT_EQ(graph->AddFilter(grabberFilter.Get(), u"VideoGrabber"), S_OK);
+    ASSERT_EQ(graph->AddFilter(sink.Get(), u"Sink"), S_OK);
+
+    ASSERT_EQ(graph->Connect(source->Output(), PinOf(grabberFilter.Get(), u"Input").Get()), S_OK);
+    ComPtr<IBaseFilter> found;
+    EXPECT_EQ(graph->FindFilterByName(u"Video Decoder", found.Receive()), S_OK);
+    EXPECT_EQ(graph->FindFilterByName(u"Colour Space Converter", found.Receive()), S_OK);
+    MediaType connected;
+    ASSERT_EQ(grabber->GetConnectedMediaType(&connected), S_OK);
+    EXPECT_EQ(connected.subtype, MEDIASUBTYPE_RGB24);
+    EXPECT_EQ(RawVideoLayoutOf(connected).width, 320);
+    ASSERT_EQ(graph->Connect(PinOf(grabberFilter.Get(), u"Output").Get(), sink->Input()), S_OK);
+    EXPECT_EQ(sink->Type().subtype, MEDIASUBTYPE_RGB24);
+
+    ComPtr<IMediaControl> control = graph.As<IMediaControl>();
+    ASSERT_EQ(control->Pause(), S_OK);
+    EXPECT_EQ(packets.SendAll(*source.Get()), 0);
+    EXPECT_EQ(source->EndOfStream(), S_OK);
+    EXPECT_EQ(control->Stop(), S_OK);
+    EXPECT_EQ(sink->received.size(), 75u);
+    EXPECT_EQ(sink->endOfStreams, 1);
+}
+
+class RecordingCallback final : public ComObject<ISampleGrabberCB> {
+public:
+    HRESULT SampleCB(double time, IMediaSample* sample) override {
+        times.push_back(time);
+        samples.push_back(sample);
+        return S_OK;
+    }
+    HRESULT BufferCB(double time, BYTE* buffer, LONG length) override {
+        times.push_back(time);
+        buffer[0] = 0xEE;  // must not reach downstream
+        lengths.push_back(length);
+        return S_OK;
+    }
+    std::vector<double> times;
+    std::vector<IMediaSample*> samples;  // identity only
+    std::vector<LONG> lengths;
+};
+
+TEST(TransformFilters, GrabberPassesTheSameSamplesOn) {
+    const MediaType type = RawVideoType(AV_PIX_FMT_BGR24, 4, 2, 400'000);
+    ComPtr<TestSource> source = ComPtr<TestSource>::Adopt(new TestSource(type));
+    ComPtr<ISampleGrabber> grabber = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
+    ComPtr<IBaseFilter> grabberFilter = grabber.As<IBaseFilter>();
+    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
+    ComPtr<RecordingCallback> callback = ComPtr<RecordingCallback>::Adopt(new RecordingCallback);
+    Chain chain;
+    chain.filters = {ComPtr<IBaseFilter>(source.Get()), grabberFilter, ComPtr<IBaseFilter>(sink.Get())};
+    ASSERT_EQ(chain.Link(source->Output(), PinOf(grabberFilter.Get(), u"Input").Get()), S_OK);
+    ASSERT_EQ(chain.Link(PinOf(grabberFilter.Get(), u"Output").Get(), sink->Input()), S_OK);
+    MediaType connected;
+    ASSERT_EQ(grabber->GetConnectedMediaType(&connected), S_OK);
+    EXPECT_EQ(connected.cbFormat, type.cbFormat);
+    EXPECT_EQ(std::memcmp(connected.pbFormat, type.pbFormat, type.cbFormat), 0);
+    ASSERT_EQ(grabber->SetBufferSamples(TRUE), S_OK);
+    ASSERT_EQ(grabber->SetCallback(callback.Get(), 0), S_OK);
+    chain.Pause();
+
+    LONG size = 0;
+    EXPECT_EQ(grabber->GetCurrentBuffer(&size, nullptr), VFW_E_WRONG_STATE) << "no sample yet";
+    ComPtr<MediaSample> sample = ComPtr<MediaSample>::Adopt(MediaSample::Create(type.lSampleSize));
+    BYTE* data = nullptr;
+    sample->GetPointer(&data);
+    for (ULONG i = 0; i < type.lSampleSize; ++i) data[i] = static_cast<BYTE>(i + 1);
+    REFERENCE_TIME start = 5'000'000;
+    sample->SetTime(&start, nullptr);
+    ASSERT_EQ(source->Deliver(sample.Get()), S_OK);
+    EXPECT_EQ(sink->lastSample, sample.Get());
+    ASSERT_EQ(callback->samples.size(), 1u);
+    EXPECT_EQ(callback->samples[0], sample.Get());
+    EXPECT_DOUBLE_EQ(callback->times[0], 0.5);
+
+    ASSERT_EQ(grabber->GetCurrentBuffer(&size, nullptr), S_OK);
+    ASSERT_EQ(size, static_cast<LONG>(type.lSampleSize));
+    std::vector<LONG> copy(static_cast<std::size_t>(size + 3) / 4);
+    LONG tooSmall = size - 1;
+    EXPECT_EQ(grabber->GetCurrentBuffer(&tooSmall, copy.data()), E_OUTOFMEMORY);
+    ASSERT_EQ(grabber->GetCurrentBuffer(&size, copy.data()), S_OK);
+    EXPECT_EQ(std::memcmp(copy.data(), data, static_cast<std::size_t>(size)), 0);
+
+    // BufferCB works on a copy; one-shot ends the stream after the next sample.
+    ASSERT_EQ(grabber->SetCallback(callback.Get(), 1), S_OK);
+    EXPECT_EQ(grabber->SetCallback(callback.Get(), 2), E_INVALIDARG);
+    ASSERT_EQ(grabber->SetOneShot(TRUE), S_OK);
+    EXPECT_EQ(source->Deliver(sample.Get()), S_FALSE);
+    EXPECT_EQ(data[0], 1);
+    EXPECT_EQ(callback->lengths, std::vector<LONG>{size});
+    EXPECT_EQ(source->Deliver(sample.Get()), S_FALSE);
+    EXPECT_EQ(source->EndOfStream(), S_OK);
+    EXPECT_EQ(sink->received.size(), 2u);
+    EXPECT_EQ(sink->endOfStreams, 1);
+    EXPECT_EQ(grabber->SetCallback(nullptr, 0), S_OK);
+}
+
+// --- state --------------------------------------------------------------------------------------
+
+TEST(TransformFilters, SamplesAreRefusedWhileStoppedOrFlushing) {
+    const MediaType type = RawVideoType(AV_PIX_FMT_BGR24, 4, 2, 0);
+    for (const CLSID& clsid : {CLSID_Colour, CLSID_SampleGrabber, CLSID_VideoDecoder}) {
+        const bool decoder = clsid == CLSID_VideoDecoder;
+        VideoPackets packets("video_only.avi");
+        ComPtr<TestSource> source =
+            ComPtr<TestSource>::Adopt(new TestSource(decoder ? packets.Type() : type));
+        ComPtr<IBaseFilter> filter = Create(clsid);
+        ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
+        Chain chain;
+        chain.filters = {ComPtr<IBaseFilter>(source.Get()), filter, ComPtr<IBaseFilter>(sink.Get())};
+        ASSERT_EQ(chain.Link(source->Output(), PinOf(filter.Get(), u"Input").Get()), S_OK);
+        ASSERT_EQ(chain.Link(PinOf(filter.Get(), u"Output").Get(), sink->Input()), S_OK);
+        ComPtr<IMemInputPin> input = Receiver(filter.Get());
+        ComPtr<MediaSample> sample = ComPtr<MediaSample>::Adopt(MediaSample::Create(type.lSampleSize));
+
+        EXPECT_EQ(input->Receive(sample.Get()), VFW_E_WRONG_STATE);
+        EXPECT_EQ(PinOf(filter.Get(), u"Input")->EndOfStream(), VFW_E_WRONG_STATE);
+        chain.Pause();
+        ComPtr<IPin> inputPin = PinOf(filter.Get(), u"Input");
+        EXPECT_EQ(inputPin->BeginFlush(), S_OK);
+        EXPECT_EQ(input->Receive(sample.Get()), VFW_E_WRONG_STATE);
+        EXPECT_EQ(inputPin->EndFlush(), S_OK);
+        if (!decoder) {
+            EXPECT_EQ(input->Receive(sample.Get()), S_OK);
+        }
+        chain.Stop();
+        EXPECT_EQ(input->Receive(sample.Get()), VFW_E_WRONG_STATE);
+        EXPECT_EQ(sink->received.size(), decoder ? 0u : 1u);
+        EXPECT_EQ(sink->endOfStreams, 0);
+    }
+}
+
+}  // namespace
+}  // namespace media
