@@ -169,17 +169,6 @@ void SkinButton::changeEvent(QEvent* event) {
     }
 }
 
-void SkinButton::moveEvent(QMoveEvent* event) {
-    QPushButton::moveEvent(event);
-    // A capture shows what was under the button where it was taken.
-    DropBackgroundCapture();
-}
-
-void SkinButton::resizeEvent(QResizeEvent* event) {
-    QPushButton::resizeEvent(event);
-    DropBackgroundCapture();
-}
-
 // ---- painting -----------------------------------------------------------------------
 
 void SkinButton::paintEvent(QPaintEvent* /*event*/) {
@@ -207,7 +196,13 @@ void SkinButton::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void SkinButton::PaintParentBackground(QPainter& dc) {
-    if (m_backgroundBitmap.isNull()) m_backgroundBitmap = CaptureParentBackground(*this);
+    // A capture shows what was under the button where it was taken; once the button has
+    // moved or changed size it belongs to another place.
+    const QRect place(mapTo(window(), QPoint(0, 0)), size());
+    if (m_backgroundBitmap.isNull() || place != m_capturePlace) {
+        m_backgroundBitmap = CaptureParentBackground(*this);
+        m_capturePlace = place;
+    }
     dc.drawPixmap(0, 0, m_backgroundBitmap);
 }
 

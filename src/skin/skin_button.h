@@ -81,8 +81,6 @@ protected:
     void leaveEvent(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
     int m_pressedOffsetX = 1;
     int m_pressedOffsetY = 1;
@@ -104,6 +102,8 @@ private:
     void MoveFocusToNextControl();
 
     std::unique_ptr<ButtonTooltip> m_tipWindow;
-    // What the parent showed under the button at the first paint after the last drop.
+    // What the parent showed under the button at the first paint after the last drop, and
+    // where in its window the button was then.
     QPixmap m_backgroundBitmap;
+    QRect m_capturePlace;
 };
