@@ -36,6 +36,21 @@ AVRational FrameRateOf(const AVStream& stream) {
 
 }  // namespace
 
+// The format's start time is the earliest start of its streams, rounded to microseconds; taking
+// it from the streams' own time bases instead puts the first packet of the earliest stream at
+// exactly 0 rather than a rounding error before it.
+REFERENCE_TIME MediaSplitter::StartOffset(const AVFormatContext& format, const std::vector<Stream>& streams) {
+    std::optional<REFERENCE_TIME> earliest;
+    for (const Stream& stream : streams) {
+        const AVStream& avStream = *format.streams[stream.index];
+        if (avStream.start_time == AV_NOPTS_VALUE) continue;
+        const REFERENCE_TIME start = ToReferenceTime(avStream.start_time, avStream.time_base);
+        if (!earliest || start < *earliest) earliest = start;
+    }
+    if (earliest) return *earliest;
+    return format.start_time != AV_NOPTS_VALUE ? ToReferenceTime(format.start_time, AV_TIME_BASE_Q) : 0;
+}
+
 SplitterInputPin::SplitterInputPin(MediaSplitter& splitter)
     : PinBase(splitter, PINDIR_INPUT, u"Input"), m_splitter(splitter) {}
 
@@ -107,8 +122,7 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
     }
     if (streams.empty()) return VFW_E_UNKNOWN_FILE_TYPE;
 
-    m_startOffset =
-        format->start_time != AV_NOPTS_VALUE ? ToReferenceTime(format->start_time, AV_TIME_BASE_Q) : 0;
+    m_startOffset = StartOffset(*format, streams);
     m_duration = format->duration != AV_NOPTS_VALUE && format->duration > 0
                      ? ToReferenceTime(format->duration, AV_TIME_BASE_Q)
                      : 0;
@@ -262,10 +276,11 @@ void MediaSplitter::StreamPackets(std::stop_token stop) {
 
 void MediaSplitter::Seek(REFERENCE_TIME position) {
     AVFormatContext* format = m_format.get();
-    const std::int64_t origin = format->start_time != AV_NOPTS_VALUE ? format->start_time : 0;
-    const std::int64_t target = origin + av_rescale(position, AV_TIME_BASE, kUnitsPerSecond);
-    // Backward, to the key frame at or before the target. A file that cannot seek goes on from
-    // where it is.
+    const std::int64_t origin = av_rescale(m_startOffset, AV_TIME_BASE, kUnitsPerSecond);
+    const std::int64_t target =
+        av_rescale_rnd(m_startOffset + position, AV_TIME_BASE, kUnitsPerSecond, AV_ROUND_UP);
+    // Backward, to the key frame at or before the target. A file that cannot seek there goes on
+    // from where it is; the start at least is tried by any frame.
     if (av_seek_frame(format, -1, target, AVSEEK_FLAG_BACKWARD) < 0 && position == 0) {
         av_seek_frame(format, -1, origin, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
     }

@@ -93,6 +93,9 @@ private:
     [[nodiscard]] std::optional<REFERENCE_TIME> TakeSeekRequest();
 
     static int InterruptRequested(void* opaque);
+    // The time that becomes 0: the start of the earliest offered stream.
+    [[nodiscard]] static REFERENCE_TIME StartOffset(const AVFormatContext& format,
+                                                    const std::vector<Stream>& streams);
 
     SplitterInputPin m_input;
     std::unique_ptr<SplitterByteStream> m_byteStream;
