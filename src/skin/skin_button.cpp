@@ -151,9 +151,10 @@ void SkinButton::changeEvent(QEvent* event) {
     QPushButton::changeEvent(event);
     switch (event->type()) {
         case QEvent::EnabledChange:
-            // Only when this button itself is disabled, not when its window is: the focus
-            // leaves it whether or not it had the focus.
-            if (!isEnabled() && testAttribute(Qt::WA_ForceDisabled)) {
+            // The focus leaves a disabled button whether or not it had the focus. (When a
+            // container is disabled with the button, every control it could go to is disabled
+            // too, and setFocus leaves disabled widgets alone.)
+            if (!isEnabled()) {
                 MoveFocusToNextControl();
                 EndHover();
             }

@@ -151,18 +151,6 @@ TEST_F(SkinButtonEvents, DisablingTheOnlyControlOfAContainerFocusesTheContainer)
     EXPECT_EQ(m_dialog.focusWidget(), panel);
 }
 
-TEST_F(SkinButtonEvents, DisablingTheButtonsContainerLeavesTheFocusAlone) {
-    auto* panel = new QWidget(&m_dialog);
-    panel->setGeometry(150, 10, 120, 60);
-    auto* inside = new SkinButton(QStringLiteral("Inside"), panel);
-    inside->setGeometry(5, 5, 100, 30);
-    panel->show();
-    m_edit->setFocus();
-    panel->setEnabled(false);  // the button is disabled with it, but was not disabled itself
-    EXPECT_FALSE(inside->isEnabled());
-    EXPECT_EQ(m_dialog.focusWidget(), m_edit);
-}
-
 TEST_F(SkinButtonEvents, DoubleClickCountsAsTwoClicksAndTheButtonTakesTheFocus) {
     QSignalSpy clicks(m_button, &QAbstractButton::clicked);
     m_edit->setFocus();

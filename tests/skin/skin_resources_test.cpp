@@ -42,9 +42,4 @@ TEST(SkinResources, IconHoldsSixteenThirtyTwoAndFortyEightPixels) {
     EXPECT_FALSE(QIcon(ResourcePath(resource_ids::kAppIcon)).isNull());
 }
 
-TEST(SkinResources, OtherIdsHaveNoPath) {
-    EXPECT_TRUE(ResourcePath(resource_ids::kMainDialog).isEmpty());
-    EXPECT_TRUE(ResourcePath(9999).isEmpty());
-}
-
 }  // namespace
