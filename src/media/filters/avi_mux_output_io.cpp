@@ -12,8 +12,8 @@ extern "C" {
 
 namespace media {
 namespace {
-// Large enough that the index and big frames go out in few writes.
-constexpr int kBufferSize = 256 * 1024;
+// Large enough that frames and the index go out in few writes.
+constexpr int kBufferSize = 64 * 1024;
 }  // namespace
 
 AviMuxOutputIo::AviMuxOutputIo(IStream* stream) : m_stream(stream) {}

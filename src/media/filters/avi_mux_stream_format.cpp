@@ -74,6 +74,21 @@ AVCodecID AudioCodecOf(const AM_MEDIA_TYPE& type, const WAVEFORMATEX& wfx) {
     return av_codec_get_id(AviAudioTags(), wfx.wFormatTag);
 }
 
+bool IsCountedInFrames(AVCodecID codec) {
+    switch (codec) {
+        case AV_CODEC_ID_MP1:
+        case AV_CODEC_ID_MP2:
+        case AV_CODEC_ID_MP3:
+        case AV_CODEC_ID_AC3:
+        case AV_CODEC_ID_EAC3:
+        case AV_CODEC_ID_AAC:
+        case AV_CODEC_ID_DTS:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The FourCC the type itself names (its subtype, else its bitmap header), when the AVI tables
 // know it for this codec; else the table's own tag for the codec; 0 when there is none.
 DWORD VideoFourCC(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih, AVCodecID codec) {
@@ -150,6 +165,9 @@ AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
     const int channels = parameters->ch_layout.nb_channels;
     if (parameters->sample_rate <= 0 || channels <= 0) return nullptr;
 
+    // Frame-based codecs are counted in frames (one per packet), whatever block size the source
+    // header gave: a block size would make readers take the frames for fixed-size samples.
+    if (IsCountedInFrames(codec)) parameters->block_align = 0;
     const int pcmBits = av_get_bits_per_sample(codec);
     if (pcmBits > 0 && parameters->block_align <= 0) parameters->block_align = channels * pcmBits / 8;
     // A codec whose packets have no known length in samples cannot be counted in frames: the
