@@ -17,6 +17,7 @@ extern "C" {
 
 #include "media/com/class_registry.h"
 #include "media/com/com_ptr.h"
+#include "media/com/wide_text.h"
 #include "media/graph/av_ptr.h"
 #include "media/graph/codec_media_type.h"
 #include "media/graph/filter_base.h"
@@ -73,7 +74,7 @@ private:
 // A sink that records what reaches it.
 class TestSink final : public FilterBase {
 public:
-    TestSink() : FilterBase(GUID_NULL), m_input(*this) {}
+    explicit TestSink(ULONG miscFlags = 0) : FilterBase(GUID_NULL, miscFlags), m_input(*this) {}
     std::vector<PinBase*> Pins() override { return {&m_input}; }
     IPin* Input() { return &m_input; }
     [[nodiscard]] const MediaType& Type() const { return m_input.ConnectionType(); }
@@ -110,6 +111,10 @@ private:
         }
         HRESULT EndOfStream() override {
             ++m_sink.endOfStreams;
+            if (m_sink.GetMiscFlags() & AM_FILTER_MISC_FLAGS_IS_RENDERER) {
+                m_sink.NotifyEvent(EC_COMPLETE, S_OK,
+                                   reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(&m_sink)));
+            }
             return S_OK;
         }
 
@@ -249,36 +254,54 @@ ReferenceDecode DecodeWithLibavcodec(const std::string& name) {
     return result;
 }
 
-// A sample through source -> decoder -> [converter ->] sink.
+// A sample's video packets pushed by the test thread through source -> decoder -> sink, for
+// tests that need to feed the decoder themselves afterwards.
 struct DecodeRun {
     ComPtr<TestSource> source;
     ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
     Chain chain;
-    int failures = 0;
 
-    DecodeRun(const std::string& name, bool toRgb24) {
+    explicit DecodeRun(const std::string& name) { Build(name); }
+    void Build(const std::string& name) {
         VideoPackets packets(name);
-        if (!packets.Ok()) {
-            ADD_FAILURE() << "cannot read " << name;
-            return;
-        }
+        ASSERT_TRUE(packets.Ok()) << name;
         source = ComPtr<TestSource>::Adopt(new TestSource(packets.Type()));
         ComPtr<IBaseFilter> decoder = Create(CLSID_VideoDecoder);
-        chain.filters = {ComPtr<IBaseFilter>(source.Get()), decoder};
-        EXPECT_EQ(chain.Link(source->Output(), PinOf(decoder.Get(), u"Input").Get()), S_OK);
-        ComPtr<IPin> last = PinOf(decoder.Get(), u"Output");
-        if (toRgb24) {
-            ComPtr<IBaseFilter> converter = Create(CLSID_Colour);
-            chain.filters.push_back(converter);
-            EXPECT_EQ(chain.Link(last.Get(), PinOf(converter.Get(), u"Input").Get()), S_OK);
-            last = PinOf(converter.Get(), u"Output");
-            sink->accepts = [](const AM_MEDIA_TYPE& t) { return t.subtype == MEDIASUBTYPE_RGB24; };
-        }
-        chain.filters.push_back(ComPtr<IBaseFilter>(sink.Get()));
-        EXPECT_EQ(chain.Link(last.Get(), sink->Input()), S_OK);
+        chain.filters = {ComPtr<IBaseFilter>(source.Get()), decoder, ComPtr<IBaseFilter>(sink.Get())};
+        ASSERT_EQ(chain.Link(source->Output(), PinOf(decoder.Get(), u"Input").Get()), S_OK);
+        ASSERT_EQ(chain.Link(PinOf(decoder.Get(), u"Output").Get(), sink->Input()), S_OK);
         chain.Pause();
-        failures = packets.SendAll(*source.Get());
+        EXPECT_EQ(packets.SendAll(*source.Get()), 0);
         EXPECT_EQ(source->EndOfStream(), S_OK);
+    }
+};
+
+// A sample file through a running graph: file source -> splitter -> decoder [-> converter] ->
+// sink, with the splitter and converter put in by intelligent connect.
+struct FileRun {
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink(AM_FILTER_MISC_FLAGS_IS_RENDERER));
+    LONG completion = 0;
+
+    FileRun(const std::string& name, bool toRgb24) { Build(name, toRgb24); }
+    void Build(const std::string& name, bool toRgb24) {
+        ASSERT_EQ(
+            CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
+            S_OK);
+        const std::u16string path = ToUtf16(testsupport::SamplePath(name).string());
+        ComPtr<IBaseFilter> source;
+        ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
+        ComPtr<IBaseFilter> decoder = Create(CLSID_VideoDecoder);
+        ASSERT_EQ(graph->AddFilter(decoder.Get(), u"Decoder"), S_OK);
+        ASSERT_EQ(graph->AddFilter(sink.Get(), u"Sink"), S_OK);
+        ASSERT_EQ(graph->Connect(PinOf(source.Get(), u"Output").Get(), PinOf(decoder.Get(), u"Input").Get()),
+                  S_OK);
+        if (toRgb24) sink->accepts = [](const AM_MEDIA_TYPE& t) { return t.subtype == MEDIASUBTYPE_RGB24; };
+        ASSERT_EQ(graph->Connect(PinOf(decoder.Get(), u"Output").Get(), sink->Input()), S_OK);
+        ComPtr<IMediaControl> control = graph.As<IMediaControl>();
+        ASSERT_EQ(control->Run(), S_OK);
+        EXPECT_EQ(graph.As<IMediaEvent>()->WaitForCompletion(30'000, &completion), S_OK);
+        control->Stop();  // joins the splitter's thread: the sink is the test's to read from here on
     }
 };
 
@@ -303,17 +326,22 @@ TEST(TransformFilters, DecoderGivesLibavcodecsFramesAtTheStreamsSize) {
         SCOPED_TRACE(name);
         const ReferenceDecode reference = DecodeWithLibavcodec(name);
         ASSERT_GT(reference.frames, 0);
-        DecodeRun run(name, false);
-        EXPECT_EQ(run.failures, 0);
+        FileRun run(name, false);
+        EXPECT_EQ(run.completion, EC_COMPLETE);
         const RawVideoLayout layout = RawVideoLayoutOf(run.sink->Type());
         EXPECT_EQ(layout.width, reference.width);
         EXPECT_EQ(layout.height, reference.height);
         EXPECT_EQ(static_cast<int>(run.sink->received.size()), reference.frames);
         EXPECT_EQ(run.sink->endOfStreams, 1);
-        REFERENCE_TIME previous = -1;
+        // 25 frames a second, in display order: one frame every 40 ms (vfr.mov has its gap).
+        const bool constantRate = std::string(name) != "vfr.mov";
+        std::optional<REFERENCE_TIME> previous;
         for (const auto& r : run.sink->received) {
             EXPECT_EQ(r.length, layout.imageSize);
-            EXPECT_GT(r.start, previous) << "frames out of order";
+            if (previous) {
+                EXPECT_GT(r.start, *previous);
+                EXPECT_TRUE(!constantRate || r.start - *previous == 400'000) << "at " << r.start;
+            }
             previous = r.start;
         }
     }
@@ -321,7 +349,7 @@ TEST(TransformFilters, DecoderGivesLibavcodecsFramesAtTheStreamsSize) {
 
 TEST(TransformFilters, DecoderKeepsTheInputsFrameTimes) {
     {
-        DecodeRun run("video_only.avi", false);
+        FileRun run("video_only.avi", false);
         ASSERT_EQ(run.sink->received.size(), 75u);
         for (std::size_t i = 0; i < run.sink->received.size(); ++i) {
             EXPECT_EQ(run.sink->received[i].start, static_cast<REFERENCE_TIME>(i) * 400'000);
@@ -330,7 +358,7 @@ TEST(TransformFilters, DecoderKeepsTheInputsFrameTimes) {
     }
     {
         // A gap in a variable-frame-rate input stays a gap: nothing may start inside [1 s, 2 s).
-        DecodeRun run("vfr.mov", false);
+        FileRun run("vfr.mov", false);
         ASSERT_EQ(run.sink->received.size(), 50u);
         for (const auto& r : run.sink->received)
             EXPECT_TRUE(r.start < 10'000'000 || r.start >= 20'000'000) << r.start;
@@ -339,13 +367,13 @@ TEST(TransformFilters, DecoderKeepsTheInputsFrameTimes) {
 }
 
 TEST(TransformFilters, DecoderSkipsCorruptDataAndGoesOn) {
-    DecodeRun run("corrupt_middle.avi", false);
-    EXPECT_EQ(run.failures, 0);
+    FileRun run("corrupt_middle.avi", false);
+    EXPECT_EQ(run.completion, EC_COMPLETE);
     EXPECT_GT(run.sink->received.size(), 60u);
     EXPECT_EQ(run.sink->endOfStreams, 1);
 
     // Packets of pure noise in a stream that was good so far.
-    DecodeRun noisy("video_only.avi", false);
+    DecodeRun noisy("video_only.avi");
     const std::size_t before = noisy.sink->received.size();
     std::vector<BYTE> noise(4096);
     unsigned state = 12345;
@@ -360,7 +388,7 @@ TEST(TransformFilters, DecoderSkipsCorruptDataAndGoesOn) {
 }
 
 TEST(TransformFilters, DecoderRunsAgainAfterStop) {
-    DecodeRun run("h264_aac.mov", false);
+    DecodeRun run("h264_aac.mov");
     ASSERT_EQ(run.sink->received.size(), 75u);
     run.chain.Stop();
     run.chain.Pause();
@@ -404,7 +432,7 @@ TEST(TransformFilters, DecoderConvertsFramesThatChangeSizeInMidStream) {
 TEST(TransformFilters, ConverterWritesBottomUpRgb24Rows) {
     // SMPTE bars: grey at the top left, a blue bar at the top right, -I blue and white at the
     // bottom. The first row in memory is the bottom of the picture.
-    DecodeRun bars("mpeg2_ac3.mpg", true);
+    FileRun bars("mpeg2_ac3.mpg", true);
     ASSERT_EQ(bars.sink->received.size(), 75u);
     const int stride = 352 * 3;
     ASSERT_EQ(bars.sink->received[0].length, stride * 288);
@@ -416,7 +444,7 @@ TEST(TransformFilters, ConverterWritesBottomUpRgb24Rows) {
     ExpectBgr(bars.sink->firstData, PixelOffset(stride, 110, bottom), 255, 255, 255);
 
     // 321 pixels of 3 bytes make 963 bytes: rows are padded to 964.
-    DecodeRun odd("odd_size.avi", true);
+    FileRun odd("odd_size.avi", true);
     ASSERT_EQ(odd.sink->received.size(), 75u);
     const int oddStride = 964;
     ASSERT_EQ(odd.sink->received[0].length, oddStride * 241);
@@ -519,38 +547,85 @@ TEST(TransformFilters, GrabberAcceptsOnlyTheTypeItWasGiven) {
     EXPECT_EQ(types->Next(1, &offered, nullptr), S_FALSE);
 }
 
-TEST(TransformFilters, ConnectInsertsDecoderAndConverterBeforeAnRgbGrabber) {
+// The first output pin of filter whose preferred type has major type major.
+ComPtr<IPin> OutputCarrying(IBaseFilter* filter, const GUID& major) {
+    ComPtr<IEnumPins> pins;
+    filter->EnumPins(pins.Receive());
+    for (ComPtr<IPin> pin; pins->Next(1, pin.Receive(), nullptr) == S_OK;) {
+        PIN_DIRECTION direction{};
+        ComPtr<IEnumMediaTypes> types;
+        AM_MEDIA_TYPE* first = nullptr;
+        if (FAILED(pin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT ||
+            FAILED(pin->EnumMediaTypes(types.Receive())) || types->Next(1, &first, nullptr) != S_OK) {
+            continue;
+        }
+        const bool matches = first->majortype == major;
+        DeleteMediaType(first);
+        if (matches) return pin;
+    }
+    return {};
+}
+
+TEST(TransformFilters, FileReachesAnRgbGrabberThroughDecoderAndConverterAndAudioStaysCompressed) {
+    // The recompression graph's chain: intelligent connect from the file source to a grabber that
+    // wants RGB24 inserts the splitter, the decoder and the converter; an audio grabber that wants
+    // any audio takes the splitter's MP2 as it is.
     ComPtr<IGraphBuilder> graph;
     ASSERT_EQ(
         CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
         S_OK);
-    VideoPackets packets("mpeg1_mp2.mpg");
-    ComPtr<TestSource> source = ComPtr<TestSource>::Adopt(new TestSource(packets.Type()));
-    ComPtr<ISampleGrabber> grabber = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
-    ComPtr<IBaseFilter> grabberFilter = grabber.As<IBaseFilter>();
-    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
-    ASSERT_EQ(graph->AddFilter(source.Get(), u"Source"), S_OK);
-    ASSERT_EQ(graph->AddFilter(grabberFilter.Get(), u"VideoGrabber"), S_OK);
-    ASSERT_EQ(graph->AddFilter(sink.Get(), u"Sink"), S_OK);
+    const std::u16string path = ToUtf16(testsupport::SamplePath("mpeg1_mp2.mpg").string());
+    ComPtr<IBaseFilter> source;
+    ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
+    ComPtr<ISampleGrabber> video = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
+    ComPtr<ISampleGrabber> audio = Grabber(MEDIATYPE_Audio, GUID_NULL);
+    ComPtr<IBaseFilter> videoFilter = video.As<IBaseFilter>();
+    ComPtr<IBaseFilter> audioFilter = audio.As<IBaseFilter>();
+    ComPtr<TestSink> videoSink = ComPtr<TestSink>::Adopt(new TestSink(AM_FILTER_MISC_FLAGS_IS_RENDERER));
+    ComPtr<TestSink> audioSink = ComPtr<TestSink>::Adopt(new TestSink(AM_FILTER_MISC_FLAGS_IS_RENDERER));
+    ASSERT_EQ(graph->AddFilter(videoFilter.Get(), u"VideoGrabber"), S_OK);
+    ASSERT_EQ(graph->AddFilter(audioFilter.Get(), u"AudioGrabber"), S_OK);
+    ASSERT_EQ(graph->AddFilter(videoSink.Get(), u"VideoSink"), S_OK);
+    ASSERT_EQ(graph->AddFilter(audioSink.Get(), u"AudioSink"), S_OK);
 
-    ASSERT_EQ(graph->Connect(source->Output(), PinOf(grabberFilter.Get(), u"Input").Get()), S_OK);
+    ASSERT_EQ(graph->Connect(PinOf(source.Get(), u"Output").Get(), PinOf(videoFilter.Get(), u"Input").Get()),
+              S_OK);
+    ComPtr<IBaseFilter> splitter;
     ComPtr<IBaseFilter> found;
+    ASSERT_EQ(graph->FindFilterByName(u"Splitter", splitter.Receive()), S_OK);
     EXPECT_EQ(graph->FindFilterByName(u"Video Decoder", found.Receive()), S_OK);
     EXPECT_EQ(graph->FindFilterByName(u"Colour Space Converter", found.Receive()), S_OK);
-    MediaType connected;
-    ASSERT_EQ(grabber->GetConnectedMediaType(&connected), S_OK);
-    EXPECT_EQ(connected.subtype, MEDIASUBTYPE_RGB24);
-    EXPECT_EQ(RawVideoLayoutOf(connected).width, 320);
-    ASSERT_EQ(graph->Connect(PinOf(grabberFilter.Get(), u"Output").Get(), sink->Input()), S_OK);
-    EXPECT_EQ(sink->Type().subtype, MEDIASUBTYPE_RGB24);
+    MediaType videoType;
+    ASSERT_EQ(video->GetConnectedMediaType(&videoType), S_OK);
+    EXPECT_EQ(videoType.subtype, MEDIASUBTYPE_RGB24);
+    EXPECT_EQ(RawVideoLayoutOf(videoType).width, 320);
+
+    ComPtr<IPin> audioOut = OutputCarrying(splitter.Get(), MEDIATYPE_Audio);
+    ASSERT_TRUE(audioOut);
+    ASSERT_EQ(graph->Connect(audioOut.Get(), PinOf(audioFilter.Get(), u"Input").Get()), S_OK);
+    MediaType audioType;
+    ASSERT_EQ(audio->GetConnectedMediaType(&audioType), S_OK);
+    EXPECT_EQ(CodecIdOf(audioType), AV_CODEC_ID_MP2);
+    ASSERT_EQ(graph->Connect(PinOf(videoFilter.Get(), u"Output").Get(), videoSink->Input()), S_OK);
+    ASSERT_EQ(graph->Connect(PinOf(audioFilter.Get(), u"Output").Get(), audioSink->Input()), S_OK);
 
     ComPtr<IMediaControl> control = graph.As<IMediaControl>();
-    ASSERT_EQ(control->Pause(), S_OK);
-    EXPECT_EQ(packets.SendAll(*source.Get()), 0);
-    EXPECT_EQ(source->EndOfStream(), S_OK);
-    EXPECT_EQ(control->Stop(), S_OK);
-    EXPECT_EQ(sink->received.size(), 75u);
-    EXPECT_EQ(sink->endOfStreams, 1);
+    ComPtr<IMediaEvent> events = graph.As<IMediaEvent>();
+    ASSERT_EQ(control->Run(), S_OK);
+    LONG code = 0;
+    EXPECT_EQ(events->WaitForCompletion(30'000, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    EXPECT_EQ(control->Stop(), S_OK);  // joins the splitter's thread: the sinks are ours to read now
+    EXPECT_EQ(videoSink->received.size(), 75u);
+    REFERENCE_TIME previous = -1;
+    for (const auto& r : videoSink->received) {
+        EXPECT_EQ(r.length, 320 * 3 * 240);
+        EXPECT_GT(r.start, previous);
+        previous = r.start;
+    }
+    EXPECT_GT(audioSink->received.size(), 0u);
+    EXPECT_EQ(videoSink->endOfStreams, 1);
+    EXPECT_EQ(audioSink->endOfStreams, 1);
 }
 
 class RecordingCallback final : public ComObject<ISampleGrabberCB> {

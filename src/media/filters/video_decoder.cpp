@@ -151,6 +151,7 @@ HRESULT VideoDecoder::StartStreaming() {
     // A decoder drained at the end of the previous run takes packets again only after a flush.
     if (m_codec) avcodec_flush_buffers(m_codec.get());
     m_nextStart = 0;
+    m_previousStart.reset();
     return S_OK;
 }
 
@@ -163,6 +164,7 @@ void VideoDecoder::StopStreaming() {
 
 void VideoDecoder::Flush() {
     if (m_codec) avcodec_flush_buffers(m_codec.get());
+    m_previousStart.reset();  // after a flush the times may start anywhere
 }
 
 HRESULT VideoDecoder::Transform(IMediaSample* sample) {
@@ -226,7 +228,12 @@ HRESULT VideoDecoder::DeliverReadyFrames() {
 void VideoDecoder::FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop) {
     std::int64_t timestamp = frame.best_effort_timestamp;
     if (timestamp == AV_NOPTS_VALUE) timestamp = frame.pts;
-    start = timestamp != AV_NOPTS_VALUE ? timestamp : m_nextStart;
+    // Pictures come out in display order, so their times rise. A time that does not (a picture
+    // whose packet had no presentation time and was stamped with its decoding time, which belongs
+    // to an earlier picture) is replaced by the slot after the previous picture.
+    const bool usable = timestamp != AV_NOPTS_VALUE && (!m_previousStart || timestamp > *m_previousStart);
+    start = usable ? timestamp : m_nextStart;
+    m_previousStart = start;
 
     REFERENCE_TIME duration = frame.pkt_duration > 0 ? frame.pkt_duration : m_frameTime;
     if (duration <= 0 && m_codec->framerate.num > 0 && m_codec->framerate.den > 0) {

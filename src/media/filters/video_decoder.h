@@ -5,6 +5,8 @@
 // libavcodec decodes with its own frame threads, so decoding uses every core while the filter
 // itself stays synchronous on the splitter's thread.
 
+#include <optional>
+
 extern "C" {
 #include <libavutil/pixfmt.h>
 }
@@ -60,8 +62,9 @@ private:
 
     RawVideoLayout m_outputLayout;
     FramePool m_pool;
-    FrameScaler m_scaler;            // only for frames that do not match the connected layout
-    REFERENCE_TIME m_nextStart = 0;  // where a frame without a timestamp goes
+    FrameScaler m_scaler;                           // only for frames that do not match the connected layout
+    REFERENCE_TIME m_nextStart = 0;                 // where a frame without a usable time goes
+    std::optional<REFERENCE_TIME> m_previousStart;  // of the last frame delivered in this run
 };
 
 }  // namespace media
