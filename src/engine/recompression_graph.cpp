@@ -1,0 +1,242 @@
+#include "engine/recompression_graph.h"
+
+#include "engine/compressor_selection.h"
+#include "engine/engine_messages.h"
+#include "engine/pin_lookup.h"
+#include "engine/text_conversion.h"
+#include "media/com/class_registry.h"
+#include "media/graph/uuids.h"
+#include "platform/file_attributes.h"
+#include "platform/message_box.h"
+#include "platform/win_types.h"
+
+namespace {
+
+// Every object of the graph is created with this context: in-process server and handler,
+// local and remote server.
+constexpr DWORD kClassContext = CLSCTX_ALL;
+
+// A failing step: its message, then everything obtained so far released in reverse order.
+HRESULT Fail(RecompressionGraph& graph, const char* message, HRESULT hr) {
+    AfxMessageBox(message);
+    TearDownRecompressionGraph(graph);
+    return FAILED(hr) ? hr : E_FAIL;
+}
+
+// A new sample grabber and its control interface; both empty when either cannot be had.
+HRESULT CreateSampleGrabber(InterfaceRef<IBaseFilter>& grabber, InterfaceRef<ISampleGrabber>& control) {
+    HRESULT hr =
+        CoCreateInstance(CLSID_SampleGrabber, nullptr, kClassContext, IBaseFilter::iid, grabber.ReceiveVoid());
+    if (SUCCEEDED(hr) && grabber) hr = control.Query(grabber.Get());
+    if (FAILED(hr) || !grabber || !control) {
+        control.Release();
+        grabber.Release();
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    return S_OK;
+}
+
+// Connect through the graph builder; a missing pin fails the connection that needs it.
+HRESULT ConnectPins(IGraphBuilder* graph, IPin* output, IPin* input) {
+    if (output == nullptr || input == nullptr) return E_POINTER;
+    return graph->Connect(output, input);
+}
+
+// Routes the first audio output upstream of the compressor's feed through an audio grabber into
+// the multiplexer's second input. S_OK also when there is no audio to route: the output then
+// has video only, without a message. A failure shows its message; the branch's own references
+// are released on return, before the caller releases the graph.
+HRESULT AddAudioBranch(RecompressionGraph& graph) {
+    InterfaceRef<IPin> feedingPin;
+    graph.compressorIn->ConnectedTo(feedingPin.Receive());
+    InterfaceRef<IPin> audioSource;
+    FindUpstreamOutputPin(feedingPin.Get(), MEDIATYPE_Audio, 0, audioSource.Receive());
+    if (!audioSource) return S_OK;
+
+    InterfaceRef<IBaseFilter> audioGrabber;
+    InterfaceRef<ISampleGrabber> audioGrabberControl;
+    HRESULT hr = CreateSampleGrabber(audioGrabber, audioGrabberControl);
+    if (FAILED(hr)) {
+        AfxMessageBox(kCannotCreateSampleGrabber);
+        return hr;
+    }
+    // Audio of any subtype: whatever the splitter delivers goes into the file unchanged.
+    MediaTypeValue audioType;
+    audioType.SetMajorType(MEDIATYPE_Audio);
+    audioGrabberControl->SetMediaType(&audioType);
+
+    if (FAILED(hr = graph.graph->AddFilter(audioGrabber.Get(), u"AudioGrabber"))) {
+        AfxMessageBox(kCannotAddAudioGrabber);
+        return hr;
+    }
+    InterfaceRef<IPin> audioGrabberIn = InputPinAt(audioGrabber.Get(), 0);
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), audioSource.Get(), audioGrabberIn.Get()))) {
+        AfxMessageBox(kCannotConnectAudioSource);
+        return hr;
+    }
+    // The multiplexer offers a second, free input once its first one is connected.
+    InterfaceRef<IPin> audioGrabberOut = OutputPinAt(audioGrabber.Get(), 0);
+    InterfaceRef<IPin> muxAudioIn = InputPinAt(graph.mux.Get(), 1);
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), audioGrabberOut.Get(), muxAudioIn.Get()))) {
+        AfxMessageBox(kCannotConnectAudioToMux);
+        return hr;
+    }
+    return S_OK;
+}
+
+bool IsPlainDirectoryOrMissing(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || attributes == FILE_ATTRIBUTE_DIRECTORY;
+}
+
+}  // namespace
+
+RecompressionGraph::~RecompressionGraph() { TearDownRecompressionGraph(*this); }
+
+HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string& outputPath, LONG compressorIndex,
+                                bool keepAudio, bool ignoreWarnings, InterfaceRef<IBaseFilter>& compressorFilter,
+                                RecompressionGraph& graph) {
+    TearDownRecompressionGraph(graph);
+    graph.duration = 0;
+
+    // The writer takes the path as the platform would: at most 259 bytes.
+    if (outputPath.size() > MAX_PATH - 1) return Fail(graph, kFileNameTooLong, E_INVALIDARG);
+
+    // 1. The input exists. A folder with attributes beyond the directory bit gets past this and
+    //    fails to load at step 4.
+    if (IsPlainDirectoryOrMissing(inputPath)) {
+        return Fail(graph, kInputFileMissing, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    }
+    const std::u16string wideInput = ToWide(inputPath);
+    const std::u16string wideOutput = ToWide(outputPath);
+
+    // 2. The graph.
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, kClassContext, IGraphBuilder::iid,
+                                  graph.graph.ReceiveVoid());
+    if (FAILED(hr) || !graph.graph) return Fail(graph, kCannotCreateGraph, hr);
+
+    // 3. The capture graph builder, attached to it.
+    hr = CoCreateInstance(CLSID_CaptureGraphBuilder, nullptr, kClassContext, ICaptureGraphBuilder::iid,
+                          graph.builder.ReceiveVoid());
+    if (SUCCEEDED(hr) && graph.builder) hr = graph.builder->SetFiltergraph(graph.graph.Get());
+    if (FAILED(hr) || !graph.builder) return Fail(graph, kCannotSetCaptureGraph, hr);
+
+    // 4. The source; only whether a filter came back counts.
+    graph.graph->AddSourceFilter(wideInput.c_str(), u"Source", graph.source.Receive());
+    if (!graph.source) return Fail(graph, kCannotLoadSourceFilter, VFW_E_CANNOT_RENDER);
+
+    // 5. A freshly bound compressor; an empty holder fails at step 10.
+    RebindCompressor(compressorIndex, compressorFilter);
+
+    // 6. The video grabber.
+    if (FAILED(hr = CreateSampleGrabber(graph.videoGrabber, graph.videoGrabberControl))) {
+        return Fail(graph, kCannotCreateSampleGrabber, hr);
+    }
+
+    // 7. It takes only uncompressed 24-bit RGB, which is what every compressor accepts.
+    graph.videoType.SetMajorType(MEDIATYPE_Video);
+    graph.videoType.SetSubtypeGuid(MEDIASUBTYPE_RGB24);
+    if (FAILED(hr = graph.videoGrabberControl->SetMediaType(&graph.videoType))) {
+        return Fail(graph, kCannotSetGrabberMediaType, hr);
+    }
+
+    // 8. The AVI multiplexer and the file writer, already joined, writing outputPath.
+    hr = graph.builder->SetOutputFileName(&MEDIASUBTYPE_Avi, wideOutput.c_str(), graph.mux.Receive(),
+                                          graph.sink.Receive());
+    if (FAILED(hr) || !graph.mux) return Fail(graph, kCannotSetMuxAndFileWriter, hr);
+    if (graph.sink) graph.writer.Query(graph.sink.Get());
+
+    // 9, 10. The grabber and the compressor join the graph.
+    if (FAILED(hr = graph.graph->AddFilter(graph.videoGrabber.Get(), u"VideoGrabber"))) {
+        return Fail(graph, kCannotAddVideoGrabber, hr);
+    }
+    if (!compressorFilter) return Fail(graph, kCannotAddCompressor, E_POINTER);
+    if (FAILED(hr = graph.graph->AddFilter(compressorFilter.Get(), u"Compressor"))) {
+        return Fail(graph, kCannotAddCompressor, hr);
+    }
+
+    // 11. The pins of the video path; a missing one fails the connection that needs it.
+    graph.sourceOut = OutputPinAt(graph.source.Get(), 0);
+    graph.videoGrabberIn = InputPinAt(graph.videoGrabber.Get(), 0);
+    graph.videoGrabberOut = OutputPinAt(graph.videoGrabber.Get(), 0);
+    graph.compressorIn = InputPinAt(compressorFilter.Get(), 0);
+    graph.compressorOut = OutputPinAt(compressorFilter.Get(), 0);
+    graph.muxIn = InputPinAt(graph.mux.Get(), 0);
+
+    // 12 - 14. Source to grabber (splitter, decoders and converters come in as needed), grabber
+    // to compressor, compressor to multiplexer.
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.sourceOut.Get(), graph.videoGrabberIn.Get()))) {
+        return Fail(graph, kCannotConnectVideoChain, hr);
+    }
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.videoGrabberOut.Get(), graph.compressorIn.Get()))) {
+        return Fail(graph, kCannotConnectCompressor, hr);
+    }
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.compressorOut.Get(), graph.muxIn.Get()))) {
+        return Fail(graph, kCannotConnectCompressorToMux, hr);
+    }
+
+    // 15. The audio, when asked for.
+    if (keepAudio && FAILED(hr = AddAudioBranch(graph))) {
+        TearDownRecompressionGraph(graph);
+        return hr;
+    }
+
+    // 16. The graph's control, seeking, event and clock interfaces.
+    graph.control.Query(graph.graph.Get());
+    graph.seeking.Query(graph.graph.Get());
+    graph.events.Query(graph.graph.Get());
+    graph.clockFilter.Query(graph.graph.Get());
+
+    // 17. No reference clock: run as fast as the filters can. Failing that, it still converts.
+    hr = graph.clockFilter ? graph.clockFilter->SetSyncSource(nullptr) : E_NOINTERFACE;
+    if (FAILED(hr)) AfxMessageBox(kCannotRunWithoutClock);
+
+    // 18. Seeking must answer; the capabilities themselves are not needed.
+    DWORD capabilities = 0;
+    hr = graph.seeking ? graph.seeking->GetCapabilities(&capabilities) : E_NOINTERFACE;
+    if (FAILED(hr)) return Fail(graph, kCannotReadSeekingCapabilities, hr);
+
+    // 19. The duration drives the progress; without one, progress is measured against 20 s.
+    graph.duration = 0;
+    graph.seeking->GetDuration(&graph.duration);
+    if (graph.duration == 0) {
+        graph.duration = kAssumedDuration;
+        if (!ignoreWarnings) AfxMessageBox(kUnknownDuration);
+    }
+
+    // 20, 21. Full interleaving, one second of interleave and preroll.
+    hr = graph.interleaving.Query(graph.mux.Get());
+    if (SUCCEEDED(hr)) hr = graph.interleaving->put_Mode(INTERLEAVE_FULL);
+    if (FAILED(hr)) return Fail(graph, kCannotSetInterleavingMode, hr);
+    if (FAILED(hr = graph.interleaving->put_Interleaving(&kInterleaveTime, &kInterleaveTime))) {
+        return Fail(graph, kCannotSetInterleavingTimes, hr);
+    }
+
+    // 22. Run. The job is watched through events and seeking, so both must be there.
+    hr = graph.control && graph.events ? graph.control->Run() : E_NOINTERFACE;
+    if (FAILED(hr)) return Fail(graph, kCannotRunGraph, hr);
+    return S_OK;
+}
+
+void TearDownRecompressionGraph(RecompressionGraph& graph) {
+    graph.interleaving.Release();
+    graph.clockFilter.Release();
+    graph.events.Release();
+    graph.seeking.Release();
+    graph.control.Release();
+    graph.muxIn.Release();
+    graph.compressorOut.Release();
+    graph.compressorIn.Release();
+    graph.videoGrabberOut.Release();
+    graph.videoGrabberIn.Release();
+    graph.sourceOut.Release();
+    graph.writer.Release();
+    graph.sink.Release();
+    graph.mux.Release();
+    graph.videoType.ReleaseContents();
+    graph.videoGrabberControl.Release();
+    graph.videoGrabber.Release();
+    graph.source.Release();
+    graph.builder.Release();
+    graph.graph.Release();
+}

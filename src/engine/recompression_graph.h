@@ -1,0 +1,71 @@
+#pragma once
+
+// The graph that re-encodes one input file into an AVI file:
+//
+//   Source -> (splitter, decoders, converters that Connect inserts) -> VideoGrabber (RGB24 only)
+//          -> Compressor -> AVI multiplexer input 0 -> file writer
+//   and, when audio is kept and found upstream of the grabber:
+//   first audio output -> AudioGrabber (any audio) -> multiplexer input 1
+//
+// It runs without a reference clock, so as fast as decoding and compression go. States: built
+// and running (BuildRecompressionGraph), stopped (the caller's control->Stop(), which completes
+// the file), released (TearDownRecompressionGraph). User-interface thread only.
+
+#include <string>
+
+#include "engine/interface_ref.h"
+#include "engine/media_type_value.h"
+#include "media/graph/interfaces.h"
+
+// Everything obtained for one job, in the order it is obtained; it is released in the reverse
+// order, by TearDownRecompressionGraph or, at the latest, by the destructor.
+struct RecompressionGraph {
+    InterfaceRef<IGraphBuilder> graph;
+    InterfaceRef<ICaptureGraphBuilder> builder;
+    InterfaceRef<IBaseFilter> source;  // "Source"
+    InterfaceRef<IBaseFilter> videoGrabber;  // "VideoGrabber"
+    InterfaceRef<ISampleGrabber> videoGrabberControl;
+    MediaTypeValue videoType;  // video, RGB24
+    InterfaceRef<IBaseFilter> mux;  // the AVI multiplexer
+    InterfaceRef<IFileSinkFilter> sink;  // the file writer
+    InterfaceRef<IBaseFilter> writer;  // the file writer again; held, not otherwise used
+    InterfaceRef<IPin> sourceOut;
+    InterfaceRef<IPin> videoGrabberIn;
+    InterfaceRef<IPin> videoGrabberOut;
+    InterfaceRef<IPin> compressorIn;
+    InterfaceRef<IPin> compressorOut;
+    InterfaceRef<IPin> muxIn;
+    InterfaceRef<IMediaControl> control;
+    InterfaceRef<IMediaSeeking> seeking;
+    InterfaceRef<IMediaEvent> events;
+    InterfaceRef<IMediaFilter> clockFilter;
+    InterfaceRef<IConfigInterleaving> interleaving;
+    // 100-ns units; 20 seconds when the input's duration cannot be told.
+    LONGLONG duration = 0;
+
+    RecompressionGraph() = default;
+    RecompressionGraph(const RecompressionGraph&) = delete;
+    RecompressionGraph& operator=(const RecompressionGraph&) = delete;
+    ~RecompressionGraph();
+};
+
+inline constexpr LONGLONG kAssumedDuration = 200'000'000;  // 20 s, when the input tells none
+inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleave and preroll
+
+// Builds the graph for inputPath -> outputPath (UTF-8 paths), configures and starts it. The
+// compressor is bound anew from the catalogue at compressorIndex (-1: none selected) into
+// compressorFilter, which the caller keeps and which stays bound afterwards, failure or not.
+// keepAudio routes the input's first audio stream into the output when there is one (silently
+// video only otherwise); ignoreWarnings suppresses the warning about an unknown duration.
+// graph must be empty; one that is not is torn down first.
+//
+// Returns S_OK with graph running. On failure the step's message has been shown, everything the
+// build obtained has been released in reverse order, and the failing result is returned.
+// Whatever was already written at outputPath stays.
+[[nodiscard]] HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string& outputPath,
+                                              LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
+                                              InterfaceRef<IBaseFilter>& compressorFilter,
+                                              RecompressionGraph& graph);
+
+// Releases every reference of a stopped graph, in the reverse order of acquisition.
+void TearDownRecompressionGraph(RecompressionGraph& graph);

@@ -1,0 +1,15 @@
+#pragma once
+
+// Narrow text (the system code page: UTF-8 here) to and from the UTF-16 strings that media
+// calls take and give.
+
+#include <string>
+
+#include "media/com/types.h"
+
+// text in UTF-16; empty when the conversion fails.
+[[nodiscard]] std::u16string ToWide(const std::string& text);
+
+// text (up to its terminator) as narrow text; empty for null text or a failed conversion. The
+// buffer allows three bytes per UTF-16 unit, which any UTF-16 text fits in UTF-8.
+[[nodiscard]] std::string ToNarrow(const WCHAR* text);
