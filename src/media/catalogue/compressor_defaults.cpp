@@ -1,0 +1,96 @@
+#include "media/catalogue/compressor_defaults.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <thread>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "media/com/guid.h"
+
+namespace media {
+namespace {
+
+// The MPEG-4 part 2 family keeps a constant quantizer of 4, a key frame at least every 250 frames
+// and no B-frames, which is what players of these AVI files expect. Library encoders get their
+// own quality modes at speeds suited to a desktop converter.
+constexpr std::array kDefaults{
+    CompressorDefaults{.encoder = "mpeg4", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "libxvid",
+                       .fourcc = MakeFourCC('X', 'V', 'I', 'D'),
+                       .quantizer = 4,
+                       .keyFrameInterval = 250,
+                       .noBFrames = true,
+                       .threadsFromMachine = true},
+    CompressorDefaults{.encoder = "msmpeg4", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "msmpeg4v2", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "libx264",
+                       .keyFrameInterval = 250,
+                       .noBFrames = true,
+                       .options = "crf=23:preset=veryfast"},
+    CompressorDefaults{.encoder = "libx264rgb",
+                       .keyFrameInterval = 250,
+                       .noBFrames = true,
+                       .options = "crf=23:preset=veryfast"},
+    CompressorDefaults{.encoder = "mjpeg", .quantizer = 3},
+    CompressorDefaults{.encoder = "mpeg1video", .quantizer = 4, .keyFrameInterval = 15, .noBFrames = true},
+    CompressorDefaults{.encoder = "mpeg2video", .quantizer = 4, .keyFrameInterval = 15, .noBFrames = true},
+    CompressorDefaults{.encoder = "h261", .quantizer = 4, .keyFrameInterval = 250},
+    CompressorDefaults{.encoder = "h263", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "h263p", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "flv", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "wmv1", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "wmv2", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
+    CompressorDefaults{.encoder = "libtheora", .quantizer = 7, .keyFrameInterval = 250},
+    CompressorDefaults{.encoder = "libvpx",
+                       .keyFrameInterval = 250,
+                       .bitRate = 2'000'000,
+                       .options = "crf=10:deadline=good:cpu-used=4"},
+    CompressorDefaults{.encoder = "libvpx-vp9",
+                       .keyFrameInterval = 250,
+                       .options = "crf=32:b=0:deadline=good:cpu-used=4:row-mt=1"},
+    CompressorDefaults{
+        .encoder = "libaom-av1", .keyFrameInterval = 250, .options = "crf=32:b=0:cpu-used=8:row-mt=1"},
+    CompressorDefaults{.encoder = "librav1e", .keyFrameInterval = 250, .options = "speed=10"},
+};
+
+constexpr CompressorDefaults kEncoderOwn{};
+
+constexpr int kAnyThreads =
+    AV_CODEC_CAP_FRAME_THREADS | AV_CODEC_CAP_SLICE_THREADS | AV_CODEC_CAP_OTHER_THREADS;
+
+}  // namespace
+
+const CompressorDefaults& DefaultsFor(std::string_view encoder) {
+    const auto* row = std::find_if(kDefaults.begin(), kDefaults.end(),
+                                   [&](const CompressorDefaults& d) { return d.encoder == encoder; });
+    return row != kDefaults.end() ? *row : kEncoderOwn;
+}
+
+void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDictionary** options) {
+    const CompressorDefaults& row = DefaultsFor(codec.name);
+    if (row.quantizer > 0) {
+        context.flags |= AV_CODEC_FLAG_QSCALE;
+        context.global_quality = row.quantizer * FF_QP2LAMBDA;
+    }
+    if (row.keyFrameInterval > 0) context.gop_size = row.keyFrameInterval;
+    if (row.noBFrames) context.max_b_frames = 0;
+    if (row.bitRate > 0) context.bit_rate = row.bitRate;
+    if (!row.options.empty()) av_dict_parse_string(options, std::string(row.options).c_str(), "=", ":", 0);
+    if (row.threadsFromMachine) {
+        context.thread_count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    } else {
+        context.thread_count = (codec.capabilities & kAnyThreads) != 0 ? 0 : 1;
+    }
+}
+
+DWORD AviFourCC(const AVCodec& codec) {
+    if (const DWORD own = DefaultsFor(codec.name).fourcc; own != 0) return own;
+    const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
+    return av_codec_get_tag(tables, codec.id);
+}
+
+}  // namespace media

@@ -1,0 +1,38 @@
+#pragma once
+
+// The settings each compressor encodes with, in one table: quality, key-frame distance, B-frames,
+// threads, and the FourCC its AVI streams carry.
+
+#include <string_view>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/dict.h>
+}
+
+#include "media/com/types.h"
+
+namespace media {
+
+struct CompressorDefaults {
+    std::string_view encoder{};       // FFmpeg encoder name
+    DWORD fourcc = 0;                 // the AVI FourCC players expect; 0 keeps FFmpeg's RIFF tag
+    int quantizer = 0;                // constant quantizer when > 0
+    int keyFrameInterval = 0;         // at most this many frames between key frames; 0 keeps the encoder's
+    bool noBFrames = false;           // frames stay in display order
+    LONG bitRate = 0;                 // bits per second when > 0
+    std::string_view options{};       // the encoder's private options, "key=value:key=value"
+    bool threadsFromMachine = false;  // the encoder takes an explicit thread count, not 0 for automatic
+};
+
+// The table's row for encoder; a row of FFmpeg's defaults when it has none.
+[[nodiscard]] const CompressorDefaults& DefaultsFor(std::string_view encoder);
+
+// Applies codec's row to a context not yet opened, adding private options to options (which the
+// caller frees with av_dict_free).
+void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDictionary** options);
+
+// The FourCC an AVI stream of codec carries: the table's, else FFmpeg's RIFF tag, else 0.
+[[nodiscard]] DWORD AviFourCC(const AVCodec& codec);
+
+}  // namespace media

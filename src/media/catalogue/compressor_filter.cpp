@@ -1,0 +1,348 @@
+#include "media/catalogue/compressor_filter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "media/catalogue/compressor_catalogue.h"
+#include "media/catalogue/encoder_setup.h"
+#include "media/catalogue/encoder_trial_cache.h"
+#include "media/catalogue/frame_encoder.h"
+#include "media/com/com_ptr.h"
+#include "media/graph/bounded_queue.h"
+#include "media/graph/filter_base.h"
+#include "media/graph/media_sample.h"
+#include "media/graph/pass_through_output_pin.h"
+#include "media/graph/uuids.h"
+
+namespace media {
+namespace {
+
+// Enough to keep the encoder busy while the decoder works on the next pictures, few enough that
+// a queue of large pictures stays small. A full queue blocks the sender: that bounds memory.
+constexpr std::size_t kQueueCapacity = 4;
+
+class CompressorFilter;
+
+class CompressorInputPin final : public InputPin {
+public:
+    explicit CompressorInputPin(CompressorFilter& filter);
+
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+    HRESULT CompleteConnect(IPin* peer) override;
+    void BreakConnect() override;
+    // Queues the sample and returns; blocks while the queue is full. Upstream's thread.
+    HRESULT Receive(IMediaSample* sample) override;
+    HRESULT ReceiveCanBlock() override { return S_OK; }
+    HRESULT EndOfStream() override;
+    HRESULT BeginFlush() override;
+    HRESULT EndFlush() override;
+
+private:
+    CompressorFilter& m_owner;
+};
+
+class CompressorOutputPin final : public PassThroughOutputPin {
+public:
+    CompressorOutputPin(CompressorFilter& filter, InputPin& input);
+
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
+    std::vector<MediaType> OfferedTypes() override;
+
+private:
+    CompressorFilter& m_owner;
+};
+
+class CompressorFilter final : public FilterBase {
+public:
+    explicit CompressorFilter(const AVCodec& codec)
+        : FilterBase(CLSID_VideoCompressor),
+          m_codec(codec),
+          m_trials(codec),
+          m_input(*this),
+          m_output(*this, m_input) {}
+    ~CompressorFilter() override { StopStreaming(); }
+
+    std::vector<PinBase*> Pins() override { return {&m_input, &m_output}; }
+
+    // Negotiation; the application's thread, while stopped.
+    HRESULT CheckInputType(const AM_MEDIA_TYPE& type) {
+        const RawVideoLayout layout = RawVideoLayoutOf(type);
+        if (layout.format == AV_PIX_FMT_NONE) return VFW_E_TYPE_NOT_ACCEPTED;
+        EncoderChoice choice;
+        return SUCCEEDED(m_trials.Try(layout, choice)) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    HRESULT ConnectInput(const AM_MEDIA_TYPE& type) {
+        m_layout = RawVideoLayoutOf(type);
+        if (const HRESULT hr = m_trials.Try(m_layout, m_choice); FAILED(hr)) return hr;
+        m_outputType = CompressedVideoType(m_choice, m_layout);
+        return S_OK;
+    }
+    void DisconnectInput() {
+        m_outputType.reset();
+        m_choice = EncoderChoice{};
+        m_layout = RawVideoLayout{};
+    }
+    // The compressed type while the input is connected.
+    [[nodiscard]] const std::optional<MediaType>& OutputType() const { return m_outputType; }
+
+    // Streaming; upstream's thread.
+    HRESULT Enqueue(IMediaSample* sample);
+    HRESULT EnqueueEndOfStream();
+    void BeginFlushing();
+    void EndFlushing();
+
+protected:
+    HRESULT OnActivate() override;
+    void OnDeactivate() override { StopStreaming(); }
+
+private:
+    struct QueuedItem {
+        ComPtr<IMediaSample> sample;  // null: the end of the stream
+        std::uint64_t flushCount;     // flushes that had begun when it was queued
+    };
+
+    // What the streaming thread knows of the encoder it holds.
+    struct EncoderState {
+        std::uint64_t flushCount = 0;  // the flush period it was opened in
+        bool finished = false;         // it was drained at an end of stream
+    };
+
+    HRESULT Push(IMediaSample* sample);
+    void Stream(std::stop_token stop);
+    void EndStream(const QueuedItem& item, EncoderState& encoder, const std::stop_token& stop);
+    HRESULT Compress(IMediaSample& sample);
+    HRESULT DeliverPacket(const AVPacket& packet, AVRational timeBase);
+    // A failure of the stream, unless the filter is stopping or flushing (then it is expected).
+    void ReportFailure(HRESULT hr, std::uint64_t flushCount, const std::stop_token& stop);
+    void StopStreaming();
+
+    FrameEncoder::PacketSink Sink() {
+        return
+            [this](const AVPacket& packet, AVRational timeBase) { return DeliverPacket(packet, timeBase); };
+    }
+
+    const AVCodec& m_codec;
+    EncoderTrialCache m_trials;
+    CompressorInputPin m_input;
+    CompressorOutputPin m_output;
+
+    // Set while the input is connected, fixed while active.
+    RawVideoLayout m_layout;
+    EncoderChoice m_choice;
+    std::optional<MediaType> m_outputType;
+
+    BoundedQueue<QueuedItem> m_queue{kQueueCapacity};
+    std::atomic<std::uint64_t> m_flushCount{0};
+    // S_OK while streaming; S_FALSE once downstream wanted no more; a failure once it stopped on one.
+    std::atomic<HRESULT> m_streamResult{S_OK};
+    std::unique_ptr<FrameEncoder> m_encoder;  // the streaming thread's while it runs
+    std::jthread m_worker;
+};
+
+CompressorInputPin::CompressorInputPin(CompressorFilter& filter)
+    : InputPin(filter, u"Input"), m_owner(filter) {}
+
+HRESULT CompressorInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
+    return m_owner.CheckInputType(type);
+}
+
+HRESULT CompressorInputPin::CompleteConnect(IPin* peer) {
+    if (const HRESULT hr = InputPin::CompleteConnect(peer); FAILED(hr)) return hr;
+    return m_owner.ConnectInput(ConnectionType());
+}
+
+void CompressorInputPin::BreakConnect() {
+    m_owner.DisconnectInput();
+    InputPin::BreakConnect();
+}
+
+HRESULT CompressorInputPin::Receive(IMediaSample* sample) {
+    return m_owner.Enqueue(sample);
+}
+HRESULT CompressorInputPin::EndOfStream() {
+    return m_owner.EnqueueEndOfStream();
+}
+
+HRESULT CompressorInputPin::BeginFlush() {
+    InputPin::BeginFlush();
+    m_owner.BeginFlushing();
+    return S_OK;
+}
+
+HRESULT CompressorInputPin::EndFlush() {
+    m_owner.EndFlushing();
+    return InputPin::EndFlush();
+}
+
+CompressorOutputPin::CompressorOutputPin(CompressorFilter& filter, InputPin& input)
+    : PassThroughOutputPin(filter, u"Output", input), m_owner(filter) {}
+
+HRESULT CompressorOutputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
+    const std::optional<MediaType>& offered = m_owner.OutputType();
+    if (!offered) return VFW_E_NOT_CONNECTED;
+    const bool same = type.majortype == offered->majortype && type.subtype == offered->subtype &&
+                      type.formattype == offered->formattype;
+    return same ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+std::vector<MediaType> CompressorOutputPin::OfferedTypes() {
+    const std::optional<MediaType>& offered = m_owner.OutputType();
+    if (!offered) return {};
+    return {*offered};
+}
+
+HRESULT CompressorFilter::Enqueue(IMediaSample* sample) {
+    if (sample == nullptr) return E_POINTER;
+    // A picture shorter than the agreed type would make the conversion read past its end.
+    if (sample->GetActualDataLength() < m_layout.imageSize) return E_INVALIDARG;
+    return Push(sample);
+}
+
+HRESULT CompressorFilter::EnqueueEndOfStream() {
+    return Push(nullptr);
+}
+
+HRESULT CompressorFilter::Push(IMediaSample* sample) {
+    // Read before the flushing test: a flush that begins after it makes the item stale.
+    const std::uint64_t flushCount = m_flushCount.load();
+    if (!m_input.IsAccepting()) return VFW_E_WRONG_STATE;
+    if (const HRESULT result = m_streamResult.load(); result != S_OK && sample != nullptr) return result;
+    if (!m_queue.Push({ComPtr<IMediaSample>(sample), flushCount})) return VFW_E_WRONG_STATE;
+    return S_OK;
+}
+
+void CompressorFilter::BeginFlushing() {
+    m_flushCount.fetch_add(1);
+    m_queue.Clear();
+    m_output.DeliverBeginFlush();
+}
+
+void CompressorFilter::EndFlushing() {
+    m_streamResult = S_OK;
+    m_output.DeliverEndFlush();
+}
+
+HRESULT CompressorFilter::OnActivate() {
+    m_streamResult = S_OK;
+    m_queue.Reset();
+    if (!m_input.IsConnected()) return S_OK;
+    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.pixelFormat, m_encoder);
+        FAILED(hr)) {
+        return hr;
+    }
+    m_worker = std::jthread([this](std::stop_token stop) { Stream(std::move(stop)); });
+    return S_OK;
+}
+
+void CompressorFilter::StopStreaming() {
+    if (m_worker.joinable()) m_worker.request_stop();
+    m_queue.Close();  // wakes the streaming thread and any sender blocked on a full queue
+    if (m_worker.joinable()) m_worker.join();
+    m_queue.Clear();
+    m_encoder.reset();
+}
+
+void CompressorFilter::Stream(std::stop_token stop) {
+    EncoderState encoder{.flushCount = m_flushCount.load()};
+    while (std::optional<QueuedItem> item = m_queue.Pop()) {
+        if (stop.stop_requested()) break;
+        if (item->flushCount != m_flushCount.load()) continue;  // flushed away
+        if (!item->sample) {
+            EndStream(*item, encoder, stop);
+            continue;
+        }
+        if (m_streamResult.load() != S_OK) continue;
+        if (item->flushCount != encoder.flushCount || encoder.finished) {
+            // A new stream after a flush or an end: the encoder starts afresh.
+            m_encoder.reset();
+            if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.pixelFormat, m_encoder);
+                FAILED(hr)) {
+                ReportFailure(hr, item->flushCount, stop);
+                continue;
+            }
+            encoder = EncoderState{.flushCount = item->flushCount};
+        }
+        const HRESULT hr = Compress(*item->sample.Get());
+        if (hr == S_FALSE) {
+            m_streamResult = S_FALSE;
+        } else if (FAILED(hr)) {
+            ReportFailure(hr, item->flushCount, stop);
+        }
+    }
+}
+
+void CompressorFilter::EndStream(const QueuedItem& item, EncoderState& encoder, const std::stop_token& stop) {
+    const HRESULT state = m_streamResult.load();
+    if (FAILED(state)) return;
+    // Frames the encoder still holds are this stream's only when no flush came since it opened.
+    if (state == S_OK && m_encoder && !encoder.finished && item.flushCount == encoder.flushCount) {
+        const HRESULT hr = m_encoder->Finish(Sink());
+        if (FAILED(hr)) {
+            ReportFailure(hr, item.flushCount, stop);
+            return;
+        }
+    }
+    encoder.finished = true;
+    m_output.DeliverEndOfStream();
+}
+
+HRESULT CompressorFilter::Compress(IMediaSample& sample) {
+    BYTE* image = nullptr;
+    if (FAILED(sample.GetPointer(&image)) || image == nullptr) return E_POINTER;
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    std::optional<REFERENCE_TIME> time;
+    if (SUCCEEDED(sample.GetTime(&start, &stop))) time = start;
+    return m_encoder->Encode(image, time, Sink());
+}
+
+HRESULT CompressorFilter::DeliverPacket(const AVPacket& packet, AVRational timeBase) {
+    if (packet.size <= 0) return S_OK;
+    ComPtr<IMediaSample> sample;
+    if (packet.buf != nullptr && packet.data == packet.buf->data) {
+        sample = ComPtr<IMediaSample>::Adopt(
+            MediaSample::Wrap(packet.buf, packet.size));  // shares the packet's buffer
+    } else if (MediaSample* copy = MediaSample::Create(packet.size)) {
+        BYTE* target = nullptr;
+        copy->GetPointer(&target);
+        std::memcpy(target, packet.data, static_cast<std::size_t>(packet.size));
+        sample = ComPtr<IMediaSample>::Adopt(copy);
+    }
+    if (!sample) return E_OUTOFMEMORY;
+    const std::int64_t timestamp = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+    if (timestamp != AV_NOPTS_VALUE) {
+        REFERENCE_TIME start = ToReferenceTime(timestamp, timeBase);
+        REFERENCE_TIME stop =
+            ToReferenceTime(timestamp + std::max<std::int64_t>(packet.duration, 1), timeBase);
+        sample->SetTime(&start, &stop);
+    }
+    sample->SetSyncPoint((packet.flags & AV_PKT_FLAG_KEY) != 0 ? TRUE : FALSE);
+    return m_output.Deliver(sample.Get());
+}
+
+void CompressorFilter::ReportFailure(HRESULT hr, std::uint64_t flushCount, const std::stop_token& stop) {
+    if (stop.stop_requested() || flushCount != m_flushCount.load()) return;
+    m_streamResult = hr;
+    NotifyEvent(EC_ERRORABORT, hr);
+}
+
+}  // namespace
+
+IBaseFilter* CreateCompressorFilter(std::string_view encoderName) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(std::string(encoderName).c_str());
+    if (codec == nullptr || !IsInstalledCompressor(*codec)) return nullptr;
+    return new CompressorFilter(*codec);
+}
+
+}  // namespace media

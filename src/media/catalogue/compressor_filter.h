@@ -1,0 +1,18 @@
+#pragma once
+
+// The compressor filter (CLSID_VideoCompressor) of one FFmpeg encoder. Its input pin "Input"
+// takes uncompressed video the encoder can code; its output pin "Output" gives the compressed
+// stream with the AVI FourCC players expect. Samples wait in a short queue and are encoded on a
+// thread of the filter's own, so that compression runs beside decoding.
+
+#include <string_view>
+
+#include "media/graph/interfaces.h"
+
+namespace media {
+
+// A new compressor filter for the named encoder, or null when FFmpeg has no such encoder.
+// Transfer full.
+[[nodiscard]] IBaseFilter* CreateCompressorFilter(std::string_view encoderName);
+
+}  // namespace media

@@ -1,0 +1,14 @@
+#pragma once
+
+// The read-only properties of one installed compressor: "FriendlyName" (its descriptive name),
+// "CLSID" (the class of the filter it binds to) and "FccHandler" (the FourCC it writes).
+
+#include "media/catalogue/compressor_catalogue.h"
+#include "media/catalogue/device_interfaces.h"
+
+namespace media {
+
+// A new property bag for entry. Transfer full.
+[[nodiscard]] IPropertyBag* CreateCompressorPropertyBag(CompressorEntry entry);
+
+}  // namespace media

@@ -1,0 +1,86 @@
+#include "media/catalogue/frame_encoder.h"
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
+
+#include "media/catalogue/encoder_setup.h"
+
+namespace media {
+namespace {
+
+HRESULT FromAvError(int error) {
+    return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
+}
+
+}  // namespace
+
+HRESULT FrameEncoder::Open(const AVCodec& codec, const RawVideoLayout& input, AVPixelFormat pixelFormat,
+                           std::unique_ptr<FrameEncoder>& encoder) {
+    encoder.reset();
+    AvCodecContextPtr context;
+    if (const HRESULT hr = OpenEncoder(codec, input, pixelFormat, context); FAILED(hr)) return hr;
+    SwsContextPtr converter(sws_getContext(input.width, input.height, input.format, input.width, input.height,
+                                           pixelFormat, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    AvFramePtr frame(av_frame_alloc());
+    AvPacketPtr packet(av_packet_alloc());
+    if (!converter || !frame || !packet) return E_OUTOFMEMORY;
+    frame->format = pixelFormat;
+    frame->width = input.width;
+    frame->height = input.height;
+    if (av_frame_get_buffer(frame.get(), 0) < 0) return E_OUTOFMEMORY;
+    encoder.reset(new FrameEncoder(std::move(context), std::move(converter), std::move(frame),
+                                   std::move(packet), input));
+    return S_OK;
+}
+
+FrameEncoder::FrameEncoder(AvCodecContextPtr context, SwsContextPtr converter, AvFramePtr frame,
+                           AvPacketPtr packet, const RawVideoLayout& input)
+    : m_context(std::move(context)),
+      m_converter(std::move(converter)),
+      m_frame(std::move(frame)),
+      m_packet(std::move(packet)),
+      m_input(input) {}
+
+std::int64_t FrameEncoder::NextTimestamp(std::optional<REFERENCE_TIME> start) {
+    std::int64_t timestamp = m_lastTimestamp ? *m_lastTimestamp + 1 : 0;
+    if (start) {
+        const auto rounding = static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX);
+        const std::int64_t nearest = av_rescale_q_rnd(
+            *start, AVRational{1, static_cast<int>(kUnitsPerSecond)}, m_context->time_base, rounding);
+        // Two inputs that round to one frame still need two frames: the later one moves up.
+        if (!m_lastTimestamp || nearest > *m_lastTimestamp) timestamp = nearest;
+    }
+    m_lastTimestamp = timestamp;
+    return timestamp;
+}
+
+HRESULT FrameEncoder::Encode(const BYTE* image, std::optional<REFERENCE_TIME> start, const PacketSink& sink) {
+    // The encoder may still hold the previous picture; then the frame gets fresh buffers.
+    if (av_frame_make_writable(m_frame.get()) < 0) return E_OUTOFMEMORY;
+    std::uint8_t* planes[4];
+    int strides[4];
+    FillPlanes(m_input, const_cast<BYTE*>(image), planes, strides);
+    sws_scale(m_converter.get(), planes, strides, 0, m_input.height, m_frame->data, m_frame->linesize);
+    m_frame->pts = NextTimestamp(start);
+    return Send(m_frame.get(), sink);
+}
+
+HRESULT FrameEncoder::Finish(const PacketSink& sink) {
+    return Send(nullptr, sink);
+}
+
+HRESULT FrameEncoder::Send(const AVFrame* frame, const PacketSink& sink) {
+    const int sent = avcodec_send_frame(m_context.get(), frame);
+    if (sent < 0) return FromAvError(sent);
+    for (;;) {
+        const int received = avcodec_receive_packet(m_context.get(), m_packet.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
+        if (received < 0) return FromAvError(received);
+        const HRESULT hr = sink(*m_packet, m_context->time_base);
+        av_packet_unref(m_packet.get());
+        if (hr != S_OK) return hr;
+    }
+}
+
+}  // namespace media

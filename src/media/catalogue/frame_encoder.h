@@ -1,0 +1,48 @@
+#pragma once
+
+// One run of an encoder: converts uncompressed pictures to the encoder's pixel format, encodes
+// them with frame-numbered timestamps, and hands each packet on. Streaming thread only.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "media/graph/av_ptr.h"
+#include "media/graph/codec_media_type.h"
+
+namespace media {
+
+class FrameEncoder {
+public:
+    // Called with each packet in coding order; any result but S_OK stops the encoding and is
+    // returned. The packet is the encoder's and is valid only during the call.
+    using PacketSink = std::function<HRESULT(const AVPacket& packet, AVRational timeBase)>;
+
+    // Opens codec for pictures laid out as input, converted to pixelFormat.
+    [[nodiscard]] static HRESULT Open(const AVCodec& codec, const RawVideoLayout& input,
+                                      AVPixelFormat pixelFormat, std::unique_ptr<FrameEncoder>& encoder);
+
+    // Encodes the picture at image (input.imageSize bytes). Its timestamp is the frame nearest to
+    // start, and always later than the previous one; without a start it follows the previous one.
+    [[nodiscard]] HRESULT Encode(const BYTE* image, std::optional<REFERENCE_TIME> start,
+                                 const PacketSink& sink);
+    // Takes the frames the encoder still holds. No picture may follow.
+    [[nodiscard]] HRESULT Finish(const PacketSink& sink);
+
+private:
+    FrameEncoder(AvCodecContextPtr context, SwsContextPtr converter, AvFramePtr frame, AvPacketPtr packet,
+                 const RawVideoLayout& input);
+
+    [[nodiscard]] std::int64_t NextTimestamp(std::optional<REFERENCE_TIME> start);
+    [[nodiscard]] HRESULT Send(const AVFrame* frame, const PacketSink& sink);
+
+    AvCodecContextPtr m_context;
+    SwsContextPtr m_converter;
+    AvFramePtr m_frame;
+    AvPacketPtr m_packet;
+    RawVideoLayout m_input;
+    std::optional<std::int64_t> m_lastTimestamp;
+};
+
+}  // namespace media

@@ -1,0 +1,17 @@
+#pragma once
+
+// An enumerator of compressor monikers over a snapshot of the catalogue taken when it was made.
+
+#include <memory>
+#include <vector>
+
+#include "media/catalogue/compressor_catalogue.h"
+#include "media/catalogue/device_interfaces.h"
+
+namespace media {
+
+// A new enumerator over entries, positioned at the first. Transfer full. Not MT safe: one
+// thread walks it, as on the platform.
+[[nodiscard]] IEnumMoniker* CreateMonikerEnumerator(std::vector<CompressorEntry> entries);
+
+}  // namespace media
