@@ -495,6 +495,27 @@ TEST(TransformFilters, ConverterOffersRgb24FirstAndCopiesSampleTimes) {
     EXPECT_EQ(sink->received.size(), 1u);
 }
 
+TEST(TransformFilters, DamagedPictureSizesAreRefusedAtConnection) {
+    AvCodecParametersPtr parameters(avcodec_parameters_alloc());
+    parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+    parameters->codec_id = AV_CODEC_ID_MPEG4;
+    ComPtr<IPin> decoderInput = PinOf(Create(CLSID_VideoDecoder).Get(), u"Input");
+    ComPtr<IPin> converterInput = PinOf(Create(CLSID_Colour).Get(), u"Input");
+    for (const auto& [width, height] : {std::pair{0, 240}, std::pair{320, 0}, std::pair{100'000, 100'000}}) {
+        parameters->width = width;
+        parameters->height = height;
+        const MediaType compressed =
+            MediaTypeFromCodecParameters(*parameters, AVRational{1, 25}, AVRational{25, 1});
+        EXPECT_EQ(decoderInput->QueryAccept(&compressed), S_FALSE) << width << "x" << height;
+        const MediaType raw = RawVideoType(AV_PIX_FMT_YUV420P, width, height, 0);
+        EXPECT_EQ(converterInput->QueryAccept(&raw), S_FALSE) << width << "x" << height;
+    }
+    parameters->width = 320;
+    parameters->height = 240;
+    const MediaType good = MediaTypeFromCodecParameters(*parameters, AVRational{1, 25}, AVRational{25, 1});
+    EXPECT_EQ(decoderInput->QueryAccept(&good), S_OK);
+}
+
 // --- the grabber --------------------------------------------------------------------------------
 
 HRESULT QueryAccept(IPin* pin, const MediaType& type) {

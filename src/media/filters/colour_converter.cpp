@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
 #include "media/com/class_registry.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
@@ -39,7 +43,12 @@ bool ColourConverter::MayAcceptInput(const AM_MEDIA_TYPE& type) {
 
 HRESULT ColourConverter::CheckInputType(const AM_MEDIA_TYPE& type) {
     if (!MayAcceptInput(type)) return VFW_E_TYPE_NOT_ACCEPTED;
-    return RawVideoLayoutOf(type).format != AV_PIX_FMT_NONE ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    const RawVideoLayout layout = RawVideoLayoutOf(type);
+    if (layout.format == AV_PIX_FMT_NONE) return VFW_E_TYPE_NOT_ACCEPTED;
+    // A size whose frame would not fit in memory (or in a sample) is a damaged header.
+    const bool sane = av_image_check_size(static_cast<unsigned>(layout.width),
+                                          static_cast<unsigned>(layout.height), 0, nullptr) >= 0;
+    return sane && layout.imageSize > 0 ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 HRESULT ColourConverter::OnInputConnected() {

@@ -71,9 +71,13 @@ bool VideoDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
 
 HRESULT VideoDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
     if (!MayAcceptInput(type)) return VFW_E_TYPE_NOT_ACCEPTED;
-    // Without a picture size there is no output type to offer.
+    // Without a picture size there is no output type to offer; an absurd one is a damaged header.
     const CodedSize size = CodedSizeOf(type);
     if (size.width <= 0 || size.height <= 0) return VFW_E_TYPE_NOT_ACCEPTED;
+    if (av_image_check_size(static_cast<unsigned>(size.width), static_cast<unsigned>(size.height), 0,
+                            nullptr) < 0) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
     return S_OK;
 }
 
