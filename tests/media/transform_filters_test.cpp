@@ -186,26 +186,29 @@ public:
         return MediaTypeFromCodecParameters(*Stream()->codecpar, Stream()->time_base,
                                             Stream()->avg_frame_rate);
     }
+    // Calls use(packet) for each packet of the stream, in file order.
+    void ForEachPacket(const std::function<void(const AVPacket&)>& use) {
+        AvPacketPtr packet(av_packet_alloc());
+        while (av_read_frame(m_format.get(), packet.get()) >= 0) {
+            if (packet->stream_index == m_stream) use(*packet);
+            av_packet_unref(packet.get());
+        }
+    }
     // Delivers every packet through source, times relative to the file's start; returns how many
     // deliveries failed.
     int SendAll(TestSource& source) {
-        AvPacketPtr packet(av_packet_alloc());
         const std::int64_t origin = m_format->start_time == AV_NOPTS_VALUE ? 0 : m_format->start_time;
         int failures = 0;
-        while (av_read_frame(m_format.get(), packet.get()) >= 0) {
-            if (packet->stream_index == m_stream) {
-                std::optional<REFERENCE_TIME> start;
-                if (packet->pts != AV_NOPTS_VALUE) {
-                    start = ToReferenceTime(packet->pts, Stream()->time_base) -
-                            ToReferenceTime(origin, AVRational{1, AV_TIME_BASE});
-                }
-                const REFERENCE_TIME duration = ToReferenceTime(packet->duration, Stream()->time_base);
-                failures += FAILED(source.Send(packet->data, packet->size, start, duration,
-                                               (packet->flags & AV_PKT_FLAG_KEY) != 0));
+        ForEachPacket([&](const AVPacket& packet) {
+            std::optional<REFERENCE_TIME> start;
+            if (packet.pts != AV_NOPTS_VALUE) {
+                start = ToReferenceTime(packet.pts, Stream()->time_base) -
+                        ToReferenceTime(origin, AVRational{1, AV_TIME_BASE});
             }
-            av_packet_unref(packet.get());
-        }
-        avformat_seek_file(m_format.get(), -1, INT64_MIN, 0, INT64_MAX, 0);
+            const REFERENCE_TIME duration = ToReferenceTime(packet.duration, Stream()->time_base);
+            failures += FAILED(source.Send(packet.data, packet.size, start, duration,
+                                           (packet.flags & AV_PKT_FLAG_KEY) != 0));
+        });
         return failures;
     }
 
@@ -229,7 +232,6 @@ ReferenceDecode DecodeWithLibavcodec(const std::string& name) {
     AvCodecContextPtr codec(avcodec_alloc_context3(decoder));
     avcodec_parameters_to_context(codec.get(), input.Stream()->codecpar);
     if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return result;
-    AvPacketPtr packet(av_packet_alloc());
     AvFramePtr frame(av_frame_alloc());
     auto takeFrames = [&] {
         while (avcodec_receive_frame(codec.get(), frame.get()) >= 0) {
@@ -238,17 +240,10 @@ ReferenceDecode DecodeWithLibavcodec(const std::string& name) {
             result.height = frame->height;
         }
     };
-    AVFormatContext* format = nullptr;
-    const std::string path = testsupport::SamplePath(name).string();
-    avformat_open_input(&format, path.c_str(), nullptr, nullptr);
-    AvFormatInputPtr owner(format);
-    while (av_read_frame(format, packet.get()) >= 0) {
-        if (packet->stream_index == input.Stream()->index) {
-            avcodec_send_packet(codec.get(), packet.get());
-            takeFrames();
-        }
-        av_packet_unref(packet.get());
-    }
+    input.ForEachPacket([&](const AVPacket& packet) {
+        avcodec_send_packet(codec.get(), &packet);
+        takeFrames();
+    });
     avcodec_send_packet(codec.get(), nullptr);
     takeFrames();
     return result;
