@@ -8,7 +8,8 @@
 
 LONG ReadStoredCompressorIndex() {
     char text[256];
-    GetPrivateProfileStringA(kCompressorSection, kCompressorNumberKey, "1", text, sizeof text, kSettingsFileName);
+    GetPrivateProfileStringA(kCompressorSection, kCompressorNumberKey, "1", text, sizeof text,
+                             kSettingsFileName);
     text[sizeof text - 1] = '\0';
     // atoi's reading without its undefined behaviour on overflow.
     const long value = std::strtol(text, nullptr, 10);

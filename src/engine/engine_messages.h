@@ -26,12 +26,15 @@ inline constexpr char kCannotSetMuxAndFileWriter[] = "無法設定 MUX 和檔案
 inline constexpr char kCannotAddVideoGrabber[] = "無法加入 VideoGrabber 到圖形";
 // Also when no compressor is bound.
 inline constexpr char kCannotAddCompressor[] =
-    "無法加入選取的壓縮到圖形.\r\n\r\n輸入檔案可能不相容於選取的編碼.\r\n某些編碼 (例如 Windows Media 編碼或已啟用 DRM 編碼)\r\n無法在無適當授權下使用.";
+    "無法加入選取的壓縮到圖形.\r\n\r\n輸入檔案可能不相容於選取的編碼.\r\n某些編碼 (例如 Windows Media "
+    "編碼或已啟用 DRM 編碼)\r\n無法在無適當授權下使用.";
 inline constexpr char kCannotConnectVideoChain[] = "無法連接視訊鏈";
 // The compressor refuses the grabber's RGB24 video.
-inline constexpr char kCannotConnectCompressor[] = "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.";
+inline constexpr char kCannotConnectCompressor[] =
+    "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.";
 inline constexpr char kCannotConnectCompressorToMux[] =
-    "無法連接要 mux 的壓縮.\r\n\r\n選取的壓縮可能不相容.\r\n某些編碼 (例如 Windows Media 編碼或已啟用 DRM 編碼)\r\n無法在無適當授權下使用.";
+    "無法連接要 mux 的壓縮.\r\n\r\n選取的壓縮可能不相容.\r\n某些編碼 (例如 Windows Media 編碼或已啟用 DRM "
+    "編碼)\r\n無法在無適當授權下使用.";
 inline constexpr char kCannotAddAudioGrabber[] = "無法加入音訊濾鏡到圖形";
 inline constexpr char kCannotConnectAudioSource[] = "無法連接要擷取的音訊來源";
 inline constexpr char kCannotConnectAudioToMux[] = "無法連接要 mux 的音訊";
@@ -39,7 +42,8 @@ inline constexpr char kCannotConnectAudioToMux[] = "無法連接要 mux 的音�
 inline constexpr char kCannotRunWithoutClock[] = "無法 SetSyncSource NULL 於圖形";
 inline constexpr char kCannotReadSeekingCapabilities[] = "無法讀取輸入檔案搜尋能力";
 // A warning, unless warnings are ignored: the build goes on.
-inline constexpr char kUnknownDuration[] = "無法取得來源檔案的持續.\r\n\r\n再壓縮應可正常作業, 但是\r\n進度列可能無法確實地跟蹤壓縮進度.";
+inline constexpr char kUnknownDuration[] =
+    "無法取得來源檔案的持續.\r\n\r\n再壓縮應可正常作業, 但是\r\n進度列可能無法確實地跟蹤壓縮進度.";
 inline constexpr char kCannotSetInterleavingMode[] = "無法設定交錯模式";
 inline constexpr char kCannotSetInterleavingTimes[] = "無法置入交錯時間";
 inline constexpr char kCannotRunGraph[] = "無法執行壓縮圖形";

@@ -45,7 +45,8 @@ HRESULT PinAt(IBaseFilter* filter, PIN_DIRECTION direction, int index, IPin** pi
     ULONG fetched = 0;
     while (pins->Next(1, candidate.Receive(), &fetched) == S_OK && candidate) {
         PIN_DIRECTION candidateDirection{};
-        if (FAILED(candidate->QueryDirection(&candidateDirection)) || candidateDirection != direction) continue;
+        if (FAILED(candidate->QueryDirection(&candidateDirection)) || candidateDirection != direction)
+            continue;
         if (index == 0) {
             *pin = candidate.Detach();
             return S_OK;

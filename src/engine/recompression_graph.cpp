@@ -25,8 +25,8 @@ HRESULT Fail(RecompressionGraph& graph, const char* message, HRESULT hr) {
 
 // A new sample grabber and its control interface; both empty when either cannot be had.
 HRESULT CreateSampleGrabber(InterfaceRef<IBaseFilter>& grabber, InterfaceRef<ISampleGrabber>& control) {
-    HRESULT hr =
-        CoCreateInstance(CLSID_SampleGrabber, nullptr, kClassContext, IBaseFilter::iid, grabber.ReceiveVoid());
+    HRESULT hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, kClassContext, IBaseFilter::iid,
+                                  grabber.ReceiveVoid());
     if (SUCCEEDED(hr) && grabber) hr = control.Query(grabber.Get());
     if (FAILED(hr) || !grabber || !control) {
         control.Release();
@@ -91,11 +91,13 @@ bool IsPlainDirectoryOrMissing(const std::string& path) {
 
 }  // namespace
 
-RecompressionGraph::~RecompressionGraph() { TearDownRecompressionGraph(*this); }
+RecompressionGraph::~RecompressionGraph() {
+    TearDownRecompressionGraph(*this);
+}
 
-HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string& outputPath, LONG compressorIndex,
-                                bool keepAudio, bool ignoreWarnings, InterfaceRef<IBaseFilter>& compressorFilter,
-                                RecompressionGraph& graph) {
+HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string& outputPath,
+                                LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
+                                InterfaceRef<IBaseFilter>& compressorFilter, RecompressionGraph& graph) {
     TearDownRecompressionGraph(graph);
     graph.duration = 0;
 

@@ -22,13 +22,13 @@
 struct RecompressionGraph {
     InterfaceRef<IGraphBuilder> graph;
     InterfaceRef<ICaptureGraphBuilder> builder;
-    InterfaceRef<IBaseFilter> source;  // "Source"
+    InterfaceRef<IBaseFilter> source;        // "Source"
     InterfaceRef<IBaseFilter> videoGrabber;  // "VideoGrabber"
     InterfaceRef<ISampleGrabber> videoGrabberControl;
-    MediaTypeValue videoType;  // video, RGB24
-    InterfaceRef<IBaseFilter> mux;  // the AVI multiplexer
+    MediaTypeValue videoType;            // video, RGB24
+    InterfaceRef<IBaseFilter> mux;       // the AVI multiplexer
     InterfaceRef<IFileSinkFilter> sink;  // the file writer
-    InterfaceRef<IBaseFilter> writer;  // the file writer again; held, not otherwise used
+    InterfaceRef<IBaseFilter> writer;    // the file writer again; held, not otherwise used
     InterfaceRef<IPin> sourceOut;
     InterfaceRef<IPin> videoGrabberIn;
     InterfaceRef<IPin> videoGrabberOut;
@@ -49,7 +49,7 @@ struct RecompressionGraph {
     ~RecompressionGraph();
 };
 
-inline constexpr LONGLONG kAssumedDuration = 200'000'000;  // 20 s, when the input tells none
+inline constexpr LONGLONG kAssumedDuration = 200'000'000;      // 20 s, when the input tells none
 inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleave and preroll
 
 // Builds the graph for inputPath -> outputPath (UTF-8 paths), configures and starts it. The

@@ -7,7 +7,8 @@
 std::u16string ToWide(const std::string& text) {
     // One UTF-16 unit per narrow byte is always enough, plus the terminator.
     std::vector<WCHAR> buffer(text.size() + 1, u'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer.data(), static_cast<int>(buffer.size())) == 0) {
+    if (MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer.data(), static_cast<int>(buffer.size())) ==
+        0) {
         return {};
     }
     return std::u16string(buffer.data());

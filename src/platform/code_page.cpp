@@ -11,9 +11,13 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsKnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_UTF8; }
+bool IsKnownCodePage(UINT codePage) {
+    return codePage == CP_ACP || codePage == CP_UTF8;
+}
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Decodes UTF-8. Each maximal malformed subsequence becomes one U+FFFD, or, when strict, the
 // whole conversion fails.
@@ -53,7 +57,8 @@ std::optional<std::u16string> DecodeUtf8(std::string_view text, bool strict) {
         for (int k = 1; complete && k < length; ++k) {
             const std::size_t at = i + static_cast<std::size_t>(k);
             const auto byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
-            const bool valid = at < text.size() && IsContinuation(byte) && (k > 1 || (byte >= low && byte <= high));
+            const bool valid =
+                at < text.size() && IsContinuation(byte) && (k > 1 || (byte >= low && byte <= high));
             if (!valid) {
                 complete = false;
                 break;
@@ -101,7 +106,8 @@ std::string EncodeUtf8(std::u16string_view text) {
         const char16_t unit = text[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            AppendUtf8(out,
+                       0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             AppendUtf8(out, kReplacement);

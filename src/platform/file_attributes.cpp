@@ -14,7 +14,9 @@ std::string_view LastComponent(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-bool IsHiddenName(std::string_view name) { return name.starts_with('.') && name != "." && name != ".."; }
+bool IsHiddenName(std::string_view name) {
+    return name.starts_with('.') && name != "." && name != "..";
+}
 
 }  // namespace
 

@@ -38,7 +38,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return text.str();
 }
 
-bool HasLineBreak(const char* text) { return text && std::strpbrk(text, "\r\n") != nullptr; }
+bool HasLineBreak(const char* text) {
+    return text && std::strpbrk(text, "\r\n") != nullptr;
+}
 
 // Writes text beside path and renames it over path.
 bool ReplaceFile(const std::string& path, const std::string& text) {
@@ -95,7 +97,8 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
     return static_cast<DWORD>(copied);
 }
 
-BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName) {
+BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                const char* fileName) {
     if (section == nullptr || fileName == nullptr || *fileName == '\0') return 0;
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return 0;
     const std::string path = platform::ProfileFilePath(fileName);

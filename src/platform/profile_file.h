@@ -19,7 +19,8 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
 // needed and keeping every other line. A null value removes the key, a null key the section.
 // The file is replaced in one step, so a failed write leaves the old one whole. Non-zero on
 // success; 0 when the file cannot be written or a text holds a line break.
-BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName);
+BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                const char* fileName);
 
 namespace platform {
 // Where fileName lives: a name with a "/" as it is, a bare name in the configuration folder.

@@ -17,8 +17,8 @@ std::string_view Trim(std::string_view text) {
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // The lines of text without their "\n"; a last line without one is kept.
@@ -57,7 +57,8 @@ std::optional<Entry> EntryOf(std::string_view line) {
 }
 
 std::string_view Unquoted(std::string_view value) {
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         return value.substr(1, value.size() - 2);
     }
     return value;
@@ -100,7 +101,8 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section, std::string_view key) {
+std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
+                                            std::string_view key) {
     const auto lines = SplitLines(text);
     const auto span = FindSection(lines, section);
     if (!span) return std::nullopt;
@@ -109,19 +111,24 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
     return std::string(Unquoted(EntryOf(lines[*line])->value));
 }
 
-std::string WithProfileValue(std::string_view text, std::string_view section, const char* key, const char* value) {
+std::string WithProfileValue(std::string_view text, std::string_view section, const char* key,
+                             const char* value) {
     const auto views = SplitLines(text);
     std::vector<std::string> lines(views.begin(), views.end());
     const auto span = FindSection(views, section);
 
     if (key == nullptr) {
-        if (span) lines.erase(lines.begin() + static_cast<long>(span->header), lines.begin() + static_cast<long>(span->end));
+        if (span)
+            lines.erase(lines.begin() + static_cast<long>(span->header),
+                        lines.begin() + static_cast<long>(span->end));
         return Joined(lines);
     }
-    const std::string entry = std::string(key) + "=" + (value ? value : "");
+    // New lines end as the file's lines do.
+    const std::string ending = !views.empty() && views.front().ends_with('\r') ? "\r" : "";
+    const std::string entry = std::string(key) + "=" + (value ? value : "") + ending;
     if (!span) {
         if (value != nullptr) {
-            lines.push_back("[" + std::string(section) + "]");
+            lines.push_back("[" + std::string(section) + "]" + ending);
             lines.push_back(entry);
         }
         return Joined(lines);

@@ -63,7 +63,8 @@ TEST(MediaTypeValue, LeavesAFormatPointerWithoutSizeAlone) {
 
 TEST(MediaTypeValue, ReleasesTheObjectItHolds) {
     InterfaceRef<IUnknown> object;
-    ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IUnknown::iid, object.ReceiveVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IUnknown::iid, object.ReceiveVoid()),
+              S_OK);
     const long alive = media::LiveObjectCount();  // the grabber with its pins
     {
         MediaTypeValue value;
@@ -75,8 +76,9 @@ TEST(MediaTypeValue, ReleasesTheObjectItHolds) {
 
 TEST(InterfaceRef, QueriesAssignsAndReleasesOneReferenceEach) {
     InterfaceRef<IBaseFilter> grabber;
-    ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IBaseFilter::iid, grabber.ReceiveVoid()),
-              S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IBaseFilter::iid, grabber.ReceiveVoid()),
+        S_OK);
     const long alive = media::LiveObjectCount();  // the grabber with its pins
     InterfaceRef<ISampleGrabber> control;
     EXPECT_EQ(control.Query(grabber.Get()), S_OK);

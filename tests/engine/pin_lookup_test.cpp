@@ -44,11 +44,13 @@ class PinLookupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_output = fs::temp_directory_path() / ("tessarel-pins-" + std::to_string(::getpid()) + ".avi");
-        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IGraphBuilder::iid, m_graph.ReceiveVoid()),
+        ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IGraphBuilder::iid,
+                                   m_graph.ReceiveVoid()),
                   S_OK);
         const std::u16string input = ToWide(testsupport::SamplePath("mpeg1_mp2.mpg").string());
         ASSERT_EQ(m_graph->AddSourceFilter(input.c_str(), u"Source", m_source.Receive()), S_OK);
-        ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IBaseFilter::iid, m_grabber.ReceiveVoid()),
+        ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IBaseFilter::iid,
+                                   m_grabber.ReceiveVoid()),
                   S_OK);
         InterfaceRef<ISampleGrabber> control;
         ASSERT_EQ(control.Query(m_grabber.Get()), S_OK);
@@ -57,7 +59,9 @@ protected:
         videoType.SetSubtypeGuid(MEDIASUBTYPE_RGB24);
         ASSERT_EQ(control->SetMediaType(&videoType), S_OK);
         ASSERT_EQ(m_graph->AddFilter(m_grabber.Get(), u"VideoGrabber"), S_OK);
-        ASSERT_EQ(m_graph->Connect(OutputPinAt(m_source.Get(), 0).Get(), InputPinAt(m_grabber.Get(), 0).Get()), S_OK);
+        ASSERT_EQ(
+            m_graph->Connect(OutputPinAt(m_source.Get(), 0).Get(), InputPinAt(m_grabber.Get(), 0).Get()),
+            S_OK);
         m_grabberOut = OutputPinAt(m_grabber.Get(), 0);
         ASSERT_TRUE(m_grabberOut);
     }
@@ -78,7 +82,9 @@ protected:
         ASSERT_EQ(builder->SetFiltergraph(m_graph.Get()), S_OK);
         InterfaceRef<IFileSinkFilter> sink;
         const std::u16string output = ToWide(m_output.string());
-        ASSERT_EQ(builder->SetOutputFileName(&MEDIASUBTYPE_Avi, output.c_str(), m_mux.Receive(), sink.Receive()), S_OK);
+        ASSERT_EQ(
+            builder->SetOutputFileName(&MEDIASUBTYPE_Avi, output.c_str(), m_mux.Receive(), sink.Receive()),
+            S_OK);
     }
 
     fs::path m_output;

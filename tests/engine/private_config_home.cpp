@@ -14,7 +14,8 @@ namespace {
 class PrivateConfigHome : public ::testing::Environment {
 public:
     void SetUp() override {
-        m_folder = std::filesystem::temp_directory_path() / ("tessarel-engine-config-" + std::to_string(::getpid()));
+        m_folder =
+            std::filesystem::temp_directory_path() / ("tessarel-engine-config-" + std::to_string(::getpid()));
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
         ::setenv("XDG_CONFIG_HOME", m_folder.c_str(), 1);

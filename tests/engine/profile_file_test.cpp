@@ -31,7 +31,8 @@ protected:
         text << file.rdbuf();
         return text.str();
     }
-    [[nodiscard]] static std::string Get(const char* section, const char* key, const char* fallback = "dflt") {
+    [[nodiscard]] static std::string Get(const char* section, const char* key,
+                                         const char* fallback = "dflt") {
         char buffer[256];
         GetPrivateProfileStringA(section, key, fallback, buffer, sizeof buffer, kFile);
         return buffer;
@@ -63,8 +64,9 @@ TEST_F(ProfileFileTest, ReadsGiveTheDefaultWhenAnythingIsMissing) {
 }
 
 TEST_F(ProfileFileTest, ReadsMatchWithoutCaseAndTrimBlanksAndQuotes) {
-    WriteText("; settings\r\n[compressor]\r\n  compressornumber =  7  \r\nQuoted=\"a b\"\r\n[Compressor]\r\n"
-              "CompressorNumber=9\r\n");
+    WriteText(
+        "; settings\r\n[compressor]\r\n  compressornumber =  7  \r\nQuoted=\"a b\"\r\n[Compressor]\r\n"
+        "CompressorNumber=9\r\n");
     EXPECT_EQ(Get("Compressor", "CompressorNumber"), "7") << "the first section and key of that name win";
     EXPECT_EQ(Get("COMPRESSOR", "quoted"), "a b");
 }
@@ -82,11 +84,15 @@ TEST_F(ProfileFileTest, WritesCreateTheFileAndKeepOtherLines) {
     ASSERT_NE(WritePrivateProfileStringA("Compressor", "CompressorNumber", "3", kFile), 0);
     EXPECT_EQ(ReadText(), "[Compressor]\nCompressorNumber=3\n");
 
-    WriteText("; keep me\r\n[Other]\r\nA=1\r\n\r\n[compressor]\r\ncompressornumber=3\r\nB=2\r\n\r\n[Last]\r\nC=3\r\n");
+    WriteText(
+        "; keep "
+        "me\r\n[Other]\r\nA=1\r\n\r\n[compressor]\r\ncompressornumber=3\r\nB=2\r\n\r\n[Last]\r\nC=3\r\n");
     ASSERT_NE(WritePrivateProfileStringA("Compressor", "CompressorNumber", "12", kFile), 0);
     ASSERT_NE(WritePrivateProfileStringA("Compressor", "New", "x", kFile), 0);
     EXPECT_EQ(ReadText(),
-              "; keep me\r\n[Other]\r\nA=1\r\n\r\n[compressor]\r\nCompressorNumber=12\r\nB=2\r\nNew=x\r\n\r\n[Last]\r\nC=3\r\n");
+              "; keep "
+              "me\r\n[Other]\r\nA=1\r\n\r\n[compressor]\r\nCompressorNumber=12\r\nB=2\r\nNew=x\r\n\r\n[Last]"
+              "\r\nC=3\r\n");
     EXPECT_EQ(Get("Other", "A"), "1");
     EXPECT_EQ(Get("Last", "C"), "3");
 

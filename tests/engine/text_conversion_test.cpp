@@ -30,13 +30,18 @@ TEST(CodePage, NarrowToWideFollowsThePlatformsSizeConventions) {
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", 2, part.data(), 8), 2);
 
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", 0, part.data(), 8), 0) << "an empty source is an error";
-    EXPECT_EQ(MultiByteToWideChar(1252, 0, "abc", -1, part.data(), 8), 0) << "only the UTF-8 code page exists";
+    EXPECT_EQ(MultiByteToWideChar(1252, 0, "abc", -1, part.data(), 8), 0)
+        << "only the UTF-8 code page exists";
 }
 
 TEST(CodePage, MalformedNarrowTextIsReplacedOrRefused) {
     // A stray continuation byte, a truncated three-byte sequence, an overlong "/" and an
     // encoded surrogate each become one replacement character.
-    const char malformed[] = "a\x80" "b\xE5\xA3" "c\xC0\xAF" "d\xED\xA0\x80";
+    const char malformed[] =
+        "a\x80"
+        "b\xE5\xA3"
+        "c\xC0\xAF"
+        "d\xED\xA0\x80";
     std::array<WCHAR, 32> wide{};
     const int units = MultiByteToWideChar(CP_ACP, 0, malformed, -1, wide.data(), 32);
     EXPECT_EQ(std::u16string(wide.data(), static_cast<std::size_t>(units) - 1),
@@ -54,7 +59,8 @@ TEST(CodePage, WideToNarrowNeedsThreeBytesPerUnitForChineseText) {
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr), 10);
     // Two bytes per unit plus two, enough for a double-byte code page, is too small here.
     std::array<char, 8> doubleByteSized{};
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, doubleByteSized.data(), 8, nullptr, nullptr), 0);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, doubleByteSized.data(), 8, nullptr, nullptr),
+              0);
     std::array<char, 10> enough{};
     BOOL usedDefault = 1;
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, enough.data(), 10, nullptr, &usedDefault), 10);
@@ -65,7 +71,9 @@ TEST(CodePage, WideToNarrowNeedsThreeBytesPerUnitForChineseText) {
     const char16_t lone[] = {u'a', 0xD800, u'b', 0};
     std::array<char, 16> narrow{};
     ASSERT_GT(WideCharToMultiByte(CP_UTF8, 0, lone, -1, narrow.data(), 16, nullptr, nullptr), 0);
-    EXPECT_EQ(std::string(narrow.data()), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(std::string(narrow.data()),
+              "a\xEF\xBF\xBD"
+              "b");
 }
 
 TEST(TextConversion, PathsAndNamesKeepEveryCharacter) {

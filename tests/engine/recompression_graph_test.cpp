@@ -1,0 +1,300 @@
+// Whole jobs through the recompression graph on the sample media, waited on as the batch run
+// waits (100 ms slices, progress from the position and the duration), stopped and torn down.
+// Outputs are read back with libavformat alone; every message is recorded.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "engine/compressor_catalogue.h"
+#include "engine/recompression_graph.h"
+#include "media/catalogue/compressor_catalogue.h"
+#include "media/com/com_object.h"
+#include "message_recorder.h"
+#include "support/read_back.h"
+#include "support/samples_dir.h"
+
+namespace fs = std::filesystem;
+using testsupport::ReadBack;
+using testsupport::SamplePath;
+
+namespace {
+
+// The catalogue index of the first compressor with this display name, or -1.
+LONG CompressorNamed(const std::string& name) {
+    std::vector<std::string> names;
+    LONG automatic = -1;
+    EnumerateCompressors(names, automatic);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name) return static_cast<LONG>(i);
+    }
+    return -1;
+}
+
+class RecompressionGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("tessarel-recompression-" + std::to_string(::getpid()));
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_xvid = CompressorNamed("libxvidcore MPEG-4 part 2");
+        ASSERT_GE(m_xvid, 0) << "the Xvid compressor must be installed";
+    }
+    void TearDown() override {
+        TearDownRecompressionGraph(m_graph);
+        m_compressor.Release();
+        fs::remove_all(m_dir);
+    }
+
+    HRESULT Build(const fs::path& input, const fs::path& output, bool keepAudio = true,
+                  bool ignoreWarnings = false) {
+        return BuildWith(m_xvid, input, output, keepAudio, ignoreWarnings);
+    }
+    HRESULT BuildWith(LONG compressor, const fs::path& input, const fs::path& output, bool keepAudio = true,
+                      bool ignoreWarnings = false) {
+        return BuildRecompressionGraph(input.string(), output.string(), compressor, keepAudio, ignoreWarnings,
+                                       m_compressor, m_graph);
+    }
+
+    // Waits for the running graph as the batch run does, then stops it and tears it down.
+    // Returns the event code that ended the wait (0 when the job took over two minutes).
+    LONG WaitStopAndTearDown() {
+        LONG code = 0;
+        for (int slice = 0; code == 0 && slice < 1200; ++slice) {
+            m_graph.events->WaitForCompletion(100, &code);
+            LONGLONG position = 0;
+            m_graph.seeking->GetCurrentPosition(&position);
+            m_lastPercent = static_cast<int>(static_cast<double>(position) * 100.0 /
+                                             static_cast<double>(m_graph.duration));
+        }
+        m_graph.control->Stop();
+        TearDownRecompressionGraph(m_graph);
+        return code;
+    }
+
+    // Builds with the Xvid compressor, expecting no message, and runs the job to its end.
+    LONG Convert(const fs::path& input, const fs::path& output, bool keepAudio = true) {
+        const HRESULT hr = Build(input, output, keepAudio);
+        EXPECT_EQ(hr, S_OK) << input;
+        EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.Messages().front();
+        return SUCCEEDED(hr) ? WaitStopAndTearDown() : -1;
+    }
+
+    // A failed build: exactly this message, and nothing of the graph left alive.
+    void ExpectFailureWith(HRESULT hr, const std::string& message) {
+        EXPECT_LT(hr, 0);
+        EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{message});
+        EXPECT_FALSE(m_graph.graph);
+        m_compressor.Release();
+        EXPECT_EQ(media::LiveObjectCount(), 0) << "a failed build releases everything it obtained";
+    }
+
+    MessageRecorder m_messages;
+    fs::path m_dir;
+    LONG m_xvid = -1;
+    InterfaceRef<IBaseFilter> m_compressor;
+    RecompressionGraph m_graph;
+    int m_lastPercent = -1;
+};
+
+// ---- whole conversions -------------------------------------------------------------------------
+
+class SampleConversion : public RecompressionGraphTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SampleConversion, ReencodesTheVideoAndCarriesTheAudioUnchanged) {
+    const fs::path input = SamplePath(GetParam());
+    const fs::path output = m_dir / "out.avi";
+    ASSERT_EQ(Convert(input, output), EC_COMPLETE);
+    EXPECT_NEAR(m_lastPercent, 100, 5) << "progress ends near 100 %";
+
+    const auto in = ReadBack(input);
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_EQ(out.formatName, "avi");
+    const auto& videoIn = in.Video();
+    const auto& videoOut = out.Video();
+    EXPECT_EQ(videoOut.codecId, AV_CODEC_ID_MPEG4);
+    EXPECT_EQ(videoOut.fourcc, "XVID");
+    EXPECT_EQ(videoOut.width, videoIn.width);
+    EXPECT_EQ(videoOut.height, videoIn.height);
+    EXPECT_NEAR(static_cast<double>(videoOut.packetCount), static_cast<double>(videoIn.packetCount), 1.0);
+    const double start = std::min(videoIn.firstPts, in.HasAudio() ? in.Audio().firstPts : videoIn.firstPts);
+    EXPECT_NEAR(videoOut.lastPts, videoIn.lastPts - start, 0.041) << "the last frame keeps its time";
+
+    ASSERT_EQ(out.HasAudio(), in.HasAudio());
+    if (!in.HasAudio()) return;
+    const auto& audioIn = in.Audio();
+    const auto& audioOut = out.Audio();
+    EXPECT_EQ(audioOut.sampleRate, audioIn.sampleRate);
+    EXPECT_EQ(audioOut.channels, audioIn.channels);
+    if (audioIn.codecId == AV_CODEC_ID_PCM_S16BE) {
+        // Big-endian PCM arrives as the same samples in little-endian order.
+        ASSERT_EQ(audioOut.audioBytes.size(), audioIn.audioBytes.size());
+        for (std::size_t i = 0; i + 1 < audioIn.audioBytes.size(); i += 2) {
+            ASSERT_EQ(audioOut.audioBytes[i], audioIn.audioBytes[i + 1]) << "byte " << i;
+        }
+    } else {
+        EXPECT_EQ(audioOut.codecId, audioIn.codecId);
+        EXPECT_EQ(audioOut.audioMd5, audioIn.audioMd5) << "the audio is carried byte for byte";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, SampleConversion,
+                         ::testing::Values("mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi",
+                                           "h264_aac.mov", "pcm_be.mov", "video_only.avi", "odd_size.avi",
+                                           "vfr.mov"),
+                         [](const ::testing::TestParamInfo<const char*>& sample) {
+                             std::string name = sample.param;
+                             for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             return name;
+                         });
+
+TEST_F(RecompressionGraphTest, WithoutKeepAudioTheOutputHasNoAudio) {
+    const fs::path output = m_dir / "silent.avi";
+    ASSERT_EQ(Convert(SamplePath("mjpeg_pcm.avi"), output, false), EC_COMPLETE);
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_TRUE(out.HasVideo());
+    EXPECT_FALSE(out.HasAudio());
+}
+
+TEST_F(RecompressionGraphTest, TheBoundCompressorStaysWithTheCaller) {
+    ASSERT_EQ(Build(SamplePath("video_only.avi"), m_dir / "out.avi"), S_OK);
+    EXPECT_TRUE(m_compressor) << "bound for the job and kept afterwards";
+    EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE);
+    EXPECT_TRUE(m_compressor);
+}
+
+TEST_F(RecompressionGraphTest, AnUnknownDurationCountsAsTwentySecondsWithAWarning) {
+    // A raw MPEG-4 elementary stream has no duration that libavformat could tell.
+    const fs::path input = m_dir / "raw.m4v";
+    const std::string command =
+        "ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=2 "
+        "-c:v mpeg4 -f m4v '" +
+        input.string() + "'";
+    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "the ffmpeg command is needed to make the input";
+
+    ASSERT_EQ(Build(input, m_dir / "warned.avi"), S_OK);
+    EXPECT_EQ(m_graph.duration, 200'000'000);
+    EXPECT_EQ(m_messages.Messages(),
+              std::vector<std::string>{"無法取得來源檔案的持續.\r\n\r\n再壓縮應可正常作業, 但是\r\n"
+                                       "進度列可能無法確實地跟蹤壓縮進度."});
+    EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE);
+    EXPECT_NEAR(m_lastPercent, 10, 1) << "two seconds measured against twenty";
+    EXPECT_EQ(ReadBack(m_dir / "warned.avi").Video().packetCount, 50);
+
+    m_messages.Clear();
+    ASSERT_EQ(Build(input, m_dir / "quiet.avi", true, true), S_OK);
+    EXPECT_EQ(m_graph.duration, 200'000'000);
+    EXPECT_TRUE(m_messages.Messages().empty()) << "warnings ignored";
+    EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE);
+}
+
+TEST_F(RecompressionGraphTest, AnOutputPathOfExactly259BytesIsAccepted) {
+    const std::string folder = m_dir.string() + "/";
+    const fs::path output = folder + std::string(259 - folder.size() - 4, 'a') + ".avi";
+    ASSERT_EQ(output.string().size(), 259u);
+    ASSERT_EQ(Convert(SamplePath("video_only.avi"), output), EC_COMPLETE);
+    EXPECT_TRUE(ReadBack(output).Ok());
+}
+
+TEST_F(RecompressionGraphTest, BrokenButReadableInputsEndAndLeaveAReadableFile) {
+    for (const char* name : {"truncated.mpg", "corrupt_middle.avi"}) {
+        const fs::path output = m_dir / (std::string(name) + ".avi");
+        ASSERT_EQ(Build(SamplePath(name), output), S_OK) << name;
+        EXPECT_NE(WaitStopAndTearDown(), 0) << name << " must end";
+        const auto out = ReadBack(output);
+        EXPECT_TRUE(out.Ok()) << name << ": " << out.error;
+        EXPECT_TRUE(out.HasVideo()) << name;
+    }
+    EXPECT_TRUE(m_messages.Messages().empty());
+}
+
+// ---- failures ----------------------------------------------------------------------------------
+
+TEST_F(RecompressionGraphTest, AMissingInputOrAPlainFolderFailsAtTheInputCheck) {
+    const std::string missing = "指定的輸入檔案不存在.\r\n\r\n請提供一個有效的媒介檔案名稱.";
+    ExpectFailureWith(Build(m_dir / "missing.mpg", m_dir / "out.avi"), missing);
+    m_messages.Clear();
+    fs::create_directories(m_dir / "folder.mpg");
+    ExpectFailureWith(Build(m_dir / "folder.mpg", m_dir / "out.avi"), missing);
+    EXPECT_FALSE(fs::exists(m_dir / "out.avi")) << "nothing was built";
+}
+
+TEST_F(RecompressionGraphTest, AFolderWithMoreAttributesFailsToLoadAsASource) {
+    fs::create_directories(m_dir / ".hidden.mpg");  // directory and hidden
+    ExpectFailureWith(Build(m_dir / ".hidden.mpg", m_dir / "out.avi"), "無法載入檔案的來源濾鏡");
+}
+
+TEST_F(RecompressionGraphTest, AnOutputPathOver259BytesIsRefusedBeforeAnythingIsBuilt) {
+    const std::string folder = m_dir.string() + "/";
+    const fs::path output = folder + std::string(260 - folder.size() - 4, 'a') + ".avi";
+    ASSERT_EQ(output.string().size(), 260u);
+    ExpectFailureWith(Build(SamplePath("mpeg1_mp2.mpg"), output), "檔案名稱太長.");
+    EXPECT_FALSE(fs::exists(output));
+
+    // Bytes count, not characters: 87 three-byte characters are 261 bytes.
+    m_messages.Clear();
+    std::string chinese;
+    for (int i = 0; i < 87; ++i) chinese += "檔";
+    ExpectFailureWith(Build(SamplePath("mpeg1_mp2.mpg"), "/" + chinese), "檔案名稱太長.");
+}
+
+TEST_F(RecompressionGraphTest, AnOutputFolderThatDoesNotExistFailsAtTheWriter) {
+    ExpectFailureWith(Build(SamplePath("mpeg1_mp2.mpg"), m_dir / "nope" / "out.avi"),
+                      "無法設定 MUX 和檔案寫入");
+}
+
+TEST_F(RecompressionGraphTest, NoCompressorAtTheIndexFailsWhenItIsAdded) {
+    const std::string message =
+        "無法加入選取的壓縮到圖形.\r\n\r\n輸入檔案可能不相容於選取的編碼.\r\n"
+        "某些編碼 (例如 Windows Media 編碼或已啟用 DRM 編碼)\r\n無法在無適當授權下使用.";
+    for (LONG index : {-1, 100000}) {
+        m_messages.Clear();
+        ExpectFailureWith(BuildWith(index, SamplePath("mpeg1_mp2.mpg"), m_dir / "out.avi"), message);
+        EXPECT_FALSE(m_compressor) << index;
+    }
+}
+
+TEST_F(RecompressionGraphTest, ACompressorThatRefusesTheFrameSizeFailsAtItsConnection) {
+    // H.261 takes 176x144 and 352x288 pictures only.
+    const LONG h261 = CompressorNamed("H.261");
+    if (h261 < 0) GTEST_SKIP() << "no H.261 compressor installed";
+    ExpectFailureWith(
+        BuildWith(h261, SamplePath("mpeg1_mp2.mpg"), m_dir / "out.avi"),
+        "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.");
+}
+
+TEST_F(RecompressionGraphTest, InputsWithoutVideoFailAtTheVideoChain) {
+    for (const char* name : {"audio_only.mpg", "not_media.avi", "empty.mpg"}) {
+        m_messages.Clear();
+        const HRESULT hr = Build(SamplePath(name), m_dir / "out.avi");
+        EXPECT_LT(hr, 0) << name;
+        ASSERT_EQ(m_messages.Messages().size(), 1u) << name;
+        EXPECT_EQ(m_messages.Messages()[0], "無法連接視訊鏈") << name;
+        m_compressor.Release();
+        EXPECT_EQ(media::LiveObjectCount(), 0) << name;
+    }
+}
+
+TEST_F(RecompressionGraphTest, UnreadableNamesDoNotShiftTheCompressorOfAJob) {
+    // Entry 1 in the list is the H.261 compressor, because the entry before it cannot be named;
+    // binding the unnamed Motion JPEG one instead would let the connection succeed.
+    if (CompressorNamed("H.261") < 0) GTEST_SKIP() << "no H.261 compressor installed";
+    media::SetCompressorCatalogueForTesting(
+        {{.friendlyName = "Xvid", .encoderName = "libxvid"},
+         {.friendlyName = "MJPEG", .encoderName = "mjpeg", .nameUnreadable = true},
+         {.friendlyName = "H.261", .encoderName = "h261"}});
+    const HRESULT hr = BuildWith(1, SamplePath("mpeg1_mp2.mpg"), m_dir / "out.avi");
+    media::ResetCompressorCatalogueForTesting();
+    ExpectFailureWith(
+        hr, "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.");
+}
+
+}  // namespace
