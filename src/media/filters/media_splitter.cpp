@@ -28,9 +28,17 @@ std::u16string PinName(const AVStream& stream) {
     return ToUtf16(kind + std::to_string(stream.index));
 }
 
+// The frame grid the stream's times sit on. A variable-frame-rate stream's average rate is
+// lowered by its gaps, which would put its frames on too coarse a grid; libavformat's base rate
+// is the rate every timestamp fits, so it comes first unless it is implausibly high.
 AVRational FrameRateOf(const AVStream& stream) {
-    if (stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0) return stream.avg_frame_rate;
-    if (stream.r_frame_rate.num > 0 && stream.r_frame_rate.den > 0) return stream.r_frame_rate;
+    const AVRational base = stream.r_frame_rate;
+    const AVRational average = stream.avg_frame_rate;
+    const bool baseValid = base.num > 0 && base.den > 0 && av_q2d(base) <= 240.0;
+    const bool averageValid = average.num > 0 && average.den > 0;
+    if (baseValid && (!averageValid || av_q2d(base) >= av_q2d(average) * 0.999)) return base;
+    if (averageValid) return average;
+    if (baseValid) return base;
     return AVRational{0, 1};
 }
 

@@ -31,11 +31,13 @@ HRESULT PinBase::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
     }
     if (IsFullySpecified(type)) return AttemptConnection(receivePin, *type);
 
-    bool anyCandidate = false;
+    // The last attempt's own failure says more than a generic "no acceptable types".
+    HRESULT lastFailure = VFW_E_NO_ACCEPTABLE_TYPES;
     for (const MediaType& offered : OfferedTypes()) {
         if (!MatchesPartialType(offered, type)) continue;
-        anyCandidate = true;
-        if (SUCCEEDED(AttemptConnection(receivePin, offered))) return S_OK;
+        const HRESULT hr = AttemptConnection(receivePin, offered);
+        if (SUCCEEDED(hr)) return S_OK;
+        lastFailure = hr;
     }
     ComPtr<IEnumMediaTypes> theirs;
     if (SUCCEEDED(receivePin->EnumMediaTypes(theirs.Receive())) && theirs) {
@@ -43,13 +45,13 @@ HRESULT PinBase::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
         ULONG fetched = 0;
         while (theirs->Next(1, &candidate, &fetched) == S_OK && fetched == 1) {
             const bool matches = MatchesPartialType(*candidate, type);
-            anyCandidate = anyCandidate || matches;
-            const HRESULT hr = matches ? AttemptConnection(receivePin, *candidate) : E_FAIL;
+            const HRESULT hr = matches ? AttemptConnection(receivePin, *candidate) : VFW_E_NO_ACCEPTABLE_TYPES;
             DeleteMediaType(candidate);
             if (SUCCEEDED(hr)) return S_OK;
+            if (matches) lastFailure = hr;
         }
     }
-    return anyCandidate ? VFW_E_NO_ACCEPTABLE_TYPES : VFW_E_NO_ACCEPTABLE_TYPES;
+    return lastFailure;
 }
 
 HRESULT PinBase::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE& type) {
