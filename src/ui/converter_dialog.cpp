@@ -1,0 +1,299 @@
+#include "ui/converter_dialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPalette>
+#include <QProgressBar>
+#include <QRegion>
+
+#include "media/com/class_registry.h"
+#include "platform/message_box.h"
+#include "resource_ids.h"
+#include "skin/skin_button.h"
+#include "string_table.h"
+#include "ui/about_dialog.h"
+#include "ui/dialog_font.h"
+#include "ui/dialog_item.h"
+#include "ui/drop_down_combo.h"
+#include "ui/transparent_buttons_option.h"
+#include "ui/window_messages.h"
+#include "ui/window_placement.h"
+#include "ui_main_window.h"
+
+namespace {
+
+// The window's size, frame included, whatever the template's size.
+constexpr QSize kWindowSize(640, 500);
+
+void ExchangeCheck(bool saveAndValidate, QCheckBox& control, BOOL& value) {
+    if (saveAndValidate)
+        value = control.isChecked() ? TRUE : FALSE;
+    else
+        control.setChecked(value != FALSE);
+}
+
+void ExchangeText(bool saveAndValidate, QLabel& control, std::string& value) {
+    if (saveAndValidate)
+        value = control.text().toStdString();
+    else
+        control.setText(QString::fromStdString(value));
+}
+
+// A black rectangle: the area a video is shown in, never the skin.
+void PaintBlack(QFrame& area) {
+    QPalette palette = area.palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    area.setPalette(palette);
+    area.setAutoFillBackground(true);
+}
+
+}  // namespace
+
+ConverterDialog::ConverterDialog(QWidget* parent)
+    : SkinDialog(resource_ids::kMainDialog, resource_ids::kSkinBitmap, parent),
+      m_windowIcon(ResourcePath(resource_ids::kAppIcon)),
+      m_ui(std::make_unique<Ui::ConverterDialog>()) {
+    m_ui->setupUi(this);
+    UseDialogFont(*this);
+    // Caption, window menu and minimise box, no sizing: a modal frame. A window of its own,
+    // shown on the taskbar.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    m_btnBrowse = m_ui->browseButton;
+    m_btnClear = m_ui->clearButton;
+    m_btnStart = m_ui->startButton;
+    m_btnPlayInput = m_ui->playInputButton;
+    m_btnPlayOutput = m_ui->playOutputButton;
+    m_btnStop = m_ui->stopButton;
+    m_inputList = m_ui->inputList;
+    m_outputList = m_ui->outputList;
+    m_compressorCombo = m_ui->compressorCombo;
+    m_progress = m_ui->progress;
+    m_preview = m_ui->preview;
+    PaintBlack(*m_preview);
+    FitDropDownCombo(*m_compressorCombo);
+
+    m_systemMenu = new QMenu(this);
+    ConnectHandlers();
+}
+
+ConverterDialog::~ConverterDialog() {
+    // A window still up when its object goes ends here.
+    EndWindow();
+    m_previewGraph.Release();
+    m_compressorFilter.Release();
+}
+
+void ConverterDialog::ConnectHandlers() {
+    connect(m_btnBrowse, &QPushButton::clicked, this, &ConverterDialog::OnBrowse);
+    connect(m_btnStart, &QPushButton::clicked, this, &ConverterDialog::OnStartConversion);
+    connect(m_compressorCombo, &QComboBox::activated, this, &ConverterDialog::OnSelchangeCompressor);
+    connect(m_btnPlayInput, &QPushButton::clicked, this, &ConverterDialog::OnPlayInput);
+    connect(m_btnPlayOutput, &QPushButton::clicked, this, &ConverterDialog::OnPlayOutput);
+    connect(m_btnStop, &QPushButton::clicked, this, &ConverterDialog::OnStopPlayback);
+    connect(m_btnClear, &QPushButton::clicked, this, &ConverterDialog::OnClearLists);
+    connect(m_ui->manualCodecCheck, &QCheckBox::clicked, this, &ConverterDialog::OnManualCodec);
+    connect(m_ui->transparentButtonsCheck, &QCheckBox::clicked, this, &ConverterDialog::OnTransparentButtons);
+}
+
+QWidget* ConverterDialog::GetDlgItem(int id) const {
+    return ::GetDlgItem(*this, id);
+}
+
+bool ConverterDialog::UpdateData(bool saveAndValidate) {
+    ExchangeCheck(saveAndValidate, *m_ui->keepAudioCheck, m_keepAudio);
+    ExchangeText(saveAndValidate, *m_ui->statusText, m_status);
+    ExchangeCheck(saveAndValidate, *m_ui->ignoreWarningsCheck, m_ignoreWarnings);
+    ExchangeCheck(saveAndValidate, *m_ui->powerOffCheck, m_powerOff);
+    ExchangeCheck(saveAndValidate, *m_ui->manualCodecCheck, m_manualCodec);
+    return true;
+}
+
+// ---- the window's life --------------------------------------------------------------------
+
+void ConverterDialog::setVisible(bool visible) {
+    // The window comes to exist when it is first shown: it is set up before anything is seen.
+    if (visible && !m_windowCreated) {
+        m_windowCreated = true;
+        OnInitDialog();
+    }
+    SkinDialog::setVisible(visible);
+}
+
+void ConverterDialog::done(int result) {
+    SkinDialog::done(result);
+    EndWindow();
+}
+
+void ConverterDialog::EndWindow() {
+    if (!m_windowCreated) return;
+    m_windowCreated = false;
+    OnDestroy();
+}
+
+bool ConverterDialog::OnInitDialog() {
+    UpdateData(false);
+
+    MoveWindow(*this, kWindowSize);
+    CenterWindow(*this);
+
+    if (ReadTransparentButtonsOption()) {
+        m_ui->transparentButtonsCheck->setChecked(true);
+        ApplyTransparentButtons();
+    }
+
+    m_systemMenu->clear();
+    const std::string about = LoadResourceString(resource_ids::kAboutMenuString);
+    if (!about.empty()) {
+        m_systemMenu->addSeparator();
+        const QAction* entry = m_systemMenu->addAction(QString::fromStdString(about));
+        connect(entry, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
+    }
+
+    setWindowIcon(m_windowIcon);
+
+    m_keepAudio = TRUE;
+    m_autoCompressorIndex = -1;
+    m_savedAutoCompressorIndex = -1;
+
+    // The media layer is used from this thread only; the result tells nothing more here.
+    (void)CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+
+    (void)EnumerateCompressors();
+    SelectStartupCompressor();
+
+    // The preview area needs nothing more: a widget never paints over its children here, so
+    // the video placed inside it stays whole, and the skin leaves it out (OnEraseBkgnd).
+
+    ReleasePreviewGraph();
+    m_closeRequested = false;
+    return true;
+}
+
+void ConverterDialog::ApplyTransparentButtons() {
+    const std::pair<SkinButton*, const char*> tips[] = {
+        {m_btnStart, "點選可開始轉換...."},  {m_btnBrowse, "瀏覽輸入檔案..."},
+        {m_btnStop, "停止播放電影..."},      {m_btnPlayOutput, "播放輸出電影..."},
+        {m_btnPlayInput, "播放輸入電影..."}, {m_btnClear, "清除輸入/輸出檔案清單..."},
+    };
+    for (const auto& [button, tip] : tips) {
+        button->SetTransparent(false);
+        button->UseFlatLook(false, true);
+        button->SetTipText(QString::fromUtf8(tip), true);
+    }
+}
+
+void ConverterDialog::OnClose() {
+    ReleasePreviewGraph();
+    m_closeRequested = true;
+    StoreTransparentButtonsOption(m_ui->transparentButtonsCheck->isChecked());
+}
+
+void ConverterDialog::OnDestroy() {
+    OnClose();
+}
+
+void ConverterDialog::closeEvent(QCloseEvent* event) {
+    OnClose();
+    // Turns the request into Cancel, which ends the dialog.
+    SkinDialog::closeEvent(event);
+}
+
+void ConverterDialog::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier)) {
+        // A focused push button has taken Enter before it comes here; so has the default
+        // button, if there is one. With neither, Enter is OK, as Escape is Cancel.
+        bool hasDefaultButton = false;
+        for (const QPushButton* button : findChildren<QPushButton*>())
+            hasDefaultButton = hasDefaultButton || (button->isDefault() && button->isVisible());
+        if (!hasDefaultButton) {
+            OnOK();
+            return;
+        }
+    }
+    SkinDialog::keyPressEvent(event);
+}
+
+void ConverterDialog::OnOK() {
+    if (!UpdateData(true)) return;
+    accept();
+}
+
+// ---- painting and the window menu ---------------------------------------------------------
+
+void ConverterDialog::paintEvent(QPaintEvent* /*event*/) {
+    QPainter dc(this);
+    OnEraseBkgnd(dc);
+}
+
+bool ConverterDialog::OnEraseBkgnd(QPainter& dc) {
+    const QRect preview(m_preview->mapTo(this, QPoint(0, 0)), m_preview->size());
+    dc.setClipRegion(QRegion(rect()).subtracted(preview), Qt::IntersectClip);
+    SkinDialog::OnEraseBkgnd(dc);
+    return true;
+}
+
+void ConverterDialog::contextMenuEvent(QContextMenuEvent* event) {
+    if (m_systemMenu->isEmpty()) return;
+    m_systemMenu->exec(event->globalPos());
+}
+
+void ConverterDialog::OnSysCommand(unsigned id, long /*param*/) {
+    // The window's own commands (move, minimise, close) are the window manager's.
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        AboutDialog about(this);
+        about.exec();
+    }
+}
+
+// ---- controls ------------------------------------------------------------------------------
+
+void ConverterDialog::OnClearLists() {
+    m_inputList->clear();
+    m_outputList->clear();
+}
+
+void ConverterDialog::OnManualCodec() {
+    if (m_ui->manualCodecCheck->isChecked()) {
+        m_ui->compressorLabel->show();
+        m_compressorCombo->show();
+        m_savedAutoCompressorIndex = m_autoCompressorIndex;
+        m_autoCompressorIndex = -2;
+    } else {
+        m_ui->compressorLabel->hide();
+        m_compressorCombo->hide();
+        m_autoCompressorIndex = m_savedAutoCompressorIndex;
+    }
+}
+
+void ConverterDialog::OnTransparentButtons() {
+    // Read at start-up and kept at closing, so it shows at the next start.
+    if (m_ui->transparentButtonsCheck->isChecked()) AfxMessageBox(kRestartToSeeResult, MB_OK);
+}
+
+void ConverterDialog::EnableJobButtons(bool enable) {
+    m_btnStart->setEnabled(enable);
+    m_btnPlayInput->setEnabled(enable);
+    m_btnPlayOutput->setEnabled(enable);
+    m_btnStop->setEnabled(enable);
+}
+
+void ConverterDialog::ReleasePreviewGraph() {
+    m_previewGraph.Release();
+}
+
+// The work of these comes with the file selection, the conversion run and the preview.
+void ConverterDialog::OnBrowse() {}           // fills the job lists through the file dialog
+void ConverterDialog::OnStartConversion() {}  // converts every job of the lists in turn
+void ConverterDialog::OnPlayInput() {}        // previews the selected input
+void ConverterDialog::OnPlayOutput() {}       // opens the selected output with the desktop
+void ConverterDialog::OnStopPlayback() {}     // stops the preview

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QIcon>
+
+#include "engine/interface_ref.h"
+#include "media/graph/interfaces.h"
+#include "skin/skin_dialog.h"
+
+class QComboBox;
+class QFrame;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class SkinButton;
+
+namespace Ui {
+class ConverterDialog;
+}
+
+// The program's only window: a modal dialog on the skin (template 102) with the two job lists,
+// the compressor list, the progress bar and status line of a conversion run, the option check
+// boxes, the preview area and six skinned push buttons.
+//
+// It is the hub of the program: the conversion engine's handlers read and write its members
+// directly, all on the user-interface thread. The window "exists" from the first time it is
+// shown (OnInitDialog) until it ends (OnDestroy); shown again after that, it starts afresh.
+class ConverterDialog : public SkinDialog {
+    Q_OBJECT
+
+public:
+    // Command id of the About entry in the window menu.
+    static constexpr unsigned IDM_ABOUTBOX = 0x0010;
+
+    explicit ConverterDialog(QWidget* parent = nullptr);
+    ~ConverterDialog() override;
+
+    // Moves the check values and the status text between the controls and the members: from
+    // the controls with saveAndValidate, to them without. Always succeeds.
+    bool UpdateData(bool saveAndValidate = true);
+
+    // Enables or disables together Start, Play input, Play output and Stop.
+    void EnableJobButtons(bool enable);
+
+    // Releases the preview graph if one is held; any preview playback ends with it.
+    void ReleasePreviewGraph();
+
+    // Refills the compressor list with the catalogue, makes the automatic choice
+    // (m_autoCompressorIndex), selects the first entry and moves the members to the controls.
+    // Returns 0, or the failing result after its message; the list then stays empty.
+    HRESULT EnumerateCompressors();
+
+    // The control with template id id, or null.
+    [[nodiscard]] QWidget* GetDlgItem(int id) const;
+
+    // The window menu: its last entries are a separator and the About entry.
+    [[nodiscard]] QMenu& SystemMenu() const { return *m_systemMenu; }
+
+    // ---- handlers -------------------------------------------------------------------------
+    bool OnInitDialog();
+    // A command of the window menu.
+    void OnSysCommand(unsigned id, long param);
+    // Paints the skin everywhere except over the preview area.
+    bool OnEraseBkgnd(QPainter& dc);
+    // The window is asked to close: ends any preview, tells a running conversion to stop,
+    // and keeps the transparent-buttons option.
+    void OnClose();
+    // The window ends: the same again, however it was ended.
+    void OnDestroy();
+    void OnBrowse();
+    void OnStartConversion();
+    void OnSelchangeCompressor();
+    void OnPlayInput();
+    void OnPlayOutput();
+    void OnStopPlayback();
+    void OnClearLists();
+    void OnManualCodec();
+    void OnTransparentButtons();
+    // Enter with no default button to take it: the members are read and the dialog ends.
+    void OnOK();
+
+    // ---- controls (owned by the window) -----------------------------------------------------
+    SkinButton* m_btnBrowse = nullptr;
+    SkinButton* m_btnClear = nullptr;
+    SkinButton* m_btnStart = nullptr;
+    SkinButton* m_btnPlayInput = nullptr;
+    SkinButton* m_btnPlayOutput = nullptr;
+    SkinButton* m_btnStop = nullptr;
+    QListWidget* m_inputList = nullptr;   // input file paths
+    QListWidget* m_outputList = nullptr;  // output file paths, at the same index as the input
+    QComboBox* m_compressorCombo = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QFrame* m_preview = nullptr;
+
+    // ---- members the engine reads and writes --------------------------------------------------
+    InterfaceRef<IBaseFilter> m_compressorFilter;  // bound for the compressor list's selection
+    InterfaceRef<IGraphBuilder> m_previewGraph;    // the preview playback graph
+    bool m_closeRequested = false;                 // the window was asked to close
+    LONG m_autoCompressorIndex = -1;               // automatic choice; -1 none, -2 manual mode
+    LONG m_savedAutoCompressorIndex = -1;          // the automatic choice, parked in manual mode
+    std::string m_inputPath;                       // job being previewed or converted
+    std::string m_outputPath;
+    // Check values and the status line, moved by UpdateData.
+    BOOL m_keepAudio = FALSE;
+    std::string m_status;
+    BOOL m_ignoreWarnings = FALSE;
+    BOOL m_powerOff = FALSE;
+    BOOL m_manualCodec = FALSE;
+
+    QIcon m_windowIcon;
+
+protected:
+    void setVisible(bool visible) override;
+    void done(int result) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void ConnectHandlers();
+    void ApplyTransparentButtons();
+    void SelectStartupCompressor();
+    void EndWindow();
+
+    std::unique_ptr<Ui::ConverterDialog> m_ui;
+    QMenu* m_systemMenu = nullptr;
+    bool m_windowCreated = false;
+};
