@@ -44,7 +44,7 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
         if (object == nullptr) return E_POINTER;
-        *object = FindInterface(riid);
+        *object = FindOwnInterface(riid);
         if (*object == nullptr) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -64,7 +64,7 @@ protected:
     // Returns the interface pointer without adding a reference, or null.
     virtual void* FindExtraInterface(REFIID) { return nullptr; }
 
-    void* FindInterface(REFIID riid) {
+    void* FindOwnInterface(REFIID riid) {
         if (riid == IUnknown::iid) return Identity();
         void* found = nullptr;
         ((found == nullptr && detail::InterfaceMatches<Interfaces>(riid)
