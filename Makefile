@@ -15,7 +15,10 @@ build: deps
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-run: build
+# Builds the program alone, not the tests and their sample media.
+run: deps
+	cmake -S . -B $(BUILD) -G Ninja
+	cmake --build $(BUILD) -j $(JOBS) --target tessarel
 	$(BUILD)/src/app/tessarel
 
 # The media layer and its tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.

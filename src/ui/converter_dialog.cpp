@@ -81,6 +81,12 @@ ConverterDialog::ConverterDialog(QWidget* parent)
     PaintBlack(*m_preview);
     FitDropDownCombo(*m_compressorCombo);
 
+    // No button becomes the default one by taking the focus: Enter is dealt with in
+    // keyPressEvent, and a button looks focused, not default, while it has the focus.
+    for (SkinButton* button :
+         {m_btnBrowse, m_btnClear, m_btnStart, m_btnPlayInput, m_btnPlayOutput, m_btnStop})
+        button->setAutoDefault(false);
+
     m_systemMenu = new QMenu(this);
     ConnectHandlers();
 }
@@ -142,6 +148,8 @@ void ConverterDialog::EndWindow() {
 bool ConverterDialog::OnInitDialog() {
     UpdateData(false);
 
+    // The window exists from here on, so its frame is known where the window system tells it.
+    (void)winId();
     MoveWindow(*this, kWindowSize);
     CenterWindow(*this);
 
@@ -210,15 +218,15 @@ void ConverterDialog::closeEvent(QCloseEvent* event) {
 void ConverterDialog::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier)) {
-        // A focused push button has taken Enter before it comes here; so has the default
-        // button, if there is one. With neither, Enter is OK, as Escape is Cancel.
-        bool hasDefaultButton = false;
-        for (const QPushButton* button : findChildren<QPushButton*>())
-            hasDefaultButton = hasDefaultButton || (button->isDefault() && button->isVisible());
-        if (!hasDefaultButton) {
+        // As the platform's dialog manager has it: a focused push button takes Enter; with the
+        // focus anywhere else Enter is OK, as Escape is Cancel (the template has no default
+        // button).
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button != nullptr && button->isEnabled() && isAncestorOf(button))
+            button->click();
+        else
             OnOK();
-            return;
-        }
+        return;
     }
     SkinDialog::keyPressEvent(event);
 }

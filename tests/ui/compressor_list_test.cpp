@@ -1,0 +1,120 @@
+// The compressor list: the catalogue with the automatic choice bound at start-up, the user's
+// choice kept at once, and manual mode.
+
+#include <string>
+#include <vector>
+
+#include <QComboBox>
+#include <QLabel>
+
+#include "converter_dialog_fixture.h"
+#include "engine/compressor_catalogue.h"
+#include "media/catalogue/compressor_catalogue.h"
+
+namespace {
+
+std::vector<std::string> Entries(const QComboBox& combo) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < combo.count(); ++i) entries.push_back(combo.itemText(i).toStdString());
+    return entries;
+}
+
+// Moves the selection one entry, as the arrow keys do.
+void PickAnotherEntry(QComboBox& combo) {
+    QTest::keyClick(&combo, combo.currentIndex() > 0 ? Qt::Key_Up : Qt::Key_Down);
+}
+
+TEST_F(ConverterDialogTest, TheListHoldsTheCatalogueWithTheXvidCompressorSelectedAndBound) {
+    std::vector<std::string> catalogue;
+    LONG automatic = -1;
+    ASSERT_EQ(EnumerateCompressors(catalogue, automatic), S_OK);
+    ASSERT_GE(automatic, 0) << "the test needs an Xvid compressor installed";
+
+    const auto dialog = Start();
+    EXPECT_EQ(Entries(*dialog->m_compressorCombo), catalogue);
+    EXPECT_EQ(dialog->m_autoCompressorIndex, automatic);
+    EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), automatic);
+    EXPECT_NE(dialog->m_compressorCombo->currentText().toLower().indexOf(QStringLiteral("xvid")), -1);
+    EXPECT_TRUE(dialog->m_compressorFilter);
+}
+
+TEST_F(ConverterDialogTest, ASelectionChangeIsStoredAtOnceAndTheNextStartStillPicksTheAutomaticChoice) {
+    LONG automatic = -1;
+    {
+        const auto dialog = Start();
+        automatic = dialog->m_autoCompressorIndex;
+        ASSERT_GE(dialog->m_compressorCombo->count(), 2);
+        Click(CheckBox(*dialog, 1019));
+        PickAnotherEntry(*dialog->m_compressorCombo);
+        const int picked = dialog->m_compressorCombo->currentIndex();
+        ASSERT_NE(picked, automatic);
+        EXPECT_EQ(ReadStoredCompressorIndex(), picked);
+        EXPECT_TRUE(dialog->m_compressorFilter);
+        // The handler read the check boxes first.
+        EXPECT_EQ(dialog->m_manualCodec, TRUE);
+    }
+    const auto dialog = Start();
+    EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), automatic);
+}
+
+TEST_F(ConverterDialogTest, ManualModeShowsTheListAndParksTheAutomaticChoice) {
+    const auto dialog = Start();
+    const LONG automatic = dialog->m_autoCompressorIndex;
+    QWidget* label = dialog->GetDlgItem(1020);
+    QCheckBox& manual = CheckBox(*dialog, 1019);
+
+    Click(manual);
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(dialog->m_compressorCombo->isVisible());
+    EXPECT_EQ(dialog->m_autoCompressorIndex, -2);
+    EXPECT_EQ(dialog->m_savedAutoCompressorIndex, automatic);
+
+    PickAnotherEntry(*dialog->m_compressorCombo);
+    const int picked = dialog->m_compressorCombo->currentIndex();
+
+    Click(manual);
+    EXPECT_FALSE(label->isVisible());
+    EXPECT_FALSE(dialog->m_compressorCombo->isVisible());
+    EXPECT_EQ(dialog->m_autoCompressorIndex, automatic);
+    // The list keeps what the user picked: a conversion uses it, shown or not.
+    EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), picked);
+}
+
+class WithoutAutomaticChoice : public ConverterDialogTest {
+protected:
+    void SetUp() override {
+        ConverterDialogTest::SetUp();
+        media::SetCompressorCatalogueForTesting({{.friendlyName = "Motion JPEG", .encoderName = "mjpeg"},
+                                                 {.friendlyName = "MPEG-4 part 2", .encoderName = "mpeg4"},
+                                                 {.friendlyName = "Huffyuv", .encoderName = "huffyuv"}});
+    }
+    void TearDown() override {
+        media::ResetCompressorCatalogueForTesting();
+        ConverterDialogTest::TearDown();
+    }
+};
+
+TEST_F(WithoutAutomaticChoice, TheStoredIndexIsSelectedAndBound) {
+    {
+        const auto dialog = Start();  // nothing stored: the second entry
+        EXPECT_EQ(dialog->m_autoCompressorIndex, -1);
+        EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), 1);
+        EXPECT_TRUE(dialog->m_compressorFilter);
+    }
+    StoreCompressorIndex(2);
+    const auto dialog = Start();
+    EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), 2);
+    EXPECT_TRUE(dialog->m_compressorFilter);
+}
+
+TEST_F(WithoutAutomaticChoice, AStoredIndexOutsideTheListSelectsAndBindsNothingSilently) {
+    for (const LONG stored : {3, -1}) {
+        StoreCompressorIndex(stored);
+        const auto dialog = Start();
+        EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), -1) << stored;
+        EXPECT_FALSE(dialog->m_compressorFilter) << stored;
+    }
+    EXPECT_TRUE(m_messages.Messages().empty());
+}
+
+}  // namespace
