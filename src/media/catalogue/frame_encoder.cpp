@@ -56,8 +56,16 @@ std::int64_t FrameEncoder::NextTimestamp(std::optional<REFERENCE_TIME> start) {
 }
 
 HRESULT FrameEncoder::Encode(const BYTE* image, std::optional<REFERENCE_TIME> start, const PacketSink& sink) {
-    // The encoder may still hold the previous picture; then the frame gets fresh buffers.
-    if (av_frame_make_writable(m_frame.get()) < 0) return E_OUTOFMEMORY;
+    // The encoder may still hold the previous picture; then the frame gets fresh buffers. Their
+    // old content need not be kept (av_frame_make_writable would copy it): all of it is replaced.
+    if (av_frame_is_writable(m_frame.get()) == 0) {
+        const AVPixelFormat format = static_cast<AVPixelFormat>(m_frame->format);
+        av_frame_unref(m_frame.get());
+        m_frame->format = format;
+        m_frame->width = m_input.width;
+        m_frame->height = m_input.height;
+        if (av_frame_get_buffer(m_frame.get(), 0) < 0) return E_OUTOFMEMORY;
+    }
     std::uint8_t* planes[4];
     int strides[4];
     FillPlanes(m_input, const_cast<BYTE*>(image), planes, strides);
