@@ -269,7 +269,10 @@ TEST_F(ConversionTest, StoppedAtAnyMomentLeavesAValidIndexedFile) {
         job = {};
         const auto out = ReadBack(output);
         EXPECT_TRUE(out.Ok()) << delayMs << ": " << out.error;
-        EXPECT_TRUE(out.aviIndex.hasIdx1 || out.aviIndex.hasOpenDmlIndex) << delayMs;
+        // A stop before the first frame leaves a valid file with nothing to index.
+        std::int64_t packets = 0;
+        for (const auto& stream : out.streams) packets += stream.packetCount;
+        if (packets > 0) EXPECT_TRUE(out.aviIndex.HasIndex()) << delayMs;
     }
 }
 
