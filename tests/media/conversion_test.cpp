@@ -272,7 +272,9 @@ TEST_F(ConversionTest, StoppedAtAnyMomentLeavesAValidIndexedFile) {
         // A stop before the first frame leaves a valid file with nothing to index.
         std::int64_t packets = 0;
         for (const auto& stream : out.streams) packets += stream.packetCount;
-        if (packets > 0) EXPECT_TRUE(out.aviIndex.HasIndex()) << delayMs;
+        if (packets > 0) {
+            EXPECT_TRUE(out.aviIndex.HasIndex()) << delayMs;
+        }
     }
 }
 
