@@ -9,7 +9,7 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja
+	cmake -S . -B $(BUILD) -G Ninja -DTESSAREL_MEDIA_ONLY=OFF -DTESSAREL_SANITIZE=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
@@ -17,7 +17,7 @@ test: build
 
 # Builds the program alone, not the tests and their sample media.
 run: deps
-	cmake -S . -B $(BUILD) -G Ninja
+	cmake -S . -B $(BUILD) -G Ninja -DTESSAREL_MEDIA_ONLY=OFF -DTESSAREL_SANITIZE=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target tessarel
 	$(BUILD)/src/app/tessarel
 
