@@ -203,8 +203,8 @@ TEST_F(CompressorCatalogueTest, TestingCatalogueKeepsItsOrderAndItsUnreadableNam
 // Offers one RGB24 type and delivers pictures when the test says so.
 class TestSource final : public FilterBase {
 public:
-    TestSource(int width, int height)
-        : FilterBase(GUID_NULL), m_pin(*this, RawVideoType(AV_PIX_FMT_BGR24, width, height, kFrameTime)) {}
+    TestSource(int width, int height, REFERENCE_TIME frameTime)
+        : FilterBase(GUID_NULL), m_pin(*this, RawVideoType(AV_PIX_FMT_BGR24, width, height, frameTime)) {}
     std::vector<PinBase*> Pins() override { return {&m_pin}; }
     IPin* Output() { return &m_pin; }
     const MediaType& Type() const { return m_pin.type; }
@@ -326,8 +326,8 @@ ComPtr<IPin> PinOf(IBaseFilter& filter, const char16_t* name) {
 
 // A source, the compressor of encoder and a sink, connected; the filters are stopped.
 struct Chain {
-    Chain(const char* encoder, int width, int height)
-        : source(ComPtr<TestSource>::Adopt(new TestSource(width, height))),
+    Chain(const char* encoder, int width, int height, REFERENCE_TIME frameTime = kFrameTime)
+        : source(ComPtr<TestSource>::Adopt(new TestSource(width, height, frameTime))),
           compressor(ComPtr<IBaseFilter>::Adopt(CreateCompressorFilter(encoder))),
           sink(ComPtr<TestSink>::Adopt(new TestSink)) {}
 
@@ -404,22 +404,26 @@ TEST(CompressorFilterTest, HasOneInputAndOneOutputPin) {
     EXPECT_FALSE(CreateCompressorFilter("libsvtav1"));
 }
 
-TEST(CompressorFilterTest, RefusesPictureSizesItsEncoderCannotCode) {
+TEST(CompressorFilterTest, RefusesPicturesItsEncoderCannotCode) {
     struct Case {
         const char* encoder;
         int width;
         int height;
+        REFERENCE_TIME frameTime;
         bool accepted;
     };
+    constexpr REFERENCE_TIME kNtsc = 333667;  // 30000/1001 frames per second, rounded
     for (const Case& c :
-         {Case{"h261", 320, 240, false}, Case{"h261", 352, 288, true}, Case{"h263", 320, 240, false},
-          Case{"h263p", 321, 241, false}, Case{"libxvid", 321, 241, false}, Case{"mpeg4", 321, 241, true},
-          Case{"libxvid", 320, 240, true}}) {
-        Chain chain(c.encoder, c.width, c.height);
+         {Case{"h261", 320, 240, kFrameTime, false}, Case{"h261", 352, 288, kFrameTime, true},
+          Case{"h263", 320, 240, kFrameTime, false}, Case{"h263p", 321, 241, kFrameTime, false},
+          Case{"libxvid", 321, 241, kFrameTime, false}, Case{"mpeg4", 321, 241, kFrameTime, true},
+          Case{"libxvid", 320, 240, kFrameTime, true}, Case{"mpeg1video", 352, 240, kNtsc, true},
+          Case{"mpeg1video", 352, 240, kUnitsPerSecond / 7, false}}) {
+        Chain chain(c.encoder, c.width, c.height, c.frameTime);
         const HRESULT hr = chain.source->Output()->Connect(PinOf(*chain.compressor.Get(), u"Input").Get(),
                                                            &chain.source->Type());
         EXPECT_EQ(hr, c.accepted ? S_OK : VFW_E_TYPE_NOT_ACCEPTED)
-            << c.encoder << " " << c.width << "x" << c.height;
+            << c.encoder << " " << c.width << "x" << c.height << " every " << c.frameTime;
     }
     // Only uncompressed video reaches the encoder at all.
     ComPtr<IBaseFilter> filter = ComPtr<IBaseFilter>::Adopt(CreateCompressorFilter("libxvid"));

@@ -1,9 +1,11 @@
 #include "media/catalogue/encoder_setup.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 extern "C" {
+#include <libavutil/mathematics.h>
 #include <libavutil/rational.h>
 #include <libswscale/swscale.h>
 }
@@ -15,6 +17,8 @@ namespace {
 
 constexpr REFERENCE_TIME kDefaultFrameTime = kUnitsPerSecond / 25;
 constexpr int kLargestTimeBaseTerm = 65535;
+constexpr AVRational kCommonFrameTimes[] = {{1001, 24000}, {1, 24},       {1, 25}, {1001, 30000}, {1, 30},
+                                            {1, 50},       {1001, 60000}, {1, 60}, {1, 15},       {1, 10}};
 // Beyond this an input type is nonsense, not a picture.
 constexpr int kLargestSide = 16384;
 // Each refused format costs an encoder opening; a few are enough to find one that works.
@@ -49,8 +53,14 @@ REFERENCE_TIME EffectiveFrameTime(const RawVideoLayout& input) {
 }
 
 AVRational FrameTimeBase(const RawVideoLayout& input) {
+    const REFERENCE_TIME frameTime = EffectiveFrameTime(input);
+    // A frame time in 100-ns units is the common rate rounded: 29.97 fps arrives as 333667. The
+    // exact rate matters to MPEG-1 and MPEG-2, which code only these, and keeps time bases small.
+    for (AVRational common : kCommonFrameTimes) {
+        if (std::llabs(av_rescale(kUnitsPerSecond, common.num, common.den) - frameTime) <= 1) return common;
+    }
     AVRational base{1, 25};
-    av_reduce(&base.num, &base.den, EffectiveFrameTime(input), kUnitsPerSecond, kLargestTimeBaseTerm);
+    av_reduce(&base.num, &base.den, frameTime, kUnitsPerSecond, kLargestTimeBaseTerm);
     return base;
 }
 

@@ -19,8 +19,8 @@ namespace media {
 // The input's frame time, or that of 25 frames per second when the input does not say.
 [[nodiscard]] REFERENCE_TIME EffectiveFrameTime(const RawVideoLayout& input);
 
-// One frame time as a rational of at most 65535 over 65535 (the limit of MPEG-4 part 2), so that
-// frames count in whole units.
+// One frame time as a rational: the common frame rate it stands for, else the nearest of at
+// most 65535 over 65535 (the limit of MPEG-4 part 2), so that frames count in whole units.
 [[nodiscard]] AVRational FrameTimeBase(const RawVideoLayout& input);
 
 // Opens codec for frames of input converted to pixelFormat, with the compressor defaults.
