@@ -2,7 +2,8 @@
 
 // The texts the conversion engine shows, exactly as the user sees them (narrow text is UTF-8).
 
-// Compressor catalogue.
+// ---- compressor catalogue
+
 // Creating the system device enumerator failed.
 inline constexpr char kCannotCreateSystemEnumerator[] = "失敗於建立系統列舉";
 // Creating the enumerator of the video compressor category failed.
@@ -11,7 +12,9 @@ inline constexpr char kCannotCreateCategoryEnumerator[] = "失敗於建立類別
 inline constexpr char kCannotBindCompressor[] = "失敗於束縛物件";
 // GetCompressor was given no place for its result.
 inline constexpr char kGetCompressorInvalidPointer[] = "GetCompressor 接收到無效的指標";
-// Recompression graph.
+
+// ---- recompression graph
+
 // A path longer than the 259 bytes a path may have.
 inline constexpr char kFileNameTooLong[] = "檔案名稱太長.";
 // The input is missing, or is a plain folder.

@@ -57,7 +57,7 @@ inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleav
 // compressorFilter, which the caller keeps and which stays bound afterwards, failure or not.
 // keepAudio routes the input's first audio stream into the output when there is one (silently
 // video only otherwise); ignoreWarnings suppresses the warning about an unknown duration.
-// graph must be empty; one that is not is torn down first.
+// A graph that still holds references from an earlier job is torn down first.
 //
 // Returns S_OK with graph running. On failure the step's message has been shown, everything the
 // build obtained has been released in reverse order, and the failing result is returned.
