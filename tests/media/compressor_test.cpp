@@ -28,11 +28,13 @@ extern "C" {
 #include "media/graph/filter_base.h"
 #include "media/graph/media_sample.h"
 #include "media/graph/uuids.h"
+#include "media/recording_sink.h"
 
 namespace media {
 namespace {
 
 constexpr REFERENCE_TIME kFrameTime = kUnitsPerSecond / 25;
+constexpr std::chrono::seconds kPatience{60};
 
 // ---- the catalogue --------------------------------------------------------------------------
 
@@ -42,17 +44,27 @@ struct CatalogueItem {
     std::string displayName;
 };
 
-// Walks the video compressor category one moniker at a time, as the application does.
-std::vector<CatalogueItem> ReadCatalogue() {
+ComPtr<ICreateDevEnum> DeviceEnumerator() {
     ComPtr<ICreateDevEnum> devices;
     EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                devices.ReceiveVoid()),
               S_OK);
+    return devices;
+}
+
+// The category's enumerator, or empty when it gives none.
+ComPtr<IEnumMoniker> CompressorMonikers() {
     ComPtr<IEnumMoniker> monikers;
-    if (!devices ||
-        devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, monikers.Receive(), 0) != S_OK) {
-        return {};
+    if (ComPtr<ICreateDevEnum> devices = DeviceEnumerator()) {
+        devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, monikers.Receive(), 0);
     }
+    return monikers;
+}
+
+// Walks the video compressor category one moniker at a time, as the application does.
+std::vector<CatalogueItem> ReadCatalogue() {
+    ComPtr<IEnumMoniker> monikers = CompressorMonikers();
+    if (!monikers) return {};
     std::vector<CatalogueItem> items;
     monikers->Reset();
     ComPtr<IMoniker> moniker;
@@ -119,12 +131,8 @@ TEST_F(CompressorCatalogueTest, PropertyBagAnswersOnlyWhatItKnows) {
     SetCompressorCatalogueForTesting({{.friendlyName = "libxvidcore MPEG-4 part 2",
                                        .encoderName = "libxvid",
                                        .fourcc = MakeFourCC('X', 'V', 'I', 'D')}});
-    ComPtr<ICreateDevEnum> devices;
-    ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, IID_ICreateDevEnum,
-                               devices.ReceiveVoid()),
-              S_OK);
-    ComPtr<IEnumMoniker> monikers;
-    ASSERT_EQ(devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, monikers.Receive(), 0), S_OK);
+    ComPtr<IEnumMoniker> monikers = CompressorMonikers();
+    ASSERT_TRUE(monikers);
     ComPtr<IMoniker> moniker;
     ASSERT_EQ(monikers->Next(1, moniker.Receive(), nullptr), S_OK);
     ComPtr<IPropertyBag> bag;
@@ -149,10 +157,8 @@ TEST_F(CompressorCatalogueTest, PropertyBagAnswersOnlyWhatItKnows) {
 }
 
 TEST_F(CompressorCatalogueTest, EmptyOrUnknownCategoryAnswersSuccessWithoutEnumerator) {
-    ComPtr<ICreateDevEnum> devices;
-    ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, IID_ICreateDevEnum,
-                               devices.ReceiveVoid()),
-              S_OK);
+    ComPtr<ICreateDevEnum> devices = DeviceEnumerator();
+    ASSERT_TRUE(devices);
     ComPtr<IEnumMoniker> monikers;
     EXPECT_EQ(devices->CreateClassEnumerator(CLSID_FilterGraph, monikers.Receive(), 0), S_FALSE);
     EXPECT_FALSE(monikers);
@@ -176,12 +182,8 @@ TEST_F(CompressorCatalogueTest, TestingCatalogueKeepsItsOrderAndItsUnreadableNam
     EXPECT_TRUE(FAILED(items[1].nameResult));
     EXPECT_EQ(items[2].name, "XviD MPEG-4 Codec");
 
-    ComPtr<ICreateDevEnum> devices;
-    ASSERT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_ALL, IID_ICreateDevEnum,
-                               devices.ReceiveVoid()),
-              S_OK);
-    ComPtr<IEnumMoniker> monikers;
-    ASSERT_EQ(devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, monikers.Receive(), 0), S_OK);
+    ComPtr<IEnumMoniker> monikers = CompressorMonikers();
+    ASSERT_TRUE(monikers);
     ASSERT_EQ(monikers->Skip(2), S_OK);
     ComPtr<IEnumMoniker> fromThird;
     ASSERT_EQ(monikers->Clone(fromThird.Receive()), S_OK);
@@ -240,84 +242,6 @@ private:
     Pin m_pin;
 };
 
-struct ReceivedPacket {
-    REFERENCE_TIME start;
-    REFERENCE_TIME stop;
-    bool sync;
-    std::vector<BYTE> data;
-};
-
-// Records what arrives; can hold the first sample until released.
-class TestSink final : public FilterBase {
-public:
-    TestSink() : FilterBase(GUID_NULL), m_pin(*this) {}
-    std::vector<PinBase*> Pins() override { return {&m_pin}; }
-    IPin* Input() { return &m_pin; }
-
-    void HoldSamples() { m_pin.holding = true; }
-    void ReleaseHeld() {
-        std::lock_guard lock(m_pin.lock);
-        m_pin.holding = false;
-        m_pin.changed.notify_all();
-    }
-    void WaitUntilHolding() {
-        std::unique_lock lock(m_pin.lock);
-        m_pin.changed.wait(lock, [&] { return m_pin.held; });
-    }
-    bool WaitForEndOfStream() {
-        std::unique_lock lock(m_pin.lock);
-        return m_pin.changed.wait_for(lock, std::chrono::seconds(60), [&] { return m_pin.ends > 0; });
-    }
-    std::vector<ReceivedPacket> Packets() {
-        std::lock_guard lock(m_pin.lock);
-        return m_pin.packets;
-    }
-    int Ends() {
-        std::lock_guard lock(m_pin.lock);
-        return m_pin.ends;
-    }
-    void Clear() {
-        std::lock_guard lock(m_pin.lock);
-        m_pin.packets.clear();
-        m_pin.ends = 0;
-    }
-
-private:
-    struct Pin final : InputPin {
-        explicit Pin(FilterBase& filter) : InputPin(filter, u"In") {}
-        HRESULT CheckMediaType(const AM_MEDIA_TYPE& t) override {
-            return IsVideoType(t) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
-        }
-        HRESULT Receive(IMediaSample* sample) override {
-            std::unique_lock l(lock);
-            held = true;
-            changed.notify_all();
-            changed.wait(l, [&] { return !holding; });
-            ReceivedPacket p{};
-            sample->GetTime(&p.start, &p.stop);
-            p.sync = sample->IsSyncPoint() == S_OK;
-            BYTE* data = nullptr;
-            sample->GetPointer(&data);
-            p.data.assign(data, data + sample->GetActualDataLength());
-            packets.push_back(std::move(p));
-            return S_OK;
-        }
-        HRESULT EndOfStream() override {
-            std::lock_guard l(lock);
-            ++ends;
-            changed.notify_all();
-            return S_OK;
-        }
-        std::mutex lock;
-        std::condition_variable changed;
-        bool holding = false;
-        bool held = false;
-        std::vector<ReceivedPacket> packets;
-        int ends = 0;
-    };
-    Pin m_pin;
-};
-
 ComPtr<IPin> PinOf(IBaseFilter& filter, const char16_t* name) {
     ComPtr<IPin> pin;
     filter.FindPin(name, pin.Receive());
@@ -329,7 +253,7 @@ struct Chain {
     Chain(const char* encoder, int width, int height, REFERENCE_TIME frameTime = kFrameTime)
         : source(ComPtr<TestSource>::Adopt(new TestSource(width, height, frameTime))),
           compressor(ComPtr<IBaseFilter>::Adopt(CreateCompressorFilter(encoder))),
-          sink(ComPtr<TestSink>::Adopt(new TestSink)) {}
+          sink(ComPtr<mediatest::RecordingSink>::Adopt(mediatest::RecordingSink::Create(MEDIATYPE_Video))) {}
 
     [[nodiscard]] HRESULT Connect() {
         const HRESULT in =
@@ -361,11 +285,11 @@ struct Chain {
 
     ComPtr<TestSource> source;
     ComPtr<IBaseFilter> compressor;
-    ComPtr<TestSink> sink;
+    ComPtr<mediatest::RecordingSink> sink;
 };
 
 // Decodes the first packet and gives the luma of the picture's top-left and bottom-left corners.
-std::pair<int, int> DecodedCorners(AVCodecID codec, const std::vector<BYTE>& packetData) {
+std::pair<int, int> DecodedCorners(AVCodecID codec, const std::vector<std::uint8_t>& packetData) {
     AvCodecContextPtr decoder(avcodec_alloc_context3(avcodec_find_decoder(codec)));
     EXPECT_EQ(avcodec_open2(decoder.get(), decoder->codec, nullptr), 0);
     AvPacketPtr packet(av_packet_alloc());
@@ -463,16 +387,16 @@ TEST(CompressorFilterTest, EncodesEveryPictureWithItsTimeAndRunsAgainAfterStop) 
             chain.Pause();
             for (int i = 0; i < kFrames; ++i) ASSERT_EQ(chain.source->Deliver(i * kFrameTime), S_OK);
             ASSERT_EQ(chain.source->DeliverEndOfStream(), S_OK);
-            ASSERT_TRUE(chain.sink->WaitForEndOfStream());
+            ASSERT_TRUE(chain.sink->WaitForEndOfStream(kPatience));
             chain.Stop();
-            const std::vector<ReceivedPacket> packets = chain.sink->Packets();
+            const std::vector<mediatest::RecordedSample> packets = chain.sink->Samples();
             ASSERT_EQ(packets.size(), static_cast<std::size_t>(kFrames));
-            EXPECT_TRUE(packets.front().sync);
+            EXPECT_TRUE(packets.front().syncPoint);
             for (int i = 0; i < kFrames; ++i) {
                 EXPECT_EQ(packets[i].start, i * kFrameTime);
                 EXPECT_EQ(packets[i].stop, (i + 1) * kFrameTime);
             }
-            EXPECT_EQ(chain.sink->Ends(), 1);
+            EXPECT_EQ(chain.sink->EndOfStreamCount(), 1);
         }
     }
 }
@@ -487,9 +411,9 @@ TEST(CompressorFilterTest, KeepsGapsAndSeparatesCollidingTimes) {
         ASSERT_EQ(chain.source->Deliver(start), S_OK);
     }
     ASSERT_EQ(chain.source->DeliverEndOfStream(), S_OK);
-    ASSERT_TRUE(chain.sink->WaitForEndOfStream());
+    ASSERT_TRUE(chain.sink->WaitForEndOfStream(kPatience));
     std::vector<REFERENCE_TIME> starts;
-    for (const ReceivedPacket& p : chain.sink->Packets()) starts.push_back(p.start / kFrameTime);
+    for (const mediatest::RecordedSample& p : chain.sink->Samples()) starts.push_back(p.start / kFrameTime);
     EXPECT_EQ(starts, (std::vector<REFERENCE_TIME>{0, 1, 5, 6, 7}));
 }
 
@@ -504,24 +428,25 @@ TEST(CompressorFilterTest, AfterAFlushTheStreamStartsAfreshWithAKeyFrame) {
     ASSERT_EQ(input->EndFlush(), S_OK);
     for (int i = 10; i < 13; ++i) ASSERT_EQ(chain.source->Deliver(i * kFrameTime), S_OK);
     ASSERT_EQ(chain.source->DeliverEndOfStream(), S_OK);
-    ASSERT_TRUE(chain.sink->WaitForEndOfStream());
+    ASSERT_TRUE(chain.sink->WaitForEndOfStream(kPatience));
     // Pictures from before the flush may or may not have made it; those after it all do.
-    const std::vector<ReceivedPacket> packets = chain.sink->Packets();
+    const std::vector<mediatest::RecordedSample> packets = chain.sink->Samples();
     ASSERT_GE(packets.size(), 3u);
     const auto afterFlush = packets.end() - 3;
     EXPECT_EQ(afterFlush->start, 10 * kFrameTime);
-    EXPECT_TRUE(afterFlush->sync);
+    EXPECT_TRUE(afterFlush->syncPoint);
     EXPECT_EQ((afterFlush + 2)->start, 12 * kFrameTime);
 }
 
 TEST(CompressorFilterTest, BottomUpRgbKeepsItsTopAtTheTop) {
     Chain chain("mpeg4", 176, 144);
     ASSERT_EQ(chain.Connect(), S_OK);
+    chain.sink->KeepPayload(true);
     chain.Pause();
     ASSERT_EQ(chain.source->Deliver(0), S_OK);
     ASSERT_EQ(chain.source->DeliverEndOfStream(), S_OK);
-    ASSERT_TRUE(chain.sink->WaitForEndOfStream());
-    const auto [top, bottom] = DecodedCorners(AV_CODEC_ID_MPEG4, chain.sink->Packets().at(0).data);
+    ASSERT_TRUE(chain.sink->WaitForEndOfStream(kPatience));
+    const auto [top, bottom] = DecodedCorners(AV_CODEC_ID_MPEG4, chain.sink->Payload());
     EXPECT_GT(top, 200);
     EXPECT_LT(bottom, 40);
 }
@@ -536,13 +461,13 @@ TEST(CompressorFilterTest, RefusesSamplesWhenStoppedOrTooShort) {
     EXPECT_EQ(input->Receive(shortSample.Get()), E_INVALIDARG);
     chain.Stop();
     EXPECT_EQ(chain.source->Deliver(0), VFW_E_WRONG_STATE);
-    EXPECT_EQ(chain.sink->Packets().size(), 0u);
+    EXPECT_TRUE(chain.sink->Samples().empty());
 }
 
 TEST(CompressorFilterTest, StopWithAFullQueueReturnsAndFreesEverything) {
     Chain chain("libxvid", 320, 240);
     ASSERT_EQ(chain.Connect(), S_OK);
-    chain.sink->HoldSamples();
+    chain.sink->DelayEachSample(std::chrono::seconds(1));
     chain.Pause();
     std::mutex lock;
     std::condition_variable delivered;
@@ -558,19 +483,17 @@ TEST(CompressorFilterTest, StopWithAFullQueueReturnsAndFreesEverything) {
             delivered.notify_all();
         }
     });
-    chain.sink->WaitUntilHolding();
     {
-        // One picture's packet waits in the sink; four more pictures fill the queue.
+        // One picture's packet is in the slow sink; four more pictures fill the queue.
         std::unique_lock l(lock);
         delivered.wait(l, [&] { return accepted >= 5; });
     }
-    // Stop closes the queue, which turns the blocked sender away, then waits for the streaming
-    // thread, which the sink lets go only afterwards.
-    std::thread stopper([&] { chain.compressor->Stop(); });
+    // Stop turns the blocked sender away at once and leaves the queued pictures unencoded.
+    const auto stopping = std::chrono::steady_clock::now();
+    chain.compressor->Stop();
     sender.join();
-    chain.sink->ReleaseHeld();
-    stopper.join();
-    EXPECT_EQ(accepted, 5);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(2500));
+    EXPECT_LT(accepted, 50);
     EXPECT_EQ(last, VFW_E_WRONG_STATE);
 }
 
