@@ -147,8 +147,7 @@ TEST_P(SampleConversion, ReencodesTheVideoAndCarriesTheAudioUnchanged) {
 
 INSTANTIATE_TEST_SUITE_P(Samples, SampleConversion,
                          ::testing::Values("mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi",
-                                           "h264_aac.mov", "pcm_be.mov", "video_only.avi", "odd_size.avi",
-                                           "vfr.mov"),
+                                           "h264_aac.mov", "pcm_be.mov", "video_only.avi", "vfr.mov"),
                          [](const ::testing::TestParamInfo<const char*>& sample) {
                              std::string name = sample.param;
                              for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
@@ -263,12 +262,15 @@ TEST_F(RecompressionGraphTest, NoCompressorAtTheIndexFailsWhenItIsAdded) {
 }
 
 TEST_F(RecompressionGraphTest, ACompressorThatRefusesTheFrameSizeFailsAtItsConnection) {
+    const std::string message =
+        "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.";
+    // Xvid codes even frame sizes only.
+    ExpectFailureWith(BuildWith(m_xvid, SamplePath("odd_size.avi"), m_dir / "odd.avi"), message);
     // H.261 takes 176x144 and 352x288 pictures only.
     const LONG h261 = CompressorNamed("H.261");
     if (h261 < 0) GTEST_SKIP() << "no H.261 compressor installed";
-    ExpectFailureWith(
-        BuildWith(h261, SamplePath("mpeg1_mp2.mpg"), m_dir / "out.avi"),
-        "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.");
+    m_messages.Clear();
+    ExpectFailureWith(BuildWith(h261, SamplePath("mpeg1_mp2.mpg"), m_dir / "out.avi"), message);
 }
 
 TEST_F(RecompressionGraphTest, InputsWithoutVideoFailAtTheVideoChain) {
