@@ -20,9 +20,10 @@ bool IsContainer(const QWidget& widget) {
 
 void MakeTransparent(QWidget& control) {
     control.setAutoFillBackground(false);
-    // A group box's palette is inherited by the controls inside it, which must keep
-    // their own colours; its background is already left unpainted above.
-    if (qobject_cast<QGroupBox*>(&control) != nullptr) return;
+    // Only labels get a transparent window colour as well. A group box's palette is inherited
+    // by the controls inside it, which must keep their own colours; and check boxes and radio
+    // buttons draw the outline of their indicator from the window colour, which would vanish.
+    if (qobject_cast<QLabel*>(&control) == nullptr) return;
     QPalette palette = control.palette();
     palette.setColor(QPalette::Window, Qt::transparent);
     control.setPalette(palette);
