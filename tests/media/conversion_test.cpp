@@ -1,6 +1,7 @@
 // Whole conversions through the real media layer, read back with libavformat alone.
 
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -162,6 +163,20 @@ TEST_F(ConversionTest, AnOddFrameSizeIsRefusedByXvidAndKeptByTheOtherMpeg4Encode
     EXPECT_EQ(out.Video().height, 241);
     EXPECT_EQ(out.Video().packetCount, in.Video().packetCount);
     EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5);
+}
+
+TEST_F(ConversionTest, XvidCodesAtTheSameQuantizerAsTheFfmpegCommand) {
+    // The constant quantizer of 4 has to reach every picture: a graph that loses it still makes
+    // a valid file, only a much larger or worse one.
+    const fs::path reference = m_dir / "reference.avi";
+    const std::string command = "ffmpeg -hide_banner -loglevel error -y -i '" + SamplePath("mpeg1_mp2.mpg").string() +
+                                "' -c:v libxvid -q:v 4 -g 250 -bf 0 -an '" + reference.string() + "'";
+    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "the ffmpeg command is needed for the reference";
+    const fs::path output = m_dir / "ours.avi";
+    ASSERT_EQ(Convert("mpeg1_mp2.mpg", output, false), EC_COMPLETE);
+    const double ratio = static_cast<double>(fs::file_size(output)) / static_cast<double>(fs::file_size(reference));
+    EXPECT_GT(ratio, 0.7);
+    EXPECT_LT(ratio, 1.3);
 }
 
 TEST_F(ConversionTest, WithoutAudioTheOutputHasVideoOnly) {

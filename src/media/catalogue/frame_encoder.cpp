@@ -71,6 +71,9 @@ HRESULT FrameEncoder::Encode(const BYTE* image, std::optional<REFERENCE_TIME> st
     FillPlanes(m_input, const_cast<BYTE*>(image), planes, strides);
     sws_scale(m_converter.get(), planes, strides, 0, m_input.height, m_frame->data, m_frame->linesize);
     m_frame->pts = NextTimestamp(start);
+    // Encoders with a constant quantizer (libxvid, the MPEG family) read it from each picture,
+    // not from the context: without it libxvid picks its own, much coarser-grained, rate.
+    m_frame->quality = m_context->global_quality;
     return Send(m_frame.get(), sink);
 }
 
