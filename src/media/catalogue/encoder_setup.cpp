@@ -111,12 +111,6 @@ MediaType CompressedVideoType(const EncoderChoice& choice, const RawVideoLayout&
     MediaType type = MediaTypeFromCodecParameters(*choice.parameters, FrameTimeBase(input), AVRational{0, 1});
     auto* header = reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
     if (header == nullptr) return type;
-    // The FourCC players look for may differ from FFmpeg's first tag for the codec (XVID for
-    // Xvid's MPEG-4), so it is taken from the parameters rather than from the codec.
-    if (const DWORD fourcc = choice.parameters->codec_tag; fourcc != 0) {
-        type.subtype = FourCCGuid(fourcc);
-        header->bmiHeader.biCompression = fourcc;
-    }
     header->AvgTimePerFrame = EffectiveFrameTime(input);
     return type;
 }

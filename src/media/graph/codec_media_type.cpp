@@ -59,6 +59,15 @@ const AVCodecTag* const* RiffAudioTags() {
     return tables;
 }
 
+// The stream's own tag when it is an AVI tag for its codec (XVID for Xvid's MPEG-4, say, where
+// FFmpeg's first tag for the codec would be FMP4); otherwise FFmpeg's tag for the codec.
+DWORD VideoFourCC(const AVCodecParameters& parameters) {
+    if (parameters.codec_tag != 0 && av_codec_get_id(RiffVideoTags(), parameters.codec_tag) == parameters.codec_id) {
+        return parameters.codec_tag;
+    }
+    return av_codec_get_tag(RiffVideoTags(), parameters.codec_id);
+}
+
 bool IsBottomUpRgb(AVPixelFormat f) { return f == AV_PIX_FMT_BGR24 || f == AV_PIX_FMT_BGRA; }
 
 int RgbStride(AVPixelFormat f, int width) {
@@ -88,7 +97,7 @@ MediaType MediaTypeFromCodecParameters(const AVCodecParameters& parameters, AVRa
     const int extraSize = parameters.extradata ? parameters.extradata_size : 0;
     if (parameters.codec_type == AVMEDIA_TYPE_VIDEO) {
         type.majortype = MEDIATYPE_Video;
-        const DWORD tag = av_codec_get_tag(RiffVideoTags(), parameters.codec_id);
+        const DWORD tag = VideoFourCC(parameters);
         type.subtype = tag != 0 ? FourCCGuid(tag) : PrivateSubtype(kCodecSubtypeTag, parameters.codec_id);
         auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(
             type.AllocFormat(sizeof(VIDEOINFOHEADER) + static_cast<std::size_t>(extraSize), FORMAT_VideoInfo));
