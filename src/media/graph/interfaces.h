@@ -363,6 +363,41 @@ struct ICaptureGraphBuilder : IUnknown {
 };
 
 // Interface ids under their platform names.
+// The video renderer's placement of its pictures inside an owner (a video surface, see
+// video_surface.h). A graph answers E_NOINTERFACE when it holds no video renderer.
+inline constexpr LONG WS_CHILD = 0x40000000;
+inline constexpr LONG OATRUE = -1;
+inline constexpr LONG OAFALSE = 0;
+
+struct IVideoWindow : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x56A868B4, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // The owner is an OAHWND from VideoSurfaceHandle; 0 detaches the renderer from any surface.
+    virtual HRESULT put_Owner(LONG_PTR owner) = 0;
+    virtual HRESULT get_Owner(LONG_PTR* owner) = 0;
+    virtual HRESULT put_WindowStyle(LONG style) = 0;
+    virtual HRESULT get_WindowStyle(LONG* style) = 0;
+    // Fails with VFW_E_NOT_CONNECTED before the renderer is connected, E_INVALIDARG for a
+    // negative size.
+    virtual HRESULT SetWindowPosition(LONG left, LONG top, LONG width, LONG height) = 0;
+    virtual HRESULT GetWindowPosition(LONG* left, LONG* top, LONG* width, LONG* height) = 0;
+    virtual HRESULT put_Visible(LONG visible) = 0;  // OATRUE or OAFALSE
+    virtual HRESULT get_Visible(LONG* visible) = 0;
+};
+
+// Opens a file and tells its streams: the ones the splitter would offer, audio and video.
+struct IMediaDet : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x65BD0710, 0x24D2, 0x4FF7, {0x93, 0x24, 0xED, 0x2E, 0x5D, 0x3A, 0xBA, 0xFA}};
+    // A negative result when the file can't be opened or holds no stream.
+    virtual HRESULT put_Filename(BSTR fileName) = 0;
+    virtual HRESULT get_Filename(BSTR* fileName) = 0;
+    virtual HRESULT get_OutputStreams(LONG* count) = 0;
+    virtual HRESULT get_CurrentStream(LONG* stream) = 0;
+    virtual HRESULT put_CurrentStream(LONG stream) = 0;
+    virtual HRESULT get_StreamType(GUID* majorType) = 0;
+};
+
 inline constexpr IID IID_IPersist = IPersist::iid;
 inline constexpr IID IID_IMediaFilter = IMediaFilter::iid;
 inline constexpr IID IID_IBaseFilter = IBaseFilter::iid;
@@ -388,3 +423,5 @@ inline constexpr IID IID_IConfigInterleaving = IConfigInterleaving::iid;
 inline constexpr IID IID_ISampleGrabber = ISampleGrabber::iid;
 inline constexpr IID IID_ISampleGrabberCB = ISampleGrabberCB::iid;
 inline constexpr IID IID_ICaptureGraphBuilder = ICaptureGraphBuilder::iid;
+inline constexpr IID IID_IVideoWindow = IVideoWindow::iid;
+inline constexpr IID IID_IMediaDet = IMediaDet::iid;
