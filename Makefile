@@ -9,7 +9,7 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -G Ninja -DTESSAREL_MEDIA_ONLY=OFF -DTESSAREL_SANITIZE=OFF
+	cmake -S . -B $(BUILD) -G Ninja -DTESSAREL_WITHOUT_QT=OFF -DTESSAREL_SANITIZE=OFF
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
@@ -17,15 +17,16 @@ test: build
 
 # Builds the program alone, not the tests and their sample media.
 run: deps
-	cmake -S . -B $(BUILD) -G Ninja -DTESSAREL_MEDIA_ONLY=OFF -DTESSAREL_SANITIZE=OFF
+	cmake -S . -B $(BUILD) -G Ninja -DTESSAREL_WITHOUT_QT=OFF -DTESSAREL_SANITIZE=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target tessarel
 	$(BUILD)/src/app/tessarel
 
-# The media layer and its tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Everything that builds without Qt (media layer, engine, recompress) and its tests again, under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTESSAREL_SANITIZE=ON -DTESSAREL_MEDIA_ONLY=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTESSAREL_SANITIZE=ON -DTESSAREL_WITHOUT_QT=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) -L media
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) -L 'media|engine|tools'
 
 bench: build
 	bash bench/run.sh $(BUILD)

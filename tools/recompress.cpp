@@ -4,12 +4,19 @@
 //   recompress --list
 //   recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] INPUT OUTPUT
 // Without --compressor the compressor is the one the program would choose at start-up.
+// SIGINT and SIGTERM stop the conversion as the Stop button does: the output keeps what was
+// converted, as a finished file; the exit status is then 128 + the signal's number. A second
+// signal ends the program at once.
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <signal.h>
 
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
@@ -19,6 +26,34 @@
 #include "platform/message_box.h"
 
 namespace {
+
+// The stop signal that arrived, 0 while none did. Written by the handler, read by the wait.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read and written from a signal handler");
+
+extern "C" void OnStopSignal(int signal) {
+    g_stopSignal.store(signal);
+}
+
+// Only the main thread takes the stop signals: the graph's threads are started with them blocked
+// (they inherit the mask), so their system calls are never interrupted. A signal that arrives
+// while they are blocked waits until the main thread lets it in.
+void BlockStopSignals(bool block) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(block ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
+}
+
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;  // a second signal takes its default course
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
 
 struct Options {
     bool list = false;
@@ -86,11 +121,12 @@ int ListCompressors() {
     return 0;
 }
 
-// The batch run's wait: 100 ms slices until the graph reports an event, with the percent done.
+// The batch run's wait: 100 ms slices until the graph reports an event or a stop signal
+// arrives, with the percent done.
 LONG WaitForJob(RecompressionGraph& job) {
     LONG code = 0;
     int shownPercent = -1;
-    while (code == 0) {
+    while (code == 0 && g_stopSignal.load() == 0) {
         job.events->WaitForCompletion(100, &code);
         LONGLONG position = 0;
         job.seeking->GetCurrentPosition(&position);
@@ -116,13 +152,20 @@ int Convert(const Options& options) {
     }
     InterfaceRef<IBaseFilter> compressor;
     RecompressionGraph job;
-    if (FAILED(BuildRecompressionGraph(options.input, options.output, compressorIndex, options.keepAudio,
-                                       options.ignoreWarnings, compressor, job))) {
-        return 1;
-    }
+    BlockStopSignals(true);
+    CatchStopSignals();
+    const HRESULT built = BuildRecompressionGraph(options.input, options.output, compressorIndex,
+                                                  options.keepAudio, options.ignoreWarnings, compressor, job);
+    BlockStopSignals(false);
+    if (FAILED(built)) return g_stopSignal.load() != 0 ? 128 + g_stopSignal.load() : 1;
     const LONG code = WaitForJob(job);
     job.control->Stop();
     TearDownRecompressionGraph(job);
+    if (const int signal = g_stopSignal.load(); signal != 0) {
+        std::fprintf(stderr, "recompress: stopped by signal %d; the output keeps what was converted\n",
+                     signal);
+        return 128 + signal;
+    }
     if (code != EC_COMPLETE) {
         std::fprintf(stderr, "recompress: the conversion ended with event %ld\n", static_cast<long>(code));
         return 1;

@@ -1,7 +1,8 @@
 #pragma once
 
 // Narrow text (the system code page: UTF-8 here) to and from the UTF-16 strings that media
-// calls take and give.
+// calls take and give. File names are bytes: those that are not valid UTF-8 survive the round
+// trip as lone surrogates U+DC80-U+DCFF, so every name reaches its file exactly.
 
 #include <string>
 

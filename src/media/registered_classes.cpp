@@ -1,8 +1,15 @@
-// The creatable classes of the media layer and the filters that intelligent connect may insert.
+// The root of the media layer: its creatable classes and the filters that intelligent connect
+// may insert, registered on first use by CoCreateInstance. Every graph, and so every connection,
+// starts with a CoCreateInstance, so nothing below needs to ask for the registration.
 
 #include "media/registered_classes.h"
 
+#include <mutex>
+
+#include "media/com/class_registry.h"
+
 namespace media {
+namespace {
 
 void RegisterMediaClasses() {
     RegisterFilterGraph();
@@ -17,4 +24,16 @@ void RegisterMediaClasses() {
     RegisterCompressorCatalogue();
 }
 
+}  // namespace
+
+void EnsureMediaClassesRegistered() {
+    static std::once_flag once;
+    std::call_once(once, RegisterMediaClasses);
+}
+
 }  // namespace media
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD /*context*/, REFIID riid, void** object) {
+    media::EnsureMediaClassesRegistered();
+    return media::CreateRegisteredInstance(clsid, outer, riid, object);
+}

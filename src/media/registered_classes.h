@@ -1,11 +1,12 @@
 #pragma once
 
-// Each part of the media layer registers its classes through one of these; called once, before
-// the first object is created.
+// Each part of the media layer registers its classes through one of these; the layer's root
+// calls them all once, before the first object is created.
 
 namespace media {
 
-void RegisterMediaClasses();
+// Registers every class below, once. MT safe. CoCreateInstance does this first.
+void EnsureMediaClassesRegistered();
 
 void RegisterFilterGraph();          // graph/filter_graph.cpp
 void RegisterCaptureGraphBuilder();  // graph/capture_graph_builder.cpp

@@ -19,9 +19,20 @@ bool IsContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// Decodes UTF-8. Each maximal malformed subsequence becomes one U+FFFD, or, when strict, the
-// whole conversion fails.
-std::optional<std::u16string> DecodeUtf8(std::string_view text, bool strict) {
+// What becomes of bytes that are not valid UTF-8.
+enum class Malformed { Replace, Refuse, Keep };
+
+// Where a byte that is not valid UTF-8 is kept: U+DC80-U+DCFF, halves of surrogate pairs that
+// valid UTF-16 never leaves alone, so they cannot be mistaken for text.
+constexpr char16_t kKeptByteBase = 0xDC00;
+
+bool IsKeptByte(char16_t unit) {
+    return unit >= kKeptByteBase + 0x80 && unit <= kKeptByteBase + 0xFF;
+}
+
+// Decodes UTF-8. Each maximal malformed subsequence becomes one U+FFFD, fails the whole
+// conversion, or has each of its bytes kept, as asked.
+std::optional<std::u16string> DecodeUtf8(std::string_view text, Malformed malformed) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -67,8 +78,15 @@ std::optional<std::u16string> DecodeUtf8(std::string_view text, bool strict) {
             ++consumed;
         }
         if (!complete) {
-            if (strict) return std::nullopt;
-            out.push_back(static_cast<char16_t>(kReplacement));
+            if (malformed == Malformed::Refuse) return std::nullopt;
+            if (malformed == Malformed::Keep) {
+                for (std::size_t k = 0; k < consumed; ++k) {
+                    out.push_back(
+                        static_cast<char16_t>(kKeptByteBase + static_cast<unsigned char>(text[i + k])));
+                }
+            } else {
+                out.push_back(static_cast<char16_t>(kReplacement));
+            }
         } else if (value >= 0x10000) {
             value -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
@@ -99,7 +117,9 @@ void AppendUtf8(std::string& out, char32_t value) {
     }
 }
 
-std::string EncodeUtf8(std::u16string_view text) {
+// Encodes UTF-16 as UTF-8. An unpaired surrogate becomes U+FFFD, except that a kept byte becomes
+// that byte again when asked.
+std::string EncodeUtf8(std::u16string_view text, bool restoreKeptBytes) {
     std::string out;
     out.reserve(text.size() * 3);
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -109,6 +129,8 @@ std::string EncodeUtf8(std::u16string_view text) {
             AppendUtf8(out,
                        0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
+        } else if (restoreKeptBytes && IsKeptByte(unit)) {
+            out.push_back(static_cast<char>(unit - kKeptByteBase));
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             AppendUtf8(out, kReplacement);
         } else {
@@ -140,11 +162,14 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* source, int sour
     }
     const std::size_t length =
         sourceLength == -1 ? std::strlen(source) + 1 : static_cast<std::size_t>(sourceLength);
-    const auto converted = DecodeUtf8(std::string_view(source, length), (flags & MB_ERR_INVALID_CHARS) != 0);
+    const Malformed malformed = (flags & MB_KEEP_INVALID_BYTES) != 0  ? Malformed::Keep
+                                : (flags & MB_ERR_INVALID_CHARS) != 0 ? Malformed::Refuse
+                                                                      : Malformed::Replace;
+    const auto converted = DecodeUtf8(std::string_view(source, length), malformed);
     return converted ? Deliver(*converted, target, targetLength) : 0;
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const WCHAR* source, int sourceLength, char* target,
+int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* source, int sourceLength, char* target,
                         int targetLength, const char* /*defaultChar*/, BOOL* usedDefault) {
     if (usedDefault) *usedDefault = 0;
     if (!IsKnownCodePage(codePage) || source == nullptr || sourceLength == 0 || sourceLength < -1 ||
@@ -153,5 +178,6 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, const WCHAR* source, int
     }
     const std::size_t length = sourceLength == -1 ? std::char_traits<char16_t>::length(source) + 1
                                                   : static_cast<std::size_t>(sourceLength);
-    return Deliver(EncodeUtf8(std::u16string_view(source, length)), target, targetLength);
+    return Deliver(EncodeUtf8(std::u16string_view(source, length), (flags & WC_KEEP_INVALID_BYTES) != 0),
+                   target, targetLength);
 }

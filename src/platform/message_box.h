@@ -1,7 +1,8 @@
 #pragma once
 
-// The one seam through which every message of the application reaches the user: a modal box
-// with an OK button, no icon, and the application name as its title.
+// The one seam through which every message of the application reaches the user. The program
+// installs a modal box with an OK button, no icon and the application name as its title (see
+// qt_seams.h); until something is installed, and in tools, the text goes to the error output.
 
 #include <functional>
 #include <string>
@@ -16,11 +17,11 @@ int AfxMessageBox(const char* text, unsigned type = MB_OK);
 // Receives every message instead of the box; returns what AfxMessageBox returns.
 using MessageBoxHandler = std::function<int(const std::string& text)>;
 
-// Replaces the handler and returns the previous one; an empty handler restores the default
-// box. Tests install one to record messages, tools to print them. User-interface thread only.
+// Replaces the handler and returns the previous one; an empty handler restores the default.
+// The program installs its box, tests a recorder, tools a printer. User-interface thread only.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 namespace platform {
-// The default handler: a QMessageBox when a QApplication exists, else the text on stderr.
-int ShowDefaultMessageBox(const std::string& text);
+// The default handler: the text on the error output, one line per line of text. Returns IDOK.
+int WriteMessageToErrorOutput(const std::string& text);
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include "platform/profile_file.h"
+#include "platform/qt_seams.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ int AfxWinMain(int argc, char** argv) {
     // As the framework names a program after its executable: renaming it renames the profile.
     if (argc > 0 && argv[0] != nullptr)
         QCoreApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+    platform::InstallQtSeams();
 
     WinApp* app = AfxGetApp();
     if (app == nullptr) return 1;

@@ -42,6 +42,6 @@ private:
 [[nodiscard]] WinApp* AfxGetApp();
 
 // The program's main: creates the widget application, whose application name is the
-// executable's file name, then runs InitInstance of the application object as described there.
-// Returns the process's exit code.
+// executable's file name, installs the platform's Qt seams (qt_seams.h), then runs
+// InitInstance of the application object as described there. Returns the process's exit code.
 int AfxWinMain(int argc, char** argv);

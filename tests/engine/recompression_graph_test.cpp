@@ -1,22 +1,17 @@
-// Whole jobs through the recompression graph on the sample media, waited on as the batch run
-// waits (100 ms slices, progress from the position and the duration), stopped and torn down.
-// Outputs are read back with libavformat alone; every message is recorded.
+// Whole jobs through the recompression graph on the sample media. Outputs are read back with
+// libavformat alone; every message is recorded.
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include "engine/compressor_catalogue.h"
-#include "engine/recompression_graph.h"
 #include "media/catalogue/compressor_catalogue.h"
-#include "media/com/com_object.h"
-#include "message_recorder.h"
+#include "recompression_fixture.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
@@ -26,82 +21,7 @@ using testsupport::SamplePath;
 
 namespace {
 
-// The catalogue index of the first compressor with this display name, or -1.
-LONG CompressorNamed(const std::string& name) {
-    std::vector<std::string> names;
-    LONG automatic = -1;
-    EnumerateCompressors(names, automatic);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == name) return static_cast<LONG>(i);
-    }
-    return -1;
-}
-
-class RecompressionGraphTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("tessarel-recompression-" + std::to_string(::getpid()));
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        m_xvid = CompressorNamed("libxvidcore MPEG-4 part 2");
-        ASSERT_GE(m_xvid, 0) << "the Xvid compressor must be installed";
-    }
-    void TearDown() override {
-        TearDownRecompressionGraph(m_graph);
-        m_compressor.Release();
-        fs::remove_all(m_dir);
-    }
-
-    HRESULT Build(const fs::path& input, const fs::path& output, bool keepAudio = true,
-                  bool ignoreWarnings = false) {
-        return BuildWith(m_xvid, input, output, keepAudio, ignoreWarnings);
-    }
-    HRESULT BuildWith(LONG compressor, const fs::path& input, const fs::path& output, bool keepAudio = true,
-                      bool ignoreWarnings = false) {
-        return BuildRecompressionGraph(input.string(), output.string(), compressor, keepAudio, ignoreWarnings,
-                                       m_compressor, m_graph);
-    }
-
-    // Waits for the running graph as the batch run does, then stops it and tears it down.
-    // Returns the event code that ended the wait (0 when the job took over two minutes).
-    LONG WaitStopAndTearDown() {
-        LONG code = 0;
-        for (int slice = 0; code == 0 && slice < 1200; ++slice) {
-            m_graph.events->WaitForCompletion(100, &code);
-            LONGLONG position = 0;
-            m_graph.seeking->GetCurrentPosition(&position);
-            m_lastPercent = static_cast<int>(static_cast<double>(position) * 100.0 /
-                                             static_cast<double>(m_graph.duration));
-        }
-        m_graph.control->Stop();
-        TearDownRecompressionGraph(m_graph);
-        return code;
-    }
-
-    // Builds with the Xvid compressor, expecting no message, and runs the job to its end.
-    LONG Convert(const fs::path& input, const fs::path& output, bool keepAudio = true) {
-        const HRESULT hr = Build(input, output, keepAudio);
-        EXPECT_EQ(hr, S_OK) << input;
-        EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.Messages().front();
-        return SUCCEEDED(hr) ? WaitStopAndTearDown() : -1;
-    }
-
-    // A failed build: exactly this message, and nothing of the graph left alive.
-    void ExpectFailureWith(HRESULT hr, const std::string& message) {
-        EXPECT_LT(hr, 0);
-        EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{message});
-        EXPECT_FALSE(m_graph.graph);
-        m_compressor.Release();
-        EXPECT_EQ(media::LiveObjectCount(), 0) << "a failed build releases everything it obtained";
-    }
-
-    MessageRecorder m_messages;
-    fs::path m_dir;
-    LONG m_xvid = -1;
-    InterfaceRef<IBaseFilter> m_compressor;
-    RecompressionGraph m_graph;
-    int m_lastPercent = -1;
-};
+using RecompressionGraphTest = RecompressionTest;
 
 // ---- whole conversions -------------------------------------------------------------------------
 
@@ -124,8 +44,21 @@ TEST_P(SampleConversion, ReencodesTheVideoAndCarriesTheAudioUnchanged) {
     EXPECT_EQ(videoOut.width, videoIn.width);
     EXPECT_EQ(videoOut.height, videoIn.height);
     EXPECT_NEAR(static_cast<double>(videoOut.packetCount), static_cast<double>(videoIn.packetCount), 1.0);
+    EXPECT_TRUE(out.aviIndex.HasIndex());
+    // The file's time zero is its earliest stream start. AVI frames sit on a frame grid (half a
+    // frame of rounding), and AAC priming before zero makes the audio start up to 23 ms later.
     const double start = std::min(videoIn.firstPts, in.HasAudio() ? in.Audio().firstPts : videoIn.firstPts);
     EXPECT_NEAR(videoOut.lastPts, videoIn.lastPts - start, 0.041) << "the last frame keeps its time";
+    // Every frame keeps its time too where the rate is constant. Packets of MPEG program streams
+    // often carry no presentation time, so frame i is placed from the first and last frames.
+    ASSERT_EQ(videoOut.videoPts.size(), videoIn.videoPts.size());
+    if (std::string(GetParam()) != "vfr.mov") {
+        const double first = videoIn.videoPts.front();
+        const double frameTime = (videoIn.videoPts.back() - first) / static_cast<double>(videoIn.videoPts.size() - 1);
+        for (std::size_t i = 0; i < videoOut.videoPts.size(); i += 7) {
+            EXPECT_NEAR(videoOut.videoPts[i], first - start + static_cast<double>(i) * frameTime, 0.03) << "frame " << i;
+        }
+    }
 
     ASSERT_EQ(out.HasAudio(), in.HasAudio());
     if (!in.HasAudio()) return;
@@ -161,6 +94,56 @@ TEST_F(RecompressionGraphTest, WithoutKeepAudioTheOutputHasNoAudio) {
     ASSERT_TRUE(out.Ok()) << out.error;
     EXPECT_TRUE(out.HasVideo());
     EXPECT_FALSE(out.HasAudio());
+}
+
+TEST_F(RecompressionGraphTest, ALateVideoStartKeepsItsOffsetAgainstTheAudio) {
+    const fs::path output = m_dir / "late.avi";
+    ASSERT_EQ(Convert(SamplePath("late_video.mov"), output), EC_COMPLETE);
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_NEAR(out.Video().firstPts, 0.5, 0.041);
+    EXPECT_NEAR(out.Audio().firstPts, 0.0, 0.021);
+}
+
+TEST_F(RecompressionGraphTest, TheOtherMpeg4CompressorKeepsAnOddFrameSize) {
+    const LONG mpeg4 = CompressorNamed("MPEG-4 part 2");
+    ASSERT_GE(mpeg4, 0);
+    const fs::path input = SamplePath("odd_size.avi");
+    const fs::path output = m_dir / "odd.avi";
+    ASSERT_EQ(ConvertWith(mpeg4, input, output), EC_COMPLETE);
+    const auto in = ReadBack(input);
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_EQ(out.Video().width, 321);
+    EXPECT_EQ(out.Video().height, 241);
+    EXPECT_EQ(out.Video().packetCount, in.Video().packetCount);
+    EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5);
+}
+
+TEST_F(RecompressionGraphTest, XvidCodesAtTheSameQuantizerAsTheFfmpegCommand) {
+    // The constant quantizer of 4 has to reach every picture: a graph that loses it still makes
+    // a valid file, only a much larger or worse one.
+    const fs::path reference = m_dir / "reference.avi";
+    const std::string command = "ffmpeg -hide_banner -loglevel error -y -i '" + SamplePath("mpeg1_mp2.mpg").string() +
+                                "' -c:v libxvid -q:v 4 -g 250 -bf 0 -an '" + reference.string() + "'";
+    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "the ffmpeg command is needed for the reference";
+    const fs::path output = m_dir / "ours.avi";
+    ASSERT_EQ(Convert(SamplePath("mpeg1_mp2.mpg"), output, false), EC_COMPLETE);
+    const double ratio = static_cast<double>(fs::file_size(output)) / static_cast<double>(fs::file_size(reference));
+    EXPECT_GT(ratio, 0.7);
+    EXPECT_LT(ratio, 1.3);
+}
+
+TEST_F(RecompressionGraphTest, ProgressRunsFromTheInputsDurationToTheTimeWritten) {
+    const fs::path input = SamplePath("mpeg4_mp3.avi");
+    ASSERT_EQ(Build(input, m_dir / "progress.avi"), S_OK);
+    EXPECT_NEAR(static_cast<double>(m_graph.duration) / 1e7, ReadBack(input).durationSeconds, 0.1);
+    LONG code = 0;
+    ASSERT_EQ(m_graph.events->WaitForCompletion(60000, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    LONGLONG position = 0;
+    EXPECT_EQ(m_graph.seeking->GetCurrentPosition(&position), S_OK);
+    EXPECT_NEAR(static_cast<double>(position), static_cast<double>(m_graph.duration), 0.1e7);
 }
 
 TEST_F(RecompressionGraphTest, TheBoundCompressorStaysWithTheCaller) {

@@ -76,6 +76,36 @@ TEST(CodePage, WideToNarrowNeedsThreeBytesPerUnitForChineseText) {
               "b");
 }
 
+TEST(CodePage, BytesThatAreNotUtf8SurviveTheRoundTripWhenKept) {
+    // The malformed sequences above, a Latin-1 letter, and the encoded form of a kept byte's
+    // own surrogate: each byte outside valid UTF-8 is held as U+DC00 + byte.
+    const std::string bytes =
+        "caf\xE9 a\x80"
+        "b\xE5\xA3"
+        "c\xC0\xAF"
+        "d\xED\xB2\x80 \xF0\x9F\x8E\xAC 壓";
+    std::array<WCHAR, 64> wide{};
+    const int units = MultiByteToWideChar(CP_ACP, MB_KEEP_INVALID_BYTES | MB_ERR_INVALID_CHARS, bytes.c_str(), -1,
+                                          wide.data(), 64);
+    ASSERT_GT(units, 0);
+    EXPECT_EQ(std::u16string(wide.data(), static_cast<std::size_t>(units) - 1),
+              u"caf\xDCE9 a\xDC80"
+              u"b\xDCE5\xDCA3"
+              u"c\xDCC0\xDCAF"
+              u"d\xDCED\xDCB2\xDC80 \U0001F3AC 壓");
+    std::array<char, 64> narrow{};
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, WC_KEEP_INVALID_BYTES, wide.data(), -1, narrow.data(), 64, nullptr, nullptr),
+              0);
+    EXPECT_EQ(std::string(narrow.data()), bytes);
+
+    // Other lone surrogates still cannot be said; without the flag a kept byte cannot either.
+    const char16_t lone[] = {0xD800, 0xDC41, 0xDCE9, 0};
+    ASSERT_GT(WideCharToMultiByte(CP_UTF8, WC_KEEP_INVALID_BYTES, lone, -1, narrow.data(), 64, nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(narrow.data()), "\xEF\xBF\xBD\xEF\xBF\xBD\xE9");
+    ASSERT_GT(WideCharToMultiByte(CP_UTF8, 0, lone + 2, -1, narrow.data(), 64, nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(narrow.data()), "\xEF\xBF\xBD");
+}
+
 TEST(TextConversion, PathsAndNamesKeepEveryCharacter) {
     const std::string path = "/home/使用者/影片 $HOME 'x' \"y\"/轉換.mpg";
     const std::u16string wide = ToWide(path);
@@ -85,6 +115,8 @@ TEST(TextConversion, PathsAndNamesKeepEveryCharacter) {
     EXPECT_EQ(ToNarrow(u"\U0001F3AC"), "\xF0\x9F\x8E\xAC");
     EXPECT_EQ(ToNarrow(nullptr), "");
     EXPECT_EQ(ToWide(""), u"");
+    // A name is bytes: one that is not UTF-8 comes back as it was.
+    EXPECT_EQ(ToNarrow(ToWide("/tmp/r\xE9sult \xFF.avi").c_str()), "/tmp/r\xE9sult \xFF.avi");
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ std::vector<RegisteredClass>& Classes() {
 }
 
 ClassFactory FindFactory(REFCLSID clsid) {
-    EnsureBuiltInClasses();
     std::lock_guard lock(g_lock);
     for (const auto& c : Classes()) {
         if (c.clsid == clsid) return c.factory;
@@ -46,12 +45,17 @@ void UnregisterClass(REFCLSID clsid) {
     std::erase_if(Classes(), [&](const RegisteredClass& c) { return c.clsid == clsid; });
 }
 
-// Defined in registered_classes.cpp: the media layer's creatable classes.
-void RegisterMediaClasses();
-
-void EnsureBuiltInClasses() {
-    static std::once_flag once;
-    std::call_once(once, RegisterMediaClasses);
+HRESULT CreateRegisteredInstance(REFCLSID clsid, IUnknown* outer, REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    ClassFactory factory = FindFactory(clsid);
+    if (!factory) return REGDB_E_CLASSNOTREG;
+    IUnknown* created = factory();
+    if (created == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = created->QueryInterface(riid, object);
+    created->Release();
+    return hr;
 }
 
 }  // namespace media
@@ -66,17 +70,6 @@ HRESULT CoInitializeEx(void*, DWORD) {
     return S_OK;
 }
 
-void CoUninitialize() { t_initialised = false; }
-
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    media::ClassFactory factory = media::FindFactory(clsid);
-    if (!factory) return REGDB_E_CLASSNOTREG;
-    IUnknown* created = factory();
-    if (created == nullptr) return E_OUTOFMEMORY;
-    const HRESULT hr = created->QueryInterface(riid, object);
-    created->Release();
-    return hr;
+void CoUninitialize() {
+    t_initialised = false;
 }

@@ -23,7 +23,9 @@ HRESULT CoInitializeEx(void* reserved, DWORD coinit);
 void CoUninitialize();
 
 // Creates an object of the class and returns the requested interface (transfer full).
-// REGDB_E_CLASSNOTREG for an unknown class, CLASS_E_NOAGGREGATION when outer is given.
+// REGDB_E_CLASSNOTREG for an unknown class, CLASS_E_NOAGGREGATION when outer is given. Defined
+// by the layer's root (registered_classes.cpp), which registers the layer's own classes on
+// first use and then creates through the registry below.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** object);
 
 namespace media {
@@ -32,6 +34,6 @@ using ClassFactory = std::function<IUnknown*()>;
 // Adds or replaces a class. MT safe.
 void RegisterClass(REFCLSID clsid, ClassFactory factory);
 void UnregisterClass(REFCLSID clsid);
-// Registers the media layer's own classes, once; every creation does this first.
-void EnsureBuiltInClasses();
+// CoCreateInstance over the classes registered so far. MT safe.
+HRESULT CreateRegisteredInstance(REFCLSID clsid, IUnknown* outer, REFIID riid, void** object);
 }  // namespace media

@@ -3,81 +3,29 @@
 #include <algorithm>
 
 #include "media/com/task_memory.h"
+#include "platform/code_page.h"
 
 namespace media {
 
 std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;  // a lone surrogate
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    if (text.empty()) return {};
+    // Three bytes per unit are enough for any UTF-16 text; a kept byte takes one.
+    std::string out(3 * text.size(), '\0');
+    const int written =
+        WideCharToMultiByte(CP_UTF8, WC_KEEP_INVALID_BYTES, text.data(), static_cast<int>(text.size()),
+                            out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(written));
     return out;
 }
 
 std::u16string ToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        char32_t c = 0xFFFD;
-        std::size_t length = 1;
-        if (b < 0x80) {
-            c = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            length = 2;
-        } else if ((b & 0xF0) == 0xE0) {
-            length = 3;
-        } else if ((b & 0xF8) == 0xF0) {
-            length = 4;
-        }
-        if (length > 1) {
-            if (i + length > text.size()) {
-                length = 1;
-            } else {
-                c = b & (0x3F >> (length - 1));
-                for (std::size_t k = 1; k < length; ++k) {
-                    const auto cont = static_cast<unsigned char>(text[i + k]);
-                    if ((cont & 0xC0) != 0x80) {
-                        c = 0xFFFD;
-                        length = k;
-                        break;
-                    }
-                    c = (c << 6) | (cont & 0x3F);
-                }
-            }
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i += length;
-    }
+    if (text.empty()) return {};
+    // Never more units than bytes.
+    std::u16string out(text.size(), u'\0');
+    const int written =
+        MultiByteToWideChar(CP_UTF8, MB_KEEP_INVALID_BYTES, text.data(), static_cast<int>(text.size()),
+                            out.data(), static_cast<int>(out.size()));
+    out.resize(static_cast<std::size_t>(written));
     return out;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
-// UTF-16 <-> UTF-8 for the media layer's own use (paths reach FFmpeg and POSIX as UTF-8).
+// UTF-16 <-> UTF-8 for the media layer's own use (paths reach FFmpeg and POSIX as UTF-8). File
+// names are bytes: those that are not valid UTF-8 travel as lone surrogates U+DC80-U+DCFF and
+// come back as the same bytes, so a name reaches its file exactly. Other unpaired surrogates
+// become U+FFFD.
 
 #include <string>
 #include <string_view>

@@ -132,8 +132,9 @@ HRESULT AviMux::OnActivate() {
 void AviMux::OnDeactivate() {
     std::lock_guard lock(m_muxLock);
     if (m_session && !m_session->Finished()) {
-        // Nobody is left to tell of a failure here; the file keeps what was written.
-        (void)m_session->Finish();
+        // Nobody is left to tell of a failure here; an unfinished file is not committed, so the
+        // writer does not keep it.
+        if (SUCCEEDED(m_session->Finish())) m_output->Sink()->Commit(STGC_DEFAULT);
     }
     m_session.reset();
     for (auto& input : m_inputs) input->m_stream = -1;
@@ -179,6 +180,7 @@ HRESULT AviMux::EndInput(AviMuxInputPin& pin) {
                                           [](auto& p) { return p->m_stream < 0 || p->m_ended; });
         if (!allEnded || m_session->Finished()) return S_OK;
         hr = m_session->Finish();
+        if (SUCCEEDED(hr)) hr = m_output->Sink()->Commit(STGC_DEFAULT);
         if (FAILED(hr)) {
             m_failure = hr;
         } else {

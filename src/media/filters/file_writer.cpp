@@ -1,6 +1,5 @@
 #include "media/filters/file_writer.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -8,39 +7,13 @@
 #include <limits>
 
 #include "media/com/class_registry.h"
+#include "media/com/errno_result.h"
 #include "media/com/wide_text.h"
-#include "media/filters/open_source_files.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {
 namespace {
-
-// What a failed system call means to the caller, in the codes the rest of the layer uses.
-HRESULT ResultFromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case ETXTBSY:
-            return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-        case EISDIR:
-            return HRESULT_FROM_WIN32(ERROR_DIRECTORY);
-        case ENAMETOOLONG:
-            return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
-        case ENOMEM:
-            return E_OUTOFMEMORY;
-        default:
-            return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
-    }
-}
 
 // The folder a path names a file in: everything before the last '/', "/" for a file in the root,
 // "." for a bare name.
@@ -49,6 +22,11 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+// The events that end a run because something failed.
+bool IsErrorEnd(LONG code) {
+    return code == EC_ERRORABORT || code == EC_STREAM_ERROR_STOPPED;
 }
 
 }  // namespace
@@ -81,6 +59,7 @@ HRESULT FileWriterInputPin::EndOfStream() {
     if (!IsAccepting()) return VFW_E_WRONG_STATE;
     {
         std::lock_guard lock(m_writer.m_fileLock);
+        if (SUCCEEDED(m_writer.m_failure)) m_writer.m_committed = true;
         if (m_writer.m_completed) return S_OK;
         m_writer.m_completed = true;
     }
@@ -99,7 +78,7 @@ HRESULT FileWriterInputPin::Write(const void* buffer, ULONG size, ULONG* written
 
 HRESULT FileWriterInputPin::Seek(LONGLONG move, DWORD origin, LONGLONG* newPosition) {
     std::lock_guard lock(m_writer.m_fileLock);
-    if (m_writer.m_descriptor < 0) return E_UNEXPECTED;
+    if (m_writer.m_file.Descriptor() < 0) return E_UNEXPECTED;
     LONGLONG base = 0;
     switch (origin) {
         case STREAM_SEEK_SET:
@@ -109,7 +88,7 @@ HRESULT FileWriterInputPin::Seek(LONGLONG move, DWORD origin, LONGLONG* newPosit
             break;
         case STREAM_SEEK_END: {
             struct stat status {};
-            if (::fstat(m_writer.m_descriptor, &status) != 0) return ResultFromErrno(errno);
+            if (::fstat(m_writer.m_file.Descriptor(), &status) != 0) return ResultFromErrno(errno);
             base = status.st_size;
             break;
         }
@@ -127,8 +106,19 @@ HRESULT FileWriterInputPin::Seek(LONGLONG move, DWORD origin, LONGLONG* newPosit
 HRESULT FileWriterInputPin::SetSize(LONGLONG size) {
     if (size < 0) return STG_E_INVALIDFUNCTION;
     std::lock_guard lock(m_writer.m_fileLock);
-    if (m_writer.m_descriptor < 0) return E_UNEXPECTED;
-    if (::ftruncate(m_writer.m_descriptor, static_cast<off_t>(size)) != 0) return ResultFromErrno(errno);
+    if (m_writer.m_file.Descriptor() < 0) return E_UNEXPECTED;
+    m_writer.m_committed = false;
+    if (::ftruncate(m_writer.m_file.Descriptor(), static_cast<off_t>(size)) != 0) {
+        return m_writer.NoteFailureLocked(ResultFromErrno(errno));
+    }
+    return S_OK;
+}
+
+HRESULT FileWriterInputPin::Commit(DWORD) {
+    std::lock_guard lock(m_writer.m_fileLock);
+    if (m_writer.m_file.Descriptor() < 0) return E_UNEXPECTED;
+    if (FAILED(m_writer.m_failure)) return m_writer.m_failure;
+    m_writer.m_committed = true;
     return S_OK;
 }
 
@@ -136,13 +126,23 @@ HRESULT FileWriterInputPin::SetSize(LONGLONG size) {
 
 FileWriter::FileWriter() : FilterBase(CLSID_FileWriter, AM_FILTER_MISC_FLAGS_IS_RENDERER), m_input(*this) {}
 
-FileWriter::~FileWriter() {
-    if (m_descriptor >= 0) ::close(m_descriptor);
-}
+FileWriter::~FileWriter() = default;
 
 void* FileWriter::FindExtraInterface(REFIID riid) {
     if (riid == IFileSinkFilter::iid) return static_cast<IFileSinkFilter*>(this);
     return FilterBase::FindExtraInterface(riid);
+}
+
+HRESULT FileWriter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+    const HRESULT hr = FilterBase::JoinFilterGraph(graph, name);
+    if (FAILED(hr)) return hr;
+    std::lock_guard lock(m_stateLock);
+    m_graphEvents = nullptr;
+    ComPtr<IMediaEvent> events;
+    if (graph && SUCCEEDED(graph->QueryInterface(IMediaEvent::iid, events.ReceiveVoid()))) {
+        m_graphEvents = events.Get();
+    }
+    return S_OK;
 }
 
 HRESULT FileWriter::SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) {
@@ -200,54 +200,52 @@ HRESULT FileWriter::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) {
 
 HRESULT FileWriter::OnActivate() {
     if (m_path.empty()) return E_UNEXPECTED;
-    const std::string path = ToUtf8(m_path);
-    // Opened without truncation first: only once the descriptor shows which file this really is
-    // (a link may lead to a source's input) is it emptied. O_NONBLOCK keeps a FIFO from hanging
-    // the open; anything but a regular file is refused below.
-    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
-    if (descriptor < 0) return ResultFromErrno(errno);
-    struct stat status {};
-    HRESULT hr = S_OK;
-    if (::fstat(descriptor, &status) != 0) {
-        hr = ResultFromErrno(errno);
-    } else if (S_ISDIR(status.st_mode)) {
-        hr = HRESULT_FROM_WIN32(ERROR_DIRECTORY);
-    } else if (!S_ISREG(status.st_mode)) {
-        hr = HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
-    } else if (IsOpenAsSource(status.st_dev, status.st_ino)) {
-        hr = HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
-    } else if (::ftruncate(descriptor, 0) != 0) {
-        hr = ResultFromErrno(errno);
-    }
-    if (FAILED(hr)) {
-        ::close(descriptor);
-        return hr;
-    }
     std::lock_guard lock(m_fileLock);
-    m_descriptor = descriptor;
+    const HRESULT hr = m_file.Create(ToUtf8(m_path));
+    if (FAILED(hr)) return hr;
     m_position = 0;
+    m_failure = S_OK;
+    m_committed = false;
     m_completed = false;
     return S_OK;
 }
 
 void FileWriter::OnDeactivate() {
     std::lock_guard lock(m_fileLock);
-    if (m_descriptor >= 0) ::close(m_descriptor);
-    m_descriptor = -1;
     m_position = 0;
+    if (m_file.Descriptor() < 0) return;
+    if (!m_committed || FAILED(m_failure) || GraphEndedInError()) {
+        m_file.Discard();
+        return;
+    }
+    // Nobody may be waiting for events any more, but a caller that looks finds the failure.
+    const HRESULT hr = m_file.Publish();
+    if (FAILED(hr)) NotifyEvent(EC_ERRORABORT, hr);
+}
+
+bool FileWriter::GraphEndedInError() const {
+    LONG code = 0;
+    return m_graphEvents != nullptr && m_graphEvents->WaitForCompletion(0, &code) == S_OK && IsErrorEnd(code);
+}
+
+HRESULT FileWriter::NoteFailureLocked(HRESULT hr) {
+    if (SUCCEEDED(m_failure)) m_failure = hr;
+    return hr;
 }
 
 HRESULT FileWriter::WriteLocked(const void* buffer, std::size_t size) {
-    if (m_descriptor < 0) return E_UNEXPECTED;
+    const int descriptor = m_file.Descriptor();
+    if (descriptor < 0) return E_UNEXPECTED;
+    m_committed = false;
     const auto* bytes = static_cast<const BYTE*>(buffer);
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(m_descriptor, bytes + done, size - done, static_cast<off_t>(m_position));
+        const ssize_t n = ::pwrite(descriptor, bytes + done, size - done, static_cast<off_t>(m_position));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return ResultFromErrno(errno);
+            return NoteFailureLocked(ResultFromErrno(errno));
         }
-        if (n == 0) return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        if (n == 0) return NoteFailureLocked(HRESULT_FROM_WIN32(ERROR_DISK_FULL));
         done += static_cast<std::size_t>(n);
         m_position += n;
     }

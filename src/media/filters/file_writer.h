@@ -2,15 +2,22 @@
 
 // The file writer: the sink at the end of a recording graph. Its one input pin ("in",
 // MEDIATYPE_Stream) is a seekable byte sink (IStream) that the upstream multiplexer writes through
-// synchronously, at any position. The file is opened (and emptied) when the filter leaves Stopped
-// and closed when it returns there. It never writes to a file that a source of this process is
-// reading, whatever name reaches it.
+// synchronously, at any position.
+//
+// The bytes go to a new file beside the named one, created when the filter leaves Stopped. When
+// it returns there, that file takes the name if it is whole, and is removed otherwise; until
+// then a file that already has the name stays untouched. It is whole when upstream committed it
+// (IStream::Commit, or the end of the stream) after its last change, no write failed, and the
+// graph did not end in an error abort. So a stop keeps what was finished; a failure keeps what
+// was there before. It never replaces a file that a source of this process is reading, whatever
+// name reaches it.
 
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "media/filters/staged_file.h"
 #include "media/graph/filter_base.h"
 #include "media/graph/pin_base.h"
 
@@ -32,17 +39,19 @@ public:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
     // Appends the sample's bytes at the current position. Streaming thread only.
     HRESULT Receive(IMediaSample* sample) override;
-    // Posts EC_COMPLETE (once per run) for this filter as a renderer.
+    // Counts as a commit, and posts EC_COMPLETE (once per run) for this filter as a renderer.
     HRESULT EndOfStream() override;
 
     // IStream, MT safe; E_UNEXPECTED while no file is open. Failures of the disk come back as
-    // HRESULT_FROM_WIN32 codes (ERROR_DISK_FULL, ERROR_WRITE_FAULT, ...).
+    // HRESULT_FROM_WIN32 codes (ERROR_DISK_FULL, ERROR_WRITE_FAULT, ...), and the file will not
+    // take its name.
     HRESULT Read(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT Write(const void* buffer, ULONG size, ULONG* written) override;
     HRESULT Seek(LONGLONG move, DWORD origin, LONGLONG* newPosition) override;
     HRESULT SetSize(LONGLONG size) override;
-    // Nothing is buffered here; the data is with the system already.
-    HRESULT Commit(DWORD) override { return S_OK; }
+    // Marks what was written as a whole file, to take its name when the filter stops. Nothing
+    // is buffered here. Fails with the first write failure, if there was one.
+    HRESULT Commit(DWORD flags) override;
 
 protected:
     void* FindExtraInterface(REFIID riid) override;
@@ -72,13 +81,20 @@ public:
     // was set.
     HRESULT GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) override;
 
+    // Also keeps the graph's event interface (not counted: the graph outlives membership), to
+    // learn at the stop how the run ended.
+    HRESULT JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
+
     std::vector<PinBase*> Pins() override { return {&m_input}; }
 
 protected:
     void* FindExtraInterface(REFIID riid) override;
-    // Opens the file. A file that a source of this process has open (under any name) is refused
-    // with ERROR_SHARING_VIOLATION before a byte of it changes.
+    // Creates the file beside the named one. A named file that is a directory, not a regular
+    // file, read-only or open in a source of this process (under any name) is refused, with
+    // ERROR_DIRECTORY, ERROR_ACCESS_DENIED or ERROR_SHARING_VIOLATION.
     HRESULT OnActivate() override;
+    // Moves a whole file to its name, removes any other. When the move itself fails, the file is
+    // removed and EC_ERRORABORT is posted.
     void OnDeactivate() override;
 
 private:
@@ -86,14 +102,21 @@ private:
 
     // Writes at the current position and moves past what was written. Caller holds m_fileLock.
     HRESULT WriteLocked(const void* buffer, std::size_t size);
+    // Remembers the first failure of the file. Caller holds m_fileLock.
+    HRESULT NoteFailureLocked(HRESULT hr);
+    // Whether the graph's run ended in an error abort.
+    [[nodiscard]] bool GraphEndedInError() const;
 
     FileWriterInputPin m_input;
     std::u16string m_path;
     std::optional<MediaType> m_type;
+    IMediaEvent* m_graphEvents = nullptr;  // the graph's, not counted; guarded by m_stateLock
 
     std::mutex m_fileLock;  // guards everything below
-    int m_descriptor = -1;
+    StagedFile m_file;
     LONGLONG m_position = 0;
+    HRESULT m_failure = S_OK;  // the first failed change of the file in this run
+    bool m_committed = false;  // upstream committed the file after its last change
     bool m_completed = false;  // EC_COMPLETE posted in this run
 };
 

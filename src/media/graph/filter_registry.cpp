@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <mutex>
 
-#include "media/com/class_registry.h"
-
 namespace media {
 namespace {
 std::mutex g_lock;
@@ -26,7 +24,6 @@ void RegisterIntermediateFilter(RegisteredFilter filter) {
 }
 
 std::vector<RegisteredFilter> IntermediateFiltersByMerit() {
-    EnsureBuiltInClasses();
     std::lock_guard lock(g_lock);
     std::vector<RegisteredFilter> copy = Entries();
     std::stable_sort(copy.begin(), copy.end(), [](const auto& a, const auto& b) { return a.merit > b.merit; });

@@ -311,6 +311,7 @@ struct IStream : IUnknown {
     virtual HRESULT SetSize(LONGLONG size) = 0;
     virtual HRESULT Commit(DWORD flags) = 0;
 };
+inline constexpr DWORD STGC_DEFAULT = 0;
 
 enum InterleavingMode : LONG {
     INTERLEAVE_NONE = 0,

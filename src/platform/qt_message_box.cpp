@@ -1,20 +1,18 @@
-#include <cstdio>
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
 
 #include "platform/message_box.h"
+#include "platform/qt_seams.h"
 
 namespace platform {
 
-int ShowDefaultMessageBox(const std::string& text) {
-    // A box needs a widget application; without one (tools, early start-up) the text still
-    // reaches someone instead of taking the process down.
+int ShowQtMessageBox(const std::string& text) {
+    // A box needs a widget application; without one the text still reaches someone instead of
+    // taking the process down.
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
-        std::fprintf(stderr, "%s\n", text.c_str());
-        return IDOK;
+        return WriteMessageToErrorOutput(text);
     }
     // The texts carry "\r\n" line breaks; a label wants plain "\n".
     QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));

@@ -1,0 +1,45 @@
+#pragma once
+
+// A file written beside its final name and moved into place only once it is whole. While it is
+// being written, whatever already has the final name stays as it was; a file that is discarded
+// leaves nothing behind. Two staged files for the same name never share bytes: the last one
+// published wins, whole.
+
+#include <string>
+
+#include "media/com/types.h"
+
+namespace media {
+
+class StagedFile {
+public:
+    StagedFile() = default;
+    // Discards the file unless it was published.
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // Creates an empty file in the folder of finalPath (bytes, as the system takes them), hidden
+    // and named after it. What has the final name already must be a regular file this process
+    // may write and that no source of this process is reading; the new file takes its
+    // permissions. Refusals come as HRESULT_FROM_WIN32 codes: ERROR_DIRECTORY,
+    // ERROR_ACCESS_DENIED (not a regular file, or read-only), ERROR_SHARING_VIOLATION (open as a
+    // source), or the code of the failed system call. Only while nothing is staged.
+    [[nodiscard]] HRESULT Create(const std::string& finalPath);
+
+    // The descriptor to write through, -1 while nothing is staged.
+    [[nodiscard]] int Descriptor() const { return m_descriptor; }
+
+    // Closes the file and renames it to its final name in one step. On failure the staged file
+    // is removed and the final name keeps what it had.
+    [[nodiscard]] HRESULT Publish();
+    // Closes and removes the file. Nothing happens while nothing is staged.
+    void Discard();
+
+private:
+    std::string m_finalPath;
+    std::string m_stagedPath;
+    int m_descriptor = -1;
+};
+
+}  // namespace media

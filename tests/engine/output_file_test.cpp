@@ -1,0 +1,181 @@
+// Where a job's output goes: written beside its name and moved into place when the graph stops.
+// A stop keeps a finished file, a failure keeps whatever had the name before, two jobs into one
+// name never mix, and names are bytes that reach their files exactly.
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include "recompression_fixture.h"
+#include "support/read_back.h"
+#include "support/samples_dir.h"
+
+namespace fs = std::filesystem;
+using testsupport::ReadBack;
+using testsupport::SamplePath;
+
+namespace {
+
+using OutputFileTest = RecompressionTest;
+
+std::string Contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// While it lives, no file of this process may grow past `limit` bytes: writes beyond fail as
+// on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit small = m_saved;
+        small.rlim_cur = limit;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, SIG_DFL);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+};
+
+TEST_F(OutputFileTest, StoppedAtAnyMomentTheOutputIsAValidIndexedFile) {
+    for (int delayMs : {0, 30, 120}) {
+        SCOPED_TRACE(delayMs);
+        const fs::path output = m_dir / ("stopped" + std::to_string(delayMs) + ".avi");
+        WriteFile(output, "an earlier output");
+        ASSERT_EQ(Build(SamplePath("mpeg2_ac3.mpg"), output), S_OK);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        m_graph.control->Stop();
+        TearDownRecompressionGraph(m_graph);
+        const auto out = ReadBack(output);
+        EXPECT_TRUE(out.Ok()) << out.error;
+        // A stop before the first frame leaves a valid file with nothing to index.
+        std::int64_t packets = 0;
+        for (const auto& stream : out.streams) packets += stream.packetCount;
+        if (packets > 0) {
+            EXPECT_TRUE(out.aviIndex.HasIndex());
+        }
+    }
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"stopped0.avi", "stopped120.avi", "stopped30.avi"}))
+        << "nothing written beside the outputs is left";
+}
+
+TEST_F(OutputFileTest, AFinishedJobReplacesAnEarlierFileAndTakesItsPermissions) {
+    const fs::path output = m_dir / "out.avi";
+    WriteFile(output, "an earlier output");
+    fs::permissions(output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(Convert(SamplePath("video_only.avi"), output), EC_COMPLETE);
+    EXPECT_TRUE(ReadBack(output).Ok());
+    EXPECT_EQ(fs::status(output).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
+}
+
+TEST_F(OutputFileTest, AFullDiskKeepsTheEarlierFileAndLeavesNothingOfTheNewOne) {
+    const fs::path output = m_dir / "out.avi";
+    const fs::path fresh = m_dir / "fresh.avi";
+    fs::copy_file(SamplePath("mpeg4_mp3.avi"), output);
+    const std::string earlier = Contents(output);
+    {
+        FileSizeLimit limit(64 * 1024);
+        for (const fs::path& target : {output, fresh}) {
+            SCOPED_TRACE(target);
+            ASSERT_EQ(Build(SamplePath("mjpeg_pcm.avi"), target), S_OK);
+            EXPECT_EQ(WaitStopAndTearDown(), EC_ERRORABORT);
+        }
+    }
+    EXPECT_TRUE(Contents(output) == earlier) << "the earlier output is untouched";
+    EXPECT_FALSE(fs::exists(fresh)) << "a failed job leaves no partial file";
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
+}
+
+TEST_F(OutputFileTest, AnErrorAbortUpstreamKeepsTheEarlierFile) {
+    const fs::path output = m_dir / "out.avi";
+    WriteFile(output, "an earlier output");
+    ASSERT_EQ(Build(SamplePath("mpeg1_mp2.mpg"), output), S_OK);
+    // As a decoder or compressor reports a streaming error.
+    InterfaceRef<IMediaEventSink> sink;
+    ASSERT_EQ(sink.Query(m_graph.graph.Get()), S_OK);
+    sink->Notify(EC_ERRORABORT, E_FAIL, 0);
+    EXPECT_EQ(WaitStopAndTearDown(), EC_ERRORABORT);
+    sink.Release();
+    EXPECT_EQ(Contents(output), "an earlier output");
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
+}
+
+TEST_F(OutputFileTest, TwoJobsIntoOneNameAtOnceLeaveOneWholeFile) {
+    const fs::path output = m_dir / "out.avi";
+    const fs::path inputs[] = {SamplePath("mpeg4_mp3.avi"), SamplePath("mjpeg_pcm.avi")};
+    RecompressionGraph other;
+    InterfaceRef<IBaseFilter> otherCompressor;
+    ASSERT_EQ(Build(inputs[0], output), S_OK);
+    ASSERT_EQ(BuildRecompressionGraph(inputs[1].string(), output.string(), m_xvid, true, false, otherCompressor,
+                                      other),
+              S_OK);
+    EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE);
+    EXPECT_EQ(WaitStopAndTearDown(other), EC_COMPLETE);
+    otherCompressor.Release();
+
+    // The file is one of the two conversions, whole: its frames and audio bytes are one input's.
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_TRUE(out.aviIndex.HasIndex());
+    ASSERT_TRUE(out.HasVideo() && out.HasAudio());
+    bool matched = false;
+    for (const fs::path& input : inputs) {
+        const auto in = ReadBack(input);
+        matched = matched || (out.Video().packetCount == in.Video().packetCount &&
+                              out.Audio().audioMd5 == in.Audio().audioMd5);
+    }
+    EXPECT_TRUE(matched) << "the output mixes both jobs";
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
+}
+
+TEST_F(OutputFileTest, TheInputIsNeverOverwrittenUnderAnyName) {
+    const fs::path input = m_dir / "input.avi";
+    fs::copy_file(SamplePath("mjpeg_pcm.avi"), input);
+    fs::create_symlink(input, m_dir / "link.avi");
+    const std::string before = Contents(input);
+    for (const fs::path& output : {input, m_dir / "link.avi"}) {
+        SCOPED_TRACE(output);
+        m_messages.Clear();
+        ExpectFailureWith(Build(input, output), "無法執行壓縮圖形");
+    }
+    EXPECT_TRUE(Contents(input) == before) << "not a byte of the input changed";
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"input.avi", "link.avi"}));
+}
+
+TEST_F(OutputFileTest, NamesThatAreNotUtf8ReachTheirFilesExactly) {
+    // Latin-1 names, as an old archive or a camera may leave them.
+    const fs::path input = m_dir / "caf\xE9.mpg";
+    const fs::path output = m_dir / "r\xE9sult.avi";
+    fs::copy_file(SamplePath("mpeg1_mp2.mpg"), input);
+    ASSERT_EQ(Convert(input, output), EC_COMPLETE);
+    EXPECT_TRUE(ReadBack(output).Ok());
+    EXPECT_EQ(FolderNames(), (std::vector<std::string>{"caf\xE9.mpg", "r\xE9sult.avi"}));
+}
+
+}  // namespace
