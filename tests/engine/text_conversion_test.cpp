@@ -99,10 +99,10 @@ TEST(CodePage, BytesThatAreNotUtf8SurviveTheRoundTripWhenKept) {
     EXPECT_EQ(std::string(narrow.data()), bytes);
 
     // Other lone surrogates still cannot be said; without the flag a kept byte cannot either.
-    const char16_t lone[] = {0xD800, 0xDC41, 0xDCE9, 0};
+    const char16_t lone[] = {0xDC41, 0xDBFF, u'x', 0xDCE9, 0};
     ASSERT_GT(WideCharToMultiByte(CP_UTF8, WC_KEEP_INVALID_BYTES, lone, -1, narrow.data(), 64, nullptr, nullptr), 0);
-    EXPECT_EQ(std::string(narrow.data()), "\xEF\xBF\xBD\xEF\xBF\xBD\xE9");
-    ASSERT_GT(WideCharToMultiByte(CP_UTF8, 0, lone + 2, -1, narrow.data(), 64, nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(narrow.data()), "\xEF\xBF\xBD\xEF\xBF\xBDx\xE9");
+    ASSERT_GT(WideCharToMultiByte(CP_UTF8, 0, lone + 3, -1, narrow.data(), 64, nullptr, nullptr), 0);
     EXPECT_EQ(std::string(narrow.data()), "\xEF\xBF\xBD");
 }
 

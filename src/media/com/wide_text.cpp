@@ -29,6 +29,12 @@ std::u16string ToUtf16(std::string_view text) {
     return out;
 }
 
+std::optional<std::string> FileNameBytes(std::u16string_view name) {
+    std::string bytes = ToUtf8(name);
+    if (ToUtf16(bytes) != name) return std::nullopt;
+    return bytes;
+}
+
 void CopyToFixed(std::u16string_view text, WCHAR* target, std::size_t capacity) {
     if (target == nullptr || capacity == 0) return;
     const std::size_t n = std::min(text.size(), capacity - 1);

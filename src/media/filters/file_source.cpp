@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <optional>
 
 #include "media/com/class_registry.h"
 #include "media/com/task_memory.h"
@@ -17,20 +18,6 @@
 
 namespace media {
 namespace {
-
-// A lone surrogate would reach the file system as U+FFFD and name a different file.
-bool IsWellFormedUtf16(std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
-            ++i;
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // ENOENT says nothing of which part is missing: the file, or a folder on the way to it.
 HRESULT MissingPathResult(const std::string& path) {
@@ -146,8 +133,10 @@ HRESULT FileSource::Load(LPCOLESTR file, const AM_MEDIA_TYPE*) {
     std::lock_guard lock(m_stateLock);
     if (Descriptor() >= 0) return E_UNEXPECTED;
     const std::u16string_view wide(file);
-    if (wide.empty() || !IsWellFormedUtf16(wide)) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-    const std::string path = ToUtf8(wide);
+    // A name that cannot be said exactly would open a different file.
+    const std::optional<std::string> bytes = FileNameBytes(wide);
+    if (wide.empty() || !bytes) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    const std::string& path = *bytes;
 
     // O_NONBLOCK so that a FIFO cannot hold the caller until some writer appears; it is refused
     // below like any other file that is not a regular one.

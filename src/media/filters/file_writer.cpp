@@ -149,9 +149,10 @@ HRESULT FileWriter::SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) {
     if (file == nullptr) return E_POINTER;
     if (IsActive()) return VFW_E_NOT_STOPPED;
     const std::u16string wide(file);
-    if (wide.empty()) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-    const std::string path = ToUtf8(wide);
-    if (path.back() == '/') return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    // A name that cannot be said exactly would write a different file.
+    const std::optional<std::string> bytes = FileNameBytes(wide);
+    if (wide.empty() || !bytes || bytes->back() == '/') return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    const std::string& path = *bytes;
 
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0) {

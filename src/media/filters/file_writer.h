@@ -71,11 +71,11 @@ public:
     ULONG AddRef() override { return FilterBase::AddRef(); }
     ULONG Release() override { return FilterBase::Release(); }
 
-    // Remembers the path (and a copy of type, which may be null); the file is opened at Pause.
-    // Refuses, as HRESULT_FROM_WIN32 codes: an empty name (ERROR_INVALID_NAME), a folder that does
-    // not exist (ERROR_PATH_NOT_FOUND), a folder this process may not write in
-    // (ERROR_ACCESS_DENIED), a path naming a directory (ERROR_DIRECTORY). VFW_E_NOT_STOPPED while
-    // active.
+    // Remembers the path (and a copy of type, which may be null); the file is created at Pause.
+    // Refuses, as HRESULT_FROM_WIN32 codes: an empty name or one that cannot be said exactly
+    // (ERROR_INVALID_NAME), a folder that does not exist (ERROR_PATH_NOT_FOUND), a folder this
+    // process may not write in (ERROR_ACCESS_DENIED), a path naming a directory
+    // (ERROR_DIRECTORY). VFW_E_NOT_STOPPED while active.
     HRESULT SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) override;
     // The path (task-allocator memory, transfer full) and a copy of the type; E_FAIL before a name
     // was set.
