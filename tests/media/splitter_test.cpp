@@ -24,6 +24,7 @@
 #include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
 #include "media/recording_sink.h"
+#include "media/registered_classes.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
@@ -246,6 +247,7 @@ TEST(FileSourceTest, ReadsAnyRangeFromAnyThreadAndMarksTheFileOpen) {
 // --- connection ----------------------------------------------------------------------------------
 
 TEST(SplitterTest, IsRegisteredForIntelligentConnectOfByteStreams) {
+    EnsureMediaClassesRegistered();  // as the first CoCreateInstance does
     const std::vector<RegisteredFilter> filters = IntermediateFiltersByMerit();
     const auto entry = std::find_if(filters.begin(), filters.end(),
                                     [](const RegisteredFilter& f) { return f.clsid == CLSID_MediaSplitter; });
