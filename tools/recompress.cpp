@@ -1,6 +1,6 @@
 // recompress: converts one file the way a conversion job does (the recompression graph, the
 // compressor catalogue, the same wait), for developers and benchmarks. The system's messages go
-// to the error output.
+// to the error output (the message seam's default).
 //   recompress --list
 //   recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] INPUT OUTPUT
 // Without --compressor the compressor is the one the program would choose at start-up.
@@ -23,7 +23,6 @@
 #include "engine/interface_ref.h"
 #include "engine/recompression_graph.h"
 #include "media/com/class_registry.h"
-#include "platform/message_box.h"
 
 namespace {
 
@@ -100,16 +99,6 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     return true;
 }
 
-// The system's messages, one per line: their "\r\n" breaks become plain line breaks.
-int PrintMessage(const std::string& text) {
-    std::string line;
-    for (char c : text) {
-        if (c != '\r') line += c;
-    }
-    std::fprintf(stderr, "recompress: %s\n", line.c_str());
-    return IDOK;
-}
-
 int ListCompressors() {
     std::vector<std::string> names;
     LONG automatic = -1;
@@ -178,7 +167,6 @@ int Convert(const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, options)) return Usage();
-    SetMessageBoxHandler(PrintMessage);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int status = options.list ? ListCompressors() : Convert(options);
     CoUninitialize();
