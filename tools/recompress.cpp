@@ -2,8 +2,9 @@
 // compressor catalogue, the same wait), for developers and benchmarks. The system's messages go
 // to the error output.
 //   recompress --list
-//   recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] INPUT OUTPUT
-// Without --compressor the compressor is the one the program would choose at start-up.
+//   recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] [--verbose] INPUT OUTPUT
+// Without --compressor the compressor is the one the program would choose at start-up. FFmpeg's
+// own warnings are shown only with --verbose.
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "engine/interface_ref.h"
 #include "engine/recompression_graph.h"
 #include "media/com/class_registry.h"
+#include "media/ffmpeg_log.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -24,6 +26,7 @@ struct Options {
     bool list = false;
     bool keepAudio = true;
     bool ignoreWarnings = false;
+    bool verbose = false;
     bool compressorGiven = false;
     LONG compressor = -1;
     std::string input;
@@ -33,7 +36,8 @@ struct Options {
 int Usage() {
     std::fprintf(stderr,
                  "usage: recompress --list\n"
-                 "       recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] INPUT OUTPUT\n");
+                 "       recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] [--verbose] "
+                 "INPUT OUTPUT\n");
     return 2;
 }
 
@@ -47,6 +51,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             options.keepAudio = false;
         } else if (arg == "--ignore-warnings") {
             options.ignoreWarnings = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
         } else if (arg == "--compressor" && i + 1 < argc) {
             char* end = nullptr;
             options.compressor = static_cast<LONG>(std::strtol(argv[++i], &end, 10));
@@ -136,6 +142,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, options)) return Usage();
     SetMessageBoxHandler(PrintMessage);
+    if (options.verbose) media::SetFfmpegLogging(media::FfmpegLogging::Warnings);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int status = options.list ? ListCompressors() : Convert(options);
     CoUninitialize();

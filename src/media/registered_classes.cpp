@@ -2,9 +2,12 @@
 
 #include "media/registered_classes.h"
 
+#include "media/ffmpeg_log.h"
+
 namespace media {
 
 void RegisterMediaClasses() {
+    ApplyDefaultFfmpegLogging();
     RegisterFilterGraph();
     RegisterCaptureGraphBuilder();
     RegisterFileSource();

@@ -7,7 +7,9 @@
 //
 // Streaming: one thread, started on Stopped -> Paused, reads packets and delivers each packet of
 // a stream whose pin is connected, with times in 100-ns units from the start of the file (the
-// format's start time is subtracted, so streams keep their offsets against each other). At the
+// format's start time is subtracted, so streams keep their offsets against each other). What an
+// edit list cuts away is never shown: such video goes out as preroll (decoded for the pictures
+// after it, never delivered as a picture), such audio not at all. At the
 // end of the file, or at a read error, it delivers end of stream on every connected pin. When a
 // delivery fails (downstream stopped or failed) it stops delivering until a seek or a stop.
 //
@@ -66,6 +68,8 @@ private:
     struct Stream {
         int index = -1;  // in the format context
         AVRational timeBase{0, 1};
+        bool video = false;
+        std::int64_t start = AV_NOPTS_VALUE;  // where the stream starts, in timeBase
         std::unique_ptr<SplitterOutputPin> pin;
         std::optional<SplitterPcmRepacker> repacker;
         bool discontinuity = true;  // streaming thread only
