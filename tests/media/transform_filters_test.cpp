@@ -499,6 +499,17 @@ TEST(TransformFilters, ConverterOffersRgb24FirstAndCopiesSampleTimes) {
     EXPECT_EQ(sink->received.size(), 1u);
 }
 
+TEST(TransformFilters, ConverterRefusesAtConnectionWhatLibswscaleCannotRead) {
+    // Y411 (packed 4:1:1) decodes but libswscale has no reader for it: a refused connection says
+    // so at once, where a failure at the first picture would end the run half way.
+    ComPtr<IBaseFilter> converter = Create(CLSID_Colour);
+    ComPtr<IPin> input = PinOf(converter.Get(), u"Input");
+    const MediaType y411 = RawVideoType(AV_PIX_FMT_UYYVYY411, 16, 8, 400'000);
+    const MediaType pal8 = RawVideoType(AV_PIX_FMT_PAL8, 16, 8, 400'000);
+    EXPECT_EQ(input->QueryAccept(&y411), S_FALSE);
+    EXPECT_EQ(input->QueryAccept(&pal8), S_OK);
+}
+
 TEST(TransformFilters, DamagedPictureSizesAreRefusedAtConnection) {
     AvCodecParametersPtr parameters(avcodec_parameters_alloc());
     parameters->codec_type = AVMEDIA_TYPE_VIDEO;
