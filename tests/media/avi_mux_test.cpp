@@ -486,7 +486,8 @@ TEST_F(AviMuxTest, AVideoStreamThatEndsWithoutAFrameAbortsTheGraph) {
     auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
     Attach(source, m_dir / "no_video.avi");
     ASSERT_EQ(m_control->Run(), S_OK);
-    for (int i = 0; i < 25; ++i) ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
+    for (int i = 0; i < 25; ++i)
+        ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
     source->EndStreams();
     EXPECT_EQ(WaitForEnd(), EC_ERRORABORT);
     m_control->Stop();

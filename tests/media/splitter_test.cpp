@@ -467,7 +467,8 @@ TEST(SplitterTest, WhatAnEditListCutsAwayIsPrerollVideoAndNoAudio) {
     const std::vector<std::uint8_t> payload = sinks[1]->Payload();
     const std::vector<std::uint8_t>& kept = expected.Audio().audioBytes;
     ASSERT_LE(payload.size(), kept.size());
-    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), kept.end() - static_cast<std::ptrdiff_t>(payload.size())));
+    EXPECT_TRUE(
+        std::equal(payload.begin(), payload.end(), kept.end() - static_cast<std::ptrdiff_t>(payload.size())));
     EXPECT_LE(static_cast<std::int64_t>(audio.size()), expected.Audio().packetCount);
     EXPECT_GE(static_cast<std::int64_t>(audio.size()), expected.Audio().packetCount - 1);
 }

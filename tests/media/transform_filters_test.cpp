@@ -539,8 +539,8 @@ struct Rgb {
     int g;
     int b;
 };
-constexpr Rgb kChart[] = {{255, 0, 0},     {0, 255, 0},   {0, 0, 255},   {255, 255, 255},
-                          {0, 0, 0},       {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
+constexpr Rgb kChart[] = {{255, 0, 0}, {0, 255, 0},   {0, 0, 255},   {255, 255, 255},
+                          {0, 0, 0},   {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
 
 // Checks the middle of each block of a chart that reached a sink as bottom-up RGB24.
 void ExpectChart(const std::vector<BYTE>& image, const Rgb (&blocks)[8]) {

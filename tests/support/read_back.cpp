@@ -112,9 +112,11 @@ public:
     // Takes the pictures the decoders still hold.
     void Finish(const AVFormatContext& input, MediaSummary& summary) {
         for (std::size_t index = 0; index < m_decoders.size(); ++index) {
-            if (m_decoders[index]) Count(*input.streams[index], nullptr, *m_decoders[index], summary.streams[index]);
+            if (m_decoders[index])
+                Count(*input.streams[index], nullptr, *m_decoders[index], summary.streams[index]);
         }
-        for (auto& stream : summary.streams) std::sort(stream.shownFrameTimes.begin(), stream.shownFrameTimes.end());
+        for (auto& stream : summary.streams)
+            std::sort(stream.shownFrameTimes.begin(), stream.shownFrameTimes.end());
     }
 
 private:
@@ -122,7 +124,8 @@ private:
                       StreamSummary& stream) {
         decoder.Decode(packet, [&](const AVFrame& frame) {
             ++stream.shownFrames;
-            if (frame.pts != kNoTimestamp) stream.shownFrameTimes.push_back(Seconds(frame.pts, avStream.time_base));
+            if (frame.pts != kNoTimestamp)
+                stream.shownFrameTimes.push_back(Seconds(frame.pts, avStream.time_base));
         });
     }
 

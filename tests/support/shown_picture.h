@@ -16,7 +16,8 @@ struct RgbPicture {
     [[nodiscard]] bool Empty() const { return rgb.empty(); }
     // R, G, B at column x of row y (row 0 at the top).
     [[nodiscard]] std::array<int, 3> At(int x, int y) const {
-        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+        const std::size_t at =
+            (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
         return {rgb[at], rgb[at + 1], rgb[at + 2]};
     }
 };

@@ -9,9 +9,10 @@
 // a stream whose pin is connected, with times in 100-ns units from the start of the file (the
 // format's start time is subtracted, so streams keep their offsets against each other). What an
 // edit list cuts away is never shown: such video goes out as preroll (decoded for the pictures
-// after it, never delivered as a picture), such audio not at all. At the
-// end of the file, or at a read error, it delivers end of stream on every connected pin. When a
-// delivery fails (downstream stopped or failed) it stops delivering until a seek or a stop.
+// after it, never shown itself), such audio not at all. A palette that comes with a packet rides
+// on its sample as the sample's media type. At the end of the file, or at a read error, it
+// delivers end of stream on every connected pin. When a delivery fails (downstream stopped or
+// failed) it stops delivering until a seek or a stop.
 //
 // Threads: connections, state changes and seeks come from the application thread. While the
 // filter is active the demuxer belongs to the streaming thread, which never changes connections.

@@ -36,7 +36,8 @@ MediaType TypeWithPalette(const AM_MEDIA_TYPE& streamType, const VideoPalette& p
 }
 
 bool PaletteOf(const AM_MEDIA_TYPE& type, VideoPalette& palette) {
-    if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER) || type.pbFormat == nullptr) {
+    if (type.formattype != FORMAT_VideoInfo || type.cbFormat < sizeof(VIDEOINFOHEADER) ||
+        type.pbFormat == nullptr) {
         return false;
     }
     VIDEOINFOHEADER header{};
@@ -50,7 +51,8 @@ bool PaletteOf(const AM_MEDIA_TYPE& type, VideoPalette& palette) {
     const BYTE* quad = type.pbFormat + sizeof(VIDEOINFOHEADER);
     for (std::size_t i = 0; i < colours; ++i, quad += kRgbQuadSize) {
         palette[i] = static_cast<std::uint32_t>(quad[0]) | (static_cast<std::uint32_t>(quad[1]) << 8) |
-                     (static_cast<std::uint32_t>(quad[2]) << 16) | (static_cast<std::uint32_t>(quad[3]) << 24);
+                     (static_cast<std::uint32_t>(quad[2]) << 16) |
+                     (static_cast<std::uint32_t>(quad[3]) << 24);
     }
     return true;
 }

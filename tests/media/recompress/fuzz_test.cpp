@@ -120,19 +120,22 @@ TEST(Fuzz, DamagedHeadersNeverCrashHangChangeTheInputOrPassForSuccess) {
     std::vector<std::jthread> workers;
     for (int i = 0; i < 2; ++i) {
         workers.emplace_back([&] {
-            for (long index = next++; index < first + count; index = next++) RunCase(seed, index, seeds, folder.Path(), tally);
+            for (long index = next++; index < first + count; index = next++)
+                RunCase(seed, index, seeds, folder.Path(), tally);
         });
     }
     workers.clear();
 
-    std::printf("fuzz: %d cases of seed %ld: %d converted, %d refused, %zu crashes, %zu hangs, "
-                "%zu inputs changed, %zu false successes\n",
-                tally.cases, seed, tally.succeeded, tally.refused, tally.crashes.size(), tally.hangs.size(),
-                tally.changedInputs.size(), tally.falseSuccesses.size());
+    std::printf(
+        "fuzz: %d cases of seed %ld: %d converted, %d refused, %zu crashes, %zu hangs, "
+        "%zu inputs changed, %zu false successes\n",
+        tally.cases, seed, tally.succeeded, tally.refused, tally.crashes.size(), tally.hangs.size(),
+        tally.changedInputs.size(), tally.falseSuccesses.size());
     EXPECT_TRUE(tally.crashes.empty()) << "crashes:" << Listed(tally.crashes);
     EXPECT_TRUE(tally.hangs.empty()) << "hangs:" << Listed(tally.hangs);
     EXPECT_TRUE(tally.changedInputs.empty()) << "inputs changed:" << Listed(tally.changedInputs);
-    EXPECT_TRUE(tally.falseSuccesses.empty()) << "failures reported as success:" << Listed(tally.falseSuccesses);
+    EXPECT_TRUE(tally.falseSuccesses.empty())
+        << "failures reported as success:" << Listed(tally.falseSuccesses);
 }
 
 }  // namespace

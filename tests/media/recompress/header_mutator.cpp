@@ -27,10 +27,9 @@ constexpr std::array<std::string_view, 17> kAtomIds = {"moov", "mvhd", "trak", "
 // MPEG start codes of the headers that describe streams and their packets.
 constexpr std::array<std::uint8_t, 6> kMpegCodes = {0xBA, 0xBB, 0xB3, 0xB5, 0xE0, 0xC0};
 
-constexpr std::array<std::uint32_t, 14> kEdgeValues = {0,          1,          2,          0x7F,
-                                                       0x80,       0xFF,       0x7FFF,     0x8000,
-                                                       0xFFFF,     0x10000,    0x7FFFFFFF, 0x80000000,
-                                                       0xFFFFFFFE, 0xFFFFFFFF};
+constexpr std::array<std::uint32_t, 14> kEdgeValues = {0,          1,          2,          0x7F,      0x80,
+                                                       0xFF,       0x7FFF,     0x8000,     0xFFFF,    0x10000,
+                                                       0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
 
 std::vector<Anchor> FindAnchors(const std::vector<std::uint8_t>& file) {
     std::vector<Anchor> anchors;
@@ -84,9 +83,12 @@ Mutation MutateHeader(const std::vector<std::uint8_t>& file, std::mt19937& rando
         const std::uint32_t value = kEdgeValues[Draw(random, kEdgeValues.size())];
         if (kind == 0 && anchor.id != "MPEG start code") {
             // The size field: after a RIFF identifier, before a QuickTime one.
-            const std::size_t at = anchor.order == Order::Little ? anchor.offset + 4 : anchor.offset - std::min<std::size_t>(anchor.offset, 4);
+            const std::size_t at = anchor.order == Order::Little
+                                       ? anchor.offset + 4
+                                       : anchor.offset - std::min<std::size_t>(anchor.offset, 4);
             Store(bytes, at, value, 4, anchor.order);
-            mutation.description = std::string(anchor.id) + " size at " + std::to_string(at) + " = " + Hex(value);
+            mutation.description =
+                std::string(anchor.id) + " size at " + std::to_string(at) + " = " + Hex(value);
         } else {
             // A field within the record's first 64 bytes, 1, 2 or 4 bytes wide.
             const int width = std::array{1, 2, 4}[Draw(random, 3)];

@@ -16,7 +16,8 @@ namespace {
 TEST(PaletteConversion, OutputKeepsThePalettesColours) {
     ScratchFolder folder("palette");
     const std::filesystem::path output = folder / "chart.avi";
-    const RecompressRun run = RunRecompress({testsupport::SamplePath("chart_pal8.avi").string(), output.string()});
+    const RecompressRun run =
+        RunRecompress({testsupport::SamplePath("chart_pal8.avi").string(), output.string()});
     ASSERT_TRUE(run.Succeeded()) << run.errors;
 
     const testsupport::RgbPicture picture = testsupport::ShownPicture(output);
@@ -35,7 +36,8 @@ TEST(PaletteConversion, OutputKeepsThePalettesColours) {
     for (int block = 0; block < 8; ++block) {
         const std::array<int, 3> colour = picture.At(block % 4 * 32 + 16, block / 4 * 32 + 16);
         for (int component = 0; component < 3; ++component) {
-            EXPECT_NEAR(colour[component], kChart[block][component], 24) << "block " << block << " component " << component;
+            EXPECT_NEAR(colour[component], kChart[block][component], 24)
+                << "block " << block << " component " << component;
         }
     }
 }

@@ -66,7 +66,8 @@ RecompressRun RunRecompress(const std::vector<std::string>& arguments, std::chro
 
     bool open = true;
     while (open) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(started + limit - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(started + limit - Clock::now());
         if (left.count() <= 0) {
             run.timedOut = true;
             ::kill(child, SIGKILL);
@@ -94,7 +95,8 @@ RecompressRun RunRecompress(const std::vector<std::string>& arguments, std::chro
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)
-    : m_path(std::filesystem::temp_directory_path() / ("tessarel-" + name + "-" + std::to_string(::getpid()))) {
+    : m_path(std::filesystem::temp_directory_path() /
+             ("tessarel-" + name + "-" + std::to_string(::getpid()))) {
     std::filesystem::remove_all(m_path);
     std::filesystem::create_directories(m_path);
 }
