@@ -2,8 +2,9 @@
 // compressor catalogue, the same wait), for developers and benchmarks. The system's messages go
 // to the error output (the message seam's default).
 //   recompress --list
-//   recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] INPUT OUTPUT
-// Without --compressor the compressor is the one the program would choose at start-up.
+//   recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] [--verbose] INPUT OUTPUT
+// Without --compressor the compressor is the one the program would choose at start-up. FFmpeg's
+// own warnings are shown only with --verbose.
 // SIGINT and SIGTERM stop the conversion as the Stop button does: the output keeps what was
 // converted, as a finished file; the exit status is then 128 + the signal's number. A second
 // signal ends the program at once.
@@ -23,6 +24,7 @@
 #include "engine/interface_ref.h"
 #include "engine/recompression_graph.h"
 #include "media/com/class_registry.h"
+#include "media/ffmpeg_log.h"
 
 namespace {
 
@@ -58,6 +60,7 @@ struct Options {
     bool list = false;
     bool keepAudio = true;
     bool ignoreWarnings = false;
+    bool verbose = false;
     bool compressorGiven = false;
     LONG compressor = -1;
     std::string input;
@@ -67,7 +70,8 @@ struct Options {
 int Usage() {
     std::fprintf(stderr,
                  "usage: recompress --list\n"
-                 "       recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] INPUT OUTPUT\n");
+                 "       recompress [--compressor INDEX] [--no-audio] [--ignore-warnings] [--verbose] "
+                 "INPUT OUTPUT\n");
     return 2;
 }
 
@@ -81,6 +85,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             options.keepAudio = false;
         } else if (arg == "--ignore-warnings") {
             options.ignoreWarnings = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
         } else if (arg == "--compressor" && i + 1 < argc) {
             char* end = nullptr;
             options.compressor = static_cast<LONG>(std::strtol(argv[++i], &end, 10));
@@ -167,6 +173,7 @@ int Convert(const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, options)) return Usage();
+    if (options.verbose) media::SetFfmpegLogging(media::FfmpegLogging::Warnings);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int status = options.list ? ListCompressors() : Convert(options);
     CoUninitialize();

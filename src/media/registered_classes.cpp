@@ -7,11 +7,13 @@
 #include <mutex>
 
 #include "media/com/class_registry.h"
+#include "media/ffmpeg_log.h"
 
 namespace media {
 namespace {
 
 void RegisterMediaClasses() {
+    ApplyDefaultFfmpegLogging();
     RegisterFilterGraph();
     RegisterCaptureGraphBuilder();
     RegisterFileSource();

@@ -469,6 +469,55 @@ TEST_F(AviMuxTest, AFailedWriteAbortsAndRefusesFurtherSamples) {
     source->Release();
 }
 
+MediaType Mpeg4VideoType() {
+    AVCodecParameters* video = avcodec_parameters_alloc();
+    video->codec_type = AVMEDIA_TYPE_VIDEO;
+    video->codec_id = AV_CODEC_ID_MPEG4;
+    video->width = 320;
+    video->height = 240;
+    MediaType type = MediaTypeFromCodecParameters(*video, {1, 25}, {25, 1});
+    avcodec_parameters_free(&video);
+    return type;
+}
+
+TEST_F(AviMuxTest, AVideoStreamThatEndsWithoutAFrameAbortsTheGraph) {
+    // Nothing came through for the video (an input with no decodable picture): the file would
+    // play sound over nothing, so the graph reports an error rather than completion.
+    auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
+    Attach(source, m_dir / "no_video.avi");
+    ASSERT_EQ(m_control->Run(), S_OK);
+    for (int i = 0; i < 25; ++i)
+        ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
+    source->EndStreams();
+    EXPECT_EQ(WaitForEnd(), EC_ERRORABORT);
+    m_control->Stop();
+    source->Release();
+}
+
+TEST_F(AviMuxTest, PrerollSamplesAreNotWritten) {
+    auto* source = new SyntheticSource({Mpeg4VideoType()});
+    const fs::path output = m_dir / "preroll.avi";
+    Attach(source, output);
+    ASSERT_EQ(m_control->Run(), S_OK);
+    for (int i = 0; i < 10; ++i) {
+        ComPtr<IMediaSample> sample = ComPtr<IMediaSample>::Adopt(MediaSample::Create(100));
+        REFERENCE_TIME start = (i - 5) * kSecond / 25;
+        REFERENCE_TIME stop = start + kSecond / 25;
+        sample->SetTime(&start, &stop);
+        sample->SetSyncPoint(TRUE);
+        sample->SetPreroll(i < 5 ? TRUE : FALSE);
+        ASSERT_EQ(source->Out(0).Deliver(sample.Get()), S_OK);
+    }
+    source->EndStreams();
+    EXPECT_EQ(WaitForEnd(), EC_COMPLETE);
+    m_control->Stop();
+    source->Release();
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.HasVideo());
+    EXPECT_EQ(out.Video().packetCount, 5);
+    EXPECT_NEAR(out.Video().firstPts, 0.0, 1e-6);
+}
+
 TEST_F(AviMuxTest, FilesPastOneGibibyteContinueAsOpenDml) {
     // 1100 video frames of 1 MiB and PCM audio beside them: the file crosses the 1 GiB RIFF limit.
     AVCodecParameters* video = avcodec_parameters_alloc();
@@ -560,6 +609,23 @@ TEST_F(AviMuxTest, InputsTakeOnlyWhatAnAviFileCanHold) {
     EXPECT_EQ(input->QueryAccept(&pcm), S_OK);
     EXPECT_EQ(input->QueryAccept(&raw), S_FALSE) << "uncompressed video goes through a compressor first";
     EXPECT_EQ(input->QueryAccept(&bigEndian), S_FALSE) << "big-endian PCM has no WAVE tag";
+
+    // Audio the writer would copy but that no reader opens: a header claiming 65,535 channels.
+    for (const AVCodecID codec : {AV_CODEC_ID_PCM_S16LE, AV_CODEC_ID_MP2}) {
+        SCOPED_TRACE(avcodec_get_name(codec));
+        AVCodecParameters* audio = avcodec_parameters_alloc();
+        audio->codec_type = AVMEDIA_TYPE_AUDIO;
+        audio->codec_id = codec;
+        audio->sample_rate = 48000;
+        av_channel_layout_default(&audio->ch_layout, 6);
+        const MediaType sixChannels = MediaTypeFromCodecParameters(*audio, {1, 48000}, {0, 1});
+        av_channel_layout_uninit(&audio->ch_layout);
+        av_channel_layout_default(&audio->ch_layout, 65535);
+        const MediaType tooManyChannels = MediaTypeFromCodecParameters(*audio, {1, 48000}, {0, 1});
+        avcodec_parameters_free(&audio);
+        EXPECT_EQ(input->QueryAccept(&sixChannels), S_OK);
+        EXPECT_EQ(input->QueryAccept(&tooManyChannels), S_FALSE);
+    }
     avcodec_parameters_free(&mpeg4);
     avcodec_parameters_free(&pcmBigEndian);
 }

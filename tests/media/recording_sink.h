@@ -24,6 +24,7 @@ struct RecordedSample {
     REFERENCE_TIME stop = 0;
     bool syncPoint = false;
     bool discontinuity = false;
+    bool preroll = false;
     long size = 0;
 };
 
@@ -139,6 +140,7 @@ private:
         record.stop = stop;
         record.syncPoint = sample.IsSyncPoint() == S_OK;
         record.discontinuity = sample.IsDiscontinuity() == S_OK;
+        record.preroll = sample.IsPreroll() == S_OK;
         record.size = sample.GetActualDataLength();
         std::lock_guard lock(m_lock);
         if (m_samples.size() >= m_failAfter) return m_failure;

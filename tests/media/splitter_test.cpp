@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -381,10 +382,9 @@ TEST_P(SplitterSampleTest, DeliversEveryPacketOfEveryStreamInOrder) {
         EXPECT_TRUE(samples.front().discontinuity && samples.front().syncPoint);
         EXPECT_EQ(
             std::count_if(samples.begin(), samples.end(), [](const auto& s) { return s.discontinuity; }), 1);
-        // AAC's priming packet, whose samples the decoder drops, lies before the start of the file.
-        const REFERENCE_TIME earliest = stream.codecName == "aac" ? -250'000 : 0;
+        // Nothing before the start of the file, not even AAC's priming packet, which players drop.
         EXPECT_TRUE(std::all_of(samples.begin(), samples.end(),
-                                [&](const auto& s) { return s.hasTime && s.start >= earliest; }));
+                                [&](const auto& s) { return s.hasTime && s.start >= 0 && !s.preroll; }));
         if (stream.IsAudio()) {
             EXPECT_TRUE(std::is_sorted(samples.begin(), samples.end(),
                                        [](const auto& a, const auto& b) { return a.start < b.start; }));
@@ -427,6 +427,52 @@ TEST(SplitterTest, StreamsKeepTheirOffsetFromTheStartOfTheFile) {
         const bool video = PinId(outputs[i].Get()).starts_with(u"Video");
         EXPECT_NEAR(Seconds(sinks[i]->Samples().front().start), video ? 0.5 : 0.0, 0.01);
     }
+}
+
+TEST(SplitterTest, WhatAnEditListCutsAwayIsPrerollVideoAndNoAudio) {
+    const std::filesystem::path file = testsupport::SamplePath("trimmed.mov");
+    const testsupport::MediaSummary expected = testsupport::ReadBack(file);
+    ASSERT_TRUE(expected.Ok()) << expected.error;
+    SplitterChain chain(file);
+    ASSERT_EQ(chain.connectResult, S_OK);
+    std::vector<RecordingSink*> sinks = chain.AttachAll();
+    ASSERT_EQ(sinks.size(), 2u);
+    sinks[1]->KeepPayload(true);
+    chain.Run();
+    ASSERT_TRUE(chain.WaitForEndOfStreams());
+
+    // Video: every packet, since the pictures after the cut need the ones before it; the cut ones
+    // as preroll. What is shown starts at 0.
+    const std::vector<RecordedSample> video = sinks[0]->Samples();
+    const testsupport::StreamSummary& videoIn = expected.Video();
+    ASSERT_GT(videoIn.discardedPackets, 0);
+    EXPECT_EQ(static_cast<std::int64_t>(video.size()), videoIn.packetCount + videoIn.discardedPackets);
+    EXPECT_EQ(std::count_if(video.begin(), video.end(), [](const auto& s) { return s.preroll; }),
+              videoIn.discardedPackets);
+    REFERENCE_TIME firstShown = std::numeric_limits<REFERENCE_TIME>::max();
+    for (const RecordedSample& s : video) {
+        if (s.preroll) {
+            EXPECT_LT(s.start, 0);
+        } else {
+            firstShown = std::min(firstShown, s.start);
+        }
+    }
+    EXPECT_EQ(firstShown, 0);
+
+    // Audio: no preroll, and nothing a player would not play but the straddling packet's cut part:
+    // the stream starts within half a packet of 0, with the file's own bytes.
+    const std::vector<RecordedSample> audio = sinks[1]->Samples();
+    ASSERT_FALSE(audio.empty());
+    EXPECT_TRUE(std::none_of(audio.begin(), audio.end(), [](const auto& s) { return s.preroll; }));
+    const REFERENCE_TIME packet = audio.front().stop - audio.front().start;
+    EXPECT_LE(std::abs(audio.front().start), packet / 2);
+    const std::vector<std::uint8_t> payload = sinks[1]->Payload();
+    const std::vector<std::uint8_t>& kept = expected.Audio().audioBytes;
+    ASSERT_LE(payload.size(), kept.size());
+    EXPECT_TRUE(
+        std::equal(payload.begin(), payload.end(), kept.end() - static_cast<std::ptrdiff_t>(payload.size())));
+    EXPECT_LE(static_cast<std::int64_t>(audio.size()), expected.Audio().packetCount);
+    EXPECT_GE(static_cast<std::int64_t>(audio.size()), expected.Audio().packetCount - 1);
 }
 
 TEST(SplitterTest, OddFrameSizeIsOfferedAsItIs) {

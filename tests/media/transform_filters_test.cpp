@@ -2,6 +2,7 @@
 // space converter and the sample grabber, fed from libavformat packets by a small test source and
 // checked against libavcodec's own decoding of the same files.
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -361,6 +362,14 @@ TEST(TransformFilters, DecoderKeepsTheInputsFrameTimes) {
     }
 }
 
+TEST(TransformFilters, DecoderShowsOnlyWhatAnEditListKeeps) {
+    // 150 pictures from the key frame before the cut, of which players show 117, from time 0.
+    FileRun run("trimmed.mov", false);
+    EXPECT_EQ(run.completion, EC_COMPLETE);
+    ASSERT_EQ(run.sink->received.size(), 117u);
+    EXPECT_EQ(run.sink->received.front().start, 0);
+}
+
 TEST(TransformFilters, DecoderSkipsCorruptDataAndGoesOn) {
     FileRun run("corrupt_middle.avi", false);
     EXPECT_EQ(run.completion, EC_COMPLETE);
@@ -490,6 +499,17 @@ TEST(TransformFilters, ConverterOffersRgb24FirstAndCopiesSampleTimes) {
     EXPECT_EQ(sink->received.size(), 1u);
 }
 
+TEST(TransformFilters, ConverterRefusesAtConnectionWhatLibswscaleCannotRead) {
+    // Y411 (packed 4:1:1) decodes but libswscale has no reader for it: a refused connection says
+    // so at once, where a failure at the first picture would end the run half way.
+    ComPtr<IBaseFilter> converter = Create(CLSID_Colour);
+    ComPtr<IPin> input = PinOf(converter.Get(), u"Input");
+    const MediaType y411 = RawVideoType(AV_PIX_FMT_UYYVYY411, 16, 8, 400'000);
+    const MediaType pal8 = RawVideoType(AV_PIX_FMT_PAL8, 16, 8, 400'000);
+    EXPECT_EQ(input->QueryAccept(&y411), S_FALSE);
+    EXPECT_EQ(input->QueryAccept(&pal8), S_OK);
+}
+
 TEST(TransformFilters, DamagedPictureSizesAreRefusedAtConnection) {
     AvCodecParametersPtr parameters(avcodec_parameters_alloc());
     parameters->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -512,6 +532,54 @@ TEST(TransformFilters, DamagedPictureSizesAreRefusedAtConnection) {
 }
 
 // --- the grabber --------------------------------------------------------------------------------
+
+// The colour charts: 128x64, eight 32x32 blocks, left to right with the top row first.
+struct Rgb {
+    int r;
+    int g;
+    int b;
+};
+constexpr Rgb kChart[] = {{255, 0, 0}, {0, 255, 0},   {0, 0, 255},   {255, 255, 255},
+                          {0, 0, 0},   {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
+
+// Checks the middle of each block of a chart that reached a sink as bottom-up RGB24.
+void ExpectChart(const std::vector<BYTE>& image, const Rgb (&blocks)[8]) {
+    constexpr int kStride = 128 * 3;
+    for (int block = 0; block < 8; ++block) {
+        SCOPED_TRACE("block " + std::to_string(block));
+        const int x = block % 4 * 32 + 16;
+        const int y = block / 4 * 32 + 16;
+        ExpectBgr(image, PixelOffset(kStride, x, 63 - y), blocks[block].b, blocks[block].g, blocks[block].r);
+    }
+}
+
+class ChartColours : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ChartColours, ReachRgb24) {
+    FileRun run(GetParam(), true);
+    EXPECT_EQ(run.completion, EC_COMPLETE);
+    ASSERT_EQ(run.sink->received.size(), 25u);
+    ExpectChart(run.sink->firstData, kChart);
+}
+
+// Palette (AVI and QuickTime), RGB555, RGB565, ARGB, YUV with alpha, 10 and 12 bits.
+INSTANTIATE_TEST_SUITE_P(PixelFormats, ChartColours,
+                         ::testing::Values("chart_pal8.avi", "chart_pal8.mov", "chart_rgb555.avi",
+                                           "chart_rgb565.nut", "chart_argb.mov", "chart_yuva.avi",
+                                           "chart_10bit.mov", "chart_12bit.avi"),
+                         [](const auto& test) {
+                             std::string name = test.param;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
+
+TEST(TransformFilters, GreyReachesRgb24AsTheSameGreyLevels) {
+    FileRun run("chart_grey.avi", true);
+    EXPECT_EQ(run.completion, EC_COMPLETE);
+    Rgb levels[8];
+    for (int block = 0; block < 8; ++block) levels[block] = {36 * block, 36 * block, 36 * block};
+    ExpectChart(run.sink->firstData, levels);
+}
 
 HRESULT QueryAccept(IPin* pin, const MediaType& type) {
     return pin->QueryAccept(&type);

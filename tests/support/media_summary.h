@@ -28,15 +28,25 @@ struct StreamSummary {
     int sampleRate = 0;
     int channels = 0;
 
-    std::int64_t packetCount = 0;     // packets actually read: the frame count for video
+    // Packets a player keeps: read, and not marked as discarded (the part of the file an edit list
+    // cuts away). For video stored one frame per packet, the frame count.
+    std::int64_t packetCount = 0;
+    // Packets marked as discarded: a player decodes them where later pictures need them, but never
+    // shows or plays them. They count nowhere else in this summary.
+    std::int64_t discardedPackets = 0;
     std::int64_t declaredFrames = 0;  // the container's own count (AVI dwLength), 0 when unknown
 
-    // Earliest and latest packet timestamp (pts, else dts); NaN when no packet carried one.
+    // Video only: the pictures a player shows, found by decoding every packet with the container's
+    // discard marks (skipped AVI frames repeat a picture and add none). -1 when no decoder opens.
+    std::int64_t shownFrames = -1;
+    std::vector<double> shownFrameTimes;  // their presentation times, in order
+
+    // Earliest and latest timestamp (pts, else dts) of the kept packets; NaN when none carried one.
     double firstPts = std::numeric_limits<double>::quiet_NaN();
     double lastPts = std::numeric_limits<double>::quiet_NaN();
 
-    std::vector<double> videoPts;          // video only: every packet's time, in presentation order
-    std::vector<std::uint8_t> audioBytes;  // audio only: all packet payloads, concatenated in order
+    std::vector<double> videoPts;          // video only: every kept packet's time, in presentation order
+    std::vector<std::uint8_t> audioBytes;  // audio only: the kept packets' payloads, concatenated in order
     std::string audioMd5;                  // audio only: hex MD5 of audioBytes
 
     [[nodiscard]] bool IsVideo() const { return type == AVMEDIA_TYPE_VIDEO; }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 extern "C" {
@@ -13,6 +14,7 @@ extern "C" {
 }
 
 #include "support/ffmpeg_handles.h"
+#include "support/player_video_decoder.h"
 
 namespace testsupport {
 namespace {
@@ -60,11 +62,19 @@ StreamSummary Describe(const AVStream& stream) {
     return summary;
 }
 
+double Seconds(std::int64_t timestamp, AVRational timeBase) {
+    return static_cast<double>(timestamp) * av_q2d(timeBase);
+}
+
 void Record(const AVPacket& packet, AVRational timeBase, StreamSummary& stream) {
+    if ((packet.flags & AV_PKT_FLAG_DISCARD) != 0) {
+        ++stream.discardedPackets;
+        return;
+    }
     ++stream.packetCount;
     const std::int64_t timestamp = packet.pts != kNoTimestamp ? packet.pts : packet.dts;
     if (timestamp != kNoTimestamp) {
-        const double seconds = static_cast<double>(timestamp) * av_q2d(timeBase);
+        const double seconds = Seconds(timestamp, timeBase);
         // NaN compares false, so the first timestamp always replaces the NaN start values.
         if (!(seconds >= stream.firstPts)) stream.firstPts = seconds;
         if (!(seconds <= stream.lastPts)) stream.lastPts = seconds;
@@ -83,6 +93,44 @@ StreamSummary& SummaryFor(const AVFormatContext& input, int index, MediaSummary&
     }
     return summary.streams[static_cast<std::size_t>(index)];
 }
+
+// The video decoders of a file, one per video stream, counting the pictures a player shows.
+class ShownFrames {
+public:
+    // Decodes packet if it belongs to a video stream, opening that stream's decoder on first use.
+    void Decode(const AVFormatContext& input, const AVPacket& packet, StreamSummary& stream) {
+        if (!stream.IsVideo()) return;
+        const auto index = static_cast<std::size_t>(packet.stream_index);
+        if (index >= m_decoders.size()) m_decoders.resize(index + 1);
+        if (!m_decoders[index]) {
+            m_decoders[index] = std::make_unique<PlayerVideoDecoder>(*input.streams[index]);
+            if (m_decoders[index]->Ok()) stream.shownFrames = 0;
+        }
+        Count(*input.streams[index], &packet, *m_decoders[index], stream);
+    }
+
+    // Takes the pictures the decoders still hold.
+    void Finish(const AVFormatContext& input, MediaSummary& summary) {
+        for (std::size_t index = 0; index < m_decoders.size(); ++index) {
+            if (m_decoders[index])
+                Count(*input.streams[index], nullptr, *m_decoders[index], summary.streams[index]);
+        }
+        for (auto& stream : summary.streams)
+            std::sort(stream.shownFrameTimes.begin(), stream.shownFrameTimes.end());
+    }
+
+private:
+    static void Count(const AVStream& avStream, const AVPacket* packet, PlayerVideoDecoder& decoder,
+                      StreamSummary& stream) {
+        decoder.Decode(packet, [&](const AVFrame& frame) {
+            ++stream.shownFrames;
+            if (frame.pts != kNoTimestamp)
+                stream.shownFrameTimes.push_back(Seconds(frame.pts, avStream.time_base));
+        });
+    }
+
+    std::vector<std::unique_ptr<PlayerVideoDecoder>> m_decoders;
+};
 
 }  // namespace
 
@@ -112,13 +160,17 @@ MediaSummary ReadBack(const std::filesystem::path& file) {
         summary.error = "out of memory";
         return summary;
     }
+    ShownFrames shown;
     int result = 0;
     while ((result = av_read_frame(input.get(), packet.get())) >= 0) {
         const AVStream& stream = *input->streams[packet->stream_index];
-        Record(*packet, stream.time_base, SummaryFor(*input, packet->stream_index, summary));
+        StreamSummary& streamSummary = SummaryFor(*input, packet->stream_index, summary);
+        Record(*packet, stream.time_base, streamSummary);
+        shown.Decode(*input, *packet, streamSummary);
         av_packet_unref(packet.get());
     }
     if (result != AVERROR_EOF) summary.error = "read error in " + file.string() + ": " + ErrorText(result);
+    shown.Finish(*input, summary);
 
     for (auto& stream : summary.streams) {
         // Decode order differs from presentation order once there are B-frames.

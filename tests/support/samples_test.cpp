@@ -57,6 +57,7 @@ const Promise kPromises[] = {
     {"vfr.mov", kMov, AV_CODEC_ID_MPEG4, 320, 240, 50, AV_CODEC_ID_PCM_S16LE, 48000, 2},
     {"odd_size.avi", "avi", AV_CODEC_ID_MJPEG, 321, 241, kFullFrames, AV_CODEC_ID_PCM_S16LE, 22050, 1},
     {"late_video.mov", kMov, AV_CODEC_ID_MPEG4, 320, 240, 62, AV_CODEC_ID_PCM_S16LE, 48000, 2},
+    {"trimmed.mov", kMov, AV_CODEC_ID_H264, 320, 240, 117, AV_CODEC_ID_AAC, 44100, 2},
 };
 
 class ValidSample : public ::testing::TestWithParam<Promise> {};
@@ -76,6 +77,7 @@ TEST_P(ValidSample, ReadsBackAsPromised) {
         EXPECT_EQ(video.height, promise.height);
         EXPECT_EQ(video.packetCount, promise.frames);
         EXPECT_EQ(video.videoPts.size(), static_cast<std::size_t>(promise.frames));
+        EXPECT_EQ(video.shownFrames, promise.frames) << "pictures a player shows";
         // An AVI header counting more frames than there are chunks means skipped frames.
         if (summary.aviIndex.isAvi) {
             EXPECT_EQ(video.declaredFrames, promise.frames);
@@ -142,6 +144,19 @@ TEST(SampleTiming, LateVideoStartsHalfASecondAfterTheAudio) {
     EXPECT_NEAR(summary.Audio().firstPts, 0.0, 1e-6);
 }
 
+TEST(SampleTiming, TrimmedFileKeepsTheCutPicturesAsDiscardedPacketsAndShowsFromZero) {
+    const MediaSummary summary = ReadBack(SamplePath("trimmed.mov"));
+    ASSERT_TRUE(summary.Ok()) << summary.error;
+    // 1.3 s cut from the key frame at 0 onwards: 33 pictures decoded but never shown.
+    EXPECT_EQ(summary.Video().discardedPackets, 33);
+    ASSERT_FALSE(summary.Video().shownFrameTimes.empty());
+    EXPECT_NEAR(summary.Video().shownFrameTimes.front(), 0.0, 1e-6);
+    EXPECT_NEAR(summary.Video().shownFrameTimes.back(), 4.64, 1e-6);
+    // The audio before the cut is discarded too; what is kept starts within a packet of 0.
+    EXPECT_GT(summary.Audio().discardedPackets, 40);
+    EXPECT_NEAR(summary.Audio().firstPts, 0.0, 1024.0 / 44100);
+}
+
 // Both files carry the same 48 kHz stereo tone, once as s16le and once as s16be: swapping every
 // sample's bytes of one must give the other exactly. Catches lost, repeated or reordered packets.
 TEST(SampleAudio, BigEndianPcmIsTheLittleEndianToneByteSwapped) {
@@ -187,6 +202,14 @@ TEST(BrokenSample, CorruptMiddleKeepsHeadersAndIndex) {
         return summary.Video().packetCount + summary.Audio().packetCount;
     };
     EXPECT_LT(packets(corrupt), packets(good));
+}
+
+TEST(BrokenSample, NoPictureHasEveryVideoPacketButNoPictureThatDecodes) {
+    const MediaSummary summary = ReadBack(SamplePath("no_picture.avi"));
+    ASSERT_TRUE(summary.HasVideo() && summary.HasAudio()) << summary.error;
+    EXPECT_EQ(summary.Video().packetCount, kFullFrames);
+    EXPECT_EQ(summary.Video().shownFrames, 0);
+    EXPECT_EQ(summary.Audio().audioMd5, ReadBack(SamplePath("mpeg4_mp3.avi")).Audio().audioMd5);
 }
 
 }  // namespace

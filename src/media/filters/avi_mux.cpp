@@ -141,6 +141,8 @@ void AviMux::OnDeactivate() {
 }
 
 HRESULT AviMux::WriteSample(AviMuxInputPin& pin, IMediaSample* sample) {
+    // Preroll is there for a decoder to prepare the samples after it; it is not part of the file.
+    if (sample->IsPreroll() == S_OK) return S_OK;
     HRESULT hr = S_OK;
     {
         std::lock_guard lock(m_muxLock);
@@ -180,6 +182,9 @@ HRESULT AviMux::EndInput(AviMuxInputPin& pin) {
                                           [](auto& p) { return p->m_stream < 0 || p->m_ended; });
         if (!allEnded || m_session->Finished()) return S_OK;
         hr = m_session->Finish();
+        // A video stream that ended without one picture leaves a file that plays nothing: the
+        // input held no picture that could be decoded, and that is a failure, not a result.
+        if (SUCCEEDED(hr) && !m_session->EveryVideoStreamHasAFrame()) hr = VFW_E_INVALID_FILE_FORMAT;
         if (SUCCEEDED(hr)) hr = m_output->Sink()->Commit(STGC_DEFAULT);
         if (FAILED(hr)) {
             m_failure = hr;

@@ -6,10 +6,10 @@
 // ("Input 00") and offers one more each time one is connected; pins stay until the filter goes.
 //
 // Pause (the writer downstream is open by then) writes the header with one stream per connected
-// input, in pin order. When every connected input has had its end of stream, the file is finished
-// and the end of stream goes on to the writer; a Stop at any earlier moment finishes it too, so the
-// file is a valid AVI with its index whenever the graph stops. A write failure posts
-// EC_ERRORABORT and refuses further samples.
+// input, in pin order. Preroll samples are not written. When every connected input has had its
+// end of stream, the file is finished and the end of stream goes on to the writer; a Stop at any
+// earlier moment finishes it too, so the file is a valid AVI with its index whenever the graph
+// stops. A write failure posts EC_ERRORABORT and refuses further samples.
 //
 // Seeking, for the graph's progress: the duration is the longest of the upstream streams', the
 // current position the end time of what has been written.

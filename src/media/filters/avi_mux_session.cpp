@@ -118,7 +118,9 @@ HRESULT AviMuxSession::WriteVideo(Stream& stream, IMediaSample* sample, const st
         const HRESULT hr = WritePacket(stream, skipped, nullptr, 0, false);
         if (FAILED(hr)) return hr;
     }
-    return WritePacket(stream, dts, data, size, sample->IsSyncPoint() == S_OK);
+    const HRESULT hr = WritePacket(stream, dts, data, size, sample->IsSyncPoint() == S_OK);
+    if (SUCCEEDED(hr) && size > 0) ++stream.frames;
+    return hr;
 }
 
 HRESULT AviMuxSession::WriteAudio(Stream& stream, IMediaSample* sample, const std::uint8_t* data, int size) {
@@ -174,6 +176,11 @@ HRESULT AviMuxSession::Finish() {
     if (SUCCEEDED(hr)) hr = patched;
     m_finishResult = hr;
     return hr;
+}
+
+bool AviMuxSession::EveryVideoStreamHasAFrame() const {
+    return std::all_of(m_streams.begin(), m_streams.end(),
+                       [](const Stream& stream) { return !stream.video || stream.frames > 0; });
 }
 
 HRESULT AviMuxSession::PatchStreamStarts() {

@@ -46,6 +46,9 @@ public:
     // is complete afterwards. Once only; later calls answer the first call's result.
     [[nodiscard]] HRESULT Finish();
     [[nodiscard]] bool Finished() const { return m_finished; }
+    // Whether every video stream holds at least one frame with a picture (a skipped or empty one
+    // shows none).
+    [[nodiscard]] bool EveryVideoStreamHasAFrame() const;
 
 private:
     struct Stream {
@@ -55,6 +58,7 @@ private:
         std::int64_t firstDts = 0;     // audio: the start of the stream, where its dts 0 is
         std::int64_t nextDts = 0;      // audio: where the next sample starts when it has no time
         std::int64_t startField = -1;  // file offset of the stream header's dwStart, -1 unknown
+        std::int64_t frames = 0;       // video: frames written with a picture (not skipped ones)
     };
 
     AviMuxSession() = default;

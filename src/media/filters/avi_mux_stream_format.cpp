@@ -1,6 +1,7 @@
 #include "media/filters/avi_mux_stream_format.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 extern "C" {
@@ -138,6 +139,24 @@ AvCodecParametersPtr VideoParameters(const AM_MEDIA_TYPE& type) {
     return parameters;
 }
 
+// Whether the WAVEFORMATEX the writer makes of parameters holds them: its fields are 16 and 32 bits.
+bool FitsWaveFormat(const AVCodecParameters& parameters) {
+    return parameters.ch_layout.nb_channels <= UINT16_MAX && parameters.block_align <= UINT16_MAX &&
+           parameters.bit_rate / 8 <= UINT32_MAX;
+}
+
+// Whether a reader of the file could decode the stream: the decoder FFmpeg has for the codec opens
+// with these parameters (a header claiming 65,535 channels, say, opens nowhere). A codec FFmpeg
+// cannot decode is given the benefit of the doubt.
+bool DecoderOpens(const AVCodecParameters& parameters) {
+    const AVCodec* decoder = avcodec_find_decoder(parameters.codec_id);
+    if (decoder == nullptr) return true;
+    AvCodecContextPtr codec(avcodec_alloc_context3(decoder));
+    if (!codec || avcodec_parameters_to_context(codec.get(), &parameters) < 0) return false;
+    codec->thread_count = 1;
+    return avcodec_open2(codec.get(), decoder, nullptr) >= 0;
+}
+
 AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
     const WAVEFORMATEX* wfx = WaveFormatOf(type);
     if (wfx == nullptr) return nullptr;
@@ -176,6 +195,7 @@ AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
         av_get_audio_frame_duration2(parameters.get(), 0) <= 0) {
         parameters->block_align = 1;
     }
+    if (!FitsWaveFormat(*parameters) || !DecoderOpens(*parameters)) return nullptr;
     return parameters;
 }
 

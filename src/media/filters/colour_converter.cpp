@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
 }
 
 #include "media/com/class_registry.h"
@@ -38,7 +39,11 @@ void CopySampleProperties(IMediaSample& from, IMediaSample& to) {
 ColourConverter::ColourConverter() : TransformFilter(CLSID_Colour) {}
 
 bool ColourConverter::MayAcceptInput(const AM_MEDIA_TYPE& type) {
-    return type.majortype == MEDIATYPE_Video && PixelFormatFromSubtype(type.subtype) != AV_PIX_FMT_NONE;
+    if (type.majortype != MEDIATYPE_Video) return false;
+    // A few rare packed layouts (Y411, 4-bit RGB, ...) libswscale cannot read: refused here, at the
+    // connection, rather than failing at the first picture.
+    const AVPixelFormat format = PixelFormatFromSubtype(type.subtype);
+    return format != AV_PIX_FMT_NONE && sws_isSupportedInput(format) > 0;
 }
 
 HRESULT ColourConverter::CheckInputType(const AM_MEDIA_TYPE& type) {

@@ -15,7 +15,7 @@ class ColourConverter final : public TransformFilter {
 public:
     ColourConverter();
 
-    // Whether the converter may take type: uncompressed video of a pixel format we know.
+    // Whether the converter may take type: uncompressed video of a pixel format libswscale reads.
     [[nodiscard]] static bool MayAcceptInput(const AM_MEDIA_TYPE& type);
 
 protected:

@@ -1,5 +1,6 @@
 #include "media/filters/media_splitter.h"
 
+#include <cstring>
 #include <string>
 
 extern "C" {
@@ -9,6 +10,7 @@ extern "C" {
 #include "media/com/class_registry.h"
 #include "media/com/wide_text.h"
 #include "media/filters/splitter_packet_sample.h"
+#include "media/filters/video_palette.h"
 #include "media/graph/codec_media_type.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
@@ -40,6 +42,16 @@ AVRational FrameRateOf(const AVStream& stream) {
     if (averageValid) return average;
     if (baseValid) return base;
     return AVRational{0, 1};
+}
+
+// The palette a packet brings along, when it brings one.
+std::optional<VideoPalette> PaletteOfPacket(const AVPacket& packet) {
+    std::size_t size = 0;
+    const std::uint8_t* data = av_packet_get_side_data(&packet, AV_PKT_DATA_PALETTE, &size);
+    if (data == nullptr || size < AVPALETTE_SIZE) return std::nullopt;
+    VideoPalette palette;
+    std::memcpy(palette.data(), data, AVPALETTE_SIZE);
+    return palette;
 }
 
 }  // namespace
@@ -119,6 +131,8 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         Stream stream;
         stream.index = avStream.index;
         stream.timeBase = avStream.time_base;
+        stream.video = avStream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+        stream.start = avStream.start_time;
         stream.repacker = SplitterPcmRepacker::For(*avStream.codecpar);
         const AVCodecParameters& delivered =
             stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
@@ -314,6 +328,8 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
         if (stream.index == packet.stream_index) target = &stream;
     }
     if (target == nullptr || !target->pin->IsConnected()) return S_OK;
+    const PacketRole role = RoleOf(packet, target->video, target->start);
+    if (role == PacketRole::Dropped) return S_OK;
 
     ComPtr<IMediaSample> sample;
     const HRESULT made = SampleFromPacket(packet, target->repacker ? &*target->repacker : nullptr, sample);
@@ -323,6 +339,14 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
     }
     if (!sample) return S_OK;
     StampSample(*sample.Get(), packet, target->timeBase, m_startOffset, target->discontinuity);
+    sample->SetPreroll(role == PacketRole::Preroll ? TRUE : FALSE);
+    if (const std::optional<VideoPalette> palette = PaletteOfPacket(packet)) {
+        MediaType withPalette = TypeWithPalette(target->pin->ConnectionType(), *palette);
+        if (FAILED(sample->SetMediaType(&withPalette))) {
+            NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+            return E_OUTOFMEMORY;
+        }
+    }
     const HRESULT hr = target->pin->Deliver(sample.Get());
     if (FAILED(hr)) return hr;
     target->discontinuity = false;

@@ -7,9 +7,12 @@
 //
 // Streaming: one thread, started on Stopped -> Paused, reads packets and delivers each packet of
 // a stream whose pin is connected, with times in 100-ns units from the start of the file (the
-// format's start time is subtracted, so streams keep their offsets against each other). At the
-// end of the file, or at a read error, it delivers end of stream on every connected pin. When a
-// delivery fails (downstream stopped or failed) it stops delivering until a seek or a stop.
+// format's start time is subtracted, so streams keep their offsets against each other). What an
+// edit list cuts away is never shown: such video goes out as preroll (decoded for the pictures
+// after it, never shown itself), such audio not at all. A palette that comes with a packet rides
+// on its sample as the sample's media type. At the end of the file, or at a read error, it
+// delivers end of stream on every connected pin. When a delivery fails (downstream stopped or
+// failed) it stops delivering until a seek or a stop.
 //
 // Threads: connections, state changes and seeks come from the application thread. While the
 // filter is active the demuxer belongs to the streaming thread, which never changes connections.
@@ -66,6 +69,8 @@ private:
     struct Stream {
         int index = -1;  // in the format context
         AVRational timeBase{0, 1};
+        bool video = false;
+        std::int64_t start = AV_NOPTS_VALUE;  // where the stream starts, in timeBase
         std::unique_ptr<SplitterOutputPin> pin;
         std::optional<SplitterPcmRepacker> repacker;
         bool discontinuity = true;  // streaming thread only

@@ -67,6 +67,18 @@ bool PacketStartTime(const AVPacket& packet, AVRational timeBase, REFERENCE_TIME
     return true;
 }
 
+PacketRole RoleOf(const AVPacket& packet, bool video, std::int64_t streamStart) {
+    const bool discarded = (packet.flags & AV_PKT_FLAG_DISCARD) != 0;
+    if (video) return discarded ? PacketRole::Preroll : PacketRole::Shown;
+    if (discarded) return PacketRole::Dropped;
+    if (streamStart == AV_NOPTS_VALUE || packet.pts == AV_NOPTS_VALUE || packet.duration <= 0 ||
+        packet.pts >= streamStart) {
+        return PacketRole::Shown;
+    }
+    const std::int64_t before = streamStart - packet.pts;
+    return before * 2 >= packet.duration ? PacketRole::Dropped : PacketRole::Shown;
+}
+
 void StampSample(IMediaSample& sample, const AVPacket& packet, AVRational timeBase,
                  REFERENCE_TIME startOffset, bool discontinuity) {
     REFERENCE_TIME start = 0;

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "media/com/class_registry.h"
+#include "media/filters/video_palette.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
@@ -188,9 +189,25 @@ HRESULT VideoDecoder::Transform(IMediaSample* sample) {
     m_packet->pts = SUCCEEDED(timed) ? start : AV_NOPTS_VALUE;
     m_packet->duration = (timed == S_OK && stop > start) ? stop - start : 0;
     if (sample->IsSyncPoint() == S_OK) m_packet->flags |= AV_PKT_FLAG_KEY;
+    // Preroll is decoded for the pictures after it; libavcodec then drops its own picture.
+    if (sample->IsPreroll() == S_OK) m_packet->flags |= AV_PKT_FLAG_DISCARD;
+    if (!AttachPalette(*sample)) return AbortStreaming(E_OUTOFMEMORY);
     const HRESULT hr = Decode(m_packet.get());
     av_packet_unref(m_packet.get());
     return hr;
+}
+
+bool VideoDecoder::AttachPalette(IMediaSample& sample) {
+    AM_MEDIA_TYPE* changed = nullptr;
+    if (sample.GetMediaType(&changed) != S_OK || changed == nullptr) return true;
+    VideoPalette palette;
+    const bool carried = PaletteOf(*changed, palette);
+    DeleteMediaType(changed);
+    if (!carried) return true;
+    std::uint8_t* side = av_packet_new_side_data(m_packet.get(), AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
+    if (side == nullptr) return false;
+    std::memcpy(side, palette.data(), AVPALETTE_SIZE);
+    return true;
 }
 
 HRESULT VideoDecoder::Drain() {

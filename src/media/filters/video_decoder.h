@@ -43,6 +43,9 @@ protected:
 private:
     // Sends packet (null: drain) and delivers every frame the decoder hands back.
     HRESULT Decode(const AVPacket* packet);
+    // Hands a palette that comes with sample (as its media type) to the decoder with the packet.
+    // False when memory ran out.
+    [[nodiscard]] bool AttachPalette(IMediaSample& sample);
     // Delivers every frame the decoder has ready.
     HRESULT DeliverReadyFrames();
     HRESULT DeliverFrame(const AVFrame& frame);

@@ -1,0 +1,46 @@
+// An uncompressed 8-bit palette AVI, converted by recompress with the default compressor: the
+// output shows the input's colours, not black frames.
+
+#include <array>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "recompress_run.h"
+#include "support/samples_dir.h"
+#include "support/shown_picture.h"
+
+namespace recompresstest {
+namespace {
+
+TEST(PaletteConversion, OutputKeepsThePalettesColours) {
+    ScratchFolder folder("palette");
+    const std::filesystem::path output = folder / "chart.avi";
+    const RecompressRun run =
+        RunRecompress({testsupport::SamplePath("chart_pal8.avi").string(), output.string()});
+    ASSERT_TRUE(run.Succeeded()) << run.errors;
+
+    const testsupport::RgbPicture picture = testsupport::ShownPicture(output);
+    ASSERT_EQ(picture.width, 128);
+    ASSERT_EQ(picture.height, 64);
+    // The chart's blocks, left to right, top row first: red, green, blue, white, black, yellow,
+    // cyan, magenta. Compression blurs their edges only; their middles keep their colours.
+    constexpr std::array<std::array<int, 3>, 8> kChart = {{{255, 0, 0},
+                                                           {0, 255, 0},
+                                                           {0, 0, 255},
+                                                           {255, 255, 255},
+                                                           {0, 0, 0},
+                                                           {255, 255, 0},
+                                                           {0, 255, 255},
+                                                           {255, 0, 255}}};
+    for (int block = 0; block < 8; ++block) {
+        const std::array<int, 3> colour = picture.At(block % 4 * 32 + 16, block / 4 * 32 + 16);
+        for (int component = 0; component < 3; ++component) {
+            EXPECT_NEAR(colour[component], kChart[block][component], 24)
+                << "block " << block << " component " << component;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace recompresstest

@@ -1,0 +1,109 @@
+#include "recompress_run.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <thread>
+
+extern char** environ;
+
+namespace recompresstest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reads what is available on fd into text; false once the other end is closed.
+bool Drain(int fd, std::string& text) {
+    std::array<char, 4096> buffer{};
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got > 0) {
+        text.append(buffer.data(), static_cast<std::size_t>(got));
+        return true;
+    }
+    return got < 0 && errno == EINTR;
+}
+
+}  // namespace
+
+std::filesystem::path RecompressProgram() {
+    return TESSAREL_RECOMPRESS;
+}
+
+RecompressRun RunRecompress(const std::vector<std::string>& arguments, std::chrono::seconds limit) {
+    RecompressRun run;
+    const std::string program = RecompressProgram().string();
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    int errorPipe[2];
+    if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
+        run.errors = "pipe failed";
+        return run;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+    const Clock::time_point started = Clock::now();
+    pid_t child = -1;
+    const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(errorPipe[1]);
+    if (spawned != 0) {
+        ::close(errorPipe[0]);
+        run.errors = "cannot start " + program;
+        return run;
+    }
+
+    bool open = true;
+    while (open) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(started + limit - Clock::now());
+        if (left.count() <= 0) {
+            run.timedOut = true;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        pollfd wait{errorPipe[0], POLLIN, 0};
+        const int ready = ::poll(&wait, 1, static_cast<int>(left.count()));
+        if (ready > 0) open = Drain(errorPipe[0], run.errors);
+    }
+    ::close(errorPipe[0]);
+    int status = 0;
+    // The error output closes when the program ends, but a child of its own could keep it open:
+    // wait for the program itself within what is left of the limit.
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (!run.timedOut && Clock::now() > started + limit) {
+            run.timedOut = true;
+            ::kill(child, SIGKILL);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    run.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+    return run;
+}
+
+ScratchFolder::ScratchFolder(const std::string& name)
+    : m_path(std::filesystem::temp_directory_path() /
+             ("tessarel-" + name + "-" + std::to_string(::getpid()))) {
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+}  // namespace recompresstest
