@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 extern "C" {
 #include <libavutil/mathematics.h>
+#include <libavutil/pixdesc.h>
 #include <libavutil/rational.h>
 #include <libswscale/swscale.h>
 }
@@ -60,6 +62,16 @@ std::vector<std::pair<int, int>> CandidateSizes(const RawVideoLayout& input) {
         if (size.first > 0 && size.second > 0 && size != sizes.back()) sizes.push_back(size);
     }
     return sizes;
+}
+
+// Pictures are converted with swscale's BT.601 matrix; saying so keeps decoders that would guess
+// another (BT.709 for VC-2, or for large pictures) from shifting the colours.
+void TagColours(AVCodecContext& context) {
+    const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(context.pix_fmt);
+    if (format == nullptr || (format->flags & AV_PIX_FMT_FLAG_RGB) != 0 || format->nb_components < 3) return;
+    context.colorspace = AVCOL_SPC_BT470BG;
+    const std::string_view name = format->name;
+    context.color_range = name.starts_with("yuvj") ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
 }
 
 HRESULT FromAvError(int error) {
@@ -134,6 +146,7 @@ HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const Cod
     opened->sample_aspect_ratio = AVRational{1, 1};
     opened->time_base = CodedTimeBase(input);
     opened->framerate = av_inv_q(opened->time_base);
+    TagColours(*opened);
     AVDictionary* options = nullptr;
     ApplyCompressorDefaults(codec, *opened, &options);
     const int result = avcodec_open2(opened.get(), &codec, &options);
