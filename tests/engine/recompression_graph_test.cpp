@@ -264,12 +264,9 @@ TEST_F(RecompressionGraphTest, NoCompressorAtTheIndexFailsWhenItIsAdded) {
 TEST_F(RecompressionGraphTest, ACompressorThatRefusesTheFrameSizeFailsAtItsConnection) {
     const std::string message =
         "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.";
-    // Xvid codes even frame sizes only.
-    ExpectFailureWith(BuildWith(m_xvid, SamplePath("odd_size.avi"), m_dir / "odd.avi"), message);
     // H.261 takes 176x144 and 352x288 pictures only.
     const LONG h261 = CompressorNamed("H.261");
     if (h261 < 0) GTEST_SKIP() << "no H.261 compressor installed";
-    m_messages.Clear();
     ExpectFailureWith(BuildWith(h261, SamplePath("mpeg1_mp2.mpg"), m_dir / "out.avi"), message);
 }
 

@@ -22,6 +22,10 @@ namespace {
 
 constexpr REFERENCE_TIME kDefaultFrameTime = kUnitsPerSecond / 25;
 constexpr int kLargestCodedTimeTerm = 65000;
+// libxvid writes headers no decoder reads for frames of 16 s and longer; a second is plenty for
+// an encoder's rate control, and the frames keep their own times.
+constexpr REFERENCE_TIME kLongestCodedFrameTime = kUnitsPerSecond;
+constexpr REFERENCE_TIME kShortestCodedFrameTime = (kUnitsPerSecond + kLargestCodedTimeTerm - 1) / kLargestCodedTimeTerm;
 constexpr AVRational kCommonFrameTimes[] = {{1001, 24000}, {1, 24},       {1, 25}, {1001, 30000}, {1, 30},
                                             {1, 50},       {1001, 60000}, {1, 60}, {1, 15},       {1, 10}};
 // Beyond this an input type is nonsense, not a picture.
@@ -119,13 +123,15 @@ AVRational FrameTimeBase(const RawVideoLayout& input) {
 }
 
 AVRational CodedTimeBase(const RawVideoLayout& input) {
+    const REFERENCE_TIME frameTime = EffectiveFrameTime(input);
     const AVRational exact = FrameTimeBase(input);
-    if (exact.num <= kLargestCodedTimeTerm && exact.den <= kLargestCodedTimeTerm) return exact;
-    const REFERENCE_TIME frameTime = std::clamp<REFERENCE_TIME>(
-        EffectiveFrameTime(input), (kUnitsPerSecond + kLargestCodedTimeTerm - 1) / kLargestCodedTimeTerm,
-        kUnitsPerSecond * kLargestCodedTimeTerm);
+    if (frameTime <= kLongestCodedFrameTime && exact.num <= kLargestCodedTimeTerm &&
+        exact.den <= kLargestCodedTimeTerm) {
+        return exact;
+    }
     AVRational base{1, 25};
-    av_reduce(&base.num, &base.den, frameTime, kUnitsPerSecond, kLargestCodedTimeTerm);
+    av_reduce(&base.num, &base.den, std::clamp(frameTime, kShortestCodedFrameTime, kLongestCodedFrameTime),
+              kUnitsPerSecond, kLargestCodedTimeTerm);
     return base;
 }
 

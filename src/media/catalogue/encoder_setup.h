@@ -23,10 +23,11 @@ namespace media {
 // stands for, else the frame time itself. Compressed frames are stamped in it.
 [[nodiscard]] AVRational FrameTimeBase(const RawVideoLayout& input);
 
-// The time base the encoder is opened with: FrameTimeBase when both its terms fit in 65000, else
-// the nearest rate that does, between 1/65000 and 65000 frames per second. MPEG-4 part 2 codes
-// terms up to 65535, and libxvid divides by zero on slow rates with larger terms. Frames keep
-// their times whatever the encoder is told: they are stamped in FrameTimeBase.
+// The time base the encoder is opened with: FrameTimeBase when its terms fit in 65000 and a frame
+// lasts at most a second, else the nearest of those, between 1/65000 and 1 s per frame. MPEG-4
+// part 2 codes terms up to 65535, libxvid divides by zero on slow rates with larger terms and
+// writes broken headers for frames of 16 s. Frames keep their times whatever the encoder is
+// told: they are stamped in FrameTimeBase.
 [[nodiscard]] AVRational CodedTimeBase(const RawVideoLayout& input);
 
 // The picture an encoder is given: a pixel format it takes and the part of the input it codes,
