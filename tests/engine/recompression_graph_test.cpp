@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "media/catalogue/compressor_catalogue.h"
 #include "recompression_fixture.h"
+#include "support/decoded_pictures.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
@@ -105,19 +107,26 @@ TEST_F(RecompressionGraphTest, ALateVideoStartKeepsItsOffsetAgainstTheAudio) {
     EXPECT_NEAR(out.Audio().firstPts, 0.0, 0.021);
 }
 
-TEST_F(RecompressionGraphTest, TheOtherMpeg4CompressorKeepsAnOddFrameSize) {
-    const LONG mpeg4 = CompressorNamed("MPEG-4 part 2");
-    ASSERT_GE(mpeg4, 0);
+TEST_F(RecompressionGraphTest, AnOddFrameSizeLosesItsLastColumnAndRowToXvidAndNothingToTheOtherMpeg4Encoder) {
+    // Xvid codes even frame sizes only: it codes 320x240 of the 321x241 pictures.
     const fs::path input = SamplePath("odd_size.avi");
-    const fs::path output = m_dir / "odd.avi";
-    ASSERT_EQ(ConvertWith(mpeg4, input, output), EC_COMPLETE);
     const auto in = ReadBack(input);
-    const auto out = ReadBack(output);
-    ASSERT_TRUE(out.Ok()) << out.error;
-    EXPECT_EQ(out.Video().width, 321);
-    EXPECT_EQ(out.Video().height, 241);
-    EXPECT_EQ(out.Video().packetCount, in.Video().packetCount);
-    EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5);
+    for (const auto& [compressor, width, height] :
+         {std::tuple{m_xvid, 320, 240}, std::tuple{CompressorNamed("MPEG-4 part 2"), 321, 241}}) {
+        ASSERT_GE(compressor, 0);
+        const fs::path output = m_dir / ("odd" + std::to_string(compressor) + ".avi");
+        ASSERT_EQ(ConvertWith(compressor, input, output), EC_COMPLETE);
+        const auto out = ReadBack(output);
+        ASSERT_TRUE(out.Ok()) << out.error;
+        EXPECT_EQ(out.Video().width, width);
+        EXPECT_EQ(out.Video().height, height);
+        EXPECT_EQ(out.Video().packetCount, in.Video().packetCount);
+        EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5);
+        const double psnr =
+            testsupport::Psnr(testsupport::DecodePictures(output), testsupport::DecodePictures(input));
+        // The sample's hard colour edges lose much to 4:2:0; a shifted or garbled picture loses more.
+        EXPECT_GT(psnr, 20.0) << compressor;
+    }
 }
 
 TEST_F(RecompressionGraphTest, XvidCodesAtTheSameQuantizerAsTheFfmpegCommand) {
@@ -247,12 +256,9 @@ TEST_F(RecompressionGraphTest, NoCompressorAtTheIndexFailsWhenItIsAdded) {
 TEST_F(RecompressionGraphTest, ACompressorThatRefusesTheFrameSizeFailsAtItsConnection) {
     const std::string message =
         "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.";
-    // Xvid codes even frame sizes only.
-    ExpectFailureWith(BuildWith(m_xvid, SamplePath("odd_size.avi"), m_dir / "odd.avi"), message);
     // H.261 takes 176x144 and 352x288 pictures only.
     const LONG h261 = CompressorNamed("H.261");
     if (h261 < 0) GTEST_SKIP() << "no H.261 compressor installed";
-    m_messages.Clear();
     ExpectFailureWith(BuildWith(h261, SamplePath("mpeg1_mp2.mpg"), m_dir / "out.avi"), message);
 }
 

@@ -339,8 +339,8 @@ TEST(CompressorFilterTest, RefusesPicturesItsEncoderCannotCode) {
     constexpr REFERENCE_TIME kNtsc = 333667;  // 30000/1001 frames per second, rounded
     for (const Case& c :
          {Case{"h261", 320, 240, kFrameTime, false}, Case{"h261", 352, 288, kFrameTime, true},
-          Case{"h263", 320, 240, kFrameTime, false}, Case{"h263p", 321, 241, kFrameTime, false},
-          Case{"libxvid", 321, 241, kFrameTime, false}, Case{"mpeg4", 321, 241, kFrameTime, true},
+          Case{"h263", 320, 240, kFrameTime, false}, Case{"dvvideo", 320, 240, kFrameTime, false},
+          Case{"mpeg4", 321, 241, kFrameTime, true},
           Case{"libxvid", 320, 240, kFrameTime, true}, Case{"mpeg1video", 352, 240, kNtsc, true},
           Case{"mpeg1video", 352, 240, kUnitsPerSecond / 7, false}}) {
         Chain chain(c.encoder, c.width, c.height, c.frameTime);
@@ -373,6 +373,47 @@ TEST(CompressorFilterTest, OffersTheFourCCPlayersExpectAtTheInputsSizeAndRate) {
     ASSERT_NE(parameters, nullptr);
     EXPECT_EQ(parameters->codec_id, AV_CODEC_ID_MPEG4);
     EXPECT_EQ(parameters->codec_tag, xvid);
+    FreeMediaType(type);
+}
+
+TEST(CompressorFilterTest, AnEncoderOfSomeSizeMultipleCodesTheLargestSuchPartOfThePicture) {
+    struct Case {
+        const char* encoder;
+        int codedWidth;
+        int codedHeight;
+    };
+    // libxvid codes even sizes, H.263+ multiples of 4; FFmpeg's MPEG-4 part 2 encoder any size.
+    for (const Case& c : {Case{"libxvid", 320, 240}, Case{"h263p", 320, 240}, Case{"mpeg4", 321, 241}}) {
+        SCOPED_TRACE(c.encoder);
+        Chain chain(c.encoder, 321, 241);
+        ASSERT_EQ(chain.Connect(), S_OK);
+        AM_MEDIA_TYPE type{};
+        ASSERT_EQ(chain.sink->Input()->ConnectionMediaType(&type), S_OK);
+        const auto* header = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+        EXPECT_EQ(header->bmiHeader.biWidth, c.codedWidth);
+        EXPECT_EQ(header->bmiHeader.biHeight, c.codedHeight);
+        const AVCodecID codec = CodecIdOf(type);
+        FreeMediaType(type);
+
+        chain.sink->KeepPayload(true);
+        chain.Pause();
+        ASSERT_EQ(chain.source->Deliver(0), S_OK);
+        ASSERT_EQ(chain.source->DeliverEndOfStream(), S_OK);
+        ASSERT_TRUE(chain.sink->WaitForEndOfStream(kPatience));
+        // The top of the picture stays at the top: the last row, not the first, is the one dropped.
+        const auto [top, bottom] = DecodedCorners(codec, chain.sink->Payload());
+        EXPECT_GT(top, 200);
+        EXPECT_LT(bottom, 40);
+    }
+}
+
+TEST(CompressorFilterTest, TheFourCCNamesTheColourFormatCoded) {
+    // Ut Video says its layout in the FourCC: RGB planes are ULRG, never ULRA (with alpha).
+    Chain chain("utvideo", 176, 144);
+    ASSERT_EQ(chain.Connect(), S_OK);
+    AM_MEDIA_TYPE type{};
+    ASSERT_EQ(chain.sink->Input()->ConnectionMediaType(&type), S_OK);
+    EXPECT_EQ(type.subtype, FourCCGuid(MakeFourCC('U', 'L', 'R', 'G')));
     FreeMediaType(type);
 }
 

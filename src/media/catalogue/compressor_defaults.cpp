@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <thread>
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/mathematics.h>
 }
 
 #include "media/com/guid.h"
@@ -55,6 +57,9 @@ constexpr std::array kDefaults{
     CompressorDefaults{
         .encoder = "libaom-av1", .keyFrameInterval = 250, .options = "crf=32:b=0:cpu-used=8:row-mt=1"},
     CompressorDefaults{.encoder = "librav1e", .keyFrameInterval = 250, .options = "speed=10"},
+    // VC-2 spends a fixed budget on every picture; below about 3 bits per pixel libavcodec's
+    // encoder writes pictures that decode to noise.
+    CompressorDefaults{.encoder = "vc2", .bitsPerPixel = 6},
 };
 
 constexpr CompressorDefaults kEncoderOwn{};
@@ -79,6 +84,11 @@ void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDi
     if (row.keyFrameInterval > 0) context.gop_size = row.keyFrameInterval;
     if (row.noBFrames) context.max_b_frames = 0;
     if (row.bitRate > 0) context.bit_rate = row.bitRate;
+    if (row.bitsPerPixel > 0) {
+        const AVRational frameRate = av_inv_q(context.time_base);
+        context.bit_rate = av_rescale(static_cast<std::int64_t>(row.bitsPerPixel) * context.width * context.height,
+                                      frameRate.num, frameRate.den);
+    }
     if (!row.options.empty()) av_dict_parse_string(options, std::string(row.options).c_str(), "=", ":", 0);
     if (row.threadsFromMachine) {
         context.thread_count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));

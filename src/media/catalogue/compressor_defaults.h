@@ -21,6 +21,7 @@ struct CompressorDefaults {
     int keyFrameInterval = 0;         // at most this many frames between key frames; 0 keeps the encoder's
     bool noBFrames = false;           // frames stay in display order
     LONG bitRate = 0;                 // bits per second when > 0
+    int bitsPerPixel = 0;             // bits per second of bitsPerPixel per pixel and frame, when > 0
     std::string_view options{};       // the encoder's private options, "key=value:key=value"
     bool threadsFromMachine = false;  // the encoder takes an explicit thread count, not 0 for automatic
 };

@@ -237,7 +237,7 @@ HRESULT CompressorFilter::OnActivate() {
     m_streamResult = S_OK;
     m_queue.Reset();
     if (!m_input.IsConnected()) return S_OK;
-    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.pixelFormat, m_encoder);
+    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder);
         FAILED(hr)) {
         return hr;
     }
@@ -266,7 +266,7 @@ void CompressorFilter::Stream(std::stop_token stop) {
         if (item->flushCount != encoder.flushCount || encoder.finished) {
             // A new stream after a flush or an end: the encoder starts afresh.
             m_encoder.reset();
-            if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.pixelFormat, m_encoder);
+            if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder);
                 FAILED(hr)) {
                 ReportFailure(hr, item->flushCount, stop);
                 continue;

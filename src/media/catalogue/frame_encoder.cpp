@@ -15,19 +15,21 @@ HRESULT FromAvError(int error) {
 
 }  // namespace
 
-HRESULT FrameEncoder::Open(const AVCodec& codec, const RawVideoLayout& input, AVPixelFormat pixelFormat,
+HRESULT FrameEncoder::Open(const AVCodec& codec, const RawVideoLayout& input, const CodedPicture& picture,
                            std::unique_ptr<FrameEncoder>& encoder) {
     encoder.reset();
     AvCodecContextPtr context;
-    if (const HRESULT hr = OpenEncoder(codec, input, pixelFormat, context); FAILED(hr)) return hr;
-    SwsContextPtr converter(sws_getContext(input.width, input.height, input.format, input.width, input.height,
-                                           pixelFormat, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (const HRESULT hr = OpenEncoder(codec, input, picture, context); FAILED(hr)) return hr;
+    // The source is the input's top-left part of the coded size: the converter reads only that
+    // many rows, and that many bytes of each, from the input's planes.
+    SwsContextPtr converter(sws_getContext(picture.width, picture.height, input.format, picture.width,
+                                           picture.height, picture.format, SWS_BILINEAR, nullptr, nullptr, nullptr));
     AvFramePtr frame(av_frame_alloc());
     AvPacketPtr packet(av_packet_alloc());
     if (!converter || !frame || !packet) return E_OUTOFMEMORY;
-    frame->format = pixelFormat;
-    frame->width = input.width;
-    frame->height = input.height;
+    frame->format = picture.format;
+    frame->width = picture.width;
+    frame->height = picture.height;
     if (av_frame_get_buffer(frame.get(), 0) < 0) return E_OUTOFMEMORY;
     encoder.reset(new FrameEncoder(std::move(context), std::move(converter), std::move(frame),
                                    std::move(packet), input));
@@ -40,14 +42,15 @@ FrameEncoder::FrameEncoder(AvCodecContextPtr context, SwsContextPtr converter, A
       m_converter(std::move(converter)),
       m_frame(std::move(frame)),
       m_packet(std::move(packet)),
-      m_input(input) {}
+      m_input(input),
+      m_frameTimeBase(FrameTimeBase(input)) {}
 
 std::int64_t FrameEncoder::NextTimestamp(std::optional<REFERENCE_TIME> start) {
     std::int64_t timestamp = m_lastTimestamp ? *m_lastTimestamp + 1 : 0;
     if (start) {
         const auto rounding = static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX);
         const std::int64_t nearest = av_rescale_q_rnd(
-            *start, AVRational{1, static_cast<int>(kUnitsPerSecond)}, m_context->time_base, rounding);
+            *start, AVRational{1, static_cast<int>(kUnitsPerSecond)}, m_frameTimeBase, rounding);
         // Two inputs that round to one frame still need two frames: the later one moves up.
         if (!m_lastTimestamp || nearest > *m_lastTimestamp) timestamp = nearest;
     }
@@ -62,14 +65,14 @@ HRESULT FrameEncoder::Encode(const BYTE* image, std::optional<REFERENCE_TIME> st
         const AVPixelFormat format = static_cast<AVPixelFormat>(m_frame->format);
         av_frame_unref(m_frame.get());
         m_frame->format = format;
-        m_frame->width = m_input.width;
-        m_frame->height = m_input.height;
+        m_frame->width = m_context->width;
+        m_frame->height = m_context->height;
         if (av_frame_get_buffer(m_frame.get(), 0) < 0) return E_OUTOFMEMORY;
     }
     std::uint8_t* planes[4];
     int strides[4];
     FillPlanes(m_input, const_cast<BYTE*>(image), planes, strides);
-    sws_scale(m_converter.get(), planes, strides, 0, m_input.height, m_frame->data, m_frame->linesize);
+    sws_scale(m_converter.get(), planes, strides, 0, m_context->height, m_frame->data, m_frame->linesize);
     m_frame->pts = NextTimestamp(start);
     // Encoders with a constant quantizer (libxvid, the MPEG family) read it from each picture,
     // not from the context: without it libxvid picks its own, much coarser-grained, rate.
@@ -88,7 +91,8 @@ HRESULT FrameEncoder::Send(const AVFrame* frame, const PacketSink& sink) {
         const int received = avcodec_receive_packet(m_context.get(), m_packet.get());
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
         if (received < 0) return FromAvError(received);
-        const HRESULT hr = sink(*m_packet, m_context->time_base);
+        // Packets count frames as the pictures did: in ticks of the frame time, one per frame.
+        const HRESULT hr = sink(*m_packet, m_frameTimeBase);
         av_packet_unref(m_packet.get());
         if (hr != S_OK) return hr;
     }

@@ -1,13 +1,15 @@
 #pragma once
 
-// One run of an encoder: converts uncompressed pictures to the encoder's pixel format, encodes
-// them with frame-numbered timestamps, and hands each packet on. Streaming thread only.
+// One run of an encoder: converts uncompressed pictures to the coded picture (the encoder's pixel
+// format, the part of the input it codes), encodes them with frame-numbered timestamps, and hands
+// each packet on. Streaming thread only.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "media/catalogue/encoder_setup.h"
 #include "media/graph/av_ptr.h"
 #include "media/graph/codec_media_type.h"
 
@@ -15,13 +17,14 @@ namespace media {
 
 class FrameEncoder {
 public:
-    // Called with each packet in coding order; any result but S_OK stops the encoding and is
-    // returned. The packet is the encoder's and is valid only during the call.
+    // Called with each packet in coding order, its times in frames of timeBase; any result but
+    // S_OK stops the encoding and is returned. The packet is the encoder's and is valid only
+    // during the call.
     using PacketSink = std::function<HRESULT(const AVPacket& packet, AVRational timeBase)>;
 
-    // Opens codec for pictures laid out as input, converted to pixelFormat.
+    // Opens codec for pictures laid out as input, converted to picture.
     [[nodiscard]] static HRESULT Open(const AVCodec& codec, const RawVideoLayout& input,
-                                      AVPixelFormat pixelFormat, std::unique_ptr<FrameEncoder>& encoder);
+                                      const CodedPicture& picture, std::unique_ptr<FrameEncoder>& encoder);
 
     // Encodes the picture at image (input.imageSize bytes). Its timestamp is the frame nearest to
     // start, and always later than the previous one; without a start it follows the previous one.
@@ -42,6 +45,7 @@ private:
     AvFramePtr m_frame;
     AvPacketPtr m_packet;
     RawVideoLayout m_input;
+    AVRational m_frameTimeBase;  // one tick per frame; the encoder's own may be coarser
     std::optional<std::int64_t> m_lastTimestamp;
 };
 

@@ -1,0 +1,117 @@
+// Every compressor of the catalogue, through the whole conversion graph, at an even and an odd
+// frame size: each either refuses at its connection or writes a file whose pictures a player
+// decodes, at the input's size (or the largest size of a multiple the encoder needs), with the
+// input's frame count, a FourCC its decoder reads, and a quality near the Xvid compressor's.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "conversion_graph.h"
+#include "media/catalogue/compressor_catalogue.h"
+#include "support/decoded_pictures.h"
+#include "support/read_back.h"
+#include "support/samples_dir.h"
+
+namespace fs = std::filesystem;
+using testsupport::DecodedPictures;
+using testsupport::DecodePictures;
+using testsupport::Psnr;
+using testsupport::ReadBack;
+using testsupport::SamplePath;
+
+namespace {
+
+// Encoders that code only pictures of fixed sizes (DV: 720x480 and 720x576), and refuse these.
+const std::set<std::string> kRefuseTheseSizes{"dvvideo"};
+
+// Encoders whose formats cannot come near the Xvid compressor's quality: 5-bit RGB or luma, and
+// 4:1:1 or 4:1:0 chroma. They still have to keep the picture recognisable.
+const std::set<std::string> kCoarseFormats{"cljr", "rpza", "msvideo1", "svq1", "y41p", "amv"};
+constexpr double kLeastPsnr = 34.0;
+constexpr double kLeastCoarsePsnr = 20.0;
+// The largest size multiple an encoder may need: at most this many columns or rows less.
+constexpr int kMostDropped = 15;
+
+class CatalogueWalk : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("tessarel-catalogue-" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Converts sample with the compressor at index; false when the graph refused to build.
+    bool Convert(const fs::path& sample, int index, const fs::path& output, LONG& code) {
+        tools::ConversionGraph job;
+        std::string error;
+        if (FAILED(tools::BuildConversionGraph(sample.string(), output.string(), index, false, job, error))) {
+            EXPECT_EQ(error, "the compressor does not accept this video");
+            return false;
+        }
+        EXPECT_EQ(job.control->Run(), S_OK);
+        code = 0;
+        for (int waited = 0; code == 0 && waited < 120'000; waited += 100) job.events->WaitForCompletion(100, &code);
+        job.control->Stop();
+        return true;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {
+    const fs::path sample = SamplePath(GetParam());
+    const DecodedPictures input = DecodePictures(sample);
+    ASSERT_TRUE(input.error.empty()) << input.error;
+    ASSERT_FALSE(input.rgb.empty());
+
+    const std::vector<media::CompressorEntry> catalogue = media::InstalledCompressors();
+    std::ostringstream table;
+    for (int index = 0; index < static_cast<int>(catalogue.size()); ++index) {
+        const std::string& encoder = catalogue[index].encoderName;
+        SCOPED_TRACE(encoder + " on " + GetParam());
+        const fs::path output = m_dir / (encoder + ".avi");
+        LONG code = 0;
+        if (!Convert(sample, index, output, code)) {
+            EXPECT_TRUE(kRefuseTheseSizes.contains(encoder)) << "refused at the connection";
+            EXPECT_FALSE(fs::exists(output) && fs::file_size(output) > 0 && ReadBack(output).HasVideo());
+            table << encoder << "\trefused\n";
+            continue;
+        }
+        EXPECT_FALSE(kRefuseTheseSizes.contains(encoder)) << "took a size it cannot code";
+        EXPECT_EQ(code, EC_COMPLETE);
+
+        const auto summary = ReadBack(output);
+        ASSERT_TRUE(summary.Ok()) << summary.error;
+        ASSERT_TRUE(summary.HasVideo());
+        EXPECT_EQ(summary.Video().fourcc.size(), 4u);
+        const DecodedPictures coded = DecodePictures(output);
+        ASSERT_TRUE(coded.error.empty()) << coded.error;
+        EXPECT_EQ(coded.rgb.size(), input.rgb.size()) << "pictures a player shows";
+        EXPECT_LE(coded.width, input.width);
+        EXPECT_LE(coded.height, input.height);
+        EXPECT_GT(coded.width, input.width - kMostDropped - 1);
+        EXPECT_GT(coded.height, input.height - kMostDropped - 1);
+        const double psnr = Psnr(coded, input);
+        EXPECT_GE(psnr, kCoarseFormats.contains(encoder) ? kLeastCoarsePsnr : kLeastPsnr);
+        table << encoder << "\t" << summary.Video().fourcc << "\t" << coded.width << "x" << coded.height << "\t"
+              << psnr << " dB\n";
+        fs::remove(output);
+    }
+    RecordProperty("catalogue", table.str());
+    std::cout << table.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CatalogueWalk, ::testing::Values("catalogue_even.avi", "catalogue_odd.avi"),
+                         [](const auto& sample) { return std::string(sample.param).find("even") != std::string::npos ? "Even" : "Odd"; });
+
+}  // namespace
