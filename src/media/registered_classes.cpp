@@ -15,6 +15,9 @@ void RegisterMediaClasses() {
     RegisterAviMux();
     RegisterFileWriter();
     RegisterCompressorCatalogue();
+    RegisterAudioDecoder();
+    RegisterVideoRenderer();
+    RegisterAudioRenderer();
 }
 
 }  // namespace media
