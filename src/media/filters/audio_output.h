@@ -40,8 +40,14 @@ public:
 // benchmarks behave alike on every machine. MT safe.
 void UseNullAudioOutputOnly(bool only);
 
-// The null output alone, for at most 8 channels. `periodFrames` frames are pulled each time
-// their time has come.
-[[nodiscard]] std::unique_ptr<AudioOutput> OpenNullAudioOutput(int rate, int periodFrames, AudioOutput::Pull pull);
+// The null output alone, for 1 to 8 channels. `periodFrames` frames are pulled each time their
+// time has come.
+[[nodiscard]] std::unique_ptr<AudioOutput> OpenNullAudioOutput(int rate, int channels, int periodFrames,
+                                                               AudioOutput::Pull pull);
+
+// Hears what null outputs play: each period a null output pulled goes to the tap (on the
+// output's thread) before it is discarded. An empty function removes the tap. For tests. MT safe.
+using AudioTap = std::function<void(const std::int16_t* samples, int frames, int channels)>;
+void TapNullAudioOutput(AudioTap tap);
 
 }  // namespace media

@@ -14,10 +14,18 @@
 namespace media {
 namespace {
 
+std::mutex g_tapLock;
+AudioTap g_tap;  // guarded by g_tapLock
+
+void Hear(const std::int16_t* samples, int frames, int channels) {
+    std::lock_guard lock(g_tapLock);
+    if (g_tap) g_tap(samples, frames, channels);
+}
+
 class NullAudioOutput final : public AudioOutput {
 public:
-    NullAudioOutput(int rate, int periodFrames, Pull pull)
-        : m_rate(rate), m_periodFrames(periodFrames), m_pull(std::move(pull)) {}
+    NullAudioOutput(int rate, int channels, int periodFrames, Pull pull)
+        : m_rate(rate), m_channels(channels), m_periodFrames(periodFrames), m_pull(std::move(pull)) {}
     ~NullAudioOutput() override {
         if (!m_thread.joinable()) return;
         m_thread.request_stop();
@@ -33,8 +41,7 @@ public:
 
 private:
     void Consume(std::stop_token stop) {
-        // Samples of every channel count fit: at most 8 channels.
-        std::vector<std::int16_t> buffer(static_cast<std::size_t>(m_periodFrames) * 8);
+        std::vector<std::int16_t> buffer(static_cast<std::size_t>(m_periodFrames) * static_cast<std::size_t>(m_channels));
         const auto start = std::chrono::steady_clock::now();
         long long framesTaken = 0;
         std::mutex lock;
@@ -48,11 +55,13 @@ private:
             }
             if (stop.stop_requested()) break;
             m_pull(buffer.data(), m_periodFrames);
+            Hear(buffer.data(), m_periodFrames, m_channels);
             framesTaken += m_periodFrames;
         }
     }
 
     const int m_rate;
+    const int m_channels;
     const int m_periodFrames;
     const Pull m_pull;
     std::jthread m_thread;  // last: joined before the rest goes
@@ -60,9 +69,14 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioOutput> OpenNullAudioOutput(int rate, int periodFrames, AudioOutput::Pull pull) {
-    if (rate <= 0 || periodFrames <= 0) return nullptr;
-    return std::make_unique<NullAudioOutput>(rate, periodFrames, std::move(pull));
+std::unique_ptr<AudioOutput> OpenNullAudioOutput(int rate, int channels, int periodFrames, AudioOutput::Pull pull) {
+    if (rate <= 0 || channels <= 0 || channels > 8 || periodFrames <= 0) return nullptr;
+    return std::make_unique<NullAudioOutput>(rate, channels, periodFrames, std::move(pull));
+}
+
+void TapNullAudioOutput(AudioTap tap) {
+    std::lock_guard lock(g_tapLock);
+    g_tap = std::move(tap);
 }
 
 }  // namespace media

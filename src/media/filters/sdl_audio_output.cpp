@@ -84,7 +84,7 @@ std::unique_ptr<AudioOutput> OpenAudioOutput(int rate, int channels, AudioOutput
         auto device = std::make_unique<SdlAudioOutput>(rate, channels, pull);
         if (device->IsOpen()) return device;
     }
-    return OpenNullAudioOutput(rate, std::max(rate / kNullPeriodsPerSecond, 1), std::move(pull));
+    return OpenNullAudioOutput(rate, channels, std::max(rate / kNullPeriodsPerSecond, 1), std::move(pull));
 }
 
 }  // namespace media
