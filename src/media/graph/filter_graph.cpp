@@ -33,6 +33,14 @@ PIN_DIRECTION DirectionOf(IPin* pin) {
     return d;
 }
 
+// The filter's first pin of a direction, or empty.
+ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
+    for (auto& pin : PinsOf(filter)) {
+        if (DirectionOf(pin.Get()) == direction) return pin;
+    }
+    return {};
+}
+
 ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
     PIN_INFO info{};
     if (FAILED(pin->QueryPinInfo(&info))) return {};
@@ -77,7 +85,7 @@ IBaseFilter* SourceOf(IBaseFilter* filter) {
         for (auto& pin : PinsOf(filter)) {
             if (DirectionOf(pin.Get()) == PINDIR_INPUT && (upstream = PeerOf(pin.Get()))) break;
         }
-        if (!upstream) return filter;
+        if (!upstream) return filter;  // a source, or a filter cut off from its source
         ComPtr<IBaseFilter> owner = OwnerOf(upstream.Get());
         if (!owner) return filter;
         filter = owner.Get();  // the graph holds it
@@ -251,13 +259,7 @@ HRESULT FilterGraph::ConnectThroughIntermediates(IPin* output, IPin* input, int 
             continue;
         }
         if (FAILED(AddFilter(filter.Get(), entry.name.c_str()))) continue;
-        ComPtr<IPin> filterInput;
-        for (auto& pin : PinsOf(filter.Get())) {
-            if (DirectionOf(pin.Get()) == PINDIR_INPUT) {
-                filterInput = pin;
-                break;
-            }
-        }
+        ComPtr<IPin> filterInput = FirstPin(filter.Get(), PINDIR_INPUT);
         if (filterInput && SUCCEEDED(output->Connect(filterInput.Get(), nullptr))) {
             for (auto& pin : PinsOf(filter.Get())) {
                 if (DirectionOf(pin.Get()) != PINDIR_OUTPUT || PeerOf(pin.Get())) continue;
@@ -301,13 +303,8 @@ HRESULT FilterGraph::RenderOutput(IPin* output, int depth) {
         if (!offers(entry)) continue;
         ComPtr<IBaseFilter> renderer = AddNewFilter(entry.clsid, entry.name);
         if (!renderer) continue;
-        HRESULT hr = VFW_E_NOT_FOUND;
-        for (auto& pin : PinsOf(renderer.Get())) {
-            if (DirectionOf(pin.Get()) == PINDIR_INPUT) {
-                hr = Connect(output, pin.Get());
-                break;
-            }
-        }
+        const ComPtr<IPin> input = FirstPin(renderer.Get(), PINDIR_INPUT);
+        const HRESULT hr = input ? Connect(output, input.Get()) : VFW_E_NOT_FOUND;
         if (SUCCEEDED(hr)) return S_OK;
         RemoveFilter(renderer.Get());
         lastFailure = hr;
@@ -321,13 +318,8 @@ HRESULT FilterGraph::RenderOutput(IPin* output, int depth) {
         if (entry.clsid == upstreamClass || !offers(entry)) continue;
         ComPtr<IBaseFilter> filter = AddNewFilter(entry.clsid, entry.name);
         if (!filter) continue;
-        HRESULT hr = VFW_E_NOT_FOUND;
-        for (auto& pin : PinsOf(filter.Get())) {
-            if (DirectionOf(pin.Get()) == PINDIR_INPUT) {
-                hr = output->Connect(pin.Get(), nullptr);
-                break;
-            }
-        }
+        const ComPtr<IPin> input = FirstPin(filter.Get(), PINDIR_INPUT);
+        const HRESULT hr = input ? output->Connect(input.Get(), nullptr) : VFW_E_NOT_FOUND;
         if (FAILED(hr)) {
             RemoveFilter(filter.Get());
             lastFailure = hr;
@@ -358,13 +350,8 @@ HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR) {
     ComPtr<IBaseFilter> source;
     HRESULT hr = AddSourceFilter(file, file, source.Receive());
     if (FAILED(hr)) return hr;
-    hr = VFW_E_CANNOT_RENDER;
-    for (auto& pin : PinsOf(source.Get())) {
-        if (DirectionOf(pin.Get()) == PINDIR_OUTPUT) {
-            hr = RenderOutput(pin.Get(), 0);
-            break;
-        }
-    }
+    const ComPtr<IPin> output = FirstPin(source.Get(), PINDIR_OUTPUT);
+    hr = output ? RenderOutput(output.Get(), 0) : VFW_E_CANNOT_RENDER;
     if (FAILED(hr)) RemoveFilter(source.Get());
     return hr;
 }
