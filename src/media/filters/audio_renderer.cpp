@@ -5,7 +5,7 @@
 
 #include "media/com/class_registry.h"
 #include "media/graph/codec_media_type.h"
-#include "media/graph/renderer_registry.h"
+#include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 

@@ -9,7 +9,7 @@ extern "C" {
 }
 
 #include "media/com/class_registry.h"
-#include "media/graph/renderer_registry.h"
+#include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 

@@ -8,7 +8,6 @@
 #include "media/com/wide_text.h"
 #include "media/graph/enumerators.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/renderer_registry.h"
 #include "media/graph/system_clock.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
