@@ -110,6 +110,9 @@ if succeeded ours_720p_10s ours_720p_20s; then
     echo "memory growth, 720p 10 s -> 20 s:       $short -> $long MiB (${growth} MiB, $(ratio "$long" "$short")x): $verdict"
 fi
 
+echo
+bash "$here/preview.sh" "$build" || failed=true
+
 if $failed; then
     echo "bench: at least one run failed" >&2
     exit 1

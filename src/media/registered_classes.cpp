@@ -24,6 +24,9 @@ void RegisterMediaClasses() {
     RegisterAviMux();
     RegisterFileWriter();
     RegisterCompressorCatalogue();
+    RegisterAudioDecoder();
+    RegisterVideoRenderer();
+    RegisterAudioRenderer();
 }
 
 }  // namespace

@@ -18,5 +18,8 @@ void RegisterSampleGrabber();        // filters/sample_grabber.cpp
 void RegisterAviMux();               // filters/avi_mux.cpp
 void RegisterFileWriter();           // filters/file_writer.cpp
 void RegisterCompressorCatalogue();  // catalogue/*.cpp: device enumerator and compressor filters
+void RegisterAudioDecoder();         // filters/audio_decoder.cpp
+void RegisterVideoRenderer();        // filters/video_renderer.cpp
+void RegisterAudioRenderer();        // filters/audio_renderer.cpp
 
 }  // namespace media

@@ -130,6 +130,10 @@ HRESULT TransformFilter::Inlet::BeginFlush() {
 HRESULT TransformFilter::Inlet::EndFlush() {
     return m_owner.ReceiveEndFlush();
 }
+HRESULT TransformFilter::Inlet::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+    IPin* downstream = m_owner.m_output.Peer();
+    return downstream ? downstream->NewSegment(start, stop, rate) : S_OK;
+}
 
 // --- output pin ---
 

@@ -93,6 +93,8 @@ private:
         HRESULT EndOfStream() override;
         HRESULT BeginFlush() override;
         HRESULT EndFlush() override;
+        // Passed on downstream: renderers time samples from the segment's start.
+        HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
     private:
         TransformFilter& m_owner;

@@ -8,6 +8,7 @@
 #include "media/com/wide_text.h"
 #include "media/graph/enumerators.h"
 #include "media/graph/filter_registry.h"
+#include "media/graph/system_clock.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
@@ -29,6 +30,14 @@ PIN_DIRECTION DirectionOf(IPin* pin) {
     PIN_DIRECTION d = PINDIR_INPUT;
     pin->QueryDirection(&d);
     return d;
+}
+
+// The filter's first pin of a direction, or empty.
+ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
+    for (auto& pin : PinsOf(filter)) {
+        if (DirectionOf(pin.Get()) == direction) return pin;
+    }
+    return {};
 }
 
 ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
@@ -62,11 +71,73 @@ bool IsRenderer(IBaseFilter* filter) {
     return (flags->GetMiscFlags() & AM_FILTER_MISC_FLAGS_IS_RENDERER) != 0;
 }
 
+bool HoldsSamplesForClock(IBaseFilter* filter) {
+    ComPtr<IAMFilterMiscFlags> flags;
+    if (FAILED(filter->QueryInterface(IAMFilterMiscFlags::iid, flags.ReceiveVoid())) || !flags) return false;
+    return (flags->GetMiscFlags() & AM_FILTER_MISC_FLAGS_HOLDS_SAMPLES_FOR_CLOCK) != 0;
+}
+
+// The filter at the upstream end of filter's first connected input, following first inputs.
+IBaseFilter* SourceOf(IBaseFilter* filter) {
+    for (int step = 0; step < 64; ++step) {
+        ComPtr<IPin> upstream;
+        for (auto& pin : PinsOf(filter)) {
+            if (DirectionOf(pin.Get()) == PINDIR_INPUT && (upstream = PeerOf(pin.Get()))) break;
+        }
+        if (!upstream) return filter;  // a source, or a filter cut off from its source
+        ComPtr<IBaseFilter> owner = OwnerOf(upstream.Get());
+        if (!owner) return filter;
+        filter = owner.Get();  // the graph holds it
+    }
+    return filter;
+}
+
 constexpr int kMaxIntermediateDepth = 4;
+// How long Run waits for renderers to hold their first samples before it starts the clock anyway.
+constexpr LONG kPrerollWaitMs = 3000;
+// Stream time 0 is put this far after Run, so that the first samples are not late before the
+// filters have even been told to run.
+constexpr REFERENCE_TIME kStartLead = 200'000;  // 20 ms
+
+// Which kinds of stream a render left out.
+struct Unrendered {
+    bool video = false;
+    bool audio = false;
+    bool other = false;
+
+    void Add(HRESULT partial) {
+        video = video || partial == VFW_S_VIDEO_NOT_RENDERED || partial == VFW_S_PARTIAL_RENDER;
+        audio = audio || partial == VFW_S_AUDIO_NOT_RENDERED || partial == VFW_S_PARTIAL_RENDER;
+    }
+    void AddStream(const std::vector<MediaType>& types) {
+        const GUID major = types.empty() ? GUID_NULL : types.front().majortype;
+        if (major == MEDIATYPE_Video) {
+            video = true;
+        } else if (major == MEDIATYPE_Audio) {
+            audio = true;
+        } else {
+            other = true;
+        }
+    }
+    [[nodiscard]] HRESULT Code() const {
+        if (other || (video && audio)) return VFW_S_PARTIAL_RENDER;
+        if (video) return VFW_S_VIDEO_NOT_RENDERED;
+        if (audio) return VFW_S_AUDIO_NOT_RENDERED;
+        return S_OK;
+    }
+};
 
 }  // namespace
 
 FilterGraph::FilterGraph() = default;
+
+HRESULT FilterGraph::QueryInterface(REFIID riid, void** object) {
+    if (riid == IVideoWindow::iid && !VideoWindow()) {
+        if (object) *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    return Base::QueryInterface(riid, object);
+}
 
 FilterGraph::~FilterGraph() {
     StopFilters();
@@ -187,13 +258,7 @@ HRESULT FilterGraph::ConnectThroughIntermediates(IPin* output, IPin* input, int 
             continue;
         }
         if (FAILED(AddFilter(filter.Get(), entry.name.c_str()))) continue;
-        ComPtr<IPin> filterInput;
-        for (auto& pin : PinsOf(filter.Get())) {
-            if (DirectionOf(pin.Get()) == PINDIR_INPUT) {
-                filterInput = pin;
-                break;
-            }
-        }
+        ComPtr<IPin> filterInput = FirstPin(filter.Get(), PINDIR_INPUT);
         if (filterInput && SUCCEEDED(output->Connect(filterInput.Get(), nullptr))) {
             for (auto& pin : PinsOf(filter.Get())) {
                 if (DirectionOf(pin.Get()) != PINDIR_OUTPUT || PeerOf(pin.Get())) continue;
@@ -206,9 +271,89 @@ HRESULT FilterGraph::ConnectThroughIntermediates(IPin* output, IPin* input, int 
     return VFW_E_CANNOT_CONNECT;
 }
 
-HRESULT FilterGraph::Render(IPin*) { return E_NOTIMPL; }
+ComPtr<IBaseFilter> FilterGraph::AddNewFilter(const CLSID& clsid, const std::u16string& name) {
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IBaseFilter::iid, filter.ReceiveVoid())) ||
+        !filter) {
+        return {};
+    }
+    if (FAILED(AddFilter(filter.Get(), name.c_str()))) return {};
+    return filter;
+}
 
-HRESULT FilterGraph::RenderFile(LPCWSTR, LPCWSTR) { return E_NOTIMPL; }
+HRESULT FilterGraph::Render(IPin* output) {
+    if (output == nullptr) return E_POINTER;
+    if (DirectionOf(output) != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+    if (PeerOf(output)) return VFW_E_ALREADY_CONNECTED;
+    if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+    return RenderOutput(output, 0);
+}
+
+HRESULT FilterGraph::RenderOutput(IPin* output, int depth) {
+    const std::vector<MediaType> offered = TypesOffered(output);
+    if (offered.empty()) return VFW_E_CANNOT_RENDER;
+    const auto offers = [&](const RegisteredFilter& entry) {
+        return std::any_of(offered.begin(), offered.end(), [&](const MediaType& t) { return entry.mayAcceptInput(t); });
+    };
+    HRESULT lastFailure = VFW_E_CANNOT_RENDER;
+
+    // A renderer for the stream, with whatever decoders intelligent connect puts in front of it.
+    for (const RegisteredFilter& entry : RenderersByMerit()) {
+        if (!offers(entry)) continue;
+        ComPtr<IBaseFilter> renderer = AddNewFilter(entry.clsid, entry.name);
+        if (!renderer) continue;
+        const ComPtr<IPin> input = FirstPin(renderer.Get(), PINDIR_INPUT);
+        const HRESULT hr = input ? Connect(output, input.Get()) : VFW_E_NOT_FOUND;
+        if (SUCCEEDED(hr)) return S_OK;
+        RemoveFilter(renderer.Get());
+        lastFailure = hr;
+    }
+    if (depth >= kMaxIntermediateDepth) return lastFailure;
+
+    // Otherwise a filter that takes the stream as it is (a splitter), whose outputs are rendered.
+    CLSID upstreamClass = GUID_NULL;
+    if (ComPtr<IBaseFilter> owner = OwnerOf(output)) owner->GetClassID(&upstreamClass);
+    for (const RegisteredFilter& entry : IntermediateFiltersByMerit()) {
+        if (entry.clsid == upstreamClass || !offers(entry)) continue;
+        ComPtr<IBaseFilter> filter = AddNewFilter(entry.clsid, entry.name);
+        if (!filter) continue;
+        const ComPtr<IPin> input = FirstPin(filter.Get(), PINDIR_INPUT);
+        const HRESULT hr = input ? output->Connect(input.Get(), nullptr) : VFW_E_NOT_FOUND;
+        if (FAILED(hr)) {
+            RemoveFilter(filter.Get());
+            lastFailure = hr;
+            continue;
+        }
+        int rendered = 0;
+        Unrendered left;
+        for (auto& pin : PinsOf(filter.Get())) {  // a splitter's outputs exist once its input is connected
+            if (DirectionOf(pin.Get()) != PINDIR_OUTPUT || PeerOf(pin.Get())) continue;
+            const HRESULT streamResult = RenderOutput(pin.Get(), depth + 1);
+            if (SUCCEEDED(streamResult)) {
+                ++rendered;
+                left.Add(streamResult);
+            } else {
+                left.AddStream(TypesOffered(pin.Get()));
+                lastFailure = streamResult;
+            }
+        }
+        if (rendered > 0) return left.Code();
+        RemoveFilter(filter.Get());
+    }
+    return lastFailure;
+}
+
+HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR) {
+    if (file == nullptr) return E_POINTER;
+    if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+    ComPtr<IBaseFilter> source;
+    HRESULT hr = AddSourceFilter(file, file, source.Receive());
+    if (FAILED(hr)) return hr;
+    const ComPtr<IPin> output = FirstPin(source.Get(), PINDIR_OUTPUT);
+    hr = output ? RenderOutput(output.Get(), 0) : VFW_E_CANNOT_RENDER;
+    if (FAILED(hr)) RemoveFilter(source.Get());
+    return hr;
+}
 
 HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilter** filter) {
     if (file == nullptr || filter == nullptr) return E_POINTER;
@@ -269,9 +414,49 @@ void FilterGraph::ResetCompletion() {
         std::count_if(m_members.begin(), m_members.end(), [](const Member& m) { return IsRenderer(m.filter.Get()); }));
 }
 
+void FilterGraph::ChooseDefaultClock() {
+    m_clockSet = true;
+    ComPtr<IReferenceClock> clock;
+    for (auto& m : m_members) {
+        if (SUCCEEDED(m.filter->QueryInterface(IReferenceClock::iid, clock.ReceiveVoid())) && clock) break;
+    }
+    if (!clock) clock = ComPtr<IReferenceClock>::Adopt(new SystemClock);
+    m_clock = clock;
+    for (auto& m : m_members) m.filter->SetSyncSource(m_clock.Get());
+}
+
+REFERENCE_TIME FilterGraph::StreamTimeNow() const {
+    if (!m_clock || m_state != State_Running) return m_pausedStreamTime;
+    REFERENCE_TIME now = 0;
+    m_clock->GetTime(&now);
+    return now - m_runStart;
+}
+
+HRESULT FilterGraph::WaitForFilters(LONG timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max<LONG>(timeoutMs, 0));
+    HRESULT result = S_OK;
+    for (auto& m : m_members) {
+        DWORD wait = 0xFFFFFFFF;  // no limit
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            wait = static_cast<DWORD>(std::max<long long>(left, 0));
+        }
+        FILTER_STATE state = State_Stopped;
+        if (m.filter->GetState(wait, &state) == VFW_S_STATE_INTERMEDIATE) result = VFW_S_STATE_INTERMEDIATE;
+    }
+    return result;
+}
+
 HRESULT FilterGraph::Pause() {
     if (m_state == State_Paused) return S_OK;
-    if (m_state == State_Stopped) ResetCompletion();
+    if (m_state == State_Stopped) {
+        ResetCompletion();
+        if (!m_clockSet) ChooseDefaultClock();
+        m_pausedStreamTime = 0;
+    } else {
+        m_pausedStreamTime = StreamTimeNow();
+    }
     std::vector<IBaseFilter*> order = SourcesFirst();
     std::reverse(order.begin(), order.end());  // sinks first, so each is ready before data reaches it
     for (IBaseFilter* f : order) {
@@ -294,7 +479,12 @@ HRESULT FilterGraph::Run() {
         if (FAILED(hr)) return hr;
     }
     REFERENCE_TIME start = 0;
-    if (m_clock) m_clock->GetTime(&start);
+    if (m_clock) {
+        (void)WaitForFilters(kPrerollWaitMs);  // a renderer that is still not ready catches up
+        m_clock->GetTime(&start);
+        start += kStartLead - m_pausedStreamTime;
+    }
+    m_runStart = start;
     std::vector<IBaseFilter*> order = SourcesFirst();
     std::reverse(order.begin(), order.end());
     for (IBaseFilter* f : order) {
@@ -309,10 +499,15 @@ HRESULT FilterGraph::Run() {
 }
 
 void FilterGraph::StopFilters() {
-    // Sources first: each filter joins its own threads, and whatever it is still delivering to
-    // downstream is still running and drains it.
+    // Renderers that hold samples for their time first: a delivery blocked on one of them returns
+    // only when it stops. Then sources first: each filter joins its own threads, and whatever it
+    // is still delivering to downstream is still running and drains it.
+    for (auto& m : m_members) {
+        if (HoldsSamplesForClock(m.filter.Get())) m.filter->Stop();
+    }
     for (IBaseFilter* f : SourcesFirst()) f->Stop();
     m_state = State_Stopped;
+    m_pausedStreamTime = 0;
 }
 
 HRESULT FilterGraph::Stop() {
@@ -320,10 +515,10 @@ HRESULT FilterGraph::Stop() {
     return S_OK;
 }
 
-HRESULT FilterGraph::GetState(LONG, OAFilterState* state) {
+HRESULT FilterGraph::GetState(LONG timeoutMs, OAFilterState* state) {
     if (state == nullptr) return E_POINTER;
     *state = m_state;
-    return S_OK;
+    return m_state == State_Paused ? WaitForFilters(timeoutMs) : S_OK;
 }
 
 HRESULT FilterGraph::StopWhenReady() { return Stop(); }
@@ -343,6 +538,7 @@ HRESULT FilterGraph::GetState(DWORD, FILTER_STATE* state) {
 }
 
 HRESULT FilterGraph::SetSyncSource(IReferenceClock* clock) {
+    m_clockSet = true;
     m_clock = ComPtr<IReferenceClock>(clock);
     for (auto& m : m_members) m.filter->SetSyncSource(clock);
     return S_OK;
@@ -355,6 +551,20 @@ std::vector<ComPtr<IMediaSeeking>> FilterGraph::SeekingSinks() const {
     for (auto& m : m_members) {
         ComPtr<IMediaSeeking> seeking = m.filter.As<IMediaSeeking>();
         if (seeking) sinks.push_back(seeking);
+    }
+    return sinks;
+}
+
+std::vector<ComPtr<IMediaSeeking>> FilterGraph::SeekingSinksOnePerSource() const {
+    std::vector<ComPtr<IMediaSeeking>> sinks;
+    std::vector<IBaseFilter*> sources;
+    for (auto& m : m_members) {
+        ComPtr<IMediaSeeking> seeking = m.filter.As<IMediaSeeking>();
+        if (!seeking) continue;
+        IBaseFilter* source = SourceOf(m.filter.Get());
+        if (std::find(sources.begin(), sources.end(), source) != sources.end()) continue;
+        sources.push_back(source);
+        sinks.push_back(seeking);
     }
     return sinks;
 }
@@ -462,11 +672,28 @@ HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* target, const GUID* targetForma
 }
 
 HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) {
-    const auto sinks = SeekingSinks();
+    const auto sinks = SeekingSinksOnePerSource();
     if (sinks.empty()) return E_NOTIMPL;
+    const bool moves = (currentFlags & AM_SEEKING_PositioningBitsMask) != AM_SEEKING_NoPositioning;
+    const FILTER_STATE was = m_state;
+    if (moves && was == State_Running) {
+        // The renderers hold still while the streams are flushed and refilled from the new place.
+        std::vector<IBaseFilter*> order = SourcesFirst();
+        std::reverse(order.begin(), order.end());
+        for (IBaseFilter* f : order) f->Pause();
+        m_state = State_Paused;
+    }
     HRESULT result = S_OK;
     for (auto& s : sinks) {
         const HRESULT hr = s->SetPositions(current, currentFlags, stop, stopFlags);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    if (moves && was != State_Stopped) {
+        ResetCompletion();
+        m_pausedStreamTime = 0;
+    }
+    if (moves && was == State_Running) {
+        const HRESULT hr = Run();
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
     return result;
@@ -555,6 +782,33 @@ HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
     PostEvent({code, param1, param2});
     return S_OK;
 }
+
+ComPtr<IVideoWindow> FilterGraph::VideoWindow() const {
+    for (auto& m : m_members) {
+        if (ComPtr<IVideoWindow> window = m.filter.As<IVideoWindow>()) return window;
+    }
+    return {};
+}
+
+#define TESSAREL_VIDEO_WINDOW(call)           \
+    ComPtr<IVideoWindow> window = VideoWindow(); \
+    if (!window) return E_NOINTERFACE;        \
+    return window->call
+
+HRESULT FilterGraph::put_Owner(LONG_PTR owner) { TESSAREL_VIDEO_WINDOW(put_Owner(owner)); }
+HRESULT FilterGraph::get_Owner(LONG_PTR* owner) { TESSAREL_VIDEO_WINDOW(get_Owner(owner)); }
+HRESULT FilterGraph::put_WindowStyle(LONG style) { TESSAREL_VIDEO_WINDOW(put_WindowStyle(style)); }
+HRESULT FilterGraph::get_WindowStyle(LONG* style) { TESSAREL_VIDEO_WINDOW(get_WindowStyle(style)); }
+HRESULT FilterGraph::SetWindowPosition(LONG left, LONG top, LONG width, LONG height) {
+    TESSAREL_VIDEO_WINDOW(SetWindowPosition(left, top, width, height));
+}
+HRESULT FilterGraph::GetWindowPosition(LONG* left, LONG* top, LONG* width, LONG* height) {
+    TESSAREL_VIDEO_WINDOW(GetWindowPosition(left, top, width, height));
+}
+HRESULT FilterGraph::put_Visible(LONG visible) { TESSAREL_VIDEO_WINDOW(put_Visible(visible)); }
+HRESULT FilterGraph::get_Visible(LONG* visible) { TESSAREL_VIDEO_WINDOW(get_Visible(visible)); }
+
+#undef TESSAREL_VIDEO_WINDOW
 
 void RegisterFilterGraph() {
     RegisterClass(CLSID_FilterGraph, [] { return static_cast<IGraphBuilder*>(new FilterGraph); });

@@ -1,9 +1,22 @@
 #pragma once
 
 // The filter graph manager: holds filters, connects pins (directly or through registered
-// intermediate filters), drives the state of every filter, collects their events and answers
-// seeking questions from the sinks. Its methods are for one controlling thread (the
-// application's); Notify is MT safe and is how streaming threads report.
+// intermediate filters), builds playback graphs (RenderFile, Render), drives the state of every
+// filter on a reference clock, collects their events and answers seeking questions from the
+// sinks. Its methods are for one controlling thread (the application's); Notify is MT safe and is
+// how streaming threads report.
+//
+// Clock. A graph that was never given a clock (SetSyncSource) takes one when it first leaves
+// Stopped: the clock of a filter that offers one (the audio renderer), else the system clock.
+// SetSyncSource(NULL) keeps it clock-free, so that it runs as fast as its filters work.
+//
+// Stream time is the clock's time minus the start given to Run; it starts at 0 with each run from
+// Stopped and after each repositioning, and stands still while the graph is paused. Run waits (a
+// bounded time) until every renderer holds its first sample, so that the first pictures are not
+// already late when the clock starts.
+//
+// IVideoWindow is passed on to the graph's video renderer; a graph without one answers
+// E_NOINTERFACE.
 
 #include <condition_variable>
 #include <deque>
@@ -19,11 +32,16 @@
 
 namespace media {
 
-class FilterGraph final
-    : public ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent, IMediaFilter, IMediaEventSink> {
+class FilterGraph final : public ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent, IMediaFilter,
+                                           IMediaEventSink, IVideoWindow> {
+    using Base = ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent, IMediaFilter, IMediaEventSink,
+                           IVideoWindow>;
+
 public:
     FilterGraph();
     ~FilterGraph() override;
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
 
     // IFilterGraph
     HRESULT AddFilter(IBaseFilter* filter, LPCWSTR name) override;
@@ -36,7 +54,13 @@ public:
     HRESULT SetDefaultSyncSource() override;
     // IGraphBuilder
     HRESULT Connect(IPin* output, IPin* input) override;
+    // Connects output down to renderers, inserting decoders and splitters as needed. S_OK, a
+    // partial-render code (VFW_S_VIDEO_NOT_RENDERED, VFW_S_AUDIO_NOT_RENDERED,
+    // VFW_S_PARTIAL_RENDER) when some streams could not be rendered, or the failure of the last
+    // attempt when none could; a failure leaves nothing of the attempt in the graph.
     HRESULT Render(IPin* output) override;
+    // A source for file, then Render on its output. The play list is ignored. A failure leaves
+    // nothing of the attempt in the graph.
     HRESULT RenderFile(LPCWSTR file, LPCWSTR playList) override;
     HRESULT AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilter** filter) override;
     HRESULT SetLogFile(LONG_PTR) override { return S_OK; }
@@ -52,6 +76,7 @@ public:
     HRESULT GetClassID(CLSID* clsid) override;
     HRESULT Run(REFERENCE_TIME start) override;
     HRESULT GetState(DWORD timeoutMs, FILTER_STATE* state) override;
+    // Explicit, also with NULL: the graph then never picks a clock of its own.
     HRESULT SetSyncSource(IReferenceClock* clock) override;
     HRESULT GetSyncSource(IReferenceClock** clock) override;
     // IMediaSeeking
@@ -67,6 +92,9 @@ public:
     HRESULT GetCurrentPosition(LONGLONG* current) override;
     HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
                               const GUID* sourceFormat) override;
+    // Asks one sink per source. A new current position on a paused or running graph flushes the
+    // streams and starts stream time again at 0; a running graph pauses for that, waits for its
+    // renderers to hold the new position's first samples, and runs on.
     HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) override;
     HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
     HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
@@ -82,6 +110,15 @@ public:
     HRESULT FreeEventParams(LONG, LONG_PTR, LONG_PTR) override { return S_OK; }
     // IMediaEventSink (MT safe)
     HRESULT Notify(LONG code, LONG_PTR param1, LONG_PTR param2) override;
+    // IVideoWindow: the video renderer's.
+    HRESULT put_Owner(LONG_PTR owner) override;
+    HRESULT get_Owner(LONG_PTR* owner) override;
+    HRESULT put_WindowStyle(LONG style) override;
+    HRESULT get_WindowStyle(LONG* style) override;
+    HRESULT SetWindowPosition(LONG left, LONG top, LONG width, LONG height) override;
+    HRESULT GetWindowPosition(LONG* left, LONG* top, LONG* width, LONG* height) override;
+    HRESULT put_Visible(LONG visible) override;
+    HRESULT get_Visible(LONG* visible) override;
 
 private:
     struct Member {
@@ -100,7 +137,20 @@ private:
     [[nodiscard]] std::vector<IBaseFilter*> SourcesFirst() const;
     // The filter-level seeking interfaces of the graph's sinks.
     [[nodiscard]] std::vector<ComPtr<IMediaSeeking>> SeekingSinks() const;
+    // The same, one per source they are fed from.
+    [[nodiscard]] std::vector<ComPtr<IMediaSeeking>> SeekingSinksOnePerSource() const;
     HRESULT ConnectThroughIntermediates(IPin* output, IPin* input, int depth);
+    // Render's work: output to a renderer, or through an intermediate filter whose outputs are
+    // rendered in turn.
+    HRESULT RenderOutput(IPin* output, int depth);
+    // A new filter of class clsid in the graph, or empty.
+    [[nodiscard]] ComPtr<IBaseFilter> AddNewFilter(const CLSID& clsid, const std::u16string& name);
+    [[nodiscard]] ComPtr<IVideoWindow> VideoWindow() const;
+    void ChooseDefaultClock();
+    // Waits up to timeoutMs (negative: no limit) for every filter to finish its change of state:
+    // S_OK, or VFW_S_STATE_INTERMEDIATE.
+    HRESULT WaitForFilters(LONG timeoutMs);
+    [[nodiscard]] REFERENCE_TIME StreamTimeNow() const;
     void DisconnectAllPins(IBaseFilter* filter);
     void ResetCompletion();
     void PostEvent(const Event& event);
@@ -109,6 +159,9 @@ private:
     std::vector<Member> m_members;
     FILTER_STATE m_state = State_Stopped;
     ComPtr<IReferenceClock> m_clock;
+    bool m_clockSet = false;                 // by SetSyncSource, or chosen on the first start
+    REFERENCE_TIME m_runStart = 0;           // the start given to Run
+    REFERENCE_TIME m_pausedStreamTime = 0;   // where a paused graph stands in stream time
 
     std::mutex m_eventLock;
     std::condition_variable m_eventPosted;

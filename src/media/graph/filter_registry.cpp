@@ -3,18 +3,21 @@
 #include <algorithm>
 #include <mutex>
 
+
 namespace media {
 namespace {
 std::mutex g_lock;
-std::vector<RegisteredFilter>& Entries() {
+std::vector<RegisteredFilter>& Intermediates() {
     static std::vector<RegisteredFilter> entries;
     return entries;
 }
-}  // namespace
+std::vector<RegisteredFilter>& Renderers() {
+    static std::vector<RegisteredFilter> entries;
+    return entries;
+}
 
-void RegisterIntermediateFilter(RegisteredFilter filter) {
+void AddOrReplace(std::vector<RegisteredFilter>& entries, RegisteredFilter filter) {
     std::lock_guard lock(g_lock);
-    auto& entries = Entries();
     auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.clsid == filter.clsid; });
     if (it != entries.end()) {
         *it = std::move(filter);
@@ -23,11 +26,20 @@ void RegisterIntermediateFilter(RegisteredFilter filter) {
     }
 }
 
-std::vector<RegisteredFilter> IntermediateFiltersByMerit() {
+std::vector<RegisteredFilter> ByMerit(const std::vector<RegisteredFilter>& entries) {
     std::lock_guard lock(g_lock);
-    std::vector<RegisteredFilter> copy = Entries();
+    std::vector<RegisteredFilter> copy = entries;
     std::stable_sort(copy.begin(), copy.end(), [](const auto& a, const auto& b) { return a.merit > b.merit; });
     return copy;
 }
+}  // namespace
+
+void RegisterIntermediateFilter(RegisteredFilter filter) { AddOrReplace(Intermediates(), std::move(filter)); }
+
+std::vector<RegisteredFilter> IntermediateFiltersByMerit() { return ByMerit(Intermediates()); }
+
+void RegisterRenderer(RegisteredFilter renderer) { AddOrReplace(Renderers(), std::move(renderer)); }
+
+std::vector<RegisteredFilter> RenderersByMerit() { return ByMerit(Renderers()); }
 
 }  // namespace media

@@ -1,6 +1,7 @@
 #pragma once
 
-// The filters that intelligent connect may insert between two pins, in merit order.
+// The filters that intelligent connect may insert between two pins, and the renderers that
+// RenderFile ends streams in, each in merit order.
 
 #include <functional>
 #include <string>
@@ -26,5 +27,11 @@ struct RegisteredFilter {
 void RegisterIntermediateFilter(RegisteredFilter filter);
 // A copy of the entries, highest merit first (ties keep registration order).
 [[nodiscard]] std::vector<RegisteredFilter> IntermediateFiltersByMerit();
+
+// The renderers that RenderFile and Render end a stream in, kept apart from the intermediate
+// filters. A renderer's mayAcceptInput says whether it may show a stream of that type, possibly
+// through decoders that intelligent connect puts in front of it. As above.
+void RegisterRenderer(RegisteredFilter renderer);
+[[nodiscard]] std::vector<RegisteredFilter> RenderersByMerit();
 
 }  // namespace media

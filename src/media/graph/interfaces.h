@@ -267,6 +267,18 @@ struct IMediaEventSink : IUnknown {
 
 inline constexpr ULONG AM_FILTER_MISC_FLAGS_IS_RENDERER = 0x1;
 inline constexpr ULONG AM_FILTER_MISC_FLAGS_IS_SOURCE = 0x2;
+// Our own flag: a renderer that holds each sample until its time on the reference clock. A
+// delivery blocked on such a renderer returns only when the renderer flushes or stops, so the
+// graph stops these renderers before their sources; sinks without the flag (a file writer) are
+// stopped after them, so that they finish with whatever was in flight.
+inline constexpr ULONG AM_FILTER_MISC_FLAGS_HOLDS_SAMPLES_FOR_CLOCK = 0x80000000;
+
+// A filter in Paused that has not yet received what it needs to show its first sample answers
+// GetState with this code (pre-roll still in progress).
+inline constexpr HRESULT VFW_S_STATE_INTERMEDIATE = 0x00040237;
+// RenderFile and Render: some streams were rendered, the ones named were not.
+inline constexpr HRESULT VFW_S_VIDEO_NOT_RENDERED = 0x00040257;
+inline constexpr HRESULT VFW_S_AUDIO_NOT_RENDERED = 0x00040258;
 
 struct IAMFilterMiscFlags : IUnknown {
     using Parent = IUnknown;
@@ -386,6 +398,24 @@ struct IVideoWindow : IUnknown {
     virtual HRESULT get_Visible(LONG* visible) = 0;
 };
 
+// The video renderer's account of its pictures since it last left Stopped. Frame counts are
+// pictures; times are milliseconds. MT safe.
+struct IQualProp : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x1BD0ECB0, 0xF8E2, 0x11CE, {0xAA, 0xC6, 0x00, 0x20, 0xAF, 0x0B, 0x99, 0xA3}};
+    // Pictures that came too late for their time and were never shown.
+    virtual HRESULT get_FramesDroppedInRenderer(int* frames) = 0;
+    // Pictures handed to the video surface (pre-roll pictures included).
+    virtual HRESULT get_FramesDrawn(int* frames) = 0;
+    // Pictures per second × 100 while running.
+    virtual HRESULT get_AvgFrameRate(int* rate) = 0;
+    // Standard deviation of the interval between shown pictures.
+    virtual HRESULT get_Jitter(int* jitter) = 0;
+    // Mean and standard deviation of (presentation time − the picture's time) over shown pictures.
+    virtual HRESULT get_AvgSyncOffset(int* offset) = 0;
+    virtual HRESULT get_DevSyncOffset(int* deviation) = 0;
+};
+
 // Opens a file and tells its streams: the ones the splitter would offer, audio and video.
 struct IMediaDet : IUnknown {
     using Parent = IUnknown;
@@ -426,3 +456,4 @@ inline constexpr IID IID_ISampleGrabberCB = ISampleGrabberCB::iid;
 inline constexpr IID IID_ICaptureGraphBuilder = ICaptureGraphBuilder::iid;
 inline constexpr IID IID_IVideoWindow = IVideoWindow::iid;
 inline constexpr IID IID_IMediaDet = IMediaDet::iid;
+inline constexpr IID IID_IQualProp = IQualProp::iid;

@@ -1,0 +1,288 @@
+#include "media/filters/audio_decoder.h"
+
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include "media/com/class_registry.h"
+#include "media/graph/codec_media_type.h"
+#include "media/graph/filter_registry.h"
+#include "media/graph/media_sample.h"
+#include "media/graph/uuids.h"
+#include "media/registered_classes.h"
+
+namespace media {
+namespace {
+
+constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)};
+constexpr int kLowestRate = 8'000;
+constexpr int kHighestRate = 384'000;
+// A corrupt stretch can make the decoder fail frame after frame; the bound keeps one packet from
+// holding the stream.
+constexpr int kMaxFailedFramesInARow = 64;
+
+struct WaveFormat {
+    int rate = 0;
+    int channels = 0;
+    int bits = 0;
+    int blockAlign = 0;
+};
+
+std::optional<WaveFormat> WaveFormatOf(const AM_MEDIA_TYPE& type) {
+    if (type.formattype != FORMAT_WaveFormatEx || type.cbFormat < sizeof(WAVEFORMATEX) || type.pbFormat == nullptr) {
+        return std::nullopt;
+    }
+    WAVEFORMATEX format;
+    std::memcpy(&format, type.pbFormat, sizeof format);
+    return WaveFormat{static_cast<int>(format.nSamplesPerSec), format.nChannels, format.wBitsPerSample,
+                      format.nBlockAlign};
+}
+
+bool IsPlain16BitPcm(const AM_MEDIA_TYPE& type) {
+    const std::optional<WaveFormat> format = WaveFormatOf(type);
+    return type.subtype == MEDIASUBTYPE_PCM && format && format->bits == 16;
+}
+
+}  // namespace
+
+AudioDecoder::AudioDecoder()
+    : TransformFilter(CLSID_AudioDecoder), m_packet(av_packet_alloc()), m_frame(av_frame_alloc()) {}
+
+AudioDecoder::~AudioDecoder() { av_channel_layout_uninit(&m_resamplerInput.layout); }
+
+bool AudioDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
+    if (type.majortype != MEDIATYPE_Audio) return false;
+    if (IsPlain16BitPcm(type)) return false;  // already what renderers take
+    const AVCodecID codec = CodecIdOf(type);
+    return codec != AV_CODEC_ID_NONE && avcodec_find_decoder(codec) != nullptr;
+}
+
+HRESULT AudioDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
+    if (!MayAcceptInput(type)) return VFW_E_TYPE_NOT_ACCEPTED;
+    // Without a rate and channels there is no output type to offer.
+    int rate = 0;
+    int channels = 0;
+    if (const AVCodecParameters* parameters = CodecParametersOf(type)) {
+        rate = parameters->sample_rate;
+        channels = parameters->ch_layout.nb_channels;
+    } else if (const std::optional<WaveFormat> format = WaveFormatOf(type)) {
+        rate = format->rate;
+        channels = format->channels;
+    }
+    if (rate < kLowestRate || rate > kHighestRate || channels <= 0 || channels > 64) return VFW_E_TYPE_NOT_ACCEPTED;
+    return S_OK;
+}
+
+HRESULT AudioDecoder::OnInputConnected() {
+    const MediaType& type = InputType();
+    const AVCodec* decoder = avcodec_find_decoder(CodecIdOf(type));
+    if (decoder == nullptr) return VFW_E_TYPE_NOT_ACCEPTED;
+    if (!m_packet || !m_frame) return E_OUTOFMEMORY;
+    AvCodecContextPtr codec(avcodec_alloc_context3(decoder));
+    if (!codec) return E_OUTOFMEMORY;
+    if (const AVCodecParameters* parameters = CodecParametersOf(type)) {
+        if (avcodec_parameters_to_context(codec.get(), parameters) < 0) return E_OUTOFMEMORY;
+    } else {
+        // Described by the format block alone: rate, channels, block size and extradata.
+        const std::optional<WaveFormat> format = WaveFormatOf(type);
+        codec->sample_rate = format->rate;
+        av_channel_layout_default(&codec->ch_layout, format->channels);
+        codec->block_align = format->blockAlign;
+        codec->bits_per_coded_sample = format->bits;
+        WAVEFORMATEX header;
+        std::memcpy(&header, type.pbFormat, sizeof header);
+        const std::size_t extraSize = std::min<std::size_t>(header.cbSize, type.cbFormat - sizeof(WAVEFORMATEX));
+        if (extraSize > 0) {
+            codec->extradata = static_cast<std::uint8_t*>(av_mallocz(extraSize + AV_INPUT_BUFFER_PADDING_SIZE));
+            if (codec->extradata == nullptr) return E_OUTOFMEMORY;
+            std::memcpy(codec->extradata, type.pbFormat + sizeof(WAVEFORMATEX), extraSize);
+            codec->extradata_size = static_cast<int>(extraSize);
+        }
+    }
+    codec->pkt_timebase = kReferenceTimeBase;  // sample times go in as packet timestamps unchanged
+    if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
+    if (codec->sample_rate < kLowestRate || codec->sample_rate > kHighestRate || codec->ch_layout.nb_channels <= 0) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    m_sourceRate = codec->sample_rate;
+    m_sourceChannels = codec->ch_layout.nb_channels;
+    m_codec = std::move(codec);
+    return S_OK;
+}
+
+void AudioDecoder::OnInputDisconnected() {
+    m_codec.reset();
+    m_sourceRate = 0;
+    m_sourceChannels = 0;
+}
+
+std::vector<MediaType> AudioDecoder::OutputTypes() {
+    if (!m_codec) return {};
+    std::vector<MediaType> types;
+    types.push_back(PcmAudioType(m_sourceRate, m_sourceChannels == 1 ? 1 : 2, 16));
+    return types;
+}
+
+HRESULT AudioDecoder::CheckTransform(const AM_MEDIA_TYPE&, const AM_MEDIA_TYPE& output) {
+    const std::optional<WaveFormat> format = WaveFormatOf(output);
+    if (output.majortype != MEDIATYPE_Audio || output.subtype != MEDIASUBTYPE_PCM || !format) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    const bool usable = format->bits == 16 && format->channels >= 1 && format->channels <= 8 &&
+                        format->blockAlign == format->channels * 2 && format->rate >= kLowestRate &&
+                        format->rate <= kHighestRate;
+    return usable ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT AudioDecoder::OnOutputConnected() {
+    const std::optional<WaveFormat> format = WaveFormatOf(OutputType());
+    m_outputRate = format->rate;
+    m_outputChannels = format->channels;
+    m_resampler.reset();
+    return S_OK;
+}
+
+HRESULT AudioDecoder::StartStreaming() {
+    // A decoder drained at the end of the previous run takes packets again only after a flush.
+    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    m_resampler.reset();
+    m_nextStart.reset();
+    return S_OK;
+}
+
+void AudioDecoder::StopStreaming() {
+    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    m_resampler.reset();
+}
+
+void AudioDecoder::Flush() {
+    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    m_resampler.reset();  // its delay line holds sound from before the flush
+    m_nextStart.reset();
+}
+
+HRESULT AudioDecoder::Transform(IMediaSample* sample) {
+    if (!m_codec) return VFW_E_NOT_CONNECTED;
+    BYTE* data = nullptr;
+    const LONG length = sample->GetActualDataLength();
+    if (FAILED(sample->GetPointer(&data)) || data == nullptr || length <= 0) return S_OK;
+    // A copy, because libavcodec reads a little past the end of every packet.
+    av_packet_unref(m_packet.get());
+    if (av_new_packet(m_packet.get(), length) < 0) return AbortStreaming(E_OUTOFMEMORY);
+    std::memcpy(m_packet->data, data, static_cast<std::size_t>(length));
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    const HRESULT timed = sample->GetTime(&start, &stop);
+    m_packet->pts = SUCCEEDED(timed) ? start : AV_NOPTS_VALUE;
+    m_packet->duration = (timed == S_OK && stop > start) ? stop - start : 0;
+    const HRESULT hr = Decode(m_packet.get());
+    av_packet_unref(m_packet.get());
+    return hr;
+}
+
+HRESULT AudioDecoder::Drain() {
+    if (!m_codec) return S_OK;
+    return Decode(nullptr);
+}
+
+HRESULT AudioDecoder::Decode(const AVPacket* packet) {
+    int sent = avcodec_send_packet(m_codec.get(), packet);
+    if (sent == AVERROR(EAGAIN)) {
+        const HRESULT hr = DeliverReadyFrames();
+        if (hr != S_OK) return hr;
+        sent = avcodec_send_packet(m_codec.get(), packet);
+    }
+    if (sent == AVERROR(ENOMEM)) return AbortStreaming(E_OUTOFMEMORY);
+    // Any other failure is this packet's: corrupt data is skipped and decoding goes on.
+    return DeliverReadyFrames();
+}
+
+HRESULT AudioDecoder::DeliverReadyFrames() {
+    int failedInARow = 0;
+    while (failedInARow < kMaxFailedFramesInARow) {
+        const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
+        if (received == AVERROR(ENOMEM)) return AbortStreaming(E_OUTOFMEMORY);
+        if (received < 0) {
+            ++failedInARow;
+            continue;
+        }
+        failedInARow = 0;
+        const HRESULT hr = DeliverFrame(*m_frame);
+        av_frame_unref(m_frame.get());
+        if (hr != S_OK) return hr;
+    }
+    return S_OK;
+}
+
+bool AudioDecoder::PrepareResampler(const AVFrame& frame) {
+    AVChannelLayout layout{};
+    if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+        av_channel_layout_default(&layout, frame.ch_layout.nb_channels);  // the usual meaning of n channels
+    } else if (av_channel_layout_copy(&layout, &frame.ch_layout) < 0) {
+        return false;
+    }
+    const bool same = m_resampler && m_resamplerInput.format == frame.format &&
+                      m_resamplerInput.rate == frame.sample_rate &&
+                      av_channel_layout_compare(&m_resamplerInput.layout, &layout) == 0;
+    if (same) {
+        av_channel_layout_uninit(&layout);
+        return true;
+    }
+    AVChannelLayout outputLayout{};
+    av_channel_layout_default(&outputLayout, m_outputChannels);
+    SwrContext* made = nullptr;
+    const int result = swr_alloc_set_opts2(&made, &outputLayout, AV_SAMPLE_FMT_S16, m_outputRate, &layout,
+                                           static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&outputLayout);
+    SwrContextPtr resampler(made);
+    if (result < 0 || !resampler || swr_init(resampler.get()) < 0) {
+        av_channel_layout_uninit(&layout);
+        m_resampler.reset();
+        return false;
+    }
+    av_channel_layout_uninit(&m_resamplerInput.layout);
+    m_resamplerInput.layout = layout;  // takes over what layout owns
+    m_resamplerInput.format = frame.format;
+    m_resamplerInput.rate = frame.sample_rate;
+    m_resampler = std::move(resampler);
+    return true;
+}
+
+HRESULT AudioDecoder::DeliverFrame(const AVFrame& frame) {
+    if (!Output().IsConnected() || frame.nb_samples <= 0 || frame.sample_rate <= 0) return S_OK;
+    if (!PrepareResampler(frame)) return S_OK;  // a frame in a format we cannot convert is skipped
+    const int capacity = swr_get_out_samples(m_resampler.get(), frame.nb_samples);
+    if (capacity <= 0) return S_OK;
+    const int frameBytes = m_outputChannels * 2;
+    ComPtr<MediaSample> sample = ComPtr<MediaSample>::Adopt(MediaSample::Create(capacity * frameBytes));
+    if (!sample) return AbortStreaming(E_OUTOFMEMORY);
+    BYTE* buffer = nullptr;
+    sample->GetPointer(&buffer);
+    std::uint8_t* planes[1] = {buffer};
+    const int converted = swr_convert(m_resampler.get(), planes, capacity,
+                                      const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
+    if (converted <= 0) return S_OK;
+
+    std::int64_t timestamp = frame.best_effort_timestamp;
+    if (timestamp == AV_NOPTS_VALUE) timestamp = frame.pts;
+    REFERENCE_TIME start = timestamp != AV_NOPTS_VALUE ? timestamp : m_nextStart.value_or(0);
+    REFERENCE_TIME stop = start + converted * kUnitsPerSecond / m_outputRate;
+    m_nextStart = stop;
+    sample->SetTime(&start, &stop);
+    sample->SetSyncPoint(TRUE);
+    sample->SetActualDataLength(converted * frameBytes);
+    return DeliverOutput(sample.Get());
+}
+
+void RegisterAudioDecoder() {
+    RegisterClass(CLSID_AudioDecoder, [] { return (new AudioDecoder)->Identity(); });
+    RegisterIntermediateFilter({CLSID_AudioDecoder, u"Audio Decoder", MERIT_NORMAL, &AudioDecoder::MayAcceptInput});
+}
+
+}  // namespace media
