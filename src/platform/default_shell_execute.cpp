@@ -45,7 +45,8 @@ std::intptr_t OpenWithDefaultApplication(const std::string& verb, const std::str
 
     // Started directly, never through a shell: each argument reaches the program as it is.
     QStringList arguments;
-    for (auto it = command.begin() + 1; it != command.end(); ++it) arguments << QFile::decodeName(it->c_str());
+    for (auto it = command.begin() + 1; it != command.end(); ++it)
+        arguments << QFile::decodeName(it->c_str());
     if (!QProcess::startDetached(QFile::decodeName(command.front().c_str()), arguments)) return SE_ERR_FNF;
     return kShellExecuteStarted;
 }

@@ -43,7 +43,8 @@ KeyFile ReadKeyFile(const fs::path& path) {
         }
         const auto equals = text.find('=');
         if (group == nullptr || equals == std::string_view::npos) continue;
-        group->emplace(std::string(Trimmed(text.substr(0, equals))), std::string(Trimmed(text.substr(equals + 1))));
+        group->emplace(std::string(Trimmed(text.substr(0, equals))),
+                       std::string(Trimmed(text.substr(equals + 1))));
     }
     return groups;
 }
@@ -62,11 +63,21 @@ std::string Unescaped(std::string_view value) {
             continue;
         }
         switch (value[++i]) {
-            case 's': text += ' '; break;
-            case 'n': text += '\n'; break;
-            case 't': text += '\t'; break;
-            case 'r': text += '\r'; break;
-            default: text += value[i]; break;  // "\\" and "\;" stand for themselves
+            case 's':
+                text += ' ';
+                break;
+            case 'n':
+                text += '\n';
+                break;
+            case 't':
+                text += '\t';
+                break;
+            case 'r':
+                text += '\r';
+                break;
+            default:
+                text += value[i];
+                break;  // "\\" and "\;" stand for themselves
         }
     }
     return text;
@@ -113,8 +124,8 @@ std::optional<DesktopApplication> InstalledApplication(const std::string& deskto
         if (Value(keys, "Type") != "Application" || Value(keys, "Hidden") == "true" ||
             Value(keys, "Exec").empty() || (!tryExec.empty() && !IsExecutable(tryExec)))
             return std::nullopt;
-        return DesktopApplication{file.string(), Unescaped(Value(keys, "Name")), Unescaped(Value(keys, "Icon")),
-                                  Unescaped(Value(keys, "Exec"))};
+        return DesktopApplication{file.string(), Unescaped(Value(keys, "Name")),
+                                  Unescaped(Value(keys, "Icon")), Unescaped(Value(keys, "Exec"))};
     }
     return std::nullopt;
 }
@@ -240,8 +251,10 @@ XdgDirectories XdgDirectories::FromEnvironment() {
 std::optional<DesktopApplication> DefaultApplicationFor(const std::vector<std::string>& mimeTypes,
                                                         const XdgDirectories& directories) {
     const std::vector<KeyFile> lists = AssociationLists(directories);
-    if (auto application = FirstNamedIn(lists, "Default Applications", mimeTypes, directories)) return application;
-    if (auto application = FirstNamedIn(lists, "Added Associations", mimeTypes, directories)) return application;
+    if (auto application = FirstNamedIn(lists, "Default Applications", mimeTypes, directories))
+        return application;
+    if (auto application = FirstNamedIn(lists, "Added Associations", mimeTypes, directories))
+        return application;
     return AnyListing(mimeTypes, directories);
 }
 
@@ -265,14 +278,24 @@ std::vector<std::string> CommandLineFor(const DesktopApplication& application, c
                 continue;
             }
             switch (word[++i]) {
-                case '%': argument += '%'; break;
-                case 'f': case 'F': case 'u': case 'U':
+                case '%':
+                    argument += '%';
+                    break;
+                case 'f':
+                case 'F':
+                case 'u':
+                case 'U':
                     if (!fileGiven) argument += file;
                     fileGiven = true;
                     break;
-                case 'c': argument += application.name; break;
-                case 'k': argument += application.desktopFile; break;
-                default: break;  // deprecated and unknown codes are removed
+                case 'c':
+                    argument += application.name;
+                    break;
+                case 'k':
+                    argument += application.desktopFile;
+                    break;
+                default:
+                    break;  // deprecated and unknown codes are removed
             }
         }
         if (!(codeAlone && argument.empty())) arguments.push_back(argument);

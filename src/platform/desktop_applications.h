@@ -29,8 +29,8 @@ struct DesktopApplication {
 // installed one named for a type under [Default Applications] of the mimeapps.list files, then
 // under [Added Associations], then any installed application that lists the type. None when
 // nothing is associated.
-[[nodiscard]] std::optional<DesktopApplication> DefaultApplicationFor(const std::vector<std::string>& mimeTypes,
-                                                                      const XdgDirectories& directories);
+[[nodiscard]] std::optional<DesktopApplication> DefaultApplicationFor(
+    const std::vector<std::string>& mimeTypes, const XdgDirectories& directories);
 
 // The program and its arguments that application's Exec line gives for file: file takes the
 // place of %f, %F, %u or %U as one argument, whatever characters it holds; without any of those it

@@ -18,9 +18,9 @@ std::string NameOf(const std::string& path) {
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
 
 }  // namespace
@@ -74,7 +74,8 @@ FileDialog::FileDialog(FileDialogRequest request, std::size_t resultBufferSize)
 
 bool FileDialog::DoModal() {
     const FileDialogHandler& handler = InstalledHandler();
-    std::vector<std::string> chosen = handler ? handler(m_request) : platform::ShowDefaultFileDialog(m_request);
+    std::vector<std::string> chosen =
+        handler ? handler(m_request) : platform::ShowDefaultFileDialog(m_request);
     m_paths.clear();
     if (chosen.empty() || ResultBufferBytes(chosen) > m_resultBufferSize) return false;
     m_paths = std::move(chosen);

@@ -15,8 +15,8 @@ ShellExecuteHandler SetShellExecuteHandler(ShellExecuteHandler handler) {
     return std::exchange(InstalledHandler(), std::move(handler));
 }
 
-std::intptr_t ShellExecuteA(const void* /*owner*/, const char* verb, const char* file, const char* /*parameters*/,
-                            const char* /*directory*/, int /*showCommand*/) {
+std::intptr_t ShellExecuteA(const void* /*owner*/, const char* verb, const char* file,
+                            const char* /*parameters*/, const char* /*directory*/, int /*showCommand*/) {
     if (file == nullptr || *file == '\0') return SE_ERR_FNF;
     const std::string shownVerb = verb != nullptr ? verb : "open";
     const ShellExecuteHandler& handler = InstalledHandler();

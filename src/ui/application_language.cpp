@@ -9,7 +9,8 @@
 bool UseApplicationLanguage(QApplication& application) {
     QApplication::setFont(DialogFont(QApplication::font()));
     auto* translator = new QTranslator(&application);
-    if (!translator->load(QStringLiteral("qtbase_zh_TW"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(QStringLiteral("qtbase_zh_TW"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }

@@ -24,8 +24,7 @@
 namespace {
 
 constexpr char kChooseInputsTitle[] = "選取輸入檔案...";
-constexpr char kVideoFilesFilter[] =
-    "Video Files (.mpg;.mpeg;.avi;.qt;.mov)|*.mpg;*.mpeg;*.avi;*.qt;*.mov||";
+constexpr char kVideoFilesFilter[] = "Video Files (.mpg;.mpeg;.avi;.qt;.mov)|*.mpg;*.mpeg;*.avi;*.qt;*.mov||";
 // The dialog's answer must fit this many bytes, as laid out by ResultBufferBytes.
 constexpr std::size_t kResultBufferBytes = 16000;
 // A path text shorter than this is the root folder, or a one-letter folder in it: refused.
@@ -38,7 +37,8 @@ std::vector<std::string> DroppedVideoFiles(const QMimeData& data) {
     for (const QUrl& url : data.urls()) {
         if (!url.isLocalFile()) continue;
         const QString path = url.toLocalFile();
-        if (!QFileInfo(path).isFile() || !MatchesFilter(QFileInfo(path).fileName().toStdString(), kVideoFilesFilter))
+        if (!QFileInfo(path).isFile() ||
+            !MatchesFilter(QFileInfo(path).fileName().toStdString(), kVideoFilesFilter))
             continue;
         files.push_back(QFile::encodeName(path).toStdString());
     }

@@ -67,7 +67,8 @@ void ConverterDialog::PlayInPreview(const std::string& path) {
         return;
     }
 
-    (void)CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, m_previewGraph.ReceiveVoid());
+    (void)CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder,
+                           m_previewGraph.ReceiveVoid());
     if (!m_previewGraph) {
         AfxMessageBox(kCannotCreatePreviewGraph, MB_OK);
         return;
@@ -84,7 +85,8 @@ void ConverterDialog::PlayInPreview(const std::string& path) {
         SUCCEEDED(videoWindow->put_Owner(VideoSurfaceHandle(m_preview)))) {
         (void)videoWindow->put_WindowStyle(WS_CHILD);
         const QRect client = m_preview->contentsRect();
-        if (FAILED(videoWindow->SetWindowPosition(client.left(), client.top(), client.width(), client.height()))) {
+        if (FAILED(videoWindow->SetWindowPosition(client.left(), client.top(), client.width(),
+                                                  client.height()))) {
             AfxMessageBox(kCannotPlaceVideoWindow, MB_OK);
             return;
         }
@@ -108,7 +110,8 @@ void ConverterDialog::OnStopPlayback() {
     }
     if (seeking) {
         LONGLONG start = 0;
-        (void)seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+        (void)seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                    AM_SEEKING_NoPositioning);
     }
     // Paused at the start, the video shows the first picture.
     if (FAILED(control->Pause())) AfxMessageBox(kCannotPausePreviewGraph, MB_OK);

@@ -25,7 +25,8 @@ public:
         if (!previous && !next) return false;
         auto* control = qobject_cast<QWidget*>(watched);
         if (control == nullptr) return false;
-        if (QWidget* target = Neighbour(*control, next)) target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        if (QWidget* target = Neighbour(*control, next))
+            target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
         return true;
     }
 

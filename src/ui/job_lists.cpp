@@ -36,7 +36,8 @@ std::string OutputPathFor(const std::string& input) {
     return parent + "/" + kOutputFolderName + "/" + BaseNameOf(input) + kOutputExtension;
 }
 
-std::string OutputPathForJob(const QListWidget& inputs, const QListWidget& outputs, const std::string& input) {
+std::string OutputPathForJob(const QListWidget& inputs, const QListWidget& outputs,
+                             const std::string& input) {
     const QString inputText = QString::fromStdString(input);
     for (int row = 0; row < inputs.count() && row < outputs.count(); ++row)
         if (inputs.item(row)->text() == inputText) return outputs.item(row)->text().toStdString();

@@ -18,7 +18,8 @@ PreviewArea::PreviewArea(QWidget* parent) : QFrame(parent) {
 PreviewArea::~PreviewArea() = default;
 
 void PreviewArea::PresentPicture(const std::uint8_t* pixels, int width, int height, int stride) {
-    if (pixels == nullptr || width <= 0 || height <= 0 || static_cast<long long>(stride) < 4LL * width) return;
+    if (pixels == nullptr || width <= 0 || height <= 0 || static_cast<long long>(stride) < 4LL * width)
+        return;
     QImage picture(width, height, QImage::Format_RGB32);
     if (picture.isNull()) return;
     for (int row = 0; row < height; ++row)

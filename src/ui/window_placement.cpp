@@ -14,7 +14,8 @@ namespace {
 // Watches a window until its frame is known, then sets its size and place once.
 class FramePlacement : public QObject {
 public:
-    FramePlacement(QWidget& window, QSize frameSize) : QObject(&window), m_window(window), m_frameSize(frameSize) {
+    FramePlacement(QWidget& window, QSize frameSize)
+        : QObject(&window), m_window(window), m_frameSize(frameSize) {
         window.installEventFilter(this);
     }
 

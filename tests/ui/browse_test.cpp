@@ -34,7 +34,9 @@ protected:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
         return path.toStdString();
     }
-    [[nodiscard]] std::string InFolder(const QString& name) const { return m_folder.filePath(name).toStdString(); }
+    [[nodiscard]] std::string InFolder(const QString& name) const {
+        return m_folder.filePath(name).toStdString();
+    }
 
     void Browse(std::vector<std::string> chosen) {
         m_fileDialog.Choose(std::move(chosen));
@@ -87,8 +89,9 @@ TEST_F(BrowseTest, TheDialogIsAskedForSeveralVideoFilesUnderItsTitle) {
 TEST_F(BrowseTest, ChosenFilesBecomeSortedPairsAndTheirFolderIsMadeWithDefaultPermissions) {
     m_dialog->EnableJobButtons(false);
     Browse({File("b.mpg"), File("C.MOV"), File("a.avi"), File("noext")});
-    EXPECT_EQ(Jobs(), (std::vector<std::string>{Job("a.avi", "converted/a.avi"), Job("b.mpg", "converted/b.avi"),
-                                                Job("C.MOV", "converted/C.avi"), Job("noext", "converted/noext.avi")}));
+    EXPECT_EQ(Jobs(), (std::vector<std::string>{
+                          Job("a.avi", "converted/a.avi"), Job("b.mpg", "converted/b.avi"),
+                          Job("C.MOV", "converted/C.avi"), Job("noext", "converted/noext.avi")}));
     EXPECT_TRUE(m_dialog->m_btnStart->isEnabled());
     EXPECT_TRUE(m_dialog->m_btnPlayInput->isEnabled());
     EXPECT_TRUE(m_messages.Messages().empty());
@@ -109,19 +112,22 @@ TEST_F(BrowseTest, ChosenFilesBecomeSortedPairsAndTheirFolderIsMadeWithDefaultPe
 TEST_F(BrowseTest, AnInputStaysWithItsOutputWhereTheirNamesSortDifferently) {
     // Sorted alone, the outputs would read x.avi, x.b.avi: the wrong way round.
     Browse({File("x.mpg"), File("x.b.avi")});
-    EXPECT_EQ(Jobs(), (std::vector<std::string>{Job("x.b.avi", "converted/x.b.avi"), Job("x.mpg", "converted/x.avi")}));
+    EXPECT_EQ(Jobs(), (std::vector<std::string>{Job("x.b.avi", "converted/x.b.avi"),
+                                                Job("x.mpg", "converted/x.avi")}));
 }
 
 TEST_F(BrowseTest, DifferentInputsWithOneBaseNameGetDistinctOutputsAndOneFileKeepsItsOwn) {
     Browse({File("clip.mpg"), File("clip.mov")});
     Browse({File("clip.qt"), InFolder("clip.mov")});
-    EXPECT_EQ(Jobs(), (std::vector<std::string>{
-                          Job("clip.mov", "converted/clip (2).avi"), Job("clip.mov", "converted/clip (2).avi"),
-                          Job("clip.mpg", "converted/clip.avi"), Job("clip.qt", "converted/clip (3).avi")}));
+    EXPECT_EQ(Jobs(),
+              (std::vector<std::string>{
+                  Job("clip.mov", "converted/clip (2).avi"), Job("clip.mov", "converted/clip (2).avi"),
+                  Job("clip.mpg", "converted/clip.avi"), Job("clip.qt", "converted/clip (3).avi")}));
     // An input whose own name is a numbered one goes on past the names taken.
     Browse({File("clip (2).avi")});
     const std::vector<std::string> jobs = Jobs();
-    EXPECT_NE(std::find(jobs.begin(), jobs.end(), Job("clip (2).avi", "converted/clip (2) (2).avi")), jobs.end());
+    EXPECT_NE(std::find(jobs.begin(), jobs.end(), Job("clip (2).avi", "converted/clip (2) (2).avi")),
+              jobs.end());
 }
 
 TEST_F(BrowseTest, ListsSortIgnoringCase) {
@@ -159,8 +165,8 @@ TEST_F(BrowseTest, ChoicesThatDoNotFitTheResultBufferAddNothingAndSayNothing) {
 
 TEST_F(BrowseTest, APathTextOfFewerThanThreeCharactersIsRefused) {
     // Several files at the root: the path text is "/". In a one-letter folder there: "/a".
-    for (const std::vector<std::string>& chosen : {std::vector<std::string>{"/a.mpg", "/b.mpg"},
-                                                   std::vector<std::string>{"/a/x.mpg", "/a/y.mpg"}}) {
+    for (const std::vector<std::string>& chosen :
+         {std::vector<std::string>{"/a.mpg", "/b.mpg"}, std::vector<std::string>{"/a/x.mpg", "/a/y.mpg"}}) {
         m_messages.Clear();
         Browse(chosen);
         EXPECT_TRUE(Jobs().empty());
@@ -169,7 +175,8 @@ TEST_F(BrowseTest, APathTextOfFewerThanThreeCharactersIsRefused) {
     // Two letters are enough (the folder can't be made there, which is no matter here).
     m_messages.Clear();
     Browse({"/ab/x.mpg", "/ab/y.mpg"});
-    EXPECT_EQ(Jobs(), (std::vector<std::string>{"/ab/x.mpg -> /ab/converted/x.avi", "/ab/y.mpg -> /ab/converted/y.avi"}));
+    EXPECT_EQ(Jobs(), (std::vector<std::string>{"/ab/x.mpg -> /ab/converted/x.avi",
+                                                "/ab/y.mpg -> /ab/converted/y.avi"}));
     EXPECT_TRUE(m_messages.Messages().empty());
 }
 

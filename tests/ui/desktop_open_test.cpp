@@ -47,10 +47,13 @@ protected:
 };
 
 TEST_F(DesktopOpenTest, TheDefaultComesFromTheFirstListThatNamesAnInstalledApplication) {
-    Application(m_folders.data[1], "player.desktop", "Name=Player\nExec=player %f\nMimeType=video/x-msvideo;\n");
-    Application(m_folders.data[1], "viewer.desktop", "Name=Viewer\nExec=viewer %U\nMimeType=video/x-msvideo;\n");
+    Application(m_folders.data[1], "player.desktop",
+                "Name=Player\nExec=player %f\nMimeType=video/x-msvideo;\n");
+    Application(m_folders.data[1], "viewer.desktop",
+                "Name=Viewer\nExec=viewer %U\nMimeType=video/x-msvideo;\n");
     Application(m_folders.data[0], "gone.desktop", "Name=Gone\nExec=gone %f\nHidden=true\n");
-    Application(m_folders.data[0], "untried.desktop", "Name=Untried\nExec=x %f\nTryExec=/nonexistent/untried\n");
+    Application(m_folders.data[0], "untried.desktop",
+                "Name=Untried\nExec=x %f\nTryExec=/nonexistent/untried\n");
 
     // No list yet: any application that lists the type, by name.
     std::optional<DesktopApplication> found = DefaultApplicationFor({"video/x-msvideo"}, m_folders);
@@ -78,8 +81,8 @@ TEST_F(DesktopOpenTest, TheFileIsOneArgumentWhateverItHolds) {
     DesktopApplication player{"/apps/player.desktop", "My Player", "player-icon",
                               "\"/opt/my player/run\" --title=\"%c\" %i %U --done %%"};
     EXPECT_EQ(CommandLineFor(player, file),
-              (std::vector<std::string>{"/opt/my player/run", "--title=My Player", "--icon", "player-icon", file,
-                                        "--done", "%"}));
+              (std::vector<std::string>{"/opt/my player/run", "--title=My Player", "--icon", "player-icon",
+                                        file, "--done", "%"}));
     player.exec = "player --new-window";
     EXPECT_EQ(CommandLineFor(player, file), (std::vector<std::string>{"player", "--new-window", file}));
     player.exec = "player \"--open";
@@ -95,8 +98,8 @@ TEST_F(DesktopOpenTest, TheAssociatedProgramIsStartedWithThePathAsItIs) {
 
     const std::string record = Path("arguments");
     const std::string recorder = Path("recorder.sh");
-    Write(recorder, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + record + ".tmp\"\nmv \"" +
-                        record + ".tmp\" \"" + record + "\"\n");
+    Write(recorder, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + record +
+                        ".tmp\"\nmv \"" + record + ".tmp\" \"" + record + "\"\n");
     fs::permissions(recorder, fs::perms::owner_all);
     Application(Path("data"), "recorder.desktop", "Name=Recorder\nExec=" + recorder + " --play %f\n");
     Write(Path("config") + "/mimeapps.list", "[Default Applications]\nvideo/x-msvideo=recorder.desktop\n");
@@ -106,14 +109,15 @@ TEST_F(DesktopOpenTest, TheAssociatedProgramIsStartedWithThePathAsItIs) {
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(Path("config")));
     qputenv("XDG_DATA_HOME", QByteArray::fromStdString(Path("data")));
     const std::intptr_t started = ShellExecuteA(nullptr, "open", file.c_str(), nullptr, nullptr, SW_SHOW);
-    const std::intptr_t missing =
-        ShellExecuteA(nullptr, "open", (folder + "/missing.avi").toStdString().c_str(), nullptr, nullptr, SW_SHOW);
+    const std::intptr_t missing = ShellExecuteA(
+        nullptr, "open", (folder + "/missing.avi").toStdString().c_str(), nullptr, nullptr, SW_SHOW);
     qputenv("XDG_CONFIG_HOME", saved[0]);
     qputenv("XDG_DATA_HOME", saved[1]);
 
     EXPECT_EQ(missing, SE_ERR_FNF);
     ASSERT_GT(started, 32);
-    for (int i = 0; i < 500 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    for (int i = 0; i < 500 && !fs::exists(record); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::ifstream in(record);
     std::vector<std::string> arguments;
     for (std::string line; std::getline(in, line);) arguments.push_back(line);

@@ -16,10 +16,7 @@
 #include <QTemporaryDir>
 
 #include "converter_dialog_fixture.h"
-#include "engine/interface_ref.h"
-#include "engine/text_conversion.h"
-#include "media/com/class_registry.h"
-#include "media/graph/uuids.h"
+#include "playback_available.h"
 #include "support/samples_dir.h"
 #include "ui/preview_area.h"
 
@@ -30,14 +27,6 @@ constexpr char kCannotRender[] = "失敗於成像選取的檔案";
 
 std::string Sample(const char* name) {
     return SamplePath(name).string();
-}
-
-// Whether the media layer builds playback graphs yet.
-bool CanRenderFiles() {
-    InterfaceRef<IGraphBuilder> graph;
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid())))
-        return false;
-    return graph->RenderFile(ToWide(Sample("mpeg1_mp2.mpg")).c_str(), nullptr) != E_NOTIMPL;
 }
 
 // Serves the window's events until ready() holds or timeoutMs has passed; whether it held.
@@ -61,7 +50,8 @@ double MeanDifference(const QImage& a, const QImage& b) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y);
             const QRgb q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+            sum +=
+                std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
         }
     return sum / (3.0 * a.width() * a.height());
 }
@@ -150,7 +140,8 @@ TEST_F(PreviewTest, BadPathsAreRefusedBeforeAnyGraphIsMade) {
     EXPECT_EQ(m_dialog->m_previewGraph.Get(), held);
 
     // Missing, and a folder: the graph held before is released, no new one is made.
-    for (const std::string& path : {folder.filePath("missing.mpg").toStdString(), folder.path().toStdString()}) {
+    for (const std::string& path :
+         {folder.filePath("missing.mpg").toStdString(), folder.path().toStdString()}) {
         m_messages.Clear();
         m_dialog->PlayInPreview(path);
         EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kFileMissing}) << path;
@@ -187,10 +178,12 @@ TEST_F(PreviewTest, PlayInputShowsThePictureAndStopShowsTheFirstOneAgain) {
     EXPECT_FALSE(AllBlack(first));
 
     // The picture moves on while it plays.
-    EXPECT_TRUE(WaitFor([&] { return MeanDifference(m_dialog->m_preview->ShownPicture(), first) > 4; }, 3000));
+    EXPECT_TRUE(
+        WaitFor([&] { return MeanDifference(m_dialog->m_preview->ShownPicture(), first) > 4; }, 3000));
     for (int stop = 0; stop < 2; ++stop) {
         QTest::mouseClick(m_dialog->m_btnStop, Qt::LeftButton);
-        EXPECT_TRUE(WaitFor([&] { return MeanDifference(m_dialog->m_preview->ShownPicture(), first) < 2; }, 3000))
+        EXPECT_TRUE(
+            WaitFor([&] { return MeanDifference(m_dialog->m_preview->ShownPicture(), first) < 2; }, 3000))
             << "Stop number " << stop + 1 << " does not show the first picture";
     }
     EXPECT_TRUE(m_messages.Messages().empty());
