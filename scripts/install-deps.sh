@@ -14,10 +14,12 @@ packages=(
   ffmpeg
   # the application
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  # Qt's own texts (standard buttons, the file dialog) in Traditional Chinese
+  qt6-translations-l10n
   # the dialog font and its fallbacks
   fonts-arphic-uming fonts-noto-cjk
-  # whole-window tests and screenshots
-  xvfb xauth x11-utils xdotool
+  # whole-window tests and screenshots, under a window manager as on a desktop
+  xvfb xauth x11-utils x11-apps xdotool openbox
   # benchmarks: wall time and peak memory
   time
 )

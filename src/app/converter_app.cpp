@@ -1,5 +1,8 @@
 #include "app/converter_app.h"
 
+#include <QApplication>
+
+#include "ui/application_language.h"
 #include "ui/converter_dialog.h"
 
 namespace {
@@ -13,6 +16,8 @@ ConverterApp theApp;
 
 bool ConverterApp::InitInstance() {
     SetRegistryKey(kRegistryKey);
+    if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        (void)UseApplicationLanguage(*application);
 
     ConverterDialog dialog;
     // Its result makes no difference: the program ends either way.

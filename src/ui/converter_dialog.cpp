@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
-#include <QPalette>
 #include <QProgressBar>
 #include <QRegion>
 
@@ -20,8 +19,10 @@
 #include "string_table.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_font.h"
+#include "ui/dialog_group_navigation.h"
 #include "ui/dialog_item.h"
 #include "ui/drop_down_combo.h"
+#include "ui/preview_area.h"
 #include "ui/transparent_buttons_option.h"
 #include "ui/window_messages.h"
 #include "ui/window_placement.h"
@@ -44,14 +45,6 @@ void ExchangeText(bool saveAndValidate, QLabel& control, std::string& value) {
         value = control.text().toStdString();
     else
         control.setText(QString::fromStdString(value));
-}
-
-// A black rectangle: the area a video is shown in, never the skin.
-void PaintBlack(QFrame& area) {
-    QPalette palette = area.palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    area.setPalette(palette);
-    area.setAutoFillBackground(true);
 }
 
 }  // namespace
@@ -78,7 +71,6 @@ ConverterDialog::ConverterDialog(QWidget* parent)
     m_compressorCombo = m_ui->compressorCombo;
     m_progress = m_ui->progress;
     m_preview = m_ui->preview;
-    PaintBlack(*m_preview);
     FitDropDownCombo(*m_compressorCombo);
 
     // No button becomes the default one by taking the focus: Enter is dealt with in
@@ -88,6 +80,11 @@ ConverterDialog::ConverterDialog(QWidget* parent)
         button->setAutoDefault(false);
 
     m_systemMenu = new QMenu(this);
+    // The separator before the About entry shows although nothing goes before it: the window's
+    // own commands are the window manager's.
+    m_systemMenu->setSeparatorsCollapsible(false);
+    InstallGroupNavigation(*this);
+    setAcceptDrops(true);
     ConnectHandlers();
 }
 
@@ -148,10 +145,11 @@ void ConverterDialog::EndWindow() {
 bool ConverterDialog::OnInitDialog() {
     UpdateData(false);
 
-    // The window exists from here on, so its frame is known where the window system tells it.
-    (void)winId();
+    // Placed by the frame it will most likely have, then once more by the frame the window
+    // manager really draws.
     MoveWindow(*this, kWindowSize);
     CenterWindow(*this);
+    CentreOnceFramed(*this, kWindowSize);
 
     if (ReadTransparentButtonsOption()) {
         m_ui->transparentButtonsCheck->setChecked(true);
@@ -295,13 +293,5 @@ void ConverterDialog::EnableJobButtons(bool enable) {
     m_btnStop->setEnabled(enable);
 }
 
-void ConverterDialog::ReleasePreviewGraph() {
-    m_previewGraph.Release();
-}
-
-// The work of these comes with the file selection, the conversion run and the preview.
-void ConverterDialog::OnBrowse() {}           // fills the job lists through the file dialog
+// The work of this comes with the conversion run.
 void ConverterDialog::OnStartConversion() {}  // converts every job of the lists in turn
-void ConverterDialog::OnPlayInput() {}        // previews the selected input
-void ConverterDialog::OnPlayOutput() {}       // opens the selected output with the desktop
-void ConverterDialog::OnStopPlayback() {}     // stops the preview

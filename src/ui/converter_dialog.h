@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QIcon>
 
@@ -9,8 +10,8 @@
 #include "media/graph/interfaces.h"
 #include "skin/skin_dialog.h"
 
+class PreviewArea;
 class QComboBox;
-class QFrame;
 class QListWidget;
 class QMenu;
 class QProgressBar;
@@ -44,8 +45,13 @@ public:
     // Enables or disables together Start, Play input, Play output and Stop.
     void EnableJobButtons(bool enable);
 
-    // Releases the preview graph if one is held; any preview playback ends with it.
+    // Releases the preview graph if one is held; any preview playback ends with it, and the
+    // preview area is black again.
     void ReleasePreviewGraph();
+
+    // Renders the file at path (UTF-8) into a new preview graph and plays it in the preview
+    // area; any earlier preview graph is released first. Each failure shows its message.
+    void PlayInPreview(const std::string& path);
 
     // Refills the compressor list with the catalogue, makes the automatic choice
     // (m_autoCompressorIndex), selects the first entry and moves the members to the controls.
@@ -92,7 +98,7 @@ public:
     QListWidget* m_outputList = nullptr;  // output file paths, at the same index as the input
     QComboBox* m_compressorCombo = nullptr;
     QProgressBar* m_progress = nullptr;
-    QFrame* m_preview = nullptr;
+    PreviewArea* m_preview = nullptr;
 
     // ---- members the engine reads and writes --------------------------------------------------
     InterfaceRef<IBaseFilter> m_compressorFilter;  // bound for the compressor list's selection
@@ -118,8 +124,14 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // Video files dragged from a file manager are added as if chosen with Browse.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    // Adds the files chosen together (full paths, UTF-8), whose path text is pathText, as new
+    // jobs: the rest of Browse after its dialog.
+    void AddChosenFiles(const std::string& pathText, const std::vector<std::string>& paths);
     void ConnectHandlers();
     void ApplyTransparentButtons();
     void SelectStartupCompressor();

@@ -4,10 +4,14 @@
 #include <QStringList>
 #include <QWidget>
 
-void UseDialogFont(QWidget& dialog) {
-    QFont font = dialog.font();
+QFont DialogFont(const QFont& base) {
+    QFont font = base;
     font.setFamilies(
         {QStringLiteral("新細明體"), QStringLiteral("AR PL UMing TW"), QStringLiteral("Noto Sans CJK TC")});
     font.setPointSize(9);
-    dialog.setFont(font);
+    return font;
+}
+
+void UseDialogFont(QWidget& dialog) {
+    dialog.setFont(DialogFont(dialog.font()));
 }

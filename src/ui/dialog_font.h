@@ -1,7 +1,11 @@
 #pragma once
 
+class QFont;
 class QWidget;
 
-// Gives a dialog the font of its template, "新細明體" at 9 points, falling back to AR PL UMing TW
-// and then Noto Sans CJK TC where it is not installed. The controls inherit it.
+// The font of the dialog templates, "新細明體" at 9 points, falling back to AR PL UMing TW and
+// then Noto Sans CJK TC where it is not installed; base gives everything else.
+[[nodiscard]] QFont DialogFont(const QFont& base);
+
+// Gives a dialog the font of its template. The controls inherit it.
 void UseDialogFont(QWidget& dialog);

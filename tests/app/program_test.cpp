@@ -1,97 +1,35 @@
-// The program as a user starts it: on an X server of its own (Xvfb), it shows its window
-// "Tessarel", ends with Escape and keeps the transparent-buttons option under its own name.
+// The program as a user starts it: on a desktop of its own (Xvfb with a window manager), it
+// shows its window "Tessarel" centred by its frame, ends with Escape and keeps the
+// transparent-buttons option under its own name.
 
-#include <chrono>
-#include <thread>
-
-#include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "desktop_session.h"
 
-using namespace std::chrono_literals;
+namespace {
 
 constexpr int kStartTimeoutMs = 20000;
 
 class Program : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_home.isValid());
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-        ASSERT_FALSE(xvfb.isEmpty()) << "Xvfb is needed (scripts/install-deps.sh installs it)";
-        ASSERT_FALSE(m_xdotool.isEmpty()) << "xdotool is needed (scripts/install-deps.sh installs it)";
+    void SetUp() override { ASSERT_TRUE(m_desktop.Start()) << m_desktop.Error().toStdString(); }
 
-        // Xvfb picks a free display and writes its number on the descriptor given.
-        m_server.start(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(m_server.waitForStarted());
-        QByteArray number;
-        while (!number.contains('\n') && m_server.waitForReadyRead(10000))
-            number += m_server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not start";
-        m_display = ":" + QString::fromLatin1(number.trimmed());
-
-        QDir(m_home.path()).mkpath(QStringLiteral(".config"));
-        QDir(m_home.path()).mkpath(QStringLiteral("run"));
-        QFile::setPermissions(m_home.filePath(QStringLiteral("run")),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-    void TearDown() override {
-        m_server.terminate();
-        m_server.waitForFinished();
-    }
-
-    [[nodiscard]] QProcessEnvironment Environment() const {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.insert(QStringLiteral("DISPLAY"), m_display);
-        environment.insert(QStringLiteral("HOME"), m_home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.filePath(QStringLiteral(".config")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.filePath(QStringLiteral("run")));
-        return environment;
-    }
-
-    // Runs xdotool on the test's display and returns what it printed.
-    QString XDoTool(const QStringList& arguments) const {
-        QProcess tool;
-        tool.setProcessEnvironment(Environment());
-        tool.start(m_xdotool, arguments);
-        tool.waitForFinished(10000);
-        return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
-    }
-
-    // The id of the shown window titled exactly "Tessarel", once there is one.
-    QString WaitForWindow(const QProcess& program) const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
-        while (std::chrono::steady_clock::now() < deadline && program.state() == QProcess::Running) {
-            const QString found = XDoTool({"search", "--onlyvisible", "--name", "^Tessarel$"});
-            if (!found.isEmpty()) return found.section('\n', 0, 0);
-            std::this_thread::sleep_for(200ms);
-        }
-        return {};
-    }
-
-    // Starts program, waits for its window, presses Escape on it; the program must end well.
-    void RunAndEndWithEscape(const QString& program) {
-        QProcess process;
-        process.setProcessEnvironment(Environment());
+    // Starts program and waits for its window.
+    QString Launch(QProcess& process, const QString& program) {
+        process.setProcessEnvironment(m_desktop.Environment());
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(program, {});
-        ASSERT_TRUE(process.waitForStarted()) << program.toStdString();
+        EXPECT_TRUE(process.waitForStarted()) << program.toStdString();
+        return m_desktop.WaitForWindow(QStringLiteral("^Tessarel$"), process, kStartTimeoutMs);
+    }
 
-        const QString window = WaitForWindow(process);
-        ASSERT_FALSE(window.isEmpty()) << "no window titled Tessarel";
-        XDoTool({"key", "--window", window, "Escape"});
-
+    // Presses Escape on window; the program must end well.
+    void EndWithEscape(QProcess& process, const QString& window) {
+        m_desktop.XDoTool({"key", "--window", window, "Escape"});
         ASSERT_TRUE(process.waitForFinished(5000)) << "the program did not end after Escape";
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 0);
@@ -100,27 +38,46 @@ protected:
     // The transparent-buttons option as the program named application stored it.
     [[nodiscard]] QString StoredOption(const QString& application) const {
         const QString file =
-            m_home.filePath(".config/Local AppWizard-Generated Applications/" + application + ".conf");
+            m_desktop.Home() + "/.config/Local AppWizard-Generated Applications/" + application + ".conf";
         return QSettings(file, QSettings::IniFormat)
             .value(QStringLiteral("RegAT/trans"), "<none>")
             .toString();
     }
 
-    QTemporaryDir m_home;
-    QProcess m_server;
-    QString m_display;
-    QString m_xdotool;
+    DesktopSession m_desktop;
 };
 
-TEST_F(Program, ShowsItsWindowAndEndsWithEscapeKeepingTheOption) {
-    RunAndEndWithEscape(QStringLiteral(TESSAREL_PROGRAM));
+TEST_F(Program, ShowsItsWindowCentredByItsFrameAndEndsWithEscapeKeepingTheOption) {
+    QProcess process;
+    const QString window = Launch(process, QStringLiteral(TESSAREL_PROGRAM));
+    ASSERT_FALSE(window.isEmpty()) << "no window titled Tessarel";
+
+    // The frame as the window manager drew it: 640 x 500, in the middle of the 1024 x 768 screen.
+    // The window manager may still be settling the frame just after the window shows.
+    QRect frame;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const QMargins extents = m_desktop.FrameExtents(window);
+        frame = m_desktop.ClientGeometry(window).marginsAdded(extents);
+        if (!extents.isNull() && frame.size() == QSize(640, 500) && std::abs(frame.center().y() - 383) <= 1)
+            break;
+        QProcess().waitForFinished(100);
+    }
+    EXPECT_FALSE(m_desktop.FrameExtents(window).isNull()) << "the window manager drew no frame";
+    EXPECT_EQ(frame.size(), QSize(640, 500));
+    EXPECT_LE(std::abs(frame.center().x() - 511), 1) << frame.x();
+    EXPECT_LE(std::abs(frame.center().y() - 383), 1) << frame.y();
+
+    EndWithEscape(process, window);
     EXPECT_EQ(StoredOption(QStringLiteral("tessarel")), "");
 }
 
 TEST_F(Program, RenamedItKeepsItsOptionUnderTheNewName) {
-    const QString renamed = m_home.filePath(QStringLiteral("converter"));
+    const QString renamed = m_desktop.Home() + QStringLiteral("/converter");
     ASSERT_TRUE(QFile::link(QStringLiteral(TESSAREL_PROGRAM), renamed));
-    RunAndEndWithEscape(renamed);
+    QProcess process;
+    const QString window = Launch(process, renamed);
+    ASSERT_FALSE(window.isEmpty()) << "no window titled Tessarel";
+    EndWithEscape(process, window);
     EXPECT_EQ(StoredOption(QStringLiteral("converter")), "");
     EXPECT_EQ(StoredOption(QStringLiteral("tessarel")), "<none>");
 }

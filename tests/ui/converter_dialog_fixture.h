@@ -16,6 +16,7 @@
 #include "platform/profile_file.h"
 #include "platform/win_app.h"
 #include "ui/converter_dialog.h"
+#include "ui/seam_recorders.h"
 
 // Each test starts as a first run: no stored option, no stored compressor. The application
 // object names the program's registry key, as the program's own does.
@@ -61,4 +62,7 @@ protected:
 
     WinApp m_app;
     MessageRecorder m_messages;
+    // No test shows the real file dialog or starts the desktop's player.
+    FileDialogStandIn m_fileDialog;
+    DesktopStandIn m_desktop;
 };

@@ -1,0 +1,57 @@
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+
+#include "platform/file_dialog.h"
+
+namespace {
+
+// The platform's filter text ("Name|*.a;*.b|Other|*.c||") as Qt's filter list
+// ("Name (*.a *.b)"). Qt reads the patterns from the last parentheses of each entry.
+QStringList QtFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        if (parts[i].isEmpty()) break;
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+// Where the next dialog opens: the folder of the last choice, as the platform's dialog
+// remembers it; the working folder at first.
+QString& LastFolder() {
+    static QString folder;
+    return folder;
+}
+
+}  // namespace
+
+namespace platform {
+
+std::vector<std::string> ShowDefaultFileDialog(const FileDialogRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title), LastFolder());
+    // Qt's own dialog everywhere: its patterns ignore case, as the platform's do, and it speaks
+    // the application's language.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.allowMultiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setNameFilters(QtFilters(request.filter));
+    if (dialog.exec() != QDialog::Accepted) return {};
+
+    std::vector<std::string> paths;
+    const QStringList chosen = dialog.selectedFiles();
+    for (const QString& file : chosen) paths.push_back(QFile::encodeName(file).toStdString());
+    if (!chosen.isEmpty()) LastFolder() = QFileInfo(chosen.front()).absolutePath();
+    return paths;
+}
+
+}  // namespace platform
