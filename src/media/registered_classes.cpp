@@ -15,6 +15,7 @@ void RegisterMediaClasses() {
     RegisterAviMux();
     RegisterFileWriter();
     RegisterCompressorCatalogue();
+    RegisterMediaDetector();
 }
 
 }  // namespace media

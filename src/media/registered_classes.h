@@ -17,5 +17,6 @@ void RegisterSampleGrabber();        // filters/sample_grabber.cpp
 void RegisterAviMux();               // filters/avi_mux.cpp
 void RegisterFileWriter();           // filters/file_writer.cpp
 void RegisterCompressorCatalogue();  // catalogue/*.cpp: device enumerator and compressor filters
+void RegisterMediaDetector();        // media_detector.cpp
 
 }  // namespace media

@@ -19,6 +19,7 @@
 #include "skin/skin_button.h"
 #include "string_table.h"
 #include "ui/about_dialog.h"
+#include "ui/combo_selection.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_item.h"
 #include "ui/drop_down_combo.h"
@@ -80,6 +81,7 @@ ConverterDialog::ConverterDialog(QWidget* parent)
     m_preview = m_ui->preview;
     PaintBlack(*m_preview);
     FitDropDownCombo(*m_compressorCombo);
+    MakeSelectionFollowText(*m_compressorCombo);
 
     // No button becomes the default one by taking the focus: Enter is dealt with in
     // keyPressEvent, and a button looks focused, not default, while it has the focus.
@@ -135,6 +137,13 @@ void ConverterDialog::setVisible(bool visible) {
 }
 
 void ConverterDialog::done(int result) {
+    // A conversion run's handler is on the stack: it sees the close request, stops its job and
+    // returns, and the window ends then.
+    if (m_runInProgress) {
+        OnClose();
+        m_deferredDone = result;
+        return;
+    }
     SkinDialog::done(result);
     EndWindow();
 }
@@ -299,9 +308,8 @@ void ConverterDialog::ReleasePreviewGraph() {
     m_previewGraph.Release();
 }
 
-// The work of these comes with the file selection, the conversion run and the preview.
+// The work of these comes with the file selection and the preview.
 void ConverterDialog::OnBrowse() {}           // fills the job lists through the file dialog
-void ConverterDialog::OnStartConversion() {}  // converts every job of the lists in turn
 void ConverterDialog::OnPlayInput() {}        // previews the selected input
 void ConverterDialog::OnPlayOutput() {}       // opens the selected output with the desktop
 void ConverterDialog::OnStopPlayback() {}     // stops the preview
