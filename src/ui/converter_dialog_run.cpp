@@ -61,6 +61,10 @@ void ConverterDialog::OnStartConversion() {
     }
     if (m_autoCompressorIndex == -1) AfxMessageBox(kNoDivXCompressor, MB_OK);
 
+    // The boxes as the user left them: the probe writes the members back to the controls, which
+    // would otherwise undo every tick made since the last exchange (power-off among them).
+    UpdateData(true);
+
     RunInProgress run(*this);
     for (int row = 0; row < m_inputList->count(); ++row) {
         // Bytes, not characters: the narrow text is what the path limit counts.
