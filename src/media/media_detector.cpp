@@ -15,8 +15,9 @@ namespace {
 // disconnected again when it goes, which breaks the reference cycle their pins form.
 class ProbeChain {
 public:
-    ProbeChain() : m_source(ComPtr<FileSource>::Adopt(new FileSource)),
-                   m_splitter(ComPtr<MediaSplitter>::Adopt(new MediaSplitter)) {}
+    ProbeChain()
+        : m_source(ComPtr<FileSource>::Adopt(new FileSource)),
+          m_splitter(ComPtr<MediaSplitter>::Adopt(new MediaSplitter)) {}
     ProbeChain(const ProbeChain&) = delete;
     ProbeChain& operator=(const ProbeChain&) = delete;
     ~ProbeChain() {
@@ -96,7 +97,8 @@ HRESULT MediaDetector::get_CurrentStream(LONG* stream) {
 }
 
 HRESULT MediaDetector::put_CurrentStream(LONG stream) {
-    if (!m_loaded || stream < 0 || static_cast<std::size_t>(stream) >= m_streamTypes.size()) return E_INVALIDARG;
+    if (!m_loaded || stream < 0 || static_cast<std::size_t>(stream) >= m_streamTypes.size())
+        return E_INVALIDARG;
     m_currentStream = stream;
     return S_OK;
 }

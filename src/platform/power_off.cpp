@@ -7,7 +7,8 @@ namespace {
 
 // A program that never chose how to switch off must not do it, least of all a test.
 BOOL RefusePowerOff(UINT flags) {
-    std::fprintf(stderr, "power-off (flags %#x) refused: this program installed no power-off handler\n", flags);
+    std::fprintf(stderr, "power-off (flags %#x) refused: this program installed no power-off handler\n",
+                 flags);
     return 0;
 }
 

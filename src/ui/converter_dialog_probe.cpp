@@ -33,7 +33,8 @@ void ConverterDialog::ProbeAudioStream(int row) {
     m_outputPath = RowText(*m_outputList, row);
 
     InterfaceRef<IMediaDet> detector;
-    if (FAILED(CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_ALL, IID_IMediaDet, detector.ReceiveVoid())) ||
+    if (FAILED(
+            CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_ALL, IID_IMediaDet, detector.ReceiveVoid())) ||
         !detector) {
         AfxMessageBox(kCannotCreateMediaDet, MB_OK);
         UpdateData(false);

@@ -82,8 +82,8 @@ void ConverterDialog::OnStartConversion() {
 
         RecompressionGraph graph;
         if (FAILED(BuildRecompressionGraph(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(),
-                                           m_keepAudio != FALSE, m_ignoreWarnings != FALSE, m_compressorFilter,
-                                           graph)))
+                                           m_keepAudio != FALSE, m_ignoreWarnings != FALSE,
+                                           m_compressorFilter, graph)))
             return;
 
         // Running state. The status line is drawn over the skin, so its old text goes by
@@ -149,11 +149,8 @@ LONG ConverterDialog::WaitForJob(RecompressionGraph& graph, int row) {
 void ConverterDialog::ShowRunPlace(int row, int shownPercent) {
     // The lists may have been cleared during the job; the job itself still counts.
     const int rows = std::max(m_inputList->count(), row + 1);
-    setWindowTitle(QStringLiteral("%1 - %2/%3 - %4%")
-                       .arg(m_runTitle)
-                       .arg(row + 1)
-                       .arg(rows)
-                       .arg(shownPercent));
+    setWindowTitle(
+        QStringLiteral("%1 - %2/%3 - %4%").arg(m_runTitle).arg(row + 1).arg(rows).arg(shownPercent));
 }
 
 // ---- the run's extent --------------------------------------------------------------------------
@@ -169,5 +166,6 @@ ConverterDialog::RunInProgress::~RunInProgress() {
     m_dialog.m_runInProgress = false;
     // The window was asked to end while the run's handler was on the stack; it ends now that
     // the handler returns.
-    if (const std::optional<int> result = std::exchange(m_dialog.m_deferredDone, std::nullopt)) m_dialog.done(*result);
+    if (const std::optional<int> result = std::exchange(m_dialog.m_deferredDone, std::nullopt))
+        m_dialog.done(*result);
 }

@@ -49,7 +49,8 @@ struct Bstr {
 ComPtr<IMediaDet> CreateDetector() {
     ComPtr<IMediaDet> detector;
     // 0x17: every class context, as the program asks.
-    EXPECT_EQ(CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_ALL, IID_IMediaDet, detector.ReceiveVoid()), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_ALL, IID_IMediaDet, detector.ReceiveVoid()),
+              S_OK);
     return detector;
 }
 
@@ -75,7 +76,8 @@ std::vector<GUID> ReportedTypes(IMediaDet& detector) {
 // when it can't open the file.
 std::optional<std::vector<GUID>> LibavformatTypes(const fs::path& file) {
     AVFormatContext* opening = nullptr;
-    if (avformat_open_input(&opening, ("file:" + file.string()).c_str(), nullptr, nullptr) < 0) return std::nullopt;
+    if (avformat_open_input(&opening, ("file:" + file.string()).c_str(), nullptr, nullptr) < 0)
+        return std::nullopt;
     testsupport::InputFormatContextPtr input(opening);
     if (avformat_find_stream_info(input.get(), nullptr) < 0) return std::nullopt;
     std::vector<GUID> types;
@@ -159,7 +161,8 @@ TEST(MediaDetector, TheCurrentStreamStaysWithinTheFile) {
     EXPECT_EQ(detector->put_CurrentStream(0), E_INVALIDARG);  // no file yet
     ASSERT_EQ(Open(*detector.Get(), SamplePath("two_audio.avi")), S_OK);
     ASSERT_EQ(detector->put_CurrentStream(2), S_OK);
-    for (const LONG outside : {-1L, 3L, 1L << 30}) EXPECT_EQ(detector->put_CurrentStream(outside), E_INVALIDARG);
+    for (const LONG outside : {-1L, 3L, 1L << 30})
+        EXPECT_EQ(detector->put_CurrentStream(outside), E_INVALIDARG);
     ASSERT_EQ(detector->get_CurrentStream(&current), S_OK);
     EXPECT_EQ(current, 2);
     GUID type = GUID_NULL;
@@ -186,8 +189,8 @@ TEST(MediaDetector, MutatedHeadersNeverCrashHangChangeTheFileOrInventStreams) {
     av_log_set_level(AV_LOG_QUIET);
 
     int cases = 0, refused = 0, slow = 0, inventedStreams = 0, disagreements = 0, changedInputs = 0;
-    for (const char* sample : {"mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi", "h264_aac.mov",
-                               "pcm_be.mov"}) {
+    for (const char* sample :
+         {"mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi", "h264_aac.mov", "pcm_be.mov"}) {
         const std::vector<char> original = ReadAll(SamplePath(sample));
         ASSERT_GT(original.size(), 8192U);
         for (int i = 0; i < casesPerSample; ++i) {
@@ -202,13 +205,15 @@ TEST(MediaDetector, MutatedHeadersNeverCrashHangChangeTheFileOrInventStreams) {
             };
             switch (i % 4) {
                 case 0:  // a few bytes flipped
-                    for (std::size_t n = 1 + pick(8); n > 0; --n) bytes[headerPlace()] ^= static_cast<char>(1 + pick(255));
+                    for (std::size_t n = 1 + pick(8); n > 0; --n)
+                        bytes[headerPlace()] ^= static_cast<char>(1 + pick(255));
                     break;
                 case 1: {  // a 32-bit field set to an extreme
                     const std::uint32_t extremes[] = {0, 1, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFF};
                     const std::uint32_t value = extremes[pick(std::size(extremes))];
                     const std::size_t at = std::min(headerPlace(), bytes.size() - 4);
-                    for (int b = 0; b < 4; ++b) bytes[at + static_cast<std::size_t>(b)] = static_cast<char>(value >> (8 * b));
+                    for (int b = 0; b < 4; ++b)
+                        bytes[at + static_cast<std::size_t>(b)] = static_cast<char>(value >> (8 * b));
                     break;
                 }
                 case 2:  // cut short
@@ -244,9 +249,10 @@ TEST(MediaDetector, MutatedHeadersNeverCrashHangChangeTheFileOrInventStreams) {
     }
     fs::remove_all(dir);
     av_log_set_level(logLevel);
-    std::printf("detector fuzz: %d mutants, %d refused, %d probed, %d disagree with libavformat by path, "
-                "%d slow, %d with invented streams, %d inputs changed\n",
-                cases, refused, cases - refused, disagreements, slow, inventedStreams, changedInputs);
+    std::printf(
+        "detector fuzz: %d mutants, %d refused, %d probed, %d disagree with libavformat by path, "
+        "%d slow, %d with invented streams, %d inputs changed\n",
+        cases, refused, cases - refused, disagreements, slow, inventedStreams, changedInputs);
     EXPECT_EQ(slow, 0);
     EXPECT_EQ(inventedStreams, 0);
     EXPECT_EQ(changedInputs, 0);

@@ -32,8 +32,9 @@ TEST_F(ConversionRunTest, TypedTextSelectsTheEntryItNamesOrNone) {
     const fs::path output = AddJob(*dialog, "video_only.avi", "clip.avi");
     PressStart(*dialog);
     EXPECT_EQ(m_messages.Messages(),
-              std::vector<std::string>{"無法加入選取的壓縮到圖形.\r\n\r\n輸入檔案可能不相容於選取的編碼.\r\n"
-                                       "某些編碼 (例如 Windows Media 編碼或已啟用 DRM 編碼)\r\n無法在無適當授權下使用."});
+              std::vector<std::string>{
+                  "無法加入選取的壓縮到圖形.\r\n\r\n輸入檔案可能不相容於選取的編碼.\r\n"
+                  "某些編碼 (例如 Windows Media 編碼或已啟用 DRM 編碼)\r\n無法在無適當授權下使用."});
     EXPECT_FALSE(fs::exists(output));
 
     // Picking an entry from the list selects it again.

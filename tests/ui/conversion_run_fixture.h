@@ -67,13 +67,15 @@ protected:
 
     // The output holds the whole input as a player shows it: Xvid video with every frame, and
     // the input's first audio stream byte for byte, or no audio.
-    static void ExpectWholeConversion(const std::filesystem::path& output, const char* sample, bool withAudio) {
+    static void ExpectWholeConversion(const std::filesystem::path& output, const char* sample,
+                                      bool withAudio) {
         const testsupport::MediaSummary in = testsupport::ReadBack(testsupport::SamplePath(sample));
         const testsupport::MediaSummary out = testsupport::ReadBack(output);
         ASSERT_TRUE(out.Ok()) << output << ": " << out.error;
         EXPECT_EQ(out.Video().fourcc, "XVID") << output;
         EXPECT_EQ(out.Video().width, in.Video().width) << output;
-        EXPECT_NEAR(static_cast<double>(out.Video().packetCount), static_cast<double>(in.Video().packetCount), 1.0)
+        EXPECT_NEAR(static_cast<double>(out.Video().packetCount), static_cast<double>(in.Video().packetCount),
+                    1.0)
             << output;
         ASSERT_EQ(out.HasAudio(), withAudio) << output;
         if (withAudio) {

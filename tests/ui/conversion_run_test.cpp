@@ -19,8 +19,8 @@ constexpr char kConversionFailed[] = "失敗於轉換選取的檔案";
 
 // The job buttons and Browse, which a run disables while a job runs.
 void ExpectControlsEnabled(const ConverterDialog& dialog) {
-    for (const SkinButton* button :
-         {dialog.m_btnStart, dialog.m_btnPlayInput, dialog.m_btnPlayOutput, dialog.m_btnStop, dialog.m_btnBrowse})
+    for (const SkinButton* button : {dialog.m_btnStart, dialog.m_btnPlayInput, dialog.m_btnPlayOutput,
+                                     dialog.m_btnStop, dialog.m_btnBrowse})
         EXPECT_TRUE(button->isEnabled()) << button->text().toStdString();
 }
 
@@ -117,7 +117,8 @@ TEST_F(ConversionRunTest, StartWithoutJobsAsksForInputsAndWithoutAnAutomaticComp
     const fs::path output = AddJob(*dialog, "video_only.avi", "clip.avi");
     dialog->m_autoCompressorIndex = -1;
     PressStart(*dialog);
-    EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"找不到 DivX 編解碼, 請安裝它或手動選取編解碼"});
+    EXPECT_EQ(m_messages.Messages(),
+              std::vector<std::string>{"找不到 DivX 編解碼, 請安裝它或手動選取編解碼"});
     ExpectWholeConversion(output, "video_only.avi", false);
     EXPECT_EQ(StatusLine(*dialog), kComplete);
 }
@@ -154,7 +155,8 @@ TEST_F(ConversionRunTest, AnInputPathOf259BytesConvertsAndOneOf260EndsTheRunBefo
         const std::string input = folder + "/" + std::string(length - folder.size() - 5, 'f') + ".mpg";
         ASSERT_EQ(input.size(), length);
         fs::copy_file(testsupport::SamplePath("mpeg1_mp2.mpg"), input, fs::copy_options::overwrite_existing);
-        const fs::path output = AddJobPaths(*dialog, input, m_dir / "converted" / (std::to_string(length) + ".avi"));
+        const fs::path output =
+            AddJobPaths(*dialog, input, m_dir / "converted" / (std::to_string(length) + ".avi"));
         dialog->m_inputPath = "before";
 
         PressStart(*dialog);

@@ -11,13 +11,15 @@ class PowerOffGuard : public ::testing::Environment {
 public:
     void SetUp() override {
         SetPowerOffHandler([](UINT flags) {
-            ADD_FAILURE() << "a test asked to switch the computer off (flags " << flags << ") without a recorder";
+            ADD_FAILURE() << "a test asked to switch the computer off (flags " << flags
+                          << ") without a recorder";
             return BOOL{0};
         });
     }
     void TearDown() override { SetPowerOffHandler({}); }
 };
 
-[[maybe_unused]] ::testing::Environment* const kGuard = ::testing::AddGlobalTestEnvironment(new PowerOffGuard);
+[[maybe_unused]] ::testing::Environment* const kGuard =
+    ::testing::AddGlobalTestEnvironment(new PowerOffGuard);
 
 }  // namespace
