@@ -27,6 +27,7 @@ void RegisterMediaClasses() {
     RegisterAudioDecoder();
     RegisterVideoRenderer();
     RegisterAudioRenderer();
+    RegisterMediaDetector();
 }
 
 }  // namespace

@@ -21,5 +21,6 @@ void RegisterCompressorCatalogue();  // catalogue/*.cpp: device enumerator and c
 void RegisterAudioDecoder();         // filters/audio_decoder.cpp
 void RegisterVideoRenderer();        // filters/video_renderer.cpp
 void RegisterAudioRenderer();        // filters/audio_renderer.cpp
+void RegisterMediaDetector();        // media_detector.cpp
 
 }  // namespace media

@@ -18,6 +18,7 @@
 #include "skin/skin_button.h"
 #include "string_table.h"
 #include "ui/about_dialog.h"
+#include "ui/combo_selection.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_group_navigation.h"
 #include "ui/dialog_item.h"
@@ -72,6 +73,7 @@ ConverterDialog::ConverterDialog(QWidget* parent)
     m_progress = m_ui->progress;
     m_preview = m_ui->preview;
     FitDropDownCombo(*m_compressorCombo);
+    MakeSelectionFollowText(*m_compressorCombo);
 
     // No button becomes the default one by taking the focus: Enter is dealt with in
     // keyPressEvent, and a button looks focused, not default, while it has the focus.
@@ -132,6 +134,13 @@ void ConverterDialog::setVisible(bool visible) {
 }
 
 void ConverterDialog::done(int result) {
+    // A conversion run's handler is on the stack: it sees the close request, stops its job and
+    // returns, and the window ends then.
+    if (m_runInProgress) {
+        OnClose();
+        m_deferredDone = result;
+        return;
+    }
     SkinDialog::done(result);
     EndWindow();
 }
@@ -293,5 +302,3 @@ void ConverterDialog::EnableJobButtons(bool enable) {
     m_btnStop->setEnabled(enable);
 }
 
-// The work of this comes with the conversion run.
-void ConverterDialog::OnStartConversion() {}  // converts every job of the lists in turn

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QIcon>
+#include <QString>
 
 #include "engine/interface_ref.h"
 #include "media/graph/interfaces.h"
@@ -16,6 +18,7 @@ class QListWidget;
 class QMenu;
 class QProgressBar;
 class SkinButton;
+struct RecompressionGraph;
 
 namespace Ui {
 class ConverterDialog;
@@ -53,6 +56,14 @@ public:
     // area; any earlier preview graph is released first. Each failure shows its message.
     void PlayInPreview(const std::string& path);
 
+    // Makes job row current (m_inputPath, m_outputPath) and sets m_keepAudio, and check box
+    // 1003 with it, to whether its input has an audio stream. A step that fails shows its
+    // message and leaves m_keepAudio and the box as they were.
+    void ProbeAudioStream(int row);
+
+    // Serves every event waiting for this thread, then returns without waiting.
+    static void PumpMessages();
+
     // Refills the compressor list with the catalogue, makes the automatic choice
     // (m_autoCompressorIndex), selects the first entry and moves the members to the controls.
     // Returns 0, or the failing result after its message; the list then stays empty.
@@ -87,6 +98,13 @@ public:
     // Enter with no default button to take it: the members are read and the dialog ends.
     void OnOK();
 
+signals:
+    // A conversion run's wait has taken one more look at job row: percent of its input is done,
+    // as computed (above 100 when the input's length was guessed too short). The progress bar,
+    // the status line and the title show it already.
+    void JobProgressed(int row, int percent);
+
+public:
     // ---- controls (owned by the window) -----------------------------------------------------
     SkinButton* m_btnBrowse = nullptr;
     SkinButton* m_btnClear = nullptr;
@@ -132,6 +150,26 @@ private:
     // Adds the files chosen together (full paths, UTF-8), whose path text is pathText, as new
     // jobs: the rest of Browse after its dialog.
     void AddChosenFiles(const std::string& pathText, const std::vector<std::string>& paths);
+
+    // The extent of a conversion run: while it lives the run's place shows in the title, and an
+    // end of the window asked for meanwhile waits until it goes.
+    class RunInProgress {
+    public:
+        explicit RunInProgress(ConverterDialog& dialog);
+        ~RunInProgress();
+        RunInProgress(const RunInProgress&) = delete;
+        RunInProgress& operator=(const RunInProgress&) = delete;
+
+    private:
+        ConverterDialog& m_dialog;
+    };
+
+    // Waits for the running job of row in 100 ms slices, serving the window's events and
+    // showing the progress between them, until the graph reports an event or the window is
+    // asked to close. Returns the event code; 0 when the close ended the wait.
+    LONG WaitForJob(RecompressionGraph& graph, int row);
+    // "Tessarel - 2/5 - 37%": the run's place, for the task bar.
+    void ShowRunPlace(int row, int shownPercent);
     void ConnectHandlers();
     void ApplyTransparentButtons();
     void SelectStartupCompressor();
@@ -140,4 +178,7 @@ private:
     std::unique_ptr<Ui::ConverterDialog> m_ui;
     QMenu* m_systemMenu = nullptr;
     bool m_windowCreated = false;
+    bool m_runInProgress = false;
+    QString m_runTitle;                 // the title before the run
+    std::optional<int> m_deferredDone;  // the result the window ends with once the run returns
 };

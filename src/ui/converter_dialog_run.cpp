@@ -1,0 +1,171 @@
+// The conversion run: Start converts every job of the lists, top to bottom, inside this one
+// handler on the user-interface thread. It waits for each job's graph in short slices and
+// serves the window's events between them, so the window stays responsive and can follow the
+// job's progress.
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include "engine/engine_messages.h"
+#include "engine/recompression_graph.h"
+#include "platform/message_box.h"
+#include "platform/power_off.h"
+#include "platform/win_types.h"
+#include "ui/converter_dialog.h"
+#include "ui/run_messages.h"
+#include "ui_main_window.h"
+
+namespace {
+
+// How long one wait on the graph lasts: the window's reaction time and the progress bar's
+// refresh interval.
+constexpr LONG kWaitSliceMs = 100;
+
+// position as a whole percent of duration, truncated toward zero. Past the duration (an input
+// whose length was guessed) it goes above 100.
+int PercentOf(LONGLONG position, LONGLONG duration) {
+    if (duration <= 0) return 0;
+    const double percent = static_cast<double>(position) * 100.0 / static_cast<double>(duration);
+    constexpr double kLargest = std::numeric_limits<int>::max();
+    constexpr double kSmallest = std::numeric_limits<int>::min();
+    return static_cast<int>(std::clamp(percent, kSmallest, kLargest));
+}
+
+// The platform's progress control shows a position past its range as full (or empty);
+// QProgressBar ignores such a value and keeps its old one.
+void SetProgressPosition(QProgressBar& bar, int percent) {
+    bar.setValue(std::clamp(percent, bar.minimum(), bar.maximum()));
+}
+
+}  // namespace
+
+void ConverterDialog::PumpMessages() {
+    QCoreApplication::processEvents();
+}
+
+void ConverterDialog::OnStartConversion() {
+    // The Start button is disabled while a job runs; nothing else may start a second run.
+    if (m_runInProgress) return;
+
+    if (m_inputList->count() < 1) {
+        AfxMessageBox(kChooseInputFilesFirst, MB_OK);
+        return;
+    }
+    if (m_autoCompressorIndex == -1) AfxMessageBox(kNoDivXCompressor, MB_OK);
+
+    // The boxes as the user left them: the probe writes the members back to the controls, which
+    // would otherwise undo every tick made since the last exchange (power-off among them).
+    UpdateData(true);
+
+    RunInProgress run(*this);
+    for (int row = 0; row < m_inputList->count(); ++row) {
+        // Bytes, not characters: the narrow text is what the path limit counts.
+        if (m_inputList->item(row)->text().toUtf8().size() > MAX_PATH - 1) {
+            AfxMessageBox(kFileNameTooLong, MB_OK);
+            return;
+        }
+
+        ProbeAudioStream(row);
+        m_inputList->setCurrentRow(row);
+        m_outputList->setCurrentRow(row);
+        UpdateData(true);
+        OnStopPlayback();
+        ReleasePreviewGraph();
+
+        RecompressionGraph graph;
+        if (FAILED(BuildRecompressionGraph(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(),
+                                           m_keepAudio != FALSE, m_ignoreWarnings != FALSE,
+                                           m_compressorFilter, graph)))
+            return;
+
+        // Running state. The status line is drawn over the skin, so its old text goes by
+        // repainting the background beneath it.
+        const QRect statusArea(m_ui->statusText->mapTo(this, QPoint(0, 0)), m_ui->statusText->size());
+        m_status.clear();
+        UpdateData(false);
+        update(statusArea);
+        m_status = kCompressingToOutput;  // shown by the wait's first slice
+        EnableJobButtons(false);
+        m_btnBrowse->setEnabled(false);
+
+        const LONG eventCode = WaitForJob(graph, row);
+
+        // End of the job, however it ended.
+        (void)graph.control->Stop();
+        SetProgressPosition(*m_progress, 0);
+        m_status.clear();
+        UpdateData(false);
+        update(statusArea);
+        EnableJobButtons(true);
+        m_btnBrowse->setEnabled(true);
+        UpdateData(false);
+        TearDownRecompressionGraph(graph);
+
+        // A run ended by closing the window has not converted the list: nothing is complete
+        // and nothing switches off.
+        if (m_closeRequested) return;
+        // Only a job that reached its end is done. One that failed part-way ends the run the way
+        // a failed build does, its row still selected.
+        if (eventCode == EC_USERABORT) return;
+        if (eventCode != EC_COMPLETE) {
+            AfxMessageBox(kConversionFailed, MB_OK);
+            return;
+        }
+    }
+
+    m_status = kCompressionComplete;
+    UpdateData(false);
+    if (m_powerOff != FALSE && m_outputList->count() >= 1) (void)ExitWindowsEx(EWX_SHUTDOWN | EWX_FORCE, 0);
+}
+
+LONG ConverterDialog::WaitForJob(RecompressionGraph& graph, int row) {
+    LONG eventCode = 0;
+    while (eventCode == 0) {
+        eventCode = 0;
+        (void)graph.events->WaitForCompletion(kWaitSliceMs, &eventCode);
+        PumpMessages();
+        if (m_closeRequested) break;
+
+        LONGLONG position = 0;
+        (void)graph.seeking->GetCurrentPosition(&position);
+        const int percent = PercentOf(position, graph.duration);
+        SetProgressPosition(*m_progress, percent);
+        // Also puts back any bound check box the user clicked during the job.
+        UpdateData(false);
+        ShowRunPlace(row, m_progress->value());
+        emit JobProgressed(row, percent);
+    }
+    return eventCode;
+}
+
+void ConverterDialog::ShowRunPlace(int row, int shownPercent) {
+    // The lists may have been cleared during the job; the job itself still counts.
+    const int rows = std::max(m_inputList->count(), row + 1);
+    setWindowTitle(
+        QStringLiteral("%1 - %2/%3 - %4%").arg(m_runTitle).arg(row + 1).arg(rows).arg(shownPercent));
+}
+
+// ---- the run's extent --------------------------------------------------------------------------
+
+ConverterDialog::RunInProgress::RunInProgress(ConverterDialog& dialog) : m_dialog(dialog) {
+    m_dialog.m_runInProgress = true;
+    m_dialog.m_runTitle = m_dialog.windowTitle();
+}
+
+ConverterDialog::RunInProgress::~RunInProgress() {
+    m_dialog.setWindowTitle(m_dialog.m_runTitle);
+    m_dialog.m_runTitle.clear();
+    m_dialog.m_runInProgress = false;
+    // The window was asked to end while the run's handler was on the stack; it ends now that
+    // the handler returns.
+    if (const std::optional<int> result = std::exchange(m_dialog.m_deferredDone, std::nullopt))
+        m_dialog.done(*result);
+}

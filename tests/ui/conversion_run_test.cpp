@@ -1,0 +1,194 @@
+// The conversion run from Start to its end: which rows are converted, what ends a run early and
+// what it says then, the completion text and the power-off after it.
+
+#include <string>
+#include <vector>
+
+#include <QProgressBar>
+
+#include "conversion_run_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::ReadBack;
+
+constexpr char kComplete[] = "壓縮完成.";
+constexpr char kFileNameTooLong[] = "檔案名稱太長.";
+constexpr char kConversionFailed[] = "失敗於轉換選取的檔案";
+
+// The job buttons and Browse, which a run disables while a job runs.
+void ExpectControlsEnabled(const ConverterDialog& dialog) {
+    for (const SkinButton* button : {dialog.m_btnStart, dialog.m_btnPlayInput, dialog.m_btnPlayOutput,
+                                     dialog.m_btnStop, dialog.m_btnBrowse})
+        EXPECT_TRUE(button->isEnabled()) << button->text().toStdString();
+}
+
+TEST_F(ConversionRunTest, EveryRowIsConvertedInTurnThenTheRunSaysSoAndSwitchesOffOnce) {
+    const auto dialog = Start();
+    const fs::path first = AddJob(*dialog, "mpeg1_mp2.mpg", "1_first.mpg");
+    const fs::path second = AddJob(*dialog, "h264_aac.mov", "2_second.mov");
+    CheckBox(*dialog, kPowerOff).setChecked(true);
+    m_powerOff.NoteWithEachRequest([&] { return StatusLine(*dialog); });
+    std::vector<int> rowsSeen;
+    QObject::connect(dialog.get(), &ConverterDialog::JobProgressed, [&](int row, int) {
+        if (rowsSeen.empty() || rowsSeen.back() != row) rowsSeen.push_back(row);
+        // Nothing else can start while a job runs.
+        EXPECT_FALSE(dialog->m_btnStart->isEnabled());
+        EXPECT_FALSE(dialog->m_btnBrowse->isEnabled());
+        EXPECT_EQ(StatusLine(*dialog), "正壓縮到輸出檔案...");
+    });
+
+    PressStart(*dialog);
+
+    EXPECT_EQ(rowsSeen, (std::vector<int>{0, 1}));
+    ExpectWholeConversion(first, "mpeg1_mp2.mpg", true);
+    ExpectWholeConversion(second, "h264_aac.mov", true);
+    EXPECT_TRUE(m_messages.Messages().empty());
+    EXPECT_EQ(StatusLine(*dialog), kComplete);
+    EXPECT_EQ(dialog->m_progress->value(), 0);
+    ExpectControlsEnabled(*dialog);
+    ASSERT_EQ(m_powerOff.Requests().size(), 1U);
+    EXPECT_EQ(m_powerOff.Requests()[0].flags, EWX_SHUTDOWN | EWX_FORCE);
+    EXPECT_EQ(m_powerOff.Requests()[0].noted, kComplete) << "the completion text is written first";
+}
+
+TEST_F(ConversionRunTest, ARowThatFailsToBuildEndsTheRunWithItsMessageAndNothingMore) {
+    const auto dialog = Start();
+    const fs::path first = AddJob(*dialog, "mpeg1_mp2.mpg", "1_first.mpg");
+    const fs::path second = AddJob(*dialog, "not_media.avi", "2_second.avi");
+    const fs::path third = AddJob(*dialog, "video_only.avi", "3_third.avi");
+    CheckBox(*dialog, kPowerOff).setChecked(true);
+
+    PressStart(*dialog);
+
+    ExpectWholeConversion(first, "mpeg1_mp2.mpg", true);
+    EXPECT_FALSE(fs::exists(second));
+    EXPECT_FALSE(fs::exists(third)) << "the third row was never started";
+    // The probe's message, then the build's.
+    EXPECT_EQ(m_messages.Messages(), (std::vector<std::string>{"失敗於輸出檔案名稱", "無法連接視訊鏈"}));
+    EXPECT_EQ(StatusLine(*dialog), "") << "the first job's status was erased; no completion text";
+    EXPECT_EQ(dialog->m_inputList->currentRow(), 1);
+    EXPECT_EQ(dialog->m_outputList->currentRow(), 1);
+    EXPECT_EQ(dialog->m_progress->value(), 0);
+    ExpectControlsEnabled(*dialog);
+    EXPECT_TRUE(m_powerOff.Requests().empty());
+}
+
+TEST_F(ConversionRunTest, AJobThatAbortsPartWaySaysSoAndEndsTheRun) {
+    const auto dialog = Start();
+    AddJob(*dialog, "gap_abort.mov", "1_aborts.mov");
+    const fs::path second = AddJob(*dialog, "mpeg1_mp2.mpg", "2_second.mpg");
+    CheckBox(*dialog, kPowerOff).setChecked(true);
+
+    PressStart(*dialog);
+
+    EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kConversionFailed});
+    EXPECT_NE(StatusLine(*dialog), kComplete);
+    EXPECT_FALSE(fs::exists(second)) << "no later row starts";
+    EXPECT_EQ(dialog->m_inputList->currentRow(), 0);
+    ExpectControlsEnabled(*dialog);
+    EXPECT_TRUE(m_powerOff.Requests().empty());
+}
+
+TEST_F(ConversionRunTest, DamagedInputsThatStillReachTheirEndCountAsDone) {
+    const auto dialog = Start();
+    const fs::path truncated = AddJob(*dialog, "truncated.mpg", "1_truncated.mpg");
+    const fs::path corrupt = AddJob(*dialog, "corrupt_middle.avi", "2_corrupt.avi");
+
+    PressStart(*dialog);
+
+    EXPECT_TRUE(m_messages.Messages().empty());
+    EXPECT_EQ(StatusLine(*dialog), kComplete);
+    for (const fs::path& output : {truncated, corrupt}) {
+        const testsupport::MediaSummary summary = ReadBack(output);
+        EXPECT_TRUE(summary.Ok()) << output << ": " << summary.error;
+        EXPECT_GT(summary.Video().packetCount, 0) << output;
+    }
+}
+
+TEST_F(ConversionRunTest, StartWithoutJobsAsksForInputsAndWithoutAnAutomaticCompressorWarnsAndGoesOn) {
+    const auto dialog = Start();
+    PressStart(*dialog);
+    EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"請點選瀏覽按鈕以選取要轉換的輸入檔案"});
+    EXPECT_EQ(StatusLine(*dialog), "");
+
+    m_messages.Clear();
+    const fs::path output = AddJob(*dialog, "video_only.avi", "clip.avi");
+    dialog->m_autoCompressorIndex = -1;
+    PressStart(*dialog);
+    EXPECT_EQ(m_messages.Messages(),
+              std::vector<std::string>{"找不到 DivX 編解碼, 請安裝它或手動選取編解碼"});
+    ExpectWholeConversion(output, "video_only.avi", false);
+    EXPECT_EQ(StatusLine(*dialog), kComplete);
+}
+
+TEST_F(ConversionRunTest, ListsClearedDuringTheLastJobCompleteButNeverSwitchOff) {
+    const auto dialog = Start();
+    AddJob(*dialog, "video_only.avi", "1_first.avi");
+    const fs::path last = AddJob(*dialog, "mpeg1_mp2.mpg", "2_last.mpg");
+    CheckBox(*dialog, kPowerOff).setChecked(true);
+    QObject::connect(dialog.get(), &ConverterDialog::JobProgressed, [&](int row, int) {
+        // The Clear button stays usable while a job runs.
+        if (row == 1 && dialog->m_inputList->count() > 0) dialog->m_btnClear->click();
+    });
+
+    PressStart(*dialog);
+
+    EXPECT_EQ(dialog->m_inputList->count(), 0);
+    ExpectWholeConversion(last, "mpeg1_mp2.mpg", true);
+    EXPECT_EQ(StatusLine(*dialog), kComplete);
+    EXPECT_TRUE(m_powerOff.Requests().empty());
+}
+
+// Paths are limited to 259 bytes of narrow text: bytes, not characters.
+TEST_F(ConversionRunTest, AnInputPathOf259BytesConvertsAndOneOf260EndsTheRunBeforeItsProbe) {
+    const auto dialog = Start();
+    for (const std::size_t length : {259U, 260U}) {
+        SCOPED_TRACE(length);
+        dialog->m_inputList->clear();
+        dialog->m_outputList->clear();
+        m_messages.Clear();
+        // m_dir/d…d/f…f.mpg, exactly length bytes.
+        const std::string folder = (m_dir / std::string(120, 'd')).string();
+        fs::create_directories(folder);
+        const std::string input = folder + "/" + std::string(length - folder.size() - 5, 'f') + ".mpg";
+        ASSERT_EQ(input.size(), length);
+        fs::copy_file(testsupport::SamplePath("mpeg1_mp2.mpg"), input, fs::copy_options::overwrite_existing);
+        const fs::path output =
+            AddJobPaths(*dialog, input, m_dir / "converted" / (std::to_string(length) + ".avi"));
+        dialog->m_inputPath = "before";
+
+        PressStart(*dialog);
+
+        if (length == 259) {
+            EXPECT_TRUE(m_messages.Messages().empty());
+            EXPECT_EQ(dialog->m_inputPath, input);
+            ExpectWholeConversion(output, "mpeg1_mp2.mpg", true);
+        } else {
+            EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kFileNameTooLong});
+            EXPECT_EQ(dialog->m_inputPath, "before") << "refused before the probe";
+            EXPECT_FALSE(fs::exists(output));
+        }
+    }
+}
+
+TEST_F(ConversionRunTest, TwoHundredChineseCharactersAreTooLongAndEarlierJobsStayConverted) {
+    const auto dialog = Start();
+    CheckBox(*dialog, kPowerOff).setChecked(true);
+    const fs::path first = AddJob(*dialog, "video_only.avi", "1_first.avi");
+    // 200 characters, far fewer than 259, but 600 bytes of UTF-8.
+    std::string name = "2_";
+    for (int i = 0; i < 200; ++i) name += "壓";
+    AddJobPaths(*dialog, (m_dir / name).string(), m_dir / "converted" / "2_second.avi");
+
+    PressStart(*dialog);
+
+    ExpectWholeConversion(first, "video_only.avi", false);
+    EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kFileNameTooLong});
+    EXPECT_FALSE(fs::exists(m_dir / "converted" / "2_second.avi"));
+    EXPECT_NE(StatusLine(*dialog), kComplete);
+    EXPECT_TRUE(m_powerOff.Requests().empty());
+}
+
+}  // namespace
