@@ -64,7 +64,8 @@ protected:
         }
         EXPECT_EQ(job.control->Run(), S_OK);
         code = 0;
-        for (int waited = 0; code == 0 && waited < 120'000; waited += 100) job.events->WaitForCompletion(100, &code);
+        for (int waited = 0; code == 0 && waited < 120'000; waited += 100)
+            job.events->WaitForCompletion(100, &code);
         job.control->Stop();
         return true;
     }
@@ -79,8 +80,9 @@ TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {
     ASSERT_FALSE(input.rgb.empty());
 
     const std::vector<media::CompressorEntry> catalogue = media::InstalledCompressors();
-    const auto xvid = std::find_if(catalogue.begin(), catalogue.end(),
-                                   [](const media::CompressorEntry& e) { return e.encoderName == "libxvid"; });
+    const auto xvid = std::find_if(catalogue.begin(), catalogue.end(), [](const media::CompressorEntry& e) {
+        return e.encoderName == "libxvid";
+    });
     ASSERT_NE(xvid, catalogue.end());
     const fs::path xvidOutput = m_dir / "reference.avi";
     LONG xvidCode = 0;
@@ -118,8 +120,8 @@ TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {
         EXPECT_GT(coded.height, input.height - kMostDropped - 1);
         const double psnr = Psnr(coded, input);
         EXPECT_GE(psnr, kCoarseFormats.contains(encoder) ? kLeastCoarsePsnr : leastPsnr);
-        table << encoder << "\t" << summary.Video().fourcc << "\t" << coded.width << "x" << coded.height << "\t"
-              << psnr << " dB\n";
+        table << encoder << "\t" << summary.Video().fourcc << "\t" << coded.width << "x" << coded.height
+              << "\t" << psnr << " dB\n";
         fs::remove(output);
     }
     RecordProperty("catalogue", table.str());
@@ -127,6 +129,9 @@ TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CatalogueWalk, ::testing::Values("catalogue_even.avi", "catalogue_odd.avi"),
-                         [](const auto& sample) { return std::string(sample.param).find("even") != std::string::npos ? "Even" : "Odd"; });
+                         [](const auto& sample) {
+                             return std::string(sample.param).find("even") != std::string::npos ? "Even"
+                                                                                                : "Odd";
+                         });
 
 }  // namespace
