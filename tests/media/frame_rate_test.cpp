@@ -101,7 +101,8 @@ protected:
         }
         if (FAILED(job.control->Run())) return Outcome::Refused;
         LONG code = 0;
-        for (int waited = 0; code == 0 && waited < 60'000; waited += 100) job.events->WaitForCompletion(100, &code);
+        for (int waited = 0; code == 0 && waited < 60'000; waited += 100)
+            job.events->WaitForCompletion(100, &code);
         job.control->Stop();
         job = {};
         if (code == 0) return Outcome::Hung;
@@ -159,8 +160,9 @@ TEST_F(FrameRateTest, DamagedFrameRateFieldsNeverCrashHangOrFakeSuccess) {
     RecordProperty("refused", counts[0]);
     RecordProperty("aborted", counts[1]);
     RecordProperty("converted", counts[2]);
-    std::cout << cases.size() << " frame-rate cases: " << counts[0] << " refused, " << counts[1] << " aborted, "
-              << counts[2] << " converted, " << counts[3] << " false successes, " << counts[4] << " hung\n";
+    std::cout << cases.size() << " frame-rate cases: " << counts[0] << " refused, " << counts[1]
+              << " aborted, " << counts[2] << " converted, " << counts[3] << " false successes, " << counts[4]
+              << " hung\n";
 }
 
 }  // namespace

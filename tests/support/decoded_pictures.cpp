@@ -51,10 +51,10 @@ private:
             m_out.error = "the picture size changes";
             return false;
         }
-        m_scaler.reset(sws_getCachedContext(m_scaler.release(), frame.width, frame.height,
-                                            static_cast<AVPixelFormat>(frame.format), frame.width, frame.height,
-                                            AV_PIX_FMT_RGB24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                            nullptr, nullptr, nullptr));
+        m_scaler.reset(sws_getCachedContext(
+            m_scaler.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+            frame.width, frame.height, AV_PIX_FMT_RGB24, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+            nullptr, nullptr, nullptr));
         if (!m_scaler) {
             m_out.error = "no conversion to RGB24";
             return false;
@@ -121,7 +121,8 @@ double Psnr(const DecodedPictures& actual, const DecodedPictures& reference) {
     for (std::size_t p = 0; p < pictures; ++p) {
         for (int row = 0; row < actual.height; ++row) {
             const std::uint8_t* a = actual.rgb[p].data() + static_cast<std::size_t>(row) * actual.width * 3;
-            const std::uint8_t* r = reference.rgb[p].data() + static_cast<std::size_t>(row) * reference.width * 3;
+            const std::uint8_t* r =
+                reference.rgb[p].data() + static_cast<std::size_t>(row) * reference.width * 3;
             for (int i = 0; i < actual.width * 3; ++i) {
                 const double d = static_cast<double>(a[i]) - static_cast<double>(r[i]);
                 squares += d * d;

@@ -86,8 +86,9 @@ void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDi
     if (row.bitRate > 0) context.bit_rate = row.bitRate;
     if (row.bitsPerPixel > 0) {
         const AVRational frameRate = av_inv_q(context.time_base);
-        context.bit_rate = av_rescale(static_cast<std::int64_t>(row.bitsPerPixel) * context.width * context.height,
-                                      frameRate.num, frameRate.den);
+        context.bit_rate =
+            av_rescale(static_cast<std::int64_t>(row.bitsPerPixel) * context.width * context.height,
+                       frameRate.num, frameRate.den);
     }
     if (!row.options.empty()) av_dict_parse_string(options, std::string(row.options).c_str(), "=", ":", 0);
     if (row.threadsFromMachine) {

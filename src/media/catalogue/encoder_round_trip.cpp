@@ -58,7 +58,8 @@ AvCodecContextPtr OpenDecoder(const AVCodecContext& encoder, DWORD fourcc) {
     if (codec == nullptr) return nullptr;
     AvCodecParametersPtr parameters(avcodec_parameters_alloc());
     AvCodecContextPtr decoder(avcodec_alloc_context3(codec));
-    if (!parameters || !decoder || avcodec_parameters_from_context(parameters.get(), &encoder) < 0) return nullptr;
+    if (!parameters || !decoder || avcodec_parameters_from_context(parameters.get(), &encoder) < 0)
+        return nullptr;
     parameters->codec_tag = fourcc;
     if (avcodec_parameters_to_context(decoder.get(), parameters.get()) < 0) return nullptr;
     decoder->thread_count = 1;

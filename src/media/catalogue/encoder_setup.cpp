@@ -25,7 +25,8 @@ constexpr int kLargestCodedTimeTerm = 65000;
 // libxvid writes headers no decoder reads for frames of 16 s and longer; a second is plenty for
 // an encoder's rate control, and the frames keep their own times.
 constexpr REFERENCE_TIME kLongestCodedFrameTime = kUnitsPerSecond;
-constexpr REFERENCE_TIME kShortestCodedFrameTime = (kUnitsPerSecond + kLargestCodedTimeTerm - 1) / kLargestCodedTimeTerm;
+constexpr REFERENCE_TIME kShortestCodedFrameTime =
+    (kUnitsPerSecond + kLargestCodedTimeTerm - 1) / kLargestCodedTimeTerm;
 constexpr AVRational kCommonFrameTimes[] = {{1001, 24000}, {1, 24},       {1, 25}, {1001, 30000}, {1, 30},
                                             {1, 50},       {1001, 60000}, {1, 60}, {1, 15},       {1, 10}};
 // Beyond this an input type is nonsense, not a picture.
@@ -96,11 +97,13 @@ HRESULT TryPicture(const AVCodec& codec, const RawVideoLayout& input, const Code
     AvCodecContextPtr context;
     if (const HRESULT hr = OpenEncoder(codec, input, picture, context); FAILED(hr)) return hr;
     AvCodecParametersPtr parameters(avcodec_parameters_alloc());
-    if (!parameters || avcodec_parameters_from_context(parameters.get(), context.get()) < 0) return E_OUTOFMEMORY;
+    if (!parameters || avcodec_parameters_from_context(parameters.get(), context.get()) < 0)
+        return E_OUTOFMEMORY;
     parameters->codec_tag = StreamFourCC(codec, *context);
     if (const HRESULT hr = CheckRoundTrip(*context, parameters->codec_tag); FAILED(hr)) return hr;
     choice.picture = picture;
-    choice.parameters = std::shared_ptr<const AVCodecParameters>(parameters.release(), AvCodecParametersDeleter{});
+    choice.parameters =
+        std::shared_ptr<const AVCodecParameters>(parameters.release(), AvCodecParametersDeleter{});
     return S_OK;
 }
 
@@ -141,7 +144,8 @@ HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const Cod
     if (input.width <= 0 || input.height <= 0 || input.width > kLargestSide || input.height > kLargestSide) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
-    if (picture.width <= 0 || picture.height <= 0 || picture.width > input.width || picture.height > input.height) {
+    if (picture.width <= 0 || picture.height <= 0 || picture.width > input.width ||
+        picture.height > input.height) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     AvCodecContextPtr opened(avcodec_alloc_context3(&codec));

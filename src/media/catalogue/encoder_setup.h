@@ -41,8 +41,8 @@ struct CodedPicture {
 
 // Opens codec for coded pictures of input, with the compressor defaults. VFW_E_TYPE_NOT_ACCEPTED
 // when the encoder refuses (a size it cannot code, say).
-[[nodiscard]] HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const CodedPicture& picture,
-                                  AvCodecContextPtr& context);
+[[nodiscard]] HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input,
+                                  const CodedPicture& picture, AvCodecContextPtr& context);
 
 // What a successful trial of an encoder found.
 struct EncoderChoice {

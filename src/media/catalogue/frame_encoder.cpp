@@ -23,7 +23,8 @@ HRESULT FrameEncoder::Open(const AVCodec& codec, const RawVideoLayout& input, co
     // The source is the input's top-left part of the coded size: the converter reads only that
     // many rows, and that many bytes of each, from the input's planes.
     SwsContextPtr converter(sws_getContext(picture.width, picture.height, input.format, picture.width,
-                                           picture.height, picture.format, SWS_BILINEAR, nullptr, nullptr, nullptr));
+                                           picture.height, picture.format, SWS_BILINEAR, nullptr, nullptr,
+                                           nullptr));
     AvFramePtr frame(av_frame_alloc());
     AvPacketPtr packet(av_packet_alloc());
     if (!converter || !frame || !packet) return E_OUTOFMEMORY;
