@@ -14,9 +14,7 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "conversion_graph.h"
+#include "recompression_fixture.h"
 #include "media/catalogue/compressor_catalogue.h"
 #include "support/decoded_pictures.h"
 #include "support/read_back.h"
@@ -46,31 +44,24 @@ constexpr double kLeastOddPsnr = 25.0;
 // The largest size multiple an encoder may need: at most this many columns or rows less.
 constexpr int kMostDropped = 15;
 
-class CatalogueWalk : public ::testing::TestWithParam<const char*> {
-protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("tessarel-catalogue-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+// The message of a compressor that refuses the picture at its connection.
+constexpr const char* kRefusedAtConnection =
+    "無法連接視訊到選取的壓縮.\r\n\r\n輸入檔案可能不相容於\r\n選取的編碼.  不是所有編碼都相容.";
 
-    // Converts sample with the compressor at index; false when the graph refused to build.
+class CatalogueWalk : public RecompressionTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    // Converts sample with the compressor at index, without audio; false when the graph refused
+    // to build.
     bool Convert(const fs::path& sample, int index, const fs::path& output, LONG& code) {
-        tools::ConversionGraph job;
-        std::string error;
-        if (FAILED(tools::BuildConversionGraph(sample.string(), output.string(), index, false, job, error))) {
-            EXPECT_EQ(error, "the compressor does not accept this video");
+        m_messages.Clear();
+        if (FAILED(BuildWith(index, sample, output, false))) {
+            EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kRefusedAtConnection});
+            m_compressor.Release();
             return false;
         }
-        EXPECT_EQ(job.control->Run(), S_OK);
-        code = 0;
-        for (int waited = 0; code == 0 && waited < 120'000; waited += 100)
-            job.events->WaitForCompletion(100, &code);
-        job.control->Stop();
+        code = WaitStopAndTearDown();
         return true;
     }
-
-    fs::path m_dir;
 };
 
 TEST_P(CatalogueWalk, EveryCompressorRefusesOrWritesAFileThatPlays) {

@@ -15,9 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include <unistd.h>
-
-#include "conversion_graph.h"
+#include "recompression_fixture.h"
 #include "support/decoded_pictures.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
@@ -79,39 +77,23 @@ Bytes MovWithTimescale(const Bytes& mov, std::uint32_t timescale) {
     return bytes;
 }
 
-class FrameRateTest : public ::testing::Test {
+class FrameRateTest : public RecompressionTest {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("tessarel-frame-rate-" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-        m_xvid = tools::AutomaticCompressorIndex(tools::CompressorNames());
-        ASSERT_GE(m_xvid, 0);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     enum class Outcome { Refused, Aborted, Converted, FalseSuccess, Hung };
 
     // Converts input with the default compressor and judges the output as a player would.
     Outcome Convert(const fs::path& input, const fs::path& output) {
         fs::remove(output);
-        tools::ConversionGraph job;
-        std::string error;
-        if (FAILED(tools::BuildConversionGraph(input.string(), output.string(), m_xvid, true, job, error))) {
+        m_messages.Clear();
+        if (FAILED(Build(input, output))) {
+            m_compressor.Release();
             return Outcome::Refused;
         }
-        if (FAILED(job.control->Run())) return Outcome::Refused;
-        LONG code = 0;
-        for (int waited = 0; code == 0 && waited < 60'000; waited += 100)
-            job.events->WaitForCompletion(100, &code);
-        job.control->Stop();
-        job = {};
+        const LONG code = WaitStopAndTearDown();
         if (code == 0) return Outcome::Hung;
         if (code != EC_COMPLETE) return Outcome::Aborted;
         return DecodePictures(output).rgb.empty() ? Outcome::FalseSuccess : Outcome::Converted;
     }
-
-    fs::path m_dir;
-    int m_xvid = -1;
 };
 
 TEST_F(FrameRateTest, FramesOf66000SecondsAreCodedWithTheirTimes) {
