@@ -61,13 +61,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     ComPtr<IGraphBuilder> graph;
-    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IGraphBuilder::iid, graph.ReceiveVoid()))) {
+    if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IGraphBuilder::iid,
+                                graph.ReceiveVoid()))) {
         return 1;
     }
     const std::u16string path = media::ToUtf16(argv[arg]);
     const HRESULT rendered = graph->RenderFile(path.c_str(), nullptr);
     if (FAILED(rendered)) {
-        std::fprintf(stderr, "preview_playback: cannot render %s (0x%08X)\n", argv[arg], static_cast<unsigned>(rendered));
+        std::fprintf(stderr, "preview_playback: cannot render %s (0x%08X)\n", argv[arg],
+                     static_cast<unsigned>(rendered));
         return 1;
     }
     CopyingSurface surface;
@@ -102,9 +104,11 @@ int main(int argc, char** argv) {
     std::printf("played: %.2f s, %s\n", seconds, code == EC_COMPLETE ? "to the end" : "NOT to the end");
     std::printf("pictures drawn: %d\n", Quality(quality.Get(), &IQualProp::get_FramesDrawn));
     std::printf("pictures dropped: %d\n", Quality(quality.Get(), &IQualProp::get_FramesDroppedInRenderer));
-    std::printf("frame rate: %.2f per second\n", Quality(quality.Get(), &IQualProp::get_AvgFrameRate) / 100.0);
+    std::printf("frame rate: %.2f per second\n",
+                Quality(quality.Get(), &IQualProp::get_AvgFrameRate) / 100.0);
     std::printf("lateness: mean %d ms, deviation %d ms; interval jitter %d ms\n",
-                Quality(quality.Get(), &IQualProp::get_AvgSyncOffset), Quality(quality.Get(), &IQualProp::get_DevSyncOffset),
+                Quality(quality.Get(), &IQualProp::get_AvgSyncOffset),
+                Quality(quality.Get(), &IQualProp::get_DevSyncOffset),
                 Quality(quality.Get(), &IQualProp::get_Jitter));
     return code == EC_COMPLETE ? 0 : 1;
 }

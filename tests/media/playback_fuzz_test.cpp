@@ -2,13 +2,13 @@
 // stamped over, files cut short. No case may crash or hang, and none may build a playback graph
 // from a file in which libavformat alone finds nothing to play.
 
+#include <unistd.h>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <random>
 #include <thread>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -35,9 +35,10 @@ std::vector<char> ReadAll(const fs::path& file) {
 std::vector<Mutation> MutationsOf(const std::vector<char>& original, unsigned seed) {
     std::vector<Mutation> mutations;
     for (int percent : {1, 5, 20, 50, 80, 99}) {
-        mutations.push_back({"cut to " + std::to_string(percent) + "%",
-                             std::vector<char>(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(
-                                                                                         original.size() * percent / 100))});
+        mutations.push_back(
+            {"cut to " + std::to_string(percent) + "%",
+             std::vector<char>(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(
+                                                                        original.size() * percent / 100))});
     }
     std::mt19937 random(seed);
     const std::size_t header = std::min<std::size_t>(original.size(), 4096);
@@ -69,7 +70,8 @@ TEST(PlaybackFuzzTest, MutatedSamplesNeverCrashHangOrPlayWhatIsNotThere) {
     int hangs = 0;
     int falseSuccesses = 0;
     unsigned seed = 20240607;
-    for (const char* sample : {"mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi", "h264_aac.mov"}) {
+    for (const char* sample :
+         {"mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi", "h264_aac.mov"}) {
         for (const Mutation& mutation : MutationsOf(ReadAll(testsupport::SamplePath(sample)), seed++)) {
             SCOPED_TRACE(std::string(sample) + ", " + mutation.name);
             ++cases;
@@ -93,7 +95,8 @@ TEST(PlaybackFuzzTest, MutatedSamplesNeverCrashHangOrPlayWhatIsNotThere) {
                     ++played;
                     const testsupport::MediaSummary summary = testsupport::ReadBack(file);
                     bool anyPacket = false;
-                    for (const auto& stream : summary.streams) anyPacket = anyPacket || stream.packetCount > 0;
+                    for (const auto& stream : summary.streams)
+                        anyPacket = anyPacket || stream.packetCount > 0;
                     if (!anyPacket) ++falseSuccesses;
                     EXPECT_TRUE(anyPacket) << "a graph built for a file with nothing to play";
                     if (ComPtr<IVideoWindow> window = graph.As<IVideoWindow>()) {
@@ -110,15 +113,17 @@ TEST(PlaybackFuzzTest, MutatedSamplesNeverCrashHangOrPlayWhatIsNotThere) {
             }
             if (std::chrono::steady_clock::now() - started > 6s) {
                 ++hangs;
-                ADD_FAILURE() << "took " << std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()
-                              << " s";
+                ADD_FAILURE()
+                    << "took "
+                    << std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()
+                    << " s";
             }
         }
     }
     fs::remove_all(dir);
     media::UseNullAudioOutputOnly(false);
-    std::cout << "playback fuzz: " << cases << " cases, " << played << " played, " << refused << " refused, " << hangs
-              << " hangs, " << falseSuccesses << " false successes, 0 crashes\n";
+    std::cout << "playback fuzz: " << cases << " cases, " << played << " played, " << refused << " refused, "
+              << hangs << " hangs, " << falseSuccesses << " false successes, 0 crashes\n";
     EXPECT_EQ(hangs, 0);
     EXPECT_EQ(falseSuccesses, 0);
 }

@@ -28,7 +28,8 @@ constexpr REFERENCE_TIME kMillisecond = 10'000;
 // of any stream. The pictures are 25 a second from the video's first; their packets' own times
 // cannot be used one by one, since some MPEG packets carry none.
 std::vector<REFERENCE_TIME> IndexedPictureTimes() {
-    const testsupport::MediaSummary summary = testsupport::ReadBack(testsupport::SamplePath("indexed_10s.mpg"));
+    const testsupport::MediaSummary summary =
+        testsupport::ReadBack(testsupport::SamplePath("indexed_10s.mpg"));
     double zero = summary.Video().firstPts;
     for (const auto& stream : summary.streams) zero = std::min(zero, stream.firstPts);
     const REFERENCE_TIME first = std::llround((summary.Video().firstPts - zero) * 1e7);
@@ -111,7 +112,8 @@ TEST_F(PlaybackTest, StopSeekToStartAndPauseShowPictureZeroEachTime) {
         const std::size_t before = surface.Count();
         ASSERT_EQ(playback.control->Stop(), S_OK);
         LONGLONG zero = 0;
-        playback.seeking->SetPositions(&zero, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
+        playback.seeking->SetPositions(&zero, AM_SEEKING_AbsolutePositioning, nullptr,
+                                       AM_SEEKING_NoPositioning);
         ASSERT_EQ(playback.control->Pause(), S_OK);
         ASSERT_TRUE(surface.WaitForCount(before + 1, 5s)) << "round " << round;
         EXPECT_EQ(surface.Presentations().back().index, 0) << "round " << round;
@@ -147,7 +149,8 @@ TEST_F(PlaybackTest, SeekWhilePlayingOrPausedShowsThePictureAtTheNewPlaceAndKeep
     EXPECT_PRED2(nearTarget, shown[before].index, 150);
     for (std::size_t i = before + 1; i < shown.size(); ++i) {
         ASSERT_GE(shown[i].index, 150);
-        EXPECT_LE(std::llabs(shown[i].position - due[static_cast<std::size_t>(shown[i].index)]), 40 * kMillisecond)
+        EXPECT_LE(std::llabs(shown[i].position - due[static_cast<std::size_t>(shown[i].index)]),
+                  40 * kMillisecond)
             << "picture " << shown[i].index << " shown at " << shown[i].position / kMillisecond << " ms";
     }
     LONGLONG position = 0;
@@ -174,7 +177,8 @@ TEST_F(PlaybackTest, SeekWhilePlayingOrPausedShowsThePictureAtTheNewPlaceAndKeep
     shown = surface.Presentations();
     for (std::size_t i = before + 1; i < shown.size(); ++i) {
         EXPECT_GT(shown[i].index, shown[before].index);
-        EXPECT_LE(std::llabs(shown[i].position - due[static_cast<std::size_t>(shown[i].index)]), 40 * kMillisecond);
+        EXPECT_LE(std::llabs(shown[i].position - due[static_cast<std::size_t>(shown[i].index)]),
+                  40 * kMillisecond);
     }
 }
 
@@ -200,7 +204,8 @@ TEST_F(PlaybackTest, SoundOnlyFilePlaysToItsEndWithoutPicturesOrVideoWindow) {
     LONG code = 0;
     LONG_PTR p1 = 0;
     LONG_PTR p2 = 0;
-    while (playback.events->GetEvent(&code, &p1, &p2, 0) == S_OK) EXPECT_EQ(code, EC_COMPLETE) << "no other event";
+    while (playback.events->GetEvent(&code, &p1, &p2, 0) == S_OK)
+        EXPECT_EQ(code, EC_COMPLETE) << "no other event";
 }
 
 TEST_F(PlaybackTest, SoundIsPlayedSampleForSampleAsTheFileHoldsIt) {
@@ -231,9 +236,10 @@ TEST_F(PlaybackTest, SoundIsPlayedSampleForSampleAsTheFileHoldsIt) {
     const std::ptrdiff_t offset = firstSound(heard) - firstSound(expected);
     ASSERT_GE(offset, 0);
     ASSERT_GE(heard.size(), static_cast<std::size_t>(offset) + expected.size()) << "sound cut short";
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), heard.begin() + offset)) << "sound changed on the way";
-    EXPECT_TRUE(std::all_of(heard.begin() + offset + static_cast<std::ptrdiff_t>(expected.size()), heard.end(),
-                            [](std::int16_t v) { return v == 0; }))
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), heard.begin() + offset))
+        << "sound changed on the way";
+    EXPECT_TRUE(std::all_of(heard.begin() + offset + static_cast<std::ptrdiff_t>(expected.size()),
+                            heard.end(), [](std::int16_t v) { return v == 0; }))
         << "sound after the end";
 }
 

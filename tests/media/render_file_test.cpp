@@ -72,7 +72,9 @@ TEST_F(RenderFileTest, FilesWithNothingToPlayFailAndLeaveTheGraphEmpty) {
 
 TEST_F(RenderFileTest, RenderRefusesAConnectedPinAndRendersAFreeOne) {
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IGraphBuilder::iid, graph.ReceiveVoid()), S_OK);
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IGraphBuilder::iid, graph.ReceiveVoid()),
+        S_OK);
     const std::u16string path = media::ToUtf16(testsupport::SamplePath("video_only.avi").string());
     ComPtr<IBaseFilter> source;
     ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
@@ -129,7 +131,8 @@ TEST_F(RenderFileTest, AGraphWithoutClockShowsEveryPictureAsFastAsItCan) {
     const auto started = std::chrono::steady_clock::now();
     ASSERT_EQ(playback.control->Run(), S_OK);
     EXPECT_EQ(playback.WaitForEnd(10s), EC_COMPLETE);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s) << "a clock-free graph waited for picture times";
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s)
+        << "a clock-free graph waited for picture times";
     EXPECT_EQ(surface.Count(), 75u);
 }
 

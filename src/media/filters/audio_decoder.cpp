@@ -34,7 +34,8 @@ struct WaveFormat {
 };
 
 std::optional<WaveFormat> WaveFormatOf(const AM_MEDIA_TYPE& type) {
-    if (type.formattype != FORMAT_WaveFormatEx || type.cbFormat < sizeof(WAVEFORMATEX) || type.pbFormat == nullptr) {
+    if (type.formattype != FORMAT_WaveFormatEx || type.cbFormat < sizeof(WAVEFORMATEX) ||
+        type.pbFormat == nullptr) {
         return std::nullopt;
     }
     WAVEFORMATEX format;
@@ -53,7 +54,9 @@ bool IsPlain16BitPcm(const AM_MEDIA_TYPE& type) {
 AudioDecoder::AudioDecoder()
     : TransformFilter(CLSID_AudioDecoder), m_packet(av_packet_alloc()), m_frame(av_frame_alloc()) {}
 
-AudioDecoder::~AudioDecoder() { av_channel_layout_uninit(&m_resamplerInput.layout); }
+AudioDecoder::~AudioDecoder() {
+    av_channel_layout_uninit(&m_resamplerInput.layout);
+}
 
 bool AudioDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
     if (type.majortype != MEDIATYPE_Audio) return false;
@@ -74,7 +77,8 @@ HRESULT AudioDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
         rate = format->rate;
         channels = format->channels;
     }
-    if (rate < kLowestRate || rate > kHighestRate || channels <= 0 || channels > 64) return VFW_E_TYPE_NOT_ACCEPTED;
+    if (rate < kLowestRate || rate > kHighestRate || channels <= 0 || channels > 64)
+        return VFW_E_TYPE_NOT_ACCEPTED;
     return S_OK;
 }
 
@@ -96,9 +100,11 @@ HRESULT AudioDecoder::OnInputConnected() {
         codec->bits_per_coded_sample = format->bits;
         WAVEFORMATEX header;
         std::memcpy(&header, type.pbFormat, sizeof header);
-        const std::size_t extraSize = std::min<std::size_t>(header.cbSize, type.cbFormat - sizeof(WAVEFORMATEX));
+        const std::size_t extraSize =
+            std::min<std::size_t>(header.cbSize, type.cbFormat - sizeof(WAVEFORMATEX));
         if (extraSize > 0) {
-            codec->extradata = static_cast<std::uint8_t*>(av_mallocz(extraSize + AV_INPUT_BUFFER_PADDING_SIZE));
+            codec->extradata =
+                static_cast<std::uint8_t*>(av_mallocz(extraSize + AV_INPUT_BUFFER_PADDING_SIZE));
             if (codec->extradata == nullptr) return E_OUTOFMEMORY;
             std::memcpy(codec->extradata, type.pbFormat + sizeof(WAVEFORMATEX), extraSize);
             codec->extradata_size = static_cast<int>(extraSize);
@@ -106,7 +112,8 @@ HRESULT AudioDecoder::OnInputConnected() {
     }
     codec->pkt_timebase = kReferenceTimeBase;  // sample times go in as packet timestamps unchanged
     if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
-    if (codec->sample_rate < kLowestRate || codec->sample_rate > kHighestRate || codec->ch_layout.nb_channels <= 0) {
+    if (codec->sample_rate < kLowestRate || codec->sample_rate > kHighestRate ||
+        codec->ch_layout.nb_channels <= 0) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     m_sourceRate = codec->sample_rate;
@@ -237,8 +244,9 @@ bool AudioDecoder::PrepareResampler(const AVFrame& frame) {
     AVChannelLayout outputLayout{};
     av_channel_layout_default(&outputLayout, m_outputChannels);
     SwrContext* made = nullptr;
-    const int result = swr_alloc_set_opts2(&made, &outputLayout, AV_SAMPLE_FMT_S16, m_outputRate, &layout,
-                                           static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
+    const int result =
+        swr_alloc_set_opts2(&made, &outputLayout, AV_SAMPLE_FMT_S16, m_outputRate, &layout,
+                            static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
     av_channel_layout_uninit(&outputLayout);
     SwrContextPtr resampler(made);
     if (result < 0 || !resampler || swr_init(resampler.get()) < 0) {
@@ -265,8 +273,9 @@ HRESULT AudioDecoder::DeliverFrame(const AVFrame& frame) {
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
     std::uint8_t* planes[1] = {buffer};
-    const int converted = swr_convert(m_resampler.get(), planes, capacity,
-                                      const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
+    const int converted =
+        swr_convert(m_resampler.get(), planes, capacity,
+                    const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
     if (converted <= 0) return S_OK;
 
     std::int64_t timestamp = frame.best_effort_timestamp;
@@ -282,7 +291,8 @@ HRESULT AudioDecoder::DeliverFrame(const AVFrame& frame) {
 
 void RegisterAudioDecoder() {
     RegisterClass(CLSID_AudioDecoder, [] { return (new AudioDecoder)->Identity(); });
-    RegisterIntermediateFilter({CLSID_AudioDecoder, u"Audio Decoder", MERIT_NORMAL, &AudioDecoder::MayAcceptInput});
+    RegisterIntermediateFilter(
+        {CLSID_AudioDecoder, u"Audio Decoder", MERIT_NORMAL, &AudioDecoder::MayAcceptInput});
 }
 
 }  // namespace media

@@ -21,9 +21,12 @@ constexpr int kHighestRate = 384'000;
 
 }  // namespace
 
-AudioRenderer::AudioRenderer() : RendererBase(CLSID_AudioRenderer), m_clock(ComPtr<AudioClock>::Adopt(new AudioClock)) {}
+AudioRenderer::AudioRenderer()
+    : RendererBase(CLSID_AudioRenderer), m_clock(ComPtr<AudioClock>::Adopt(new AudioClock)) {}
 
-AudioRenderer::~AudioRenderer() { m_output.reset(); }
+AudioRenderer::~AudioRenderer() {
+    m_output.reset();
+}
 
 HRESULT AudioRenderer::QueryInterface(REFIID riid, void** object) {
     if (riid == IReferenceClock::iid) return m_clock->QueryInterface(riid, object);
@@ -34,20 +37,24 @@ REFERENCE_TIME AudioRenderer::FramesToTime(long long frames) const {
     return m_rate > 0 ? frames * kUnitsPerSecond / m_rate : 0;
 }
 
-long long AudioRenderer::TimeToFrames(REFERENCE_TIME time) const { return time * m_rate / kUnitsPerSecond; }
+long long AudioRenderer::TimeToFrames(REFERENCE_TIME time) const {
+    return time * m_rate / kUnitsPerSecond;
+}
 
 // --- negotiation ---
 
 HRESULT AudioRenderer::CheckInputType(const AM_MEDIA_TYPE& type) {
     if (type.majortype != MEDIATYPE_Audio || type.subtype != MEDIASUBTYPE_PCM ||
-        type.formattype != FORMAT_WaveFormatEx || type.cbFormat < sizeof(WAVEFORMATEX) || type.pbFormat == nullptr) {
+        type.formattype != FORMAT_WaveFormatEx || type.cbFormat < sizeof(WAVEFORMATEX) ||
+        type.pbFormat == nullptr) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     WAVEFORMATEX format;
     std::memcpy(&format, type.pbFormat, sizeof format);
     const bool usable = format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 16 &&
-                        format.nChannels >= 1 && format.nChannels <= 8 && format.nBlockAlign == format.nChannels * 2 &&
-                        format.nSamplesPerSec >= kLowestRate && format.nSamplesPerSec <= kHighestRate;
+                        format.nChannels >= 1 && format.nChannels <= 8 &&
+                        format.nBlockAlign == format.nChannels * 2 && format.nSamplesPerSec >= kLowestRate &&
+                        format.nSamplesPerSec <= kHighestRate;
     return usable ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
@@ -79,7 +86,8 @@ HRESULT AudioRenderer::OnActivate() {
         m_continuous = false;
     }
     if (!Input().IsConnected()) return S_OK;
-    m_output = OpenAudioOutput(m_rate, m_channels, [this](std::int16_t* out, int frames) { Fill(out, frames); });
+    m_output =
+        OpenAudioOutput(m_rate, m_channels, [this](std::int16_t* out, int frames) { Fill(out, frames); });
     if (!m_output) return VFW_E_RUNTIME_ERROR;
     m_clock->OutputStarted(m_rate, m_output->LatencyFrames());
     m_output->Start();
@@ -107,9 +115,8 @@ HRESULT AudioRenderer::OnReceive(IMediaSample* sample) {
     if (frames <= 0) return S_OK;
 
     std::unique_lock lock(m_lock);
-    m_changed.wait(lock, [&] {
-        return FramesToTime(m_queuedFrames) < kQueuedSound || !Input().IsAccepting();
-    });
+    m_changed.wait(lock,
+                   [&] { return FramesToTime(m_queuedFrames) < kQueuedSound || !Input().IsAccepting(); });
     if (!Input().IsAccepting()) return VFW_E_WRONG_STATE;
 
     Chunk chunk;
@@ -179,7 +186,8 @@ int AudioRenderer::TakeDueSound(std::int16_t* out, int frames, REFERENCE_TIME at
             const int count = std::min(frames - written, head.frames - head.played);
             std::memcpy(out + static_cast<std::ptrdiff_t>(written) * m_channels,
                         head.samples + static_cast<std::ptrdiff_t>(head.played) * m_channels,
-                        static_cast<std::size_t>(count) * static_cast<std::size_t>(m_channels) * sizeof(std::int16_t));
+                        static_cast<std::size_t>(count) * static_cast<std::size_t>(m_channels) *
+                            sizeof(std::int16_t));
             written += count;
             head.played += count;
             m_continuous = true;
@@ -194,7 +202,8 @@ int AudioRenderer::TakeDueSound(std::int16_t* out, int frames, REFERENCE_TIME at
 }
 
 void RegisterAudioRenderer() {
-    RegisterClass(CLSID_AudioRenderer, [] { return static_cast<IUnknown*>(static_cast<IBaseFilter*>(new AudioRenderer)); });
+    RegisterClass(CLSID_AudioRenderer,
+                  [] { return static_cast<IUnknown*>(static_cast<IBaseFilter*>(new AudioRenderer)); });
     RegisterRenderer({CLSID_AudioRenderer, u"Audio Renderer", MERIT_PREFERRED,
                       [](const AM_MEDIA_TYPE& type) { return type.majortype == MEDIATYPE_Audio; }});
 }

@@ -60,7 +60,7 @@ private:
     [[nodiscard]] long long TimeToFrames(REFERENCE_TIME time) const;
 
     ComPtr<AudioClock> m_clock;
-    int m_rate = 0;      // the connection's format
+    int m_rate = 0;  // the connection's format
     int m_channels = 0;
     std::unique_ptr<AudioOutput> m_output;  // while active
 

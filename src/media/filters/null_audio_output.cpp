@@ -41,7 +41,8 @@ public:
 
 private:
     void Consume(std::stop_token stop) {
-        std::vector<std::int16_t> buffer(static_cast<std::size_t>(m_periodFrames) * static_cast<std::size_t>(m_channels));
+        std::vector<std::int16_t> buffer(static_cast<std::size_t>(m_periodFrames) *
+                                         static_cast<std::size_t>(m_channels));
         const auto start = std::chrono::steady_clock::now();
         long long framesTaken = 0;
         std::mutex lock;
@@ -69,7 +70,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioOutput> OpenNullAudioOutput(int rate, int channels, int periodFrames, AudioOutput::Pull pull) {
+std::unique_ptr<AudioOutput> OpenNullAudioOutput(int rate, int channels, int periodFrames,
+                                                 AudioOutput::Pull pull) {
     if (rate <= 0 || channels <= 0 || channels > 8 || periodFrames <= 0) return nullptr;
     return std::make_unique<NullAudioOutput>(rate, channels, periodFrames, std::move(pull));
 }

@@ -93,9 +93,13 @@ HRESULT RendererBase::GetState(DWORD timeoutMs, FILTER_STATE* state) {
 
 RendererBase::Pin::Pin(RendererBase& renderer) : InputPin(renderer, u"Input"), m_renderer(renderer) {}
 
-HRESULT RendererBase::Pin::CheckMediaType(const AM_MEDIA_TYPE& type) { return m_renderer.CheckInputType(type); }
+HRESULT RendererBase::Pin::CheckMediaType(const AM_MEDIA_TYPE& type) {
+    return m_renderer.CheckInputType(type);
+}
 
-std::vector<MediaType> RendererBase::Pin::OfferedTypes() { return m_renderer.PreferredInputTypes(); }
+std::vector<MediaType> RendererBase::Pin::OfferedTypes() {
+    return m_renderer.PreferredInputTypes();
+}
 
 HRESULT RendererBase::Pin::CompleteConnect(IPin* peer) {
     const HRESULT hr = InputPin::CompleteConnect(peer);
@@ -116,7 +120,8 @@ HRESULT RendererBase::Pin::Receive(IMediaSample* sample) {
         REFERENCE_TIME start = 0;
         REFERENCE_TIME stop = 0;
         const HRESULT timed = sample->GetTime(&start, &stop);
-        if (SUCCEEDED(timed)) m_renderer.m_latestEnd = std::max(m_renderer.m_latestEnd, timed == S_OK ? stop : start);
+        if (SUCCEEDED(timed))
+            m_renderer.m_latestEnd = std::max(m_renderer.m_latestEnd, timed == S_OK ? stop : start);
     }
     return m_renderer.OnReceive(sample);
 }
@@ -194,17 +199,33 @@ HRESULT RendererBase::GetPositions(LONGLONG* current, LONGLONG* stop) {
     if (!upstream) return E_NOTIMPL;             \
     return upstream->call
 
-HRESULT RendererBase::GetCapabilities(DWORD* capabilities) { TESSAREL_ASK_UPSTREAM(GetCapabilities(capabilities)); }
+HRESULT RendererBase::GetCapabilities(DWORD* capabilities) {
+    TESSAREL_ASK_UPSTREAM(GetCapabilities(capabilities));
+}
 HRESULT RendererBase::CheckCapabilities(DWORD* capabilities) {
     TESSAREL_ASK_UPSTREAM(CheckCapabilities(capabilities));
 }
-HRESULT RendererBase::IsFormatSupported(const GUID* format) { TESSAREL_ASK_UPSTREAM(IsFormatSupported(format)); }
-HRESULT RendererBase::QueryPreferredFormat(GUID* format) { TESSAREL_ASK_UPSTREAM(QueryPreferredFormat(format)); }
-HRESULT RendererBase::GetTimeFormat(GUID* format) { TESSAREL_ASK_UPSTREAM(GetTimeFormat(format)); }
-HRESULT RendererBase::IsUsingTimeFormat(const GUID* format) { TESSAREL_ASK_UPSTREAM(IsUsingTimeFormat(format)); }
-HRESULT RendererBase::SetTimeFormat(const GUID* format) { TESSAREL_ASK_UPSTREAM(SetTimeFormat(format)); }
-HRESULT RendererBase::GetDuration(LONGLONG* duration) { TESSAREL_ASK_UPSTREAM(GetDuration(duration)); }
-HRESULT RendererBase::GetStopPosition(LONGLONG* stop) { TESSAREL_ASK_UPSTREAM(GetStopPosition(stop)); }
+HRESULT RendererBase::IsFormatSupported(const GUID* format) {
+    TESSAREL_ASK_UPSTREAM(IsFormatSupported(format));
+}
+HRESULT RendererBase::QueryPreferredFormat(GUID* format) {
+    TESSAREL_ASK_UPSTREAM(QueryPreferredFormat(format));
+}
+HRESULT RendererBase::GetTimeFormat(GUID* format) {
+    TESSAREL_ASK_UPSTREAM(GetTimeFormat(format));
+}
+HRESULT RendererBase::IsUsingTimeFormat(const GUID* format) {
+    TESSAREL_ASK_UPSTREAM(IsUsingTimeFormat(format));
+}
+HRESULT RendererBase::SetTimeFormat(const GUID* format) {
+    TESSAREL_ASK_UPSTREAM(SetTimeFormat(format));
+}
+HRESULT RendererBase::GetDuration(LONGLONG* duration) {
+    TESSAREL_ASK_UPSTREAM(GetDuration(duration));
+}
+HRESULT RendererBase::GetStopPosition(LONGLONG* stop) {
+    TESSAREL_ASK_UPSTREAM(GetStopPosition(stop));
+}
 HRESULT RendererBase::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
                                         const GUID* sourceFormat) {
     TESSAREL_ASK_UPSTREAM(ConvertTimeFormat(target, targetFormat, source, sourceFormat));
@@ -215,9 +236,15 @@ HRESULT RendererBase::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLO
 HRESULT RendererBase::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
     TESSAREL_ASK_UPSTREAM(GetAvailable(earliest, latest));
 }
-HRESULT RendererBase::SetRate(double rate) { TESSAREL_ASK_UPSTREAM(SetRate(rate)); }
-HRESULT RendererBase::GetRate(double* rate) { TESSAREL_ASK_UPSTREAM(GetRate(rate)); }
-HRESULT RendererBase::GetPreroll(LONGLONG* preroll) { TESSAREL_ASK_UPSTREAM(GetPreroll(preroll)); }
+HRESULT RendererBase::SetRate(double rate) {
+    TESSAREL_ASK_UPSTREAM(SetRate(rate));
+}
+HRESULT RendererBase::GetRate(double* rate) {
+    TESSAREL_ASK_UPSTREAM(GetRate(rate));
+}
+HRESULT RendererBase::GetPreroll(LONGLONG* preroll) {
+    TESSAREL_ASK_UPSTREAM(GetPreroll(preroll));
+}
 
 #undef TESSAREL_ASK_UPSTREAM
 

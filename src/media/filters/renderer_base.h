@@ -34,7 +34,9 @@ class RendererBase : public FilterBase, public IMediaSeeking {
 public:
     explicit RendererBase(const CLSID& clsid);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override { return FilterBase::QueryInterface(riid, object); }
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return FilterBase::QueryInterface(riid, object);
+    }
     ULONG AddRef() override { return FilterBase::AddRef(); }
     ULONG Release() override { return FilterBase::Release(); }
 
@@ -100,7 +102,9 @@ protected:
     // The stream time now, on the clock taken when the renderer left Stopped. Running only.
     [[nodiscard]] REFERENCE_TIME StreamTimeNow() const;
     // A time from upstream as stream time: counted from the segment's start.
-    [[nodiscard]] REFERENCE_TIME InStreamTime(REFERENCE_TIME sampleTime) const { return sampleTime - m_segmentStart; }
+    [[nodiscard]] REFERENCE_TIME InStreamTime(REFERENCE_TIME sampleTime) const {
+        return sampleTime - m_segmentStart;
+    }
     // The start that the graph gave to Run, a reference time.
     [[nodiscard]] REFERENCE_TIME RunStart() const { return m_runStart; }
     [[nodiscard]] bool EndOfStreamSeen() const { return m_endOfStream; }

@@ -76,7 +76,9 @@ private:
 
 }  // namespace
 
-void UseNullAudioOutputOnly(bool only) { g_nullOnly = only; }
+void UseNullAudioOutputOnly(bool only) {
+    g_nullOnly = only;
+}
 
 std::unique_ptr<AudioOutput> OpenAudioOutput(int rate, int channels, AudioOutput::Pull pull) {
     if (rate <= 0 || channels <= 0 || channels > 8) return nullptr;

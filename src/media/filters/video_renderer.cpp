@@ -24,7 +24,9 @@ constexpr REFERENCE_TIME kLongestWait = 500'000;  // 50 ms
 // The length of a picture whose sample says nothing about it.
 constexpr REFERENCE_TIME kDefaultFrameTime = 400'000;  // 40 ms
 
-constexpr double ToMilliseconds(REFERENCE_TIME t) { return static_cast<double>(t) / 10'000.0; }
+constexpr double ToMilliseconds(REFERENCE_TIME t) {
+    return static_cast<double>(t) / 10'000.0;
+}
 
 int StandardDeviation(double sum, double squares, int count) {
     if (count < 2) return 0;
@@ -134,7 +136,8 @@ HRESULT VideoRenderer::OnReceive(IMediaSample* sample) {
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;
     const HRESULT timed = sample->GetTime(&start, &stop);
-    const REFERENCE_TIME frameTime = m_inputLayout.frameTime > 0 ? m_inputLayout.frameTime : kDefaultFrameTime;
+    const REFERENCE_TIME frameTime =
+        m_inputLayout.frameTime > 0 ? m_inputLayout.frameTime : kDefaultFrameTime;
     if (SUCCEEDED(timed)) {
         picture.start = InStreamTime(start);
         picture.stop = timed == S_OK && stop > start ? InStreamTime(stop) : picture.start + frameTime;
@@ -151,7 +154,9 @@ HRESULT VideoRenderer::OnReceive(IMediaSample* sample) {
     return S_OK;
 }
 
-void VideoRenderer::OnEndOfStream() { m_changed.notify_all(); }
+void VideoRenderer::OnEndOfStream() {
+    m_changed.notify_all();
+}
 
 void VideoRenderer::OnBeginFlush() {
     m_queue.clear();
@@ -270,7 +275,8 @@ void VideoRenderer::Show(const std::uint8_t* pixels, REFERENCE_TIME offset) {
     {
         std::lock_guard surface(m_surfaceLock);
         if (IVideoSurface* target = VideoSurfaceFromHandle(m_owner)) {
-            target->PresentPicture(pixels, m_shownLayout.width, m_shownLayout.height, m_shownLayout.width * 4);
+            target->PresentPicture(pixels, m_shownLayout.width, m_shownLayout.height,
+                                   m_shownLayout.width * 4);
         }
     }
     REFERENCE_TIME shownAt = 0;
@@ -340,7 +346,8 @@ HRESULT VideoRenderer::SetWindowPosition(LONG left, LONG top, LONG width, LONG h
     m_top = top;
     m_width = width;
     m_height = height;
-    if (IVideoSurface* target = VideoSurfaceFromHandle(m_owner)) target->SetVideoRectangle(left, top, width, height);
+    if (IVideoSurface* target = VideoSurfaceFromHandle(m_owner))
+        target->SetVideoRectangle(left, top, width, height);
     return S_OK;
 }
 
@@ -390,7 +397,8 @@ HRESULT VideoRenderer::get_AvgFrameRate(int* rate) {
     std::lock_guard stats(m_statsLock);
     const REFERENCE_TIME span = m_lastShown - m_firstShown;
     *rate = m_runningShown > 1 && span > 0
-                ? static_cast<int>(std::lround((m_runningShown - 1) * 100.0 * kUnitsPerSecond / static_cast<double>(span)))
+                ? static_cast<int>(
+                      std::lround((m_runningShown - 1) * 100.0 * kUnitsPerSecond / static_cast<double>(span)))
                 : 0;
     return S_OK;
 }
@@ -417,7 +425,8 @@ HRESULT VideoRenderer::get_DevSyncOffset(int* deviation) {
 }
 
 void RegisterVideoRenderer() {
-    RegisterClass(CLSID_VideoRenderer, [] { return static_cast<IUnknown*>(static_cast<IBaseFilter*>(new VideoRenderer)); });
+    RegisterClass(CLSID_VideoRenderer,
+                  [] { return static_cast<IUnknown*>(static_cast<IBaseFilter*>(new VideoRenderer)); });
     RegisterRenderer({CLSID_VideoRenderer, u"Video Renderer", MERIT_PREFERRED,
                       [](const AM_MEDIA_TYPE& type) { return type.majortype == MEDIATYPE_Video; }});
 }

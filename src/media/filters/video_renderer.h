@@ -17,8 +17,8 @@
 // when they are going to be shown.
 
 #include <deque>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -40,7 +40,9 @@ public:
     VideoRenderer();
     ~VideoRenderer() override;
 
-    HRESULT QueryInterface(REFIID riid, void** object) override { return RendererBase::QueryInterface(riid, object); }
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return RendererBase::QueryInterface(riid, object);
+    }
     ULONG AddRef() override { return RendererBase::AddRef(); }
     ULONG Release() override { return RendererBase::Release(); }
 
@@ -96,9 +98,9 @@ private:
     void Show(const std::uint8_t* pixels, REFERENCE_TIME offset);
     void CountDropped();
 
-    RawVideoLayout m_inputLayout;   // application thread, stopped; read by the thread while active
-    RawVideoLayout m_shownLayout;   // top-down RGB32 of the same size
-    FrameScaler m_scaler;           // the showing thread only
+    RawVideoLayout m_inputLayout;           // application thread, stopped; read by the thread while active
+    RawVideoLayout m_shownLayout;           // top-down RGB32 of the same size
+    FrameScaler m_scaler;                   // the showing thread only
     std::vector<std::uint8_t> m_converted;  // the showing thread only
 
     // Guarded by m_lock.
@@ -121,8 +123,8 @@ private:
     mutable std::mutex m_statsLock;
     int m_drawn = 0;
     int m_dropped = 0;
-    double m_offsetSum = 0;        // ms
-    double m_offsetSquares = 0;    // ms²
+    double m_offsetSum = 0;      // ms
+    double m_offsetSquares = 0;  // ms²
     int m_offsetCount = 0;
     REFERENCE_TIME m_firstShown = 0;  // reference times of running pictures, for the rate
     REFERENCE_TIME m_lastShown = 0;

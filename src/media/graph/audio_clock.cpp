@@ -16,7 +16,8 @@ REFERENCE_TIME AudioClock::Now(REFERENCE_TIME system) {
     if (m_lastSystem == 0) {
         time = system;  // first reading: start from the system clock
     } else if (m_outputRunning && m_pulled) {
-        const REFERENCE_TIME sincePull = std::clamp<REFERENCE_TIME>(system - m_pullSystem, 0, FramesToTime(m_framesOfPull));
+        const REFERENCE_TIME sincePull =
+            std::clamp<REFERENCE_TIME>(system - m_pullSystem, 0, FramesToTime(m_framesOfPull));
         time = m_anchor + FramesToTime(m_framesBeforePull - m_latencyFrames) + sincePull;
     } else {
         time = m_last + (system - m_lastSystem);

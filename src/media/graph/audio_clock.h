@@ -46,10 +46,10 @@ private:
     bool m_pulled = false;  // a pull happened since the output started
     int m_rate = 0;
     int m_latencyFrames = 0;
-    REFERENCE_TIME m_anchor = 0;         // reference time of frame 0 of the running output
-    long long m_framesBeforePull = 0;    // frames pulled before the last pull
-    int m_framesOfPull = 0;              // frames of the last pull
-    REFERENCE_TIME m_pullSystem = 0;     // system time of the last pull
+    REFERENCE_TIME m_anchor = 0;       // reference time of frame 0 of the running output
+    long long m_framesBeforePull = 0;  // frames pulled before the last pull
+    int m_framesOfPull = 0;            // frames of the last pull
+    REFERENCE_TIME m_pullSystem = 0;   // system time of the last pull
 };
 
 }  // namespace media

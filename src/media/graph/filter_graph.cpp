@@ -147,7 +147,8 @@ FilterGraph::~FilterGraph() {
 }
 
 bool FilterGraph::Contains(IBaseFilter* filter) const {
-    return std::any_of(m_members.begin(), m_members.end(), [&](const Member& m) { return m.filter.Get() == filter; });
+    return std::any_of(m_members.begin(), m_members.end(),
+                       [&](const Member& m) { return m.filter.Get() == filter; });
 }
 
 std::u16string FilterGraph::UniqueName(LPCWSTR requested) const {
@@ -188,7 +189,8 @@ void FilterGraph::DisconnectAllPins(IBaseFilter* filter) {
 }
 
 HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter) {
-    auto it = std::find_if(m_members.begin(), m_members.end(), [&](const Member& m) { return m.filter.Get() == filter; });
+    auto it = std::find_if(m_members.begin(), m_members.end(),
+                           [&](const Member& m) { return m.filter.Get() == filter; });
     if (it == m_members.end()) return VFW_E_NOT_FOUND;
     ComPtr<IBaseFilter> keep = it->filter;
     if (m_state != State_Stopped) keep->Stop();
@@ -221,18 +223,23 @@ HRESULT FilterGraph::ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYP
     return output->Connect(input, type);
 }
 
-HRESULT FilterGraph::Reconnect(IPin*) { return E_NOTIMPL; }
+HRESULT FilterGraph::Reconnect(IPin*) {
+    return E_NOTIMPL;
+}
 
 HRESULT FilterGraph::Disconnect(IPin* pin) {
     if (pin == nullptr) return E_POINTER;
     return pin->Disconnect();
 }
 
-HRESULT FilterGraph::SetDefaultSyncSource() { return SetSyncSource(nullptr); }
+HRESULT FilterGraph::SetDefaultSyncSource() {
+    return SetSyncSource(nullptr);
+}
 
 HRESULT FilterGraph::Connect(IPin* output, IPin* input) {
     if (output == nullptr || input == nullptr) return E_POINTER;
-    if (DirectionOf(output) != PINDIR_OUTPUT || DirectionOf(input) != PINDIR_INPUT) return VFW_E_INVALID_DIRECTION;
+    if (DirectionOf(output) != PINDIR_OUTPUT || DirectionOf(input) != PINDIR_INPUT)
+        return VFW_E_INVALID_DIRECTION;
     if (PeerOf(output) || PeerOf(input)) return VFW_E_ALREADY_CONNECTED;
     if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
     if (SUCCEEDED(output->Connect(input, nullptr))) return S_OK;
@@ -273,7 +280,8 @@ HRESULT FilterGraph::ConnectThroughIntermediates(IPin* output, IPin* input, int 
 
 ComPtr<IBaseFilter> FilterGraph::AddNewFilter(const CLSID& clsid, const std::u16string& name) {
     ComPtr<IBaseFilter> filter;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IBaseFilter::iid, filter.ReceiveVoid())) ||
+    if (FAILED(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IBaseFilter::iid, filter.ReceiveVoid())) ||
         !filter) {
         return {};
     }
@@ -293,7 +301,8 @@ HRESULT FilterGraph::RenderOutput(IPin* output, int depth) {
     const std::vector<MediaType> offered = TypesOffered(output);
     if (offered.empty()) return VFW_E_CANNOT_RENDER;
     const auto offers = [&](const RegisteredFilter& entry) {
-        return std::any_of(offered.begin(), offered.end(), [&](const MediaType& t) { return entry.mayAcceptInput(t); });
+        return std::any_of(offered.begin(), offered.end(),
+                           [&](const MediaType& t) { return entry.mayAcceptInput(t); });
     };
     HRESULT lastFailure = VFW_E_CANNOT_RENDER;
 
@@ -401,7 +410,8 @@ std::vector<IBaseFilter*> FilterGraph::SourcesFirst() const {
         }
     }
     for (auto& m : m_members) {  // anything left sits on a cycle: keep it, in graph order
-        if (std::find(order.begin(), order.end(), m.filter.Get()) == order.end()) order.push_back(m.filter.Get());
+        if (std::find(order.begin(), order.end(), m.filter.Get()) == order.end())
+            order.push_back(m.filter.Get());
     }
     return order;
 }
@@ -410,8 +420,8 @@ void FilterGraph::ResetCompletion() {
     std::lock_guard lock(m_eventLock);
     m_terminalEvent.reset();
     m_completedRenderers.clear();
-    m_renderers = static_cast<std::size_t>(
-        std::count_if(m_members.begin(), m_members.end(), [](const Member& m) { return IsRenderer(m.filter.Get()); }));
+    m_renderers = static_cast<std::size_t>(std::count_if(
+        m_members.begin(), m_members.end(), [](const Member& m) { return IsRenderer(m.filter.Get()); }));
 }
 
 void FilterGraph::ChooseDefaultClock() {
@@ -439,7 +449,8 @@ HRESULT FilterGraph::WaitForFilters(LONG timeoutMs) {
     for (auto& m : m_members) {
         DWORD wait = 0xFFFFFFFF;  // no limit
         if (timeoutMs >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             wait = static_cast<DWORD>(std::max<long long>(left, 0));
         }
         FILTER_STATE state = State_Stopped;
@@ -521,7 +532,9 @@ HRESULT FilterGraph::GetState(LONG timeoutMs, OAFilterState* state) {
     return m_state == State_Paused ? WaitForFilters(timeoutMs) : S_OK;
 }
 
-HRESULT FilterGraph::StopWhenReady() { return Stop(); }
+HRESULT FilterGraph::StopWhenReady() {
+    return Stop();
+}
 
 HRESULT FilterGraph::GetClassID(CLSID* clsid) {
     if (clsid == nullptr) return E_POINTER;
@@ -529,7 +542,9 @@ HRESULT FilterGraph::GetClassID(CLSID* clsid) {
     return S_OK;
 }
 
-HRESULT FilterGraph::Run(REFERENCE_TIME) { return Run(); }
+HRESULT FilterGraph::Run(REFERENCE_TIME) {
+    return Run();
+}
 
 HRESULT FilterGraph::GetState(DWORD, FILTER_STATE* state) {
     if (state == nullptr) return E_POINTER;
@@ -544,7 +559,9 @@ HRESULT FilterGraph::SetSyncSource(IReferenceClock* clock) {
     return S_OK;
 }
 
-HRESULT FilterGraph::GetSyncSource(IReferenceClock** clock) { return ReturnInterface(m_clock.Get(), clock); }
+HRESULT FilterGraph::GetSyncSource(IReferenceClock** clock) {
+    return ReturnInterface(m_clock.Get(), clock);
+}
 
 std::vector<ComPtr<IMediaSeeking>> FilterGraph::SeekingSinks() const {
     std::vector<ComPtr<IMediaSeeking>> sinks;
@@ -605,9 +622,13 @@ HRESULT FilterGraph::QueryPreferredFormat(GUID* format) {
     return S_OK;
 }
 
-HRESULT FilterGraph::GetTimeFormat(GUID* format) { return QueryPreferredFormat(format); }
+HRESULT FilterGraph::GetTimeFormat(GUID* format) {
+    return QueryPreferredFormat(format);
+}
 
-HRESULT FilterGraph::IsUsingTimeFormat(const GUID* format) { return IsFormatSupported(format); }
+HRESULT FilterGraph::IsUsingTimeFormat(const GUID* format) {
+    return IsFormatSupported(format);
+}
 
 HRESULT FilterGraph::SetTimeFormat(const GUID* format) {
     if (format == nullptr) return E_POINTER;
@@ -712,7 +733,9 @@ HRESULT FilterGraph::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
     return S_OK;
 }
 
-HRESULT FilterGraph::SetRate(double rate) { return rate == 1.0 ? S_OK : E_NOTIMPL; }
+HRESULT FilterGraph::SetRate(double rate) {
+    return rate == 1.0 ? S_OK : E_NOTIMPL;
+}
 
 HRESULT FilterGraph::GetRate(double* rate) {
     if (rate == nullptr) return E_POINTER;
@@ -726,7 +749,9 @@ HRESULT FilterGraph::GetPreroll(LONGLONG* preroll) {
     return S_OK;
 }
 
-HRESULT FilterGraph::GetEventHandle(LONG_PTR*) { return E_NOTIMPL; }
+HRESULT FilterGraph::GetEventHandle(LONG_PTR*) {
+    return E_NOTIMPL;
+}
 
 HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeoutMs) {
     if (code == nullptr || param1 == nullptr || param2 == nullptr) return E_POINTER;
@@ -790,23 +815,35 @@ ComPtr<IVideoWindow> FilterGraph::VideoWindow() const {
     return {};
 }
 
-#define TESSAREL_VIDEO_WINDOW(call)           \
+#define TESSAREL_VIDEO_WINDOW(call)              \
     ComPtr<IVideoWindow> window = VideoWindow(); \
-    if (!window) return E_NOINTERFACE;        \
+    if (!window) return E_NOINTERFACE;           \
     return window->call
 
-HRESULT FilterGraph::put_Owner(LONG_PTR owner) { TESSAREL_VIDEO_WINDOW(put_Owner(owner)); }
-HRESULT FilterGraph::get_Owner(LONG_PTR* owner) { TESSAREL_VIDEO_WINDOW(get_Owner(owner)); }
-HRESULT FilterGraph::put_WindowStyle(LONG style) { TESSAREL_VIDEO_WINDOW(put_WindowStyle(style)); }
-HRESULT FilterGraph::get_WindowStyle(LONG* style) { TESSAREL_VIDEO_WINDOW(get_WindowStyle(style)); }
+HRESULT FilterGraph::put_Owner(LONG_PTR owner) {
+    TESSAREL_VIDEO_WINDOW(put_Owner(owner));
+}
+HRESULT FilterGraph::get_Owner(LONG_PTR* owner) {
+    TESSAREL_VIDEO_WINDOW(get_Owner(owner));
+}
+HRESULT FilterGraph::put_WindowStyle(LONG style) {
+    TESSAREL_VIDEO_WINDOW(put_WindowStyle(style));
+}
+HRESULT FilterGraph::get_WindowStyle(LONG* style) {
+    TESSAREL_VIDEO_WINDOW(get_WindowStyle(style));
+}
 HRESULT FilterGraph::SetWindowPosition(LONG left, LONG top, LONG width, LONG height) {
     TESSAREL_VIDEO_WINDOW(SetWindowPosition(left, top, width, height));
 }
 HRESULT FilterGraph::GetWindowPosition(LONG* left, LONG* top, LONG* width, LONG* height) {
     TESSAREL_VIDEO_WINDOW(GetWindowPosition(left, top, width, height));
 }
-HRESULT FilterGraph::put_Visible(LONG visible) { TESSAREL_VIDEO_WINDOW(put_Visible(visible)); }
-HRESULT FilterGraph::get_Visible(LONG* visible) { TESSAREL_VIDEO_WINDOW(get_Visible(visible)); }
+HRESULT FilterGraph::put_Visible(LONG visible) {
+    TESSAREL_VIDEO_WINDOW(put_Visible(visible));
+}
+HRESULT FilterGraph::get_Visible(LONG* visible) {
+    TESSAREL_VIDEO_WINDOW(get_Visible(visible));
+}
 
 #undef TESSAREL_VIDEO_WINDOW
 

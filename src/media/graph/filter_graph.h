@@ -32,10 +32,10 @@
 
 namespace media {
 
-class FilterGraph final : public ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent, IMediaFilter,
-                                           IMediaEventSink, IVideoWindow> {
-    using Base = ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent, IMediaFilter, IMediaEventSink,
-                           IVideoWindow>;
+class FilterGraph final : public ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent,
+                                           IMediaFilter, IMediaEventSink, IVideoWindow> {
+    using Base = ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent, IMediaFilter,
+                           IMediaEventSink, IVideoWindow>;
 
 public:
     FilterGraph();
@@ -159,14 +159,14 @@ private:
     std::vector<Member> m_members;
     FILTER_STATE m_state = State_Stopped;
     ComPtr<IReferenceClock> m_clock;
-    bool m_clockSet = false;                 // by SetSyncSource, or chosen on the first start
-    REFERENCE_TIME m_runStart = 0;           // the start given to Run
-    REFERENCE_TIME m_pausedStreamTime = 0;   // where a paused graph stands in stream time
+    bool m_clockSet = false;                // by SetSyncSource, or chosen on the first start
+    REFERENCE_TIME m_runStart = 0;          // the start given to Run
+    REFERENCE_TIME m_pausedStreamTime = 0;  // where a paused graph stands in stream time
 
     std::mutex m_eventLock;
     std::condition_variable m_eventPosted;
     std::deque<Event> m_events;
-    std::optional<LONG> m_terminalEvent;   // completion or abort since the graph last started
+    std::optional<LONG> m_terminalEvent;  // completion or abort since the graph last started
     std::set<LONG_PTR> m_completedRenderers;
     std::size_t m_renderers = 0;
 };

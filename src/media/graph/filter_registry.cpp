@@ -18,7 +18,8 @@ std::vector<RegisteredFilter>& Renderers() {
 
 void AddOrReplace(std::vector<RegisteredFilter>& entries, RegisteredFilter filter) {
     std::lock_guard lock(g_lock);
-    auto it = std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.clsid == filter.clsid; });
+    auto it =
+        std::find_if(entries.begin(), entries.end(), [&](const auto& e) { return e.clsid == filter.clsid; });
     if (it != entries.end()) {
         *it = std::move(filter);
     } else {
@@ -29,17 +30,26 @@ void AddOrReplace(std::vector<RegisteredFilter>& entries, RegisteredFilter filte
 std::vector<RegisteredFilter> ByMerit(const std::vector<RegisteredFilter>& entries) {
     std::lock_guard lock(g_lock);
     std::vector<RegisteredFilter> copy = entries;
-    std::stable_sort(copy.begin(), copy.end(), [](const auto& a, const auto& b) { return a.merit > b.merit; });
+    std::stable_sort(copy.begin(), copy.end(),
+                     [](const auto& a, const auto& b) { return a.merit > b.merit; });
     return copy;
 }
 }  // namespace
 
-void RegisterIntermediateFilter(RegisteredFilter filter) { AddOrReplace(Intermediates(), std::move(filter)); }
+void RegisterIntermediateFilter(RegisteredFilter filter) {
+    AddOrReplace(Intermediates(), std::move(filter));
+}
 
-std::vector<RegisteredFilter> IntermediateFiltersByMerit() { return ByMerit(Intermediates()); }
+std::vector<RegisteredFilter> IntermediateFiltersByMerit() {
+    return ByMerit(Intermediates());
+}
 
-void RegisterRenderer(RegisteredFilter renderer) { AddOrReplace(Renderers(), std::move(renderer)); }
+void RegisterRenderer(RegisteredFilter renderer) {
+    AddOrReplace(Renderers(), std::move(renderer));
+}
 
-std::vector<RegisteredFilter> RenderersByMerit() { return ByMerit(Renderers()); }
+std::vector<RegisteredFilter> RenderersByMerit() {
+    return ByMerit(Renderers());
+}
 
 }  // namespace media
