@@ -1,6 +1,7 @@
 #include "ui/application_language.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLibraryInfo>
 #include <QTranslator>
 

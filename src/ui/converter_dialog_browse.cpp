@@ -17,6 +17,7 @@
 
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
+#include "skin/skin_button.h"
 #include "ui/converter_dialog.h"
 #include "ui/job_lists.h"
 #include "ui/window_messages.h"

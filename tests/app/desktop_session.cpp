@@ -1,7 +1,6 @@
 #include "desktop_session.h"
 
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 #include <QByteArray>
@@ -20,8 +19,8 @@ std::uint32_t BigEndian32(const QByteArray& data, int offset) {
            (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
 }
 
-// A screen dump in X's window dump format (32 bits per pixel, least significant byte first, as
-// Xvfb at depth 24 writes it) as an image; null for any other layout.
+// A screen dump in X's window dump format with pixels of three or four bytes, least significant
+// byte first (blue, green, red), as Xvfb writes them at depth 24; null for any other layout.
 QImage FromWindowDump(const QByteArray& dump) {
     constexpr int kHeaderFields = 25;
     if (dump.size() < kHeaderFields * 4) return {};
@@ -29,14 +28,17 @@ QImage FromWindowDump(const QByteArray& dump) {
     const std::uint32_t headerSize = field(0), format = field(2), width = field(4), height = field(5);
     const std::uint32_t byteOrder = field(7), bitsPerPixel = field(11), bytesPerLine = field(12);
     const std::uint32_t colours = field(19);
+    const std::uint32_t pixelBytes = bitsPerPixel / 8;
     const qsizetype start = headerSize + static_cast<qsizetype>(colours) * 12;
-    if (format != 2 || bitsPerPixel != 32 || byteOrder != 0 || width == 0 || height == 0 ||
-        bytesPerLine < width * 4 || dump.size() < start + static_cast<qsizetype>(bytesPerLine) * height)
+    if (format != 2 || (pixelBytes != 3 && pixelBytes != 4) || byteOrder != 0 || width == 0 || height == 0 ||
+        bytesPerLine < width * pixelBytes || dump.size() < start + static_cast<qsizetype>(bytesPerLine) * height)
         return {};
     QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-    for (std::uint32_t y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(static_cast<int>(y)), dump.constData() + start + y * bytesPerLine,
-                    width * 4);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const unsigned char*>(dump.constData() + start + y * bytesPerLine);
+        auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
+        for (std::uint32_t x = 0; x < width; ++x, row += pixelBytes) pixels[x] = qRgb(row[2], row[1], row[0]);
+    }
     return image;
 }
 
@@ -120,14 +122,15 @@ QString DesktopSession::WaitForWindow(const QString& pattern, const QProcess& pr
 }
 
 QRect DesktopSession::ClientGeometry(const QString& window) const {
-    // "WINDOW=..\nX=..\nY=..\nWIDTH=..\nHEIGHT=..\nSCREEN=.."
-    const QString shell = XDoTool({"getwindowgeometry", "--shell", window});
-    auto value = [&](const char* key) {
-        const QRegularExpression line(QStringLiteral("^%1=(-?\\d+)$").arg(QLatin1String(key)),
+    // xwininfo tells the window's own place on the screen ("Absolute upper-left X:  193", ...);
+    // xdotool's answer counts the frame in for a framed window.
+    const QString info = Run(QStringLiteral("xwininfo"), {"-id", window});
+    auto value = [&](const char* label) {
+        const QRegularExpression line(QStringLiteral("^\\s*%1:\\s*(-?\\d+)").arg(QLatin1String(label)),
                                       QRegularExpression::MultilineOption);
-        return line.match(shell).captured(1).toInt();
+        return line.match(info).captured(1).toInt();
     };
-    return {value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+    return {value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height")};
 }
 
 QMargins DesktopSession::FrameExtents(const QString& window) const {

@@ -9,12 +9,14 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QListWidget>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include "converter_dialog_fixture.h"
+#include "skin/skin_button.h"
 #include "ui/job_lists.h"
 
 namespace {
@@ -25,6 +27,10 @@ protected:
         ConverterDialogTest::SetUp();
         ASSERT_TRUE(m_folder.isValid());
         m_dialog = Start();
+    }
+    void TearDown() override {
+        m_dialog.reset();
+        ConverterDialogTest::TearDown();
     }
 
     // A file of that name in the test's folder, made so; its full path.

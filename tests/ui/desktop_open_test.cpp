@@ -94,7 +94,7 @@ TEST_F(DesktopOpenTest, TheAssociatedProgramIsStartedWithThePathAsItIs) {
     const QString folder = m_root.filePath(QStringLiteral("videos"));
     fs::create_directories(folder.toStdString());
     const std::string file = (folder + QStringLiteral("/my 'clip' $HOME \"1\" 影片.avi")).toStdString();
-    fs::copy_file(SamplePath("mpeg4_mp3.avi"), file);
+    fs::copy_file(testsupport::SamplePath("mpeg4_mp3.avi"), file);
 
     const std::string record = Path("arguments");
     const std::string recorder = Path("recorder.sh");

@@ -15,5 +15,5 @@ inline bool CanRenderFiles() {
     if (FAILED(
             CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid())))
         return false;
-    return graph->RenderFile(ToWide(SamplePath("mpeg1_mp2.mpg").string()).c_str(), nullptr) != E_NOTIMPL;
+    return graph->RenderFile(ToWide(testsupport::SamplePath("mpeg1_mp2.mpg").string()).c_str(), nullptr) != E_NOTIMPL;
 }

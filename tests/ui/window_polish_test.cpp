@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "converter_dialog_fixture.h"
+#include "skin/skin_button.h"
 #include "ui/application_language.h"
 
 namespace {

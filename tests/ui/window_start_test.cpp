@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "converter_dialog_fixture.h"
+#include "ui/preview_area.h"
 #include "resource_ids.h"
 #include "skin/skin_button.h"
 #include "ui/about_dialog.h"
