@@ -10,7 +10,6 @@
 // signal ends the program at once.
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -138,6 +137,8 @@ LONG WaitForJob(RecompressionGraph& job) {
 }
 
 int Convert(const Options& options) {
+    BlockStopSignals(true);
+    CatchStopSignals();
     LONG compressorIndex = options.compressor;
     if (!options.compressorGiven) {
         std::vector<std::string> names;
@@ -147,8 +148,6 @@ int Convert(const Options& options) {
     }
     InterfaceRef<IBaseFilter> compressor;
     RecompressionGraph job;
-    BlockStopSignals(true);
-    CatchStopSignals();
     const HRESULT built = BuildRecompressionGraph(options.input, options.output, compressorIndex,
                                                   options.keepAudio, options.ignoreWarnings, compressor, job);
     BlockStopSignals(false);

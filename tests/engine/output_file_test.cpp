@@ -132,8 +132,8 @@ TEST_F(OutputFileTest, TwoJobsIntoOneNameAtOnceLeaveOneWholeFile) {
     RecompressionGraph other;
     InterfaceRef<IBaseFilter> otherCompressor;
     ASSERT_EQ(Build(inputs[0], output), S_OK);
-    ASSERT_EQ(BuildRecompressionGraph(inputs[1].string(), output.string(), m_xvid, true, false, otherCompressor,
-                                      other),
+    ASSERT_EQ(BuildRecompressionGraph(inputs[1].string(), output.string(), m_xvid, true, false,
+                                      otherCompressor, other),
               S_OK);
     EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE);
     EXPECT_EQ(WaitStopAndTearDown(other), EC_COMPLETE);

@@ -47,12 +47,13 @@ protected:
         std::filesystem::remove_all(m_dir);
     }
 
-    HRESULT Build(const std::filesystem::path& input, const std::filesystem::path& output, bool keepAudio = true,
-                  bool ignoreWarnings = false) {
+    HRESULT Build(const std::filesystem::path& input, const std::filesystem::path& output,
+                  bool keepAudio = true, bool ignoreWarnings = false) {
         return BuildWith(m_xvid, input, output, keepAudio, ignoreWarnings);
     }
-    HRESULT BuildWith(LONG compressor, const std::filesystem::path& input, const std::filesystem::path& output,
-                      bool keepAudio = true, bool ignoreWarnings = false) {
+    HRESULT BuildWith(LONG compressor, const std::filesystem::path& input,
+                      const std::filesystem::path& output, bool keepAudio = true,
+                      bool ignoreWarnings = false) {
         return BuildRecompressionGraph(input.string(), output.string(), compressor, keepAudio, ignoreWarnings,
                                        m_compressor, m_graph);
     }
@@ -75,7 +76,8 @@ protected:
     }
 
     // Builds with the Xvid compressor, expecting no message, and runs the job to its end.
-    LONG Convert(const std::filesystem::path& input, const std::filesystem::path& output, bool keepAudio = true) {
+    LONG Convert(const std::filesystem::path& input, const std::filesystem::path& output,
+                 bool keepAudio = true) {
         return ConvertWith(m_xvid, input, output, keepAudio);
     }
     LONG ConvertWith(LONG compressor, const std::filesystem::path& input, const std::filesystem::path& output,
@@ -98,7 +100,8 @@ protected:
     // The names in the test's folder, sorted.
     [[nodiscard]] std::vector<std::string> FolderNames() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_dir)) names.push_back(entry.path().filename());
+        for (const auto& entry : std::filesystem::directory_iterator(m_dir))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }

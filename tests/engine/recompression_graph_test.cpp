@@ -56,9 +56,11 @@ TEST_P(SampleConversion, ReencodesTheVideoAndCarriesTheAudioUnchanged) {
     ASSERT_EQ(videoOut.videoPts.size(), videoIn.videoPts.size());
     if (std::string(GetParam()) != "vfr.mov") {
         const double first = videoIn.videoPts.front();
-        const double frameTime = (videoIn.videoPts.back() - first) / static_cast<double>(videoIn.videoPts.size() - 1);
+        const double frameTime =
+            (videoIn.videoPts.back() - first) / static_cast<double>(videoIn.videoPts.size() - 1);
         for (std::size_t i = 0; i < videoOut.videoPts.size(); i += 7) {
-            EXPECT_NEAR(videoOut.videoPts[i], first - start + static_cast<double>(i) * frameTime, 0.03) << "frame " << i;
+            EXPECT_NEAR(videoOut.videoPts[i], first - start + static_cast<double>(i) * frameTime, 0.03)
+                << "frame " << i;
         }
     }
 
@@ -133,12 +135,14 @@ TEST_F(RecompressionGraphTest, XvidCodesAtTheSameQuantizerAsTheFfmpegCommand) {
     // The constant quantizer of 4 has to reach every picture: a graph that loses it still makes
     // a valid file, only a much larger or worse one.
     const fs::path reference = m_dir / "reference.avi";
-    const std::string command = "ffmpeg -hide_banner -loglevel error -y -i '" + SamplePath("mpeg1_mp2.mpg").string() +
+    const std::string command = "ffmpeg -hide_banner -loglevel error -y -i '" +
+                                SamplePath("mpeg1_mp2.mpg").string() +
                                 "' -c:v libxvid -q:v 4 -g 250 -bf 0 -an '" + reference.string() + "'";
     if (std::system(command.c_str()) != 0) GTEST_SKIP() << "the ffmpeg command is needed for the reference";
     const fs::path output = m_dir / "ours.avi";
     ASSERT_EQ(Convert(SamplePath("mpeg1_mp2.mpg"), output, false), EC_COMPLETE);
-    const double ratio = static_cast<double>(fs::file_size(output)) / static_cast<double>(fs::file_size(reference));
+    const double ratio =
+        static_cast<double>(fs::file_size(output)) / static_cast<double>(fs::file_size(reference));
     EXPECT_GT(ratio, 0.7);
     EXPECT_LT(ratio, 1.3);
 }

@@ -85,8 +85,8 @@ TEST(CodePage, BytesThatAreNotUtf8SurviveTheRoundTripWhenKept) {
         "c\xC0\xAF"
         "d\xED\xB2\x80 \xF0\x9F\x8E\xAC 壓";
     std::array<WCHAR, 64> wide{};
-    const int units = MultiByteToWideChar(CP_ACP, MB_KEEP_INVALID_BYTES | MB_ERR_INVALID_CHARS, bytes.c_str(), -1,
-                                          wide.data(), 64);
+    const int units = MultiByteToWideChar(CP_ACP, MB_KEEP_INVALID_BYTES | MB_ERR_INVALID_CHARS, bytes.c_str(),
+                                          -1, wide.data(), 64);
     ASSERT_GT(units, 0);
     EXPECT_EQ(std::u16string(wide.data(), static_cast<std::size_t>(units) - 1),
               u"caf\xDCE9 a\xDC80"
@@ -94,13 +94,16 @@ TEST(CodePage, BytesThatAreNotUtf8SurviveTheRoundTripWhenKept) {
               u"c\xDCC0\xDCAF"
               u"d\xDCED\xDCB2\xDC80 \U0001F3AC 壓");
     std::array<char, 64> narrow{};
-    ASSERT_GT(WideCharToMultiByte(CP_ACP, WC_KEEP_INVALID_BYTES, wide.data(), -1, narrow.data(), 64, nullptr, nullptr),
+    ASSERT_GT(WideCharToMultiByte(CP_ACP, WC_KEEP_INVALID_BYTES, wide.data(), -1, narrow.data(), 64, nullptr,
+                                  nullptr),
               0);
     EXPECT_EQ(std::string(narrow.data()), bytes);
 
     // Other lone surrogates still cannot be said; without the flag a kept byte cannot either.
     const char16_t lone[] = {0xDC41, 0xDBFF, u'x', 0xDCE9, 0};
-    ASSERT_GT(WideCharToMultiByte(CP_UTF8, WC_KEEP_INVALID_BYTES, lone, -1, narrow.data(), 64, nullptr, nullptr), 0);
+    ASSERT_GT(
+        WideCharToMultiByte(CP_UTF8, WC_KEEP_INVALID_BYTES, lone, -1, narrow.data(), 64, nullptr, nullptr),
+        0);
     EXPECT_EQ(std::string(narrow.data()), "\xEF\xBF\xBD\xEF\xBF\xBDx\xE9");
     ASSERT_GT(WideCharToMultiByte(CP_UTF8, 0, lone + 3, -1, narrow.data(), 64, nullptr, nullptr), 0);
     EXPECT_EQ(std::string(narrow.data()), "\xEF\xBF\xBD");

@@ -83,7 +83,8 @@ public:
                 continue;
             }
             const auto start = text.find_last_of("\r\n");
-            if (std::atoi(text.c_str() + (start == std::string::npos ? 0 : start + 1)) >= percent) return true;
+            if (std::atoi(text.c_str() + (start == std::string::npos ? 0 : start + 1)) >= percent)
+                return true;
         }
         return false;
     }
@@ -115,7 +116,8 @@ protected:
     void SetUp() override {
         std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         for (char& c : test) c = c == '/' ? '-' : c;
-        m_dir = fs::temp_directory_path() / ("tessarel-recompress-" + std::to_string(::getpid()) + "-" + test);
+        m_dir =
+            fs::temp_directory_path() / ("tessarel-recompress-" + std::to_string(::getpid()) + "-" + test);
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
     }
@@ -160,7 +162,8 @@ TEST_P(StopSignal, FinishesWhatWasConvertedAndExitsWith128PlusTheSignal) {
 
 INSTANTIATE_TEST_SUITE_P(Recompress, StopSignal, ::testing::Values(SIGINT, SIGTERM),
                          [](const ::testing::TestParamInfo<int>& signal) {
-                             return signal.param == SIGINT ? std::string("Interrupt") : std::string("Terminate");
+                             return signal.param == SIGINT ? std::string("Interrupt")
+                                                           : std::string("Terminate");
                          });
 
 TEST_F(RecompressTest, AFullDiskFailsAndKeepsTheEarlierOutput) {
