@@ -18,6 +18,8 @@ packages=(
   fonts-arphic-uming fonts-noto-cjk
   # whole-window tests and screenshots
   xvfb xauth x11-utils xdotool
+  # a window manager for whole-window runs and screenshots under Xvfb
+  openbox
   # benchmarks: wall time and peak memory
   time
 )
