@@ -68,7 +68,7 @@ void ConverterDialog::OnStartConversion() {
     RunInProgress run(*this);
     for (int row = 0; row < m_inputList->count(); ++row) {
         // Bytes, not characters: the narrow text is what the path limit counts.
-        if (m_inputList->item(row)->text().toUtf8().size() > MAX_PATH - 1) {
+        if (m_inputList->item(row)->text().toStdString().size() > MAX_PATH - 1) {
             AfxMessageBox(kFileNameTooLong, MB_OK);
             return;
         }
@@ -114,7 +114,6 @@ void ConverterDialog::OnStartConversion() {
         if (m_closeRequested) return;
         // Only a job that reached its end is done. One that failed part-way ends the run the way
         // a failed build does, its row still selected.
-        if (eventCode == EC_USERABORT) return;
         if (eventCode != EC_COMPLETE) {
             AfxMessageBox(kConversionFailed, MB_OK);
             return;
@@ -129,7 +128,6 @@ void ConverterDialog::OnStartConversion() {
 LONG ConverterDialog::WaitForJob(RecompressionGraph& graph, int row) {
     LONG eventCode = 0;
     while (eventCode == 0) {
-        eventCode = 0;
         (void)graph.events->WaitForCompletion(kWaitSliceMs, &eventCode);
         PumpMessages();
         if (m_closeRequested) break;

@@ -180,7 +180,7 @@ TEST(MediaDetector, TheCurrentStreamStaysWithinTheFile) {
 // mutants per sample (a longer run by hand).
 TEST(MediaDetector, MutatedHeadersNeverCrashHangChangeTheFileOrInventStreams) {
     const char* configured = std::getenv("TESSAREL_FUZZ_CASES");
-    const int casesPerSample = configured != nullptr ? std::atoi(configured) : 40;
+    const int casesPerSample = configured != nullptr ? std::atoi(configured) : 30;
     const fs::path dir = fs::temp_directory_path() / ("tessarel-detector-fuzz-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::mt19937 random(20240611);
