@@ -199,6 +199,28 @@ std::string Contents(const fs::path& path) {
     return bytes.str();
 }
 
+// Compressed types as the splitter offers them.
+MediaType Mpeg4VideoType() {
+    AVCodecParameters* video = avcodec_parameters_alloc();
+    video->codec_type = AVMEDIA_TYPE_VIDEO;
+    video->codec_id = AV_CODEC_ID_MPEG4;
+    video->width = 320;
+    video->height = 240;
+    MediaType type = MediaTypeFromCodecParameters(*video, {1, 25}, {25, 1});
+    avcodec_parameters_free(&video);
+    return type;
+}
+MediaType AudioType(AVCodecID codec, int channels) {
+    AVCodecParameters* audio = avcodec_parameters_alloc();
+    audio->codec_type = AVMEDIA_TYPE_AUDIO;
+    audio->codec_id = codec;
+    audio->sample_rate = 48000;
+    av_channel_layout_default(&audio->ch_layout, channels);
+    MediaType type = MediaTypeFromCodecParameters(*audio, {1, 48000}, {0, 1});
+    avcodec_parameters_free(&audio);
+    return type;
+}
+
 class AviMuxTest : public ::testing::Test {
 protected:
     static std::string TestName() {
@@ -469,17 +491,6 @@ TEST_F(AviMuxTest, AFailedWriteAbortsAndRefusesFurtherSamples) {
     source->Release();
 }
 
-MediaType Mpeg4VideoType() {
-    AVCodecParameters* video = avcodec_parameters_alloc();
-    video->codec_type = AVMEDIA_TYPE_VIDEO;
-    video->codec_id = AV_CODEC_ID_MPEG4;
-    video->width = 320;
-    video->height = 240;
-    MediaType type = MediaTypeFromCodecParameters(*video, {1, 25}, {25, 1});
-    avcodec_parameters_free(&video);
-    return type;
-}
-
 TEST_F(AviMuxTest, AVideoStreamThatEndsWithoutAFrameAbortsTheGraph) {
     // Nothing came through for the video (an input with no decodable picture): the file would
     // play sound over nothing, so the graph reports an error rather than completion.
@@ -520,14 +531,7 @@ TEST_F(AviMuxTest, PrerollSamplesAreNotWritten) {
 
 TEST_F(AviMuxTest, FilesPastOneGibibyteContinueAsOpenDml) {
     // 1100 video frames of 1 MiB and PCM audio beside them: the file crosses the 1 GiB RIFF limit.
-    AVCodecParameters* video = avcodec_parameters_alloc();
-    video->codec_type = AVMEDIA_TYPE_VIDEO;
-    video->codec_id = AV_CODEC_ID_MPEG4;
-    video->width = 320;
-    video->height = 240;
-    auto* source = new SyntheticSource(
-        {MediaTypeFromCodecParameters(*video, {1, 25}, {25, 1}), PcmAudioType(48000, 2, 16)});
-    avcodec_parameters_free(&video);
+    auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
     const fs::path output = m_dir / "big.avi";
     Attach(source, output);
     ASSERT_EQ(m_control->Run(), S_OK);
@@ -590,21 +594,10 @@ TEST_F(AviMuxTest, InputsTakeOnlyWhatAnAviFileCanHold) {
     ASSERT_EQ(AddMux(m_dir / "types.avi"), S_OK);
     ComPtr<IPin> input = PinAt(m_mux.Get(), PINDIR_INPUT, 0);
 
-    AVCodecParameters* mpeg4 = avcodec_parameters_alloc();
-    mpeg4->codec_type = AVMEDIA_TYPE_VIDEO;
-    mpeg4->codec_id = AV_CODEC_ID_MPEG4;
-    mpeg4->width = 320;
-    mpeg4->height = 240;
-    AVCodecParameters* pcmBigEndian = avcodec_parameters_alloc();
-    pcmBigEndian->codec_type = AVMEDIA_TYPE_AUDIO;
-    pcmBigEndian->codec_id = AV_CODEC_ID_PCM_S16BE;
-    pcmBigEndian->sample_rate = 48000;
-    av_channel_layout_default(&pcmBigEndian->ch_layout, 2);
-
-    const MediaType video = MediaTypeFromCodecParameters(*mpeg4, {1, 25}, {25, 1});
+    const MediaType video = Mpeg4VideoType();
     const MediaType pcm = PcmAudioType(44100, 2, 16);
     const MediaType raw = RawVideoType(AV_PIX_FMT_BGR24, 320, 240, kSecond / 25);
-    const MediaType bigEndian = MediaTypeFromCodecParameters(*pcmBigEndian, {1, 48000}, {0, 1});
+    const MediaType bigEndian = AudioType(AV_CODEC_ID_PCM_S16BE, 2);
     EXPECT_EQ(input->QueryAccept(&video), S_OK);
     EXPECT_EQ(input->QueryAccept(&pcm), S_OK);
     EXPECT_EQ(input->QueryAccept(&raw), S_FALSE) << "uncompressed video goes through a compressor first";
@@ -613,21 +606,11 @@ TEST_F(AviMuxTest, InputsTakeOnlyWhatAnAviFileCanHold) {
     // Audio the writer would copy but that no reader opens: a header claiming 65,535 channels.
     for (const AVCodecID codec : {AV_CODEC_ID_PCM_S16LE, AV_CODEC_ID_MP2}) {
         SCOPED_TRACE(avcodec_get_name(codec));
-        AVCodecParameters* audio = avcodec_parameters_alloc();
-        audio->codec_type = AVMEDIA_TYPE_AUDIO;
-        audio->codec_id = codec;
-        audio->sample_rate = 48000;
-        av_channel_layout_default(&audio->ch_layout, 6);
-        const MediaType sixChannels = MediaTypeFromCodecParameters(*audio, {1, 48000}, {0, 1});
-        av_channel_layout_uninit(&audio->ch_layout);
-        av_channel_layout_default(&audio->ch_layout, 65535);
-        const MediaType tooManyChannels = MediaTypeFromCodecParameters(*audio, {1, 48000}, {0, 1});
-        avcodec_parameters_free(&audio);
+        const MediaType sixChannels = AudioType(codec, 6);
+        const MediaType tooManyChannels = AudioType(codec, 65535);
         EXPECT_EQ(input->QueryAccept(&sixChannels), S_OK);
         EXPECT_EQ(input->QueryAccept(&tooManyChannels), S_FALSE);
     }
-    avcodec_parameters_free(&mpeg4);
-    avcodec_parameters_free(&pcmBigEndian);
 }
 
 // ---- capture graph builder and file writer -----------------------------------------------------

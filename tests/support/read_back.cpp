@@ -97,16 +97,17 @@ StreamSummary& SummaryFor(const AVFormatContext& input, int index, MediaSummary&
 // The video decoders of a file, one per video stream, counting the pictures a player shows.
 class ShownFrames {
 public:
-    // Decodes packet if it belongs to a video stream, opening that stream's decoder on first use.
+    // Opens the decoder of every video stream known so far: a stream without a packet shows 0.
+    void Open(const AVFormatContext& input, MediaSummary& summary) {
+        for (StreamSummary& stream : summary.streams) DecoderFor(input, stream);
+    }
+
+    // Decodes packet if it belongs to a video stream, opening that stream's decoder on first use
+    // (formats without a global header announce streams with their first packet).
     void Decode(const AVFormatContext& input, const AVPacket& packet, StreamSummary& stream) {
-        if (!stream.IsVideo()) return;
-        const auto index = static_cast<std::size_t>(packet.stream_index);
-        if (index >= m_decoders.size()) m_decoders.resize(index + 1);
-        if (!m_decoders[index]) {
-            m_decoders[index] = std::make_unique<PlayerVideoDecoder>(*input.streams[index]);
-            if (m_decoders[index]->Ok()) stream.shownFrames = 0;
+        if (PlayerVideoDecoder* decoder = DecoderFor(input, stream)) {
+            Count(*input.streams[packet.stream_index], &packet, *decoder, stream);
         }
-        Count(*input.streams[index], &packet, *m_decoders[index], stream);
     }
 
     // Takes the pictures the decoders still hold.
@@ -120,6 +121,17 @@ public:
     }
 
 private:
+    PlayerVideoDecoder* DecoderFor(const AVFormatContext& input, StreamSummary& stream) {
+        if (!stream.IsVideo()) return nullptr;
+        const auto index = static_cast<std::size_t>(stream.index);
+        if (index >= m_decoders.size()) m_decoders.resize(index + 1);
+        if (!m_decoders[index]) {
+            m_decoders[index] = std::make_unique<PlayerVideoDecoder>(*input.streams[index]);
+            if (m_decoders[index]->Ok()) stream.shownFrames = 0;
+        }
+        return m_decoders[index].get();
+    }
+
     static void Count(const AVStream& avStream, const AVPacket* packet, PlayerVideoDecoder& decoder,
                       StreamSummary& stream) {
         decoder.Decode(packet, [&](const AVFrame& frame) {
@@ -161,6 +173,7 @@ MediaSummary ReadBack(const std::filesystem::path& file) {
         return summary;
     }
     ShownFrames shown;
+    shown.Open(*input, summary);
     int result = 0;
     while ((result = av_read_frame(input.get(), packet.get())) >= 0) {
         const AVStream& stream = *input->streams[packet->stream_index];
