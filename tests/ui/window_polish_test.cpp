@@ -8,6 +8,8 @@
 #include <QTimer>
 
 #include "converter_dialog_fixture.h"
+#include "platform/message_box.h"
+#include "platform/qt_seams.h"
 #include "skin/skin_button.h"
 #include "ui/application_language.h"
 
@@ -73,8 +75,10 @@ TEST(ApplicationLanguageTest, MessageBoxesSayOkInTraditionalChineseInTheDialogFo
         }
         box->accept();
     });
-    // Through the seam's own box, as the program shows its messages.
+    // Through the box the program installs in the message seam, as it shows its messages.
+    const MessageBoxHandler previous = SetMessageBoxHandler(platform::ShowQtMessageBox);
     EXPECT_EQ(AfxMessageBox("無法停止圖形", MB_OK), IDOK);
+    SetMessageBoxHandler(previous);
     EXPECT_EQ(buttonText.remove(QLatin1Char('&')), QStringLiteral("確定"));
     EXPECT_TRUE(family == QStringLiteral("AR PL UMing TW") || family == QStringLiteral("Noto Sans CJK TC") ||
                 family == QStringLiteral("新細明體"))
