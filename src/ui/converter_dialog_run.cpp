@@ -95,6 +95,8 @@ void ConverterDialog::OnStartConversion() {
         m_status = kCompressingToOutput;  // shown by the wait's first slice
         EnableJobButtons(false);
         m_btnBrowse->setEnabled(false);
+        // The title moves on to this job at once, not at the first slice of its wait.
+        ShowRunPlace(row, 0);
 
         const LONG eventCode = WaitForJob(graph, row);
 

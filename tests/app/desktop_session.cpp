@@ -142,10 +142,11 @@ QMargins DesktopSession::FrameExtents(const QString& window) const {
             values[3].trimmed().toInt()};
 }
 
-QImage DesktopSession::Screenshot() const {
+QImage DesktopSession::Screenshot(const QString& window) const {
     QProcess dump;
     dump.setProcessEnvironment(Environment());
-    dump.start(QStringLiteral("xwd"), {"-root", "-silent"});
+    const QStringList which = window.isEmpty() ? QStringList{"-root"} : QStringList{"-id", window};
+    dump.start(QStringLiteral("xwd"), which + QStringList{"-silent"});
     if (!dump.waitForFinished(10000)) return {};
     return FromWindowDump(dump.readAllStandardOutput());
 }

@@ -41,8 +41,10 @@ public:
     [[nodiscard]] QRect ClientGeometry(const QString& window) const;
     [[nodiscard]] QMargins FrameExtents(const QString& window) const;
 
-    // The whole screen as it is now; null when it can't be taken.
-    [[nodiscard]] QImage Screenshot() const;
+    // The screen as it is now, or with a window id that window's own contents; null when it can't
+    // be taken. Under Xvfb a dialog opened from a
+    // nested event loop reads as black in a dump of the screen while its own dump shows it drawn.
+    [[nodiscard]] QImage Screenshot(const QString& window = {}) const;
 
 private:
     QTemporaryDir m_home;

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -60,7 +61,7 @@ TEST_F(Program, ShowsItsWindowCentredByItsFrameAndEndsWithEscapeKeepingTheOption
         frame = m_desktop.ClientGeometry(window).marginsAdded(extents);
         if (!extents.isNull() && frame.size() == QSize(640, 500) && std::abs(frame.center().y() - 383) <= 1)
             break;
-        QProcess().waitForFinished(100);
+        QThread::msleep(100);
     }
     EXPECT_FALSE(m_desktop.FrameExtents(window).isNull()) << "the window manager drew no frame";
     EXPECT_EQ(frame.size(), QSize(640, 500));
