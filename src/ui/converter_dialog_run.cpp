@@ -30,9 +30,9 @@ namespace {
 constexpr LONG kWaitSliceMs = 100;
 
 // position as a whole percent of duration, truncated toward zero. Past the duration (an input
-// whose length was guessed) it goes above 100.
+// whose length was guessed) it goes above 100; with a duration of 0 any position is past it.
 int PercentOf(LONGLONG position, LONGLONG duration) {
-    if (duration <= 0) return 0;
+    if (duration == 0) return position > 0 ? std::numeric_limits<int>::max() : 0;
     const double percent = static_cast<double>(position) * 100.0 / static_cast<double>(duration);
     constexpr double kLargest = std::numeric_limits<int>::max();
     constexpr double kSmallest = std::numeric_limits<int>::min();
