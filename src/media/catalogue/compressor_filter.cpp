@@ -18,6 +18,7 @@ extern "C" {
 #include "media/catalogue/encoder_setup.h"
 #include "media/catalogue/encoder_trial_cache.h"
 #include "media/catalogue/frame_encoder.h"
+#include "media/catalogue/picture_converter.h"
 #include "media/com/com_ptr.h"
 #include "media/graph/bounded_queue.h"
 #include "media/graph/filter_base.h"
@@ -30,6 +31,8 @@ namespace {
 
 // Enough to keep the encoder busy while the decoder works on the next pictures, few enough that
 // a queue of large pictures stays small. A full queue blocks the sender: that bounds memory.
+// The sender converts each picture to the encoder's format before queueing it, so the conversion
+// runs beside the encoder rather than in series with it.
 constexpr std::size_t kQueueCapacity = 4;
 
 class CompressorFilter;
@@ -85,11 +88,16 @@ public:
     HRESULT ConnectInput(const AM_MEDIA_TYPE& type) {
         m_layout = RawVideoLayoutOf(type);
         if (const HRESULT hr = m_trials.Try(m_layout, m_choice); FAILED(hr)) return hr;
+        if (const HRESULT hr = PictureConverter::Create(m_layout, m_choice.picture, m_converter);
+            FAILED(hr)) {
+            return hr;
+        }
         m_outputType = CompressedVideoType(m_choice, m_layout);
         return S_OK;
     }
     void DisconnectInput() {
         m_outputType.reset();
+        m_converter.reset();
         m_choice = EncoderChoice{};
         m_layout = RawVideoLayout{};
     }
@@ -108,8 +116,9 @@ protected:
 
 private:
     struct QueuedItem {
-        ComPtr<IMediaSample> sample;  // null: the end of the stream
-        std::uint64_t flushCount;     // flushes that had begun when it was queued
+        AvFramePtr picture;                   // converted for the encoder; null: the end of the stream
+        std::optional<REFERENCE_TIME> start;  // the sample's start time, when it had one
+        std::uint64_t flushCount;             // flushes that had begun when it was queued
     };
 
     // What the streaming thread knows of the encoder it holds.
@@ -119,9 +128,9 @@ private:
     };
 
     HRESULT Push(IMediaSample* sample);
+    [[nodiscard]] HRESULT Convert(IMediaSample& sample, QueuedItem& item);
     void Stream(std::stop_token stop);
     void EndStream(const QueuedItem& item, EncoderState& encoder, const std::stop_token& stop);
-    HRESULT Compress(IMediaSample& sample);
     HRESULT DeliverPacket(const AVPacket& packet, AVRational timeBase);
     // A failure of the stream, unless the filter is stopping or flushing (then it is expected).
     void ReportFailure(HRESULT hr, std::uint64_t flushCount, const std::stop_token& stop);
@@ -141,6 +150,7 @@ private:
     RawVideoLayout m_layout;
     EncoderChoice m_choice;
     std::optional<MediaType> m_outputType;
+    std::unique_ptr<PictureConverter> m_converter;  // the sender's while streaming
 
     BoundedQueue<QueuedItem> m_queue{kQueueCapacity};
     std::atomic<std::uint64_t> m_flushCount{0};
@@ -218,7 +228,22 @@ HRESULT CompressorFilter::Push(IMediaSample* sample) {
     const std::uint64_t flushCount = m_flushCount.load();
     if (!m_input.IsAccepting()) return VFW_E_WRONG_STATE;
     if (const HRESULT result = m_streamResult.load(); result != S_OK && sample != nullptr) return result;
-    if (!m_queue.Push({ComPtr<IMediaSample>(sample), flushCount})) return VFW_E_WRONG_STATE;
+    QueuedItem item{.picture = nullptr, .start = std::nullopt, .flushCount = flushCount};
+    if (sample != nullptr) {
+        if (const HRESULT hr = Convert(*sample, item); FAILED(hr)) return hr;
+    }
+    if (!m_queue.Push(std::move(item))) return VFW_E_WRONG_STATE;
+    return S_OK;
+}
+
+HRESULT CompressorFilter::Convert(IMediaSample& sample, QueuedItem& item) {
+    BYTE* image = nullptr;
+    if (FAILED(sample.GetPointer(&image)) || image == nullptr) return E_POINTER;
+    item.picture = m_converter->Convert(image);
+    if (!item.picture) return E_OUTOFMEMORY;
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    if (SUCCEEDED(sample.GetTime(&start, &stop))) item.start = start;
     return S_OK;
 }
 
@@ -237,8 +262,7 @@ HRESULT CompressorFilter::OnActivate() {
     m_streamResult = S_OK;
     m_queue.Reset();
     if (!m_input.IsConnected()) return S_OK;
-    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder);
-        FAILED(hr)) {
+    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder); FAILED(hr)) {
         return hr;
     }
     m_worker = std::jthread([this](std::stop_token stop) { Stream(std::move(stop)); });
@@ -258,7 +282,7 @@ void CompressorFilter::Stream(std::stop_token stop) {
     while (std::optional<QueuedItem> item = m_queue.Pop()) {
         if (stop.stop_requested()) break;
         if (item->flushCount != m_flushCount.load()) continue;  // flushed away
-        if (!item->sample) {
+        if (!item->picture) {
             EndStream(*item, encoder, stop);
             continue;
         }
@@ -273,7 +297,7 @@ void CompressorFilter::Stream(std::stop_token stop) {
             }
             encoder = EncoderState{.flushCount = item->flushCount};
         }
-        const HRESULT hr = Compress(*item->sample.Get());
+        const HRESULT hr = m_encoder->Encode(*item->picture, item->start, Sink());
         if (hr == S_FALSE) {
             m_streamResult = S_FALSE;
         } else if (FAILED(hr)) {
@@ -295,16 +319,6 @@ void CompressorFilter::EndStream(const QueuedItem& item, EncoderState& encoder, 
     }
     encoder.finished = true;
     m_output.DeliverEndOfStream();
-}
-
-HRESULT CompressorFilter::Compress(IMediaSample& sample) {
-    BYTE* image = nullptr;
-    if (FAILED(sample.GetPointer(&image)) || image == nullptr) return E_POINTER;
-    REFERENCE_TIME start = 0;
-    REFERENCE_TIME stop = 0;
-    std::optional<REFERENCE_TIME> time;
-    if (SUCCEEDED(sample.GetTime(&start, &stop))) time = start;
-    return m_encoder->Encode(image, time, Sink());
 }
 
 HRESULT CompressorFilter::DeliverPacket(const AVPacket& packet, AVRational timeBase) {

@@ -20,31 +20,14 @@ HRESULT FrameEncoder::Open(const AVCodec& codec, const RawVideoLayout& input, co
     encoder.reset();
     AvCodecContextPtr context;
     if (const HRESULT hr = OpenEncoder(codec, input, picture, context); FAILED(hr)) return hr;
-    // The source is the input's top-left part of the coded size: the converter reads only that
-    // many rows, and that many bytes of each, from the input's planes.
-    SwsContextPtr converter(sws_getContext(picture.width, picture.height, input.format, picture.width,
-                                           picture.height, picture.format, SWS_BILINEAR, nullptr, nullptr,
-                                           nullptr));
-    AvFramePtr frame(av_frame_alloc());
     AvPacketPtr packet(av_packet_alloc());
-    if (!converter || !frame || !packet) return E_OUTOFMEMORY;
-    frame->format = picture.format;
-    frame->width = picture.width;
-    frame->height = picture.height;
-    if (av_frame_get_buffer(frame.get(), 0) < 0) return E_OUTOFMEMORY;
-    encoder.reset(new FrameEncoder(std::move(context), std::move(converter), std::move(frame),
-                                   std::move(packet), input));
+    if (!packet) return E_OUTOFMEMORY;
+    encoder.reset(new FrameEncoder(std::move(context), std::move(packet), input));
     return S_OK;
 }
 
-FrameEncoder::FrameEncoder(AvCodecContextPtr context, SwsContextPtr converter, AvFramePtr frame,
-                           AvPacketPtr packet, const RawVideoLayout& input)
-    : m_context(std::move(context)),
-      m_converter(std::move(converter)),
-      m_frame(std::move(frame)),
-      m_packet(std::move(packet)),
-      m_input(input),
-      m_frameTimeBase(FrameTimeBase(input)) {}
+FrameEncoder::FrameEncoder(AvCodecContextPtr context, AvPacketPtr packet, const RawVideoLayout& input)
+    : m_context(std::move(context)), m_packet(std::move(packet)), m_frameTimeBase(FrameTimeBase(input)) {}
 
 std::int64_t FrameEncoder::NextTimestamp(std::optional<REFERENCE_TIME> start) {
     std::int64_t timestamp = m_lastTimestamp ? *m_lastTimestamp + 1 : 0;
@@ -59,26 +42,12 @@ std::int64_t FrameEncoder::NextTimestamp(std::optional<REFERENCE_TIME> start) {
     return timestamp;
 }
 
-HRESULT FrameEncoder::Encode(const BYTE* image, std::optional<REFERENCE_TIME> start, const PacketSink& sink) {
-    // The encoder may still hold the previous picture; then the frame gets fresh buffers. Their
-    // old content need not be kept (av_frame_make_writable would copy it): all of it is replaced.
-    if (av_frame_is_writable(m_frame.get()) == 0) {
-        const AVPixelFormat format = static_cast<AVPixelFormat>(m_frame->format);
-        av_frame_unref(m_frame.get());
-        m_frame->format = format;
-        m_frame->width = m_context->width;
-        m_frame->height = m_context->height;
-        if (av_frame_get_buffer(m_frame.get(), 0) < 0) return E_OUTOFMEMORY;
-    }
-    std::uint8_t* planes[4];
-    int strides[4];
-    FillPlanes(m_input, const_cast<BYTE*>(image), planes, strides);
-    sws_scale(m_converter.get(), planes, strides, 0, m_context->height, m_frame->data, m_frame->linesize);
-    m_frame->pts = NextTimestamp(start);
+HRESULT FrameEncoder::Encode(AVFrame& frame, std::optional<REFERENCE_TIME> start, const PacketSink& sink) {
+    frame.pts = NextTimestamp(start);
     // Encoders with a constant quantizer (libxvid, the MPEG family) read it from each picture,
     // not from the context: without it libxvid picks its own, much coarser-grained, rate.
-    m_frame->quality = m_context->global_quality;
-    return Send(m_frame.get(), sink);
+    frame.quality = m_context->global_quality;
+    return Send(&frame, sink);
 }
 
 HRESULT FrameEncoder::Finish(const PacketSink& sink) {

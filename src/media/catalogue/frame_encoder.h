@@ -1,8 +1,7 @@
 #pragma once
 
-// One run of an encoder: converts uncompressed pictures to the coded picture (the encoder's pixel
-// format, the part of the input it codes), encodes them with frame-numbered timestamps, and hands
-// each packet on. Streaming thread only.
+// One run of an encoder: encodes coded pictures (see PictureConverter) with frame-numbered
+// timestamps and hands each packet on. Streaming thread only.
 
 #include <cstdint>
 #include <functional>
@@ -26,25 +25,20 @@ public:
     [[nodiscard]] static HRESULT Open(const AVCodec& codec, const RawVideoLayout& input,
                                       const CodedPicture& picture, std::unique_ptr<FrameEncoder>& encoder);
 
-    // Encodes the picture at image (input.imageSize bytes). Its timestamp is the frame nearest to
+    // Encodes frame, a picture in the coded format and size. Its timestamp is the frame nearest to
     // start, and always later than the previous one; without a start it follows the previous one.
-    [[nodiscard]] HRESULT Encode(const BYTE* image, std::optional<REFERENCE_TIME> start,
-                                 const PacketSink& sink);
+    [[nodiscard]] HRESULT Encode(AVFrame& frame, std::optional<REFERENCE_TIME> start, const PacketSink& sink);
     // Takes the frames the encoder still holds. No picture may follow.
     [[nodiscard]] HRESULT Finish(const PacketSink& sink);
 
 private:
-    FrameEncoder(AvCodecContextPtr context, SwsContextPtr converter, AvFramePtr frame, AvPacketPtr packet,
-                 const RawVideoLayout& input);
+    FrameEncoder(AvCodecContextPtr context, AvPacketPtr packet, const RawVideoLayout& input);
 
     [[nodiscard]] std::int64_t NextTimestamp(std::optional<REFERENCE_TIME> start);
     [[nodiscard]] HRESULT Send(const AVFrame* frame, const PacketSink& sink);
 
     AvCodecContextPtr m_context;
-    SwsContextPtr m_converter;
-    AvFramePtr m_frame;
     AvPacketPtr m_packet;
-    RawVideoLayout m_input;
     AVRational m_frameTimeBase;  // one tick per frame; the encoder's own may be coarser
     std::optional<std::int64_t> m_lastTimestamp;
 };
