@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "media/com/class_registry.h"
+#include "media/filters/codec_packet_loop.h"
 #include "media/graph/codec_media_type.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/media_sample.h"
@@ -24,7 +25,6 @@ constexpr int kLowestRate = 8'000;
 constexpr int kHighestRate = 384'000;
 // A corrupt stretch can make the decoder fail frame after frame; the bound keeps one packet from
 // holding the stream.
-constexpr int kMaxFailedFramesInARow = 64;
 
 struct WaveFormat {
     int rate = 0;
@@ -198,33 +198,9 @@ HRESULT AudioDecoder::Drain() {
 }
 
 HRESULT AudioDecoder::Decode(const AVPacket* packet) {
-    int sent = avcodec_send_packet(m_codec.get(), packet);
-    if (sent == AVERROR(EAGAIN)) {
-        const HRESULT hr = DeliverReadyFrames();
-        if (hr != S_OK) return hr;
-        sent = avcodec_send_packet(m_codec.get(), packet);
-    }
-    if (sent == AVERROR(ENOMEM)) return AbortStreaming(E_OUTOFMEMORY);
-    // Any other failure is this packet's: corrupt data is skipped and decoding goes on.
-    return DeliverReadyFrames();
-}
-
-HRESULT AudioDecoder::DeliverReadyFrames() {
-    int failedInARow = 0;
-    while (failedInARow < kMaxFailedFramesInARow) {
-        const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
-        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
-        if (received == AVERROR(ENOMEM)) return AbortStreaming(E_OUTOFMEMORY);
-        if (received < 0) {
-            ++failedInARow;
-            continue;
-        }
-        failedInARow = 0;
-        const HRESULT hr = DeliverFrame(*m_frame);
-        av_frame_unref(m_frame.get());
-        if (hr != S_OK) return hr;
-    }
-    return S_OK;
+    return SendPacketAndTakeFrames(
+        *m_codec, *m_frame, packet, [this](AVFrame& frame) { return DeliverFrame(frame); },
+        [this] { return AbortStreaming(E_OUTOFMEMORY); });
 }
 
 bool AudioDecoder::PrepareResampler(const AVFrame& frame) {

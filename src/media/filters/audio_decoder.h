@@ -37,7 +37,6 @@ protected:
 private:
     // Sends packet (null: drain) and delivers every frame the decoder hands back.
     HRESULT Decode(const AVPacket* packet);
-    HRESULT DeliverReadyFrames();
     HRESULT DeliverFrame(const AVFrame& frame);
     // A resampler from frame's format to the output's, kept while the input stays the same.
     [[nodiscard]] bool PrepareResampler(const AVFrame& frame);

@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include "media/com/class_registry.h"
+#include "media/filters/codec_packet_loop.h"
 #include "media/filters/video_palette.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
@@ -21,7 +22,6 @@ constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)}
 
 // A corrupt stretch can make the decoder report one failed frame after another; each call still
 // consumes input, but the bound keeps a decoder that never recovers from holding the stream.
-constexpr int kMaxFailedFramesInARow = 64;
 
 struct CodedSize {
     int width = 0;
@@ -216,34 +216,9 @@ HRESULT VideoDecoder::Drain() {
 }
 
 HRESULT VideoDecoder::Decode(const AVPacket* packet) {
-    int sent = avcodec_send_packet(m_codec.get(), packet);
-    if (sent == AVERROR(EAGAIN)) {
-        // The decoder holds finished frames; take them, then it has room for the packet.
-        const HRESULT hr = DeliverReadyFrames();
-        if (hr != S_OK) return hr;
-        sent = avcodec_send_packet(m_codec.get(), packet);
-    }
-    if (sent == AVERROR(ENOMEM)) return AbortStreaming(E_OUTOFMEMORY);
-    // Any other failure is this packet's: corrupt data is skipped and decoding goes on.
-    return DeliverReadyFrames();
-}
-
-HRESULT VideoDecoder::DeliverReadyFrames() {
-    int failedInARow = 0;
-    while (failedInARow < kMaxFailedFramesInARow) {
-        const int received = avcodec_receive_frame(m_codec.get(), m_frame.get());
-        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
-        if (received == AVERROR(ENOMEM)) return AbortStreaming(E_OUTOFMEMORY);
-        if (received < 0) {
-            ++failedInARow;  // a picture that did not decode: skipped
-            continue;
-        }
-        failedInARow = 0;
-        const HRESULT hr = DeliverFrame(*m_frame);
-        av_frame_unref(m_frame.get());
-        if (hr != S_OK) return hr;
-    }
-    return S_OK;
+    return SendPacketAndTakeFrames(
+        *m_codec, *m_frame, packet, [this](AVFrame& frame) { return DeliverFrame(frame); },
+        [this] { return AbortStreaming(E_OUTOFMEMORY); });
 }
 
 void VideoDecoder::FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop) {

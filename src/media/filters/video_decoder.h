@@ -47,7 +47,6 @@ private:
     // False when memory ran out.
     [[nodiscard]] bool AttachPalette(IMediaSample& sample);
     // Delivers every frame the decoder has ready.
-    HRESULT DeliverReadyFrames();
     HRESULT DeliverFrame(const AVFrame& frame);
     // Start and stop time of frame in 100-ns units; the stop is 0 when no duration is known.
     void FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop);
