@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Recompression speed and memory, measured against the ffmpeg command doing the same job in the
-# same run, so the numbers that matter are ratios rather than seconds on one machine.
+# Recompression speed, memory and quality, measured against the ffmpeg command doing the same job
+# in the same run, so the numbers that matter are ratios rather than seconds on one machine.
 #
-#   bench/run.sh BUILD_DIR
+#   bench/run.sh BUILD_DIR [ROUNDS]
 #
-# Makes the large inputs into BUILD_DIR/bench-samples, writes outputs and logs to BUILD_DIR/bench-out,
-# and prints a summary table. Exits non-zero when a run fails; a memory-growth finding is reported,
-# not fatal, since peak RSS varies a little from run to run.
+# Each round runs every job once with the ffmpeg command and once with recompress, back to back,
+# alternating which goes first, so that both members of a pair see the same machine. The table
+# gives the minimum, median and maximum of the paired ratios (ours / ffmpeg's) over the rounds
+# (5 unless ROUNDS says otherwise), peak memory from GNU time, and the outputs' size and PSNR
+# against the input. Inputs are made in BUILD_DIR/bench-samples; outputs and logs go to
+# BUILD_DIR/bench-out. Exits non-zero when a run fails; a ratio over its goal is reported, not
+# fatal, since timings vary from machine to machine.
 set -euo pipefail
 export LC_ALL=C
 
-[[ $# -eq 1 ]] || { echo "usage: $0 BUILD_DIR" >&2; exit 2; }
+[[ $# -ge 1 && $# -le 2 ]] || { echo "usage: $0 BUILD_DIR [ROUNDS]" >&2; exit 2; }
 [[ -d $1 ]] || { echo "bench: no build directory $1" >&2; exit 2; }
 build=$(cd "$1" && pwd)
+rounds=${2:-5}
+[[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "bench: ROUNDS must be a positive number" >&2; exit 2; }
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 samples=$build/bench-samples
 out=$build/bench-out
@@ -24,91 +30,123 @@ gnu_time=/usr/bin/time
 command -v ffmpeg >/dev/null || { echo "bench: the ffmpeg command is not installed" >&2; exit 1; }
 ffmpeg -hide_banner -encoders 2>/dev/null | awk '{print $2}' | grep -qx libxvid ||
     { echo "bench: this ffmpeg has no libxvid encoder, so there is no reference to compare with" >&2; exit 1; }
+[[ -x $recompress ]] || { echo "bench: $recompress missing (build the recompress target)" >&2; exit 1; }
+
+mpeg4_index=$("$recompress" --list | awk -F'\t' '$2 == "MPEG-4 part 2" { print $1 }')
+[[ -n $mpeg4_index ]] || { echo "bench: recompress lists no MPEG-4 part 2 compressor" >&2; exit 1; }
 
 echo "Making benchmark inputs in $samples ..."
 bash "$here/../tests/fixtures/make_samples.sh" "$samples" --bench
 mkdir -p "$out"
 
-declare -A wall rss status
-jobs=()
+# The jobs: name, input, ffmpeg's video options, recompress's options. Both copy the audio.
+jobs=(xvid720 xvid1080 mpeg4_720)
+declare -A input=([xvid720]=big720.mpg [xvid1080]=big1080.mpg [mpeg4_720]=big720.mpg)
+declare -A ffmpeg_video=([xvid720]="-c:v libxvid" [xvid1080]="-c:v libxvid" [mpeg4_720]="-c:v mpeg4")
+declare -A ours_options=([xvid720]="" [xvid1080]="" [mpeg4_720]="--compressor $mpeg4_index")
+declare -A label=([xvid720]="Xvid 720p 20 s" [xvid1080]="Xvid 1080p 10 s" [mpeg4_720]="MPEG-4 part 2 720p 20 s")
 
-# measure NAME COMMAND...: runs COMMAND under GNU time; its output goes to NAME.log.
+failed=false
+# measure NAME COMMAND...: runs COMMAND under GNU time. NAME.time holds "wall cpu kib".
 measure() {
     local name=$1
     shift
-    jobs+=("$name")
-    echo "Running $name ..."
     local code=0
-    "$gnu_time" -f '%e %M' -o "$out/$name.time" "$@" >"$out/$name.log" 2>&1 || code=$?
-    local seconds kib
-    # time appends "Command exited with non-zero status N" before its own line on failure.
-    read -r seconds kib < <(tail -n 1 "$out/$name.time")
-    wall[$name]=$seconds
-    rss[$name]=$(awk -v k="$kib" 'BEGIN { printf "%.1f", k / 1024 }')
-    if [[ $code -eq 0 ]]; then
-        status[$name]=ok
-    else
-        status[$name]="FAILED (exit $code, see $out/$name.log)"
+    "$gnu_time" -f '%e %U %S %M' -o "$out/$name.rawtime" "$@" >"$out/$name.log" 2>&1 || code=$?
+    if [[ $code -ne 0 ]]; then
+        echo "bench: $name FAILED (exit $code, see $out/$name.log)" >&2
+        failed=true
     fi
+    # time adds "Command exited with non-zero status N" before its own line on failure.
+    tail -n 1 "$out/$name.rawtime" | awk '{ printf "%s %.2f %d\n", $1, $2 + $3, $4 }' >"$out/$name.time"
 }
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+run_ffmpeg() { # JOB
+    # shellcheck disable=SC2086  # the options are words
+    measure "ffmpeg_$1" ffmpeg -hide_banner -nostdin -y -i "$samples/${input[$1]}" \
+        ${ffmpeg_video[$1]} -q:v 4 -g 250 -bf 0 -c:a copy "$out/ffmpeg_$1.avi"
+}
+run_ours() { # JOB
+    # shellcheck disable=SC2086
+    measure "ours_$1" "$recompress" ${ours_options[$1]} "$samples/${input[$1]}" "$out/ours_$1.avi"
+}
 
-measure ffmpeg_720p_20s \
-    ffmpeg -hide_banner -nostdin -y -i "$samples/big720.mpg" \
-    -c:v libxvid -q:v 4 -g 250 -bf 0 -c:a copy "$out/ffmpeg_720p_20s.avi"
-
-have_ours=false
-if [[ -x $recompress ]]; then
-    have_ours=true
-    measure ours_720p_20s "$recompress" "$samples/big720.mpg" "$out/ours_720p_20s.avi"
-    measure ours_1080p_10s "$recompress" "$samples/big1080.mpg" "$out/ours_1080p_10s.avi"
-    measure ours_720p_10s "$recompress" "$samples/big720_10s.mpg" "$out/ours_720p_10s.avi"
-else
-    echo "Skipping our runs: $recompress does not exist (build the recompress tool first)."
-fi
-
-echo
-echo "Benchmark on $(nproc) cores, $(ffmpeg -hide_banner -version | head -n 1 | cut -d' ' -f1-3)"
-printf '%-18s %-16s %8s %14s  %s\n' job input "wall s" "peak RSS MiB" status
-printf '%-18s %-16s %8s %14s  %s\n' ------------------ ---------------- -------- -------------- ------
-for name in "${jobs[@]}"; do
-    case $name in
-        *720p_20s) input=big720.mpg ;;
-        *720p_10s) input=big720_10s.mpg ;;
-        *1080p_10s) input=big1080.mpg ;;
-    esac
-    printf '%-18s %-16s %8s %14s  %s\n' "$name" "$input" "${wall[$name]}" "${rss[$name]}" "${status[$name]}"
+# Paired ratios, one line per round and job: "JOB WALL CPU MEMORY".
+ratios=$out/ratios.txt
+: >"$ratios"
+for ((round = 1; round <= rounds; round++)); do
+    echo "Round $round of $rounds ..."
+    for job in "${jobs[@]}"; do
+        if ((round % 2)); then run_ffmpeg "$job"; run_ours "$job"; else run_ours "$job"; run_ffmpeg "$job"; fi
+        paste -d' ' "$out/ours_$job.time" "$out/ffmpeg_$job.time" |
+            awk -v job="$job" '{ printf "%s %.4f %.4f %.4f\n", job, $1 / $4, $2 / $5, $3 / $6 }' >>"$ratios"
+    done
 done
-echo
 
-failed=false
-for name in "${jobs[@]}"; do [[ ${status[$name]} == ok ]] || failed=true; done
+# Memory must stay flat in the input's length: the 720p input at half the length, once.
+measure ours_xvid720_10s "$recompress" "$samples/big720_10s.mpg" "$out/ours_xvid720_10s.avi"
 
-succeeded() { # NAME...: all these runs exist and exited 0
-    local name
-    for name in "$@"; do [[ ${status[$name]:-} == ok ]] || return 1; done
+# summary JOB COLUMN: "min median max" of that column of the job's ratios.
+summary() {
+    awk -v job="$1" -v column="$2" '$1 == job { print $column }' "$ratios" | sort -g |
+        awk '{ v[NR] = $1 } END {
+            if (NR == 0) { print "n/a n/a n/a"; exit }
+            median = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+            printf "%.2f %.2f %.2f\n", v[1], median, v[NR] }'
+}
+# row TEXT JOB COLUMN GOAL: one line of the table, with whether the median meets the goal.
+row() {
+    local min median max verdict
+    read -r min median max < <(summary "$2" "$3")
+    verdict=$(awk -v m="$median" -v g="$4" 'BEGIN { print (m + 0 <= g + 0) ? "met" : "MISSED" }')
+    printf '%-34s %6s %7s %6s   <= %-5s %s\n' "$1" "$min" "$median" "$max" "$4" "$verdict"
 }
 
-if ! $have_ours; then
-    echo "ours / ffmpeg: not measured (no recompress tool)"
-fi
-if succeeded ffmpeg_720p_20s ours_720p_20s; then
-    echo "wall time, ours / ffmpeg (720p, 20 s):  $(ratio "${wall[ours_720p_20s]}" "${wall[ffmpeg_720p_20s]}")"
-    echo "peak RSS,  ours / ffmpeg (720p, 20 s):  $(ratio "${rss[ours_720p_20s]}" "${rss[ffmpeg_720p_20s]}")"
-fi
-if succeeded ours_1080p_10s; then
-    echo "peak RSS,  1080p 10 s:                  ${rss[ours_1080p_10s]} MiB"
-fi
-if succeeded ours_720p_10s ours_720p_20s; then
-    # Bounded queues keep memory flat in the input's length: doubling it must not add more than
-    # measurement noise.
-    short=${rss[ours_720p_10s]}
-    long=${rss[ours_720p_20s]}
-    growth=$(awk -v a="$short" -v b="$long" 'BEGIN { printf "%+.1f", b - a }')
-    verdict=$(awk -v a="$short" -v b="$long" 'BEGIN { print (b - a > 8 && b > a * 1.10) ? "GROWS with input length" : "flat" }')
-    echo "memory growth, 720p 10 s -> 20 s:       $short -> $long MiB (${growth} MiB, $(ratio "$long" "$short")x): $verdict"
-fi
+echo
+echo "Recompression on $(nproc) cores, $(ffmpeg -hide_banner -version | head -n 1 | cut -d' ' -f1-3)," \
+    "$rounds paired runs; ratios are ours / the ffmpeg command's"
+printf '%-34s %6s %7s %6s   %s\n' "" min median max goal
+row "Xvid 720p wall time" xvid720 2 0.80
+row "Xvid 720p CPU time" xvid720 3 1.15
+row "Xvid 1080p wall time" xvid1080 2 0.75
+row "Xvid 1080p CPU time" xvid1080 3 1.15
+row "MPEG-4 part 2 720p wall time" mpeg4_720 2 1.00
+row "MPEG-4 part 2 720p CPU time" mpeg4_720 3 1.15
+row "Xvid 1080p peak memory" xvid1080 4 1.10
+
+echo
+echo "Last round, in seconds and MiB (wall, CPU, peak memory):"
+for job in "${jobs[@]}"; do
+    for who in ffmpeg ours; do
+        read -r wall cpu kib <"$out/${who}_$job.time"
+        printf '  %-26s %-7s %6s s %7s s %7.1f MiB\n' "${label[$job]}" "$who" "$wall" "$cpu" "$(awk -v k="$kib" 'BEGIN { print k / 1024 }')"
+    done
+done
+read -r _ _ short <"$out/ours_xvid720_10s.time"
+read -r _ _ long <"$out/ours_xvid720.time"
+awk -v a="$short" -v b="$long" 'BEGIN {
+    printf "Peak memory, Xvid 720p 10 s -> 20 s: %.1f -> %.1f MiB: %s\n", a / 1024, b / 1024,
+        (b - a > 8192 && b > a * 1.10) ? "GROWS with the input'"'"'s length" : "flat" }'
+
+# psnr FILE INPUT: "y u v average" of FILE's pictures against INPUT's, frame by frame from the start.
+psnr() {
+    ffmpeg -hide_banner -nostdin -i "$1" -i "$2" -lavfi \
+        "[0:v]setpts=PTS-STARTPTS[a];[1:v]setpts=PTS-STARTPTS[b];[a][b]psnr" -f null - 2>&1 |
+        sed -n 's/.*PSNR y:\([0-9.inf]*\) u:\([0-9.inf]*\) v:\([0-9.inf]*\) average:\([0-9.inf]*\).*/\1 \2 \3 \4/p' | tail -n 1
+}
+echo
+echo "Quality of the last round against the input (PSNR in dB; goals: size within 3 %, PSNR within 0.3 dB):"
+printf '  %-26s %10s %24s %24s %7s\n' "" "size" "ours y/u/v avg" "ffmpeg's y/u/v avg" "diff"
+for job in "${jobs[@]}"; do
+    ours_size=$(stat -c %s "$out/ours_$job.avi")
+    ffmpeg_size=$(stat -c %s "$out/ffmpeg_$job.avi")
+    read -r oy ou ov oa < <(psnr "$out/ours_$job.avi" "$samples/${input[$job]}")
+    read -r fy fu fv fa < <(psnr "$out/ffmpeg_$job.avi" "$samples/${input[$job]}")
+    awk -v job="${label[$job]}" -v os="$ours_size" -v fs="$ffmpeg_size" \
+        -v oy="$oy" -v ou="$ou" -v ov="$ov" -v oa="$oa" -v fy="$fy" -v fu="$fu" -v fv="$fv" -v fa="$fa" 'BEGIN {
+        printf "  %-26s %+9.1f%% %5.2f/%5.2f/%5.2f %5.2f %5.2f/%5.2f/%5.2f %5.2f %+7.2f\n",
+            job, (os / fs - 1) * 100, oy, ou, ov, oa, fy, fu, fv, fa, oa - fa }'
+done
 
 echo
 bash "$here/preview.sh" "$build" || failed=true

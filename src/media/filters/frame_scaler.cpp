@@ -1,5 +1,7 @@
 #include "media/filters/frame_scaler.h"
 
+#include "media/filters/yuv420_rgb24.h"
+
 extern "C" {
 #include <libswscale/swscale.h>
 }
@@ -7,6 +9,18 @@ extern "C" {
 namespace media {
 
 bool FrameScaler::Scale(const PicturePlanes& source, const RawVideoLayout& target, BYTE* buffer) {
+    std::uint8_t* planes[4];
+    int strides[4];
+    FillPlanes(target, buffer, planes, strides);
+    // Decoded 4:2:0 on its way to the RGB24 that compressors are fed: converted so that the
+    // compressor's side gets the same picture back.
+    if (IsYuv420(source.format) && target.format == AV_PIX_FMT_BGR24 && source.width == target.width &&
+        source.height == target.height) {
+        const Yuv420Source yuv{{source.data[0], source.data[1], source.data[2]},
+                               {source.linesize[0], source.linesize[1], source.linesize[2]}};
+        Yuv420ToBgr24(yuv, source.format, source.width, source.height, planes[0], strides[0]);
+        return true;
+    }
     const Conversion wanted{source.format, source.width, source.height,
                             target.format, target.width, target.height};
     if (!m_context || !(wanted == m_conversion)) {
@@ -17,9 +31,6 @@ bool FrameScaler::Scale(const PicturePlanes& source, const RawVideoLayout& targe
         m_conversion = wanted;
         if (!m_context) return false;
     }
-    std::uint8_t* planes[4];
-    int strides[4];
-    FillPlanes(target, buffer, planes, strides);
     return sws_scale(m_context.get(), source.data, source.linesize, 0, source.height, planes, strides) ==
            target.height;
 }
