@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <thread>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -25,8 +24,7 @@ constexpr std::array kDefaults{
                        .fourcc = MakeFourCC('X', 'V', 'I', 'D'),
                        .quantizer = 4,
                        .keyFrameInterval = 250,
-                       .noBFrames = true,
-                       .threadsFromMachine = true},
+                       .noBFrames = true},
     CompressorDefaults{.encoder = "msmpeg4", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
     CompressorDefaults{.encoder = "msmpeg4v2", .quantizer = 4, .keyFrameInterval = 250, .noBFrames = true},
     CompressorDefaults{.encoder = "libx264",
@@ -91,11 +89,9 @@ void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDi
                        frameRate.num, frameRate.den);
     }
     if (!row.options.empty()) av_dict_parse_string(options, std::string(row.options).c_str(), "=", ":", 0);
-    if (row.threadsFromMachine) {
-        context.thread_count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    } else {
-        context.thread_count = (codec.capabilities & kAnyThreads) != 0 ? 0 : 1;
-    }
+    // Encoders without threads of libavcodec's kind get one: libxvid's own motion-search threads
+    // cost more CPU and wall time than they saved while the decoder keeps the other core busy.
+    context.thread_count = (codec.capabilities & kAnyThreads) != 0 ? 0 : 1;
 }
 
 DWORD AviFourCC(const AVCodec& codec) {

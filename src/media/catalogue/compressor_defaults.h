@@ -23,7 +23,6 @@ struct CompressorDefaults {
     LONG bitRate = 0;                 // bits per second when > 0
     int bitsPerPixel = 0;             // bits per second of bitsPerPixel per pixel and frame, when > 0
     std::string_view options{};       // the encoder's private options, "key=value:key=value"
-    bool threadsFromMachine = false;  // the encoder takes an explicit thread count, not 0 for automatic
 };
 
 // The table's row for encoder; a row of FFmpeg's defaults when it has none.

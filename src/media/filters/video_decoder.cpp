@@ -133,6 +133,11 @@ std::vector<MediaType> VideoDecoder::OutputTypes() {
     if (!m_codec) return {};
     std::vector<MediaType> types;
     types.push_back(RawVideoType(m_decodedFormat, m_width, m_height, m_frameTime));
+    // RGB24 as well, converted straight from the decoded frame: cheaper than a copy of the frame
+    // and a converter after it, for a consumer that takes nothing else.
+    if (m_decodedFormat != AV_PIX_FMT_BGR24) {
+        types.push_back(RawVideoType(AV_PIX_FMT_BGR24, m_width, m_height, m_frameTime));
+    }
     return types;
 }
 

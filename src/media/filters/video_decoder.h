@@ -1,7 +1,8 @@
 #pragma once
 
 // The video decoder: compressed video from the splitter in, uncompressed frames out, in the
-// decoder's own pixel format (the colour converter turns it into whatever is asked downstream).
+// decoder's own pixel format or in RGB24 (the colour converter turns it into anything else asked
+// downstream).
 // libavcodec decodes with its own frame threads, so decoding uses every core while the filter
 // itself stays synchronous on the splitter's thread.
 
