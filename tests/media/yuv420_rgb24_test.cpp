@@ -64,7 +64,7 @@ class Yuv420Rgb24Test : public ::testing::TestWithParam<AVPixelFormat> {};
 TEST_P(Yuv420Rgb24Test, FastCodeMatchesPortableCodeAtEverySize) {
     const AVPixelFormat format = GetParam();
     std::mt19937 random(7);
-    for (int width : {1, 2, 15, 16, 17, 31, 32, 33, 47, 64, 101}) {
+    for (int width : {1, 2, 15, 16, 17, 31, 32, 33, 47, 48, 63, 64, 101}) {
         for (int height : {1, 2, 3, 6}) {
             SCOPED_TRACE(testing::Message() << width << "x" << height);
             const int stride = width * 3 + 5;  // rows with padding, as a DIB's may have

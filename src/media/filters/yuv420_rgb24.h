@@ -6,7 +6,7 @@
 // is rounded once. A decoded picture passes through RGB24 before it is compressed, and
 // libswscale's fast paths filter the chroma both ways and round coarsely: that round trip cost
 // about 2 dB of PSNR, while this one rounds back to the same values wherever RGB can hold the
-// colour. SSSE3 where the processor has it, plain C++ otherwise; both give the same bytes.
+// colour. AVX2 or SSSE3 where the processor has them, plain C++ otherwise; all give the same bytes.
 
 #include <cstddef>
 #include <cstdint>
