@@ -100,10 +100,14 @@ summary() {
             median = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
             printf "%.2f %.2f %.2f\n", v[1], median, v[NR] }'
 }
-# row TEXT JOB COLUMN GOAL: one line of the table, with whether the median meets the goal.
+# row TEXT JOB COLUMN [GOAL]: one line of the table, with whether the median meets the goal.
 row() {
     local min median max verdict
     read -r min median max < <(summary "$2" "$3")
+    if [[ -z ${4:-} ]]; then
+        printf '%-34s %6s %7s %6s\n' "$1" "$min" "$median" "$max"
+        return
+    fi
     verdict=$(awk -v m="$median" -v g="$4" 'BEGIN { print (m + 0 <= g + 0) ? "met" : "MISSED" }')
     printf '%-34s %6s %7s %6s   <= %-5s %s\n' "$1" "$min" "$median" "$max" "$4" "$verdict"
 }
@@ -117,7 +121,7 @@ row "Xvid 720p CPU time" xvid720 3 1.15
 row "Xvid 1080p wall time" xvid1080 2 0.75
 row "Xvid 1080p CPU time" xvid1080 3 1.15
 row "MPEG-4 part 2 720p wall time" mpeg4_720 2 1.00
-row "MPEG-4 part 2 720p CPU time" mpeg4_720 3 1.15
+row "MPEG-4 part 2 720p CPU time" mpeg4_720 3
 row "Xvid 1080p peak memory" xvid1080 4 1.10
 
 echo
