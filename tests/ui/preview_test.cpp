@@ -18,7 +18,6 @@
 
 #include "converter_dialog_fixture.h"
 #include "skin/skin_button.h"
-#include "playback_available.h"
 #include "support/samples_dir.h"
 #include "ui/preview_area.h"
 
@@ -170,7 +169,6 @@ TEST_F(PreviewTest, ASecondPlayReleasesTheFirstGraph) {
 }
 
 TEST_F(PreviewTest, PlayInputShowsThePictureAndStopShowsTheFirstOneAgain) {
-    if (!CanRenderFiles()) GTEST_SKIP() << "the media layer does not render files yet";
     ListAndSelectInput(Sample("mpeg1_mp2.mpg"));
     QTest::mouseClick(m_dialog->m_btnPlayInput, Qt::LeftButton);
     EXPECT_TRUE(m_messages.Messages().empty());
@@ -197,7 +195,6 @@ TEST_F(PreviewTest, PlayInputShowsThePictureAndStopShowsTheFirstOneAgain) {
 }
 
 TEST_F(PreviewTest, ASoundOnlyInputPlaysWithoutPicturesOrMessages) {
-    if (!CanRenderFiles()) GTEST_SKIP() << "the media layer does not render files yet";
     ListAndSelectInput(Sample("audio_only.mpg"));
     m_dialog->OnPlayInput();
     EXPECT_TRUE(m_messages.Messages().empty());
