@@ -27,7 +27,9 @@ HRESULT PictureConverter::Create(const RawVideoLayout& input, const CodedPicture
     const int frameSize =
         av_image_get_buffer_size(picture.format, picture.width, picture.height, kFrameAlignment);
     if (frameSize <= 0) return E_INVALIDARG;
-    AvBufferPoolPtr pool(av_buffer_pool_init(static_cast<std::size_t>(frameSize), nullptr));
+    // Zeroed when first made: the padding at the end of each row, which no conversion writes,
+    // stays zero for encoders that read it.
+    AvBufferPoolPtr pool(av_buffer_pool_init(static_cast<std::size_t>(frameSize), av_buffer_allocz));
     if (!pool) return E_OUTOFMEMORY;
     SwsContextPtr context;
     if (!TakesYuv420Path(input, picture)) {

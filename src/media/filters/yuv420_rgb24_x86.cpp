@@ -9,9 +9,20 @@
 namespace media::yuv420_rgb24 {
 namespace {
 
-// Checked once: the processor does not change under a running program.
-const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
-const bool kHaveAvx2 = kHaveSsse3 && __builtin_cpu_supports("avx2");
+struct Features {
+    bool ssse3 = false;
+    bool avx2 = false;
+};
+
+// Asked once: the processor does not change under a running program.
+const Features& ProcessorFeatures() {
+    static const Features features = [] {
+        __builtin_cpu_init();
+        const bool ssse3 = __builtin_cpu_supports("ssse3") != 0;
+        return Features{ssse3, ssse3 && __builtin_cpu_supports("avx2") != 0};
+    }();
+    return features;
+}
 
 // The loops below run per pixel: their helpers must be inlined to be worth anything.
 #define TESSAREL_SSSE3 __attribute__((target("ssse3")))
@@ -339,16 +350,16 @@ TESSAREL_AVX2 int RowPairToYuvAvx2(const std::uint8_t* a, const std::uint8_t* b,
 int RowToBgrSimd(const std::uint8_t* y, const std::uint8_t* u, const std::uint8_t* v, std::uint8_t* bgr, int width,
                  const ToRgbCoefficients& k) {
     int done = 0;
-    if (kHaveAvx2) done = RowToBgrAvx2(y, u, v, bgr, width, k);
-    if (kHaveSsse3) done += RowToBgrSsse3(y + done, u + done / 2, v + done / 2, bgr + 3 * done, width - done, k);
+    if (ProcessorFeatures().avx2) done = RowToBgrAvx2(y, u, v, bgr, width, k);
+    if (ProcessorFeatures().ssse3) done += RowToBgrSsse3(y + done, u + done / 2, v + done / 2, bgr + 3 * done, width - done, k);
     return done;
 }
 
 int RowPairToYuvSimd(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* ya, std::uint8_t* yb,
                      std::uint8_t* u, std::uint8_t* v, int width, const ToYuvCoefficients& k) {
     int done = 0;
-    if (kHaveAvx2) done = RowPairToYuvAvx2(a, b, ya, yb, u, v, width, k);
-    if (kHaveSsse3) {
+    if (ProcessorFeatures().avx2) done = RowPairToYuvAvx2(a, b, ya, yb, u, v, width, k);
+    if (ProcessorFeatures().ssse3) {
         done += RowPairToYuvSsse3(a + 3 * done, b + 3 * done, ya + done, yb != nullptr ? yb + done : nullptr,
                                   u + done / 2, v + done / 2, width - done, k);
     }
@@ -356,7 +367,7 @@ int RowPairToYuvSimd(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t*
 }
 
 bool HaveSimd() {
-    return kHaveSsse3;
+    return ProcessorFeatures().ssse3;
 }
 
 }  // namespace media::yuv420_rgb24
