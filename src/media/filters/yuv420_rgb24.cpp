@@ -3,9 +3,7 @@
 #include <algorithm>
 
 #include "media/filters/yuv420_rgb24_arithmetic.h"
-#if defined(__x86_64__)
-#include "media/filters/yuv420_rgb24_x86.h"
-#endif
+#include "media/filters/yuv420_rgb24_simd.h"
 
 namespace media {
 namespace {
@@ -56,12 +54,7 @@ void RowPairToYuv(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* ya
 }
 
 bool UseSimd(ConversionCode code) {
-#if defined(__x86_64__)
     return code == ConversionCode::Fastest && HaveSimd();
-#else
-    (void)code;
-    return false;
-#endif
 }
 
 bool IsFullRange(AVPixelFormat format) {
@@ -83,13 +76,9 @@ void Yuv420ToBgr24(const Yuv420Source& source, AVPixelFormat format, int width, 
         const std::uint8_t* u = source.data[1] + (row / 2) * source.stride[1];
         const std::uint8_t* v = source.data[2] + (row / 2) * source.stride[2];
         std::uint8_t* bgr = rows + row * stride;
-        int done = 0;
-#if defined(__x86_64__)
-        if (simd) done = RowToBgrSimd(y, u, v, bgr, width, k);
-#endif
+        const int done = simd ? RowToBgrSimd(y, u, v, bgr, width, k) : 0;
         RowToBgr(y, u, v, bgr, done, width, k);
     }
-    (void)simd;
 }
 
 void Bgr24ToYuv420(const std::uint8_t* rows, std::ptrdiff_t stride, int width, int height,
@@ -104,13 +93,9 @@ void Bgr24ToYuv420(const std::uint8_t* rows, std::ptrdiff_t stride, int width, i
         std::uint8_t* yb = pair ? ya + target.stride[0] : nullptr;
         std::uint8_t* u = target.data[1] + (row / 2) * target.stride[1];
         std::uint8_t* v = target.data[2] + (row / 2) * target.stride[2];
-        int done = 0;
-#if defined(__x86_64__)
-        if (simd) done = RowPairToYuvSimd(a, b, ya, yb, u, v, width, k);
-#endif
+        const int done = simd ? RowPairToYuvSimd(a, b, ya, yb, u, v, width, k) : 0;
         RowPairToYuv(a, b, ya, yb, u, v, done, width, k);
     }
-    (void)simd;
 }
 
 }  // namespace media

@@ -1,7 +1,8 @@
 #pragma once
 
-// The SIMD rows of the 4:2:0 <-> RGB24 conversion on x86-64: AVX2 or SSSE3, as the processor has,
-// byte for byte what the portable rows give.
+// The SIMD rows of the 4:2:0 <-> RGB24 conversion: AVX2 or SSSE3 on x86-64, as the processor has,
+// byte for byte what the portable rows give. Elsewhere there are none, and the portable rows
+// convert everything.
 
 #include <cstdint>
 
@@ -9,7 +10,7 @@
 
 namespace media::yuv420_rgb24 {
 
-// Whether this processor runs the rows below; false off x86-64.
+// Whether this processor runs the rows below.
 [[nodiscard]] bool HaveSimd();
 
 // One row of width pixels to packed B,G,R, from its luma row and its chroma rows. Returns how many

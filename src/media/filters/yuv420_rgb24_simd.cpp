@@ -1,4 +1,4 @@
-#include "media/filters/yuv420_rgb24_x86.h"
+#include "media/filters/yuv420_rgb24_simd.h"
 
 #if defined(__x86_64__)
 
@@ -372,4 +372,24 @@ bool HaveSimd() {
 
 }  // namespace media::yuv420_rgb24
 
-#endif  // __x86_64__
+#else  // not x86-64
+
+namespace media::yuv420_rgb24 {
+
+bool HaveSimd() {
+    return false;
+}
+
+int RowToBgrSimd(const std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::uint8_t*, int,
+                 const ToRgbCoefficients&) {
+    return 0;
+}
+
+int RowPairToYuvSimd(const std::uint8_t*, const std::uint8_t*, std::uint8_t*, std::uint8_t*, std::uint8_t*,
+                     std::uint8_t*, int, const ToYuvCoefficients&) {
+    return 0;
+}
+
+}  // namespace media::yuv420_rgb24
+
+#endif
