@@ -32,7 +32,6 @@ const Features& ProcessorFeatures() {
 
 // --- SSSE3: 16 pixels at a time -----------------------------------------------------------------
 
-
 using ByteShuffle = std::array<std::int8_t, 16>;
 constexpr std::int8_t kZeroByte = -128;  // a shuffle index that gives 0
 
