@@ -164,12 +164,6 @@ HRESULT RendererBase::Pin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME, doub
 
 // --- seeking ---
 
-ComPtr<IMediaSeeking> RendererBase::Upstream() const {
-    ComPtr<IMediaSeeking> seeking;
-    if (IPin* peer = m_input.Peer()) peer->QueryInterface(IMediaSeeking::iid, seeking.ReceiveVoid());
-    return seeking;
-}
-
 HRESULT RendererBase::GetCurrentPosition(LONGLONG* current) {
     if (current == nullptr) return E_POINTER;
     {
@@ -193,59 +187,5 @@ HRESULT RendererBase::GetPositions(LONGLONG* current, LONGLONG* stop) {
     if (SUCCEEDED(hr) && stop) hr = GetStopPosition(stop);
     return hr;
 }
-
-#define TESSAREL_ASK_UPSTREAM(call)              \
-    ComPtr<IMediaSeeking> upstream = Upstream(); \
-    if (!upstream) return E_NOTIMPL;             \
-    return upstream->call
-
-HRESULT RendererBase::GetCapabilities(DWORD* capabilities) {
-    TESSAREL_ASK_UPSTREAM(GetCapabilities(capabilities));
-}
-HRESULT RendererBase::CheckCapabilities(DWORD* capabilities) {
-    TESSAREL_ASK_UPSTREAM(CheckCapabilities(capabilities));
-}
-HRESULT RendererBase::IsFormatSupported(const GUID* format) {
-    TESSAREL_ASK_UPSTREAM(IsFormatSupported(format));
-}
-HRESULT RendererBase::QueryPreferredFormat(GUID* format) {
-    TESSAREL_ASK_UPSTREAM(QueryPreferredFormat(format));
-}
-HRESULT RendererBase::GetTimeFormat(GUID* format) {
-    TESSAREL_ASK_UPSTREAM(GetTimeFormat(format));
-}
-HRESULT RendererBase::IsUsingTimeFormat(const GUID* format) {
-    TESSAREL_ASK_UPSTREAM(IsUsingTimeFormat(format));
-}
-HRESULT RendererBase::SetTimeFormat(const GUID* format) {
-    TESSAREL_ASK_UPSTREAM(SetTimeFormat(format));
-}
-HRESULT RendererBase::GetDuration(LONGLONG* duration) {
-    TESSAREL_ASK_UPSTREAM(GetDuration(duration));
-}
-HRESULT RendererBase::GetStopPosition(LONGLONG* stop) {
-    TESSAREL_ASK_UPSTREAM(GetStopPosition(stop));
-}
-HRESULT RendererBase::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                                        const GUID* sourceFormat) {
-    TESSAREL_ASK_UPSTREAM(ConvertTimeFormat(target, targetFormat, source, sourceFormat));
-}
-HRESULT RendererBase::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) {
-    TESSAREL_ASK_UPSTREAM(SetPositions(current, currentFlags, stop, stopFlags));
-}
-HRESULT RendererBase::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
-    TESSAREL_ASK_UPSTREAM(GetAvailable(earliest, latest));
-}
-HRESULT RendererBase::SetRate(double rate) {
-    TESSAREL_ASK_UPSTREAM(SetRate(rate));
-}
-HRESULT RendererBase::GetRate(double* rate) {
-    TESSAREL_ASK_UPSTREAM(GetRate(rate));
-}
-HRESULT RendererBase::GetPreroll(LONGLONG* preroll) {
-    TESSAREL_ASK_UPSTREAM(GetPreroll(preroll));
-}
-
-#undef TESSAREL_ASK_UPSTREAM
 
 }  // namespace media

@@ -27,10 +27,11 @@
 
 #include "media/graph/filter_base.h"
 #include "media/graph/pin_base.h"
+#include "media/graph/upstream_seeking.h"
 
 namespace media {
 
-class RendererBase : public FilterBase, public IMediaSeeking {
+class RendererBase : public FilterBase, public UpstreamSeeking {
 public:
     explicit RendererBase(const CLSID& clsid);
 
@@ -46,27 +47,11 @@ public:
     // In Paused, waits up to timeoutMs for pre-roll; VFW_S_STATE_INTERMEDIATE when it is not done.
     HRESULT GetState(DWORD timeoutMs, FILTER_STATE* state) override;
 
-    // IMediaSeeking. MT safe.
-    HRESULT GetCapabilities(DWORD* capabilities) override;
-    HRESULT CheckCapabilities(DWORD* capabilities) override;
-    HRESULT IsFormatSupported(const GUID* format) override;
-    HRESULT QueryPreferredFormat(GUID* format) override;
-    HRESULT GetTimeFormat(GUID* format) override;
-    HRESULT IsUsingTimeFormat(const GUID* format) override;
-    HRESULT SetTimeFormat(const GUID* format) override;
-    HRESULT GetDuration(LONGLONG* duration) override;
-    HRESULT GetStopPosition(LONGLONG* stop) override;
+    // IMediaSeeking: upstream's answers, but for the position. MT safe.
     // While active: the segment's start plus the stream time, not past the end of the stream once
     // it has arrived. While stopped: upstream's position.
     HRESULT GetCurrentPosition(LONGLONG* current) override;
-    HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                              const GUID* sourceFormat) override;
-    HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) override;
     HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
-    HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
-    HRESULT SetRate(double rate) override;
-    HRESULT GetRate(double* rate) override;
-    HRESULT GetPreroll(LONGLONG* preroll) override;
 
 protected:
     void* FindExtraInterface(REFIID riid) override;
@@ -138,8 +123,7 @@ private:
         RendererBase& m_renderer;
     };
 
-    // The upstream seeking interface, or empty.
-    [[nodiscard]] ComPtr<IMediaSeeking> Upstream() const;
+    IPin* UpstreamPeer() const override { return m_input.Peer(); }
     // Clears the marks of a run or segment. m_lock held.
     void ResetStreamMarks();
 
