@@ -20,6 +20,7 @@
 #include "ui/about_dialog.h"
 #include "ui/combo_selection.h"
 #include "ui/dialog_font.h"
+#include "ui/list_row_room.h"
 #include "ui/dialog_group_navigation.h"
 #include "ui/dialog_item.h"
 #include "ui/drop_down_combo.h"
@@ -69,6 +70,8 @@ ConverterDialog::ConverterDialog(QWidget* parent)
     m_btnStop = m_ui->stopButton;
     m_inputList = m_ui->inputList;
     m_outputList = m_ui->outputList;
+    GiveRowsRoomForGlyphs(*m_inputList);
+    GiveRowsRoomForGlyphs(*m_outputList);
     m_compressorCombo = m_ui->compressorCombo;
     m_progress = m_ui->progress;
     m_preview = m_ui->preview;

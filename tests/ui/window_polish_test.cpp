@@ -3,8 +3,12 @@
 
 #include <QAbstractButton>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QTimer>
 
 #include "converter_dialog_fixture.h"
@@ -60,6 +64,45 @@ TEST_F(ConverterDialogTest, TheSeparatorBeforeTheAboutEntryShows) {
     EXPECT_GT(separator.height(), 0);
     EXPECT_LE(separator.bottom(), about.top());
     menu.close();
+}
+
+// The pixel rows of image that hold ink: text drawn dark on a light ground.
+int InkedRows(const QImage& image) {
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 160) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+TEST_F(ConverterDialogTest, ListRowsShowEveryGlyphWhole) {
+    // A path's underscores and the bottoms of Chinese characters lie below the font's descent.
+    const QString text = QStringLiteral("/tmp/tessarel_app_tests/輸出檔案_g");
+    const auto dialog = Start();
+    QListWidget& list = *dialog->m_inputList;
+    list.addItem(text);
+    list.addItem(QStringLiteral("檔案"));  // a row below that would paint over an overhang
+    QApplication::processEvents();
+    const QRect row = list.visualItemRect(list.item(0));
+    ASSERT_FALSE(row.isEmpty());
+    const QImage shown = list.viewport()->grab(row).toImage();
+
+    // The same text drawn with room all round.
+    const QFontMetrics metrics(list.font());
+    QImage whole(metrics.horizontalAdvance(text) + 8, metrics.height() * 3, QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    QPainter painter(&whole);
+    painter.setFont(list.font());
+    painter.setPen(Qt::black);
+    painter.drawText(4, metrics.height() + metrics.ascent(), text);
+    painter.end();
+
+    EXPECT_EQ(InkedRows(shown), InkedRows(whole)) << "a row " << row.height() << " pixels tall cuts glyphs off";
 }
 
 TEST(ApplicationLanguageTest, MessageBoxesSayOkInTraditionalChineseInTheDialogFont) {

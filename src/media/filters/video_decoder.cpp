@@ -20,9 +20,6 @@ namespace {
 
 constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)};
 
-// A corrupt stretch can make the decoder report one failed frame after another; each call still
-// consumes input, but the bound keeps a decoder that never recovers from holding the stream.
-
 struct CodedSize {
     int width = 0;
     int height = 0;
