@@ -102,7 +102,8 @@ TEST_F(ConverterDialogTest, ListRowsShowEveryGlyphWhole) {
     painter.drawText(4, metrics.height() + metrics.ascent(), text);
     painter.end();
 
-    EXPECT_EQ(InkedRows(shown), InkedRows(whole)) << "a row " << row.height() << " pixels tall cuts glyphs off";
+    EXPECT_EQ(InkedRows(shown), InkedRows(whole))
+        << "a row " << row.height() << " pixels tall cuts glyphs off";
 }
 
 TEST(ApplicationLanguageTest, MessageBoxesSayOkInTraditionalChineseInTheDialogFont) {
