@@ -10,6 +10,7 @@
 // signal ends the program at once.
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -153,9 +154,17 @@ int Convert(const Options& options) {
     BlockStopSignals(false);
     if (FAILED(built)) return g_stopSignal.load() != 0 ? 128 + g_stopSignal.load() : 1;
     const LONG code = WaitForJob(job);
-    job.control->Stop();
+    const HRESULT completed = StopRecompressionGraph(job);
     TearDownRecompressionGraph(job);
-    if (const int signal = g_stopSignal.load(); signal != 0) {
+    const int signal = g_stopSignal.load();
+    // A job that reached its end, or was stopped, still needs its file completed and in place.
+    if (FAILED(completed) && (code == EC_COMPLETE || signal != 0)) {
+        std::fprintf(
+            stderr, "recompress: the output could not be completed (0x%08lx); %s keeps what it had\n",
+            static_cast<unsigned long>(static_cast<std::uint32_t>(completed)), options.output.c_str());
+        return 1;
+    }
+    if (signal != 0) {
         std::fprintf(stderr, "recompress: stopped by signal %d; the output keeps what was converted\n",
                      signal);
         return 128 + signal;

@@ -220,6 +220,23 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     return S_OK;
 }
 
+HRESULT StopRecompressionGraph(RecompressionGraph& graph) {
+    if (!graph.control) return E_UNEXPECTED;
+    (void)graph.control->Stop();
+    // The file writer completes the file while it stops and reports a failure as an event,
+    // after the job's own end event; the queue holds every event of the job.
+    HRESULT result = S_OK;
+    LONG code = 0;
+    LONG_PTR param1 = 0;
+    LONG_PTR param2 = 0;
+    while (graph.events && graph.events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
+        if (code == EC_ERRORABORT && SUCCEEDED(result))
+            result = FAILED(static_cast<HRESULT>(param1)) ? static_cast<HRESULT>(param1) : E_FAIL;
+        (void)graph.events->FreeEventParams(code, param1, param2);
+    }
+    return result;
+}
+
 void TearDownRecompressionGraph(RecompressionGraph& graph) {
     graph.interleaving.Release();
     graph.clockFilter.Release();

@@ -8,8 +8,8 @@
 //   first audio output -> AudioGrabber (any audio) -> multiplexer input 1
 //
 // It runs without a reference clock, so as fast as decoding and compression go. States: built
-// and running (BuildRecompressionGraph), stopped (the caller's control->Stop(), which completes
-// the file), released (TearDownRecompressionGraph). User-interface thread only.
+// and running (BuildRecompressionGraph), stopped (StopRecompressionGraph, which completes the
+// file), released (TearDownRecompressionGraph). User-interface thread only.
 
 #include <string>
 
@@ -66,6 +66,12 @@ inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleav
                                               LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
                                               InterfaceRef<IBaseFilter>& compressorFilter,
                                               RecompressionGraph& graph);
+
+// Stops a running graph, which completes the output file and moves it into place. Returns the
+// failure a filter reported on the way, a file that could not be completed or moved into place
+// among them (the output then keeps whatever it had before the job), else S_OK. The job's end
+// event says whether the conversion reached its end; this says whether its file is there.
+[[nodiscard]] HRESULT StopRecompressionGraph(RecompressionGraph& graph);
 
 // Releases every reference of a stopped graph, in the reverse order of acquisition.
 void TearDownRecompressionGraph(RecompressionGraph& graph);

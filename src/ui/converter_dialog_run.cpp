@@ -100,8 +100,8 @@ void ConverterDialog::OnStartConversion() {
 
         const LONG eventCode = WaitForJob(graph, row);
 
-        // End of the job, however it ended.
-        (void)graph.control->Stop();
+        // End of the job, however it ended. Stopping completes the output file.
+        const HRESULT completed = StopRecompressionGraph(graph);
         SetProgressPosition(*m_progress, 0);
         m_status.clear();
         UpdateData(false);
@@ -114,9 +114,10 @@ void ConverterDialog::OnStartConversion() {
         // A run ended by closing the window has not converted the list: nothing is complete
         // and nothing switches off.
         if (m_closeRequested) return;
-        // Only a job that reached its end is done. One that failed part-way ends the run the way
-        // a failed build does, its row still selected.
-        if (eventCode != EC_COMPLETE) {
+        // Only a job that reached its end, with its file in place, is done. One that failed
+        // part-way, or whose file could not be completed, ends the run the way a failed build
+        // does, its row still selected.
+        if (eventCode != EC_COMPLETE || FAILED(completed)) {
             AfxMessageBox(kConversionFailed, MB_OK);
             return;
         }

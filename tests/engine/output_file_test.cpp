@@ -88,6 +88,7 @@ TEST_F(OutputFileTest, AFinishedJobReplacesAnEarlierFileAndTakesItsPermissions) 
     WriteFile(output, "an earlier output");
     fs::permissions(output, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     ASSERT_EQ(Convert(SamplePath("video_only.avi"), output), EC_COMPLETE);
+    EXPECT_EQ(m_stopResult, S_OK);
     EXPECT_TRUE(ReadBack(output).Ok());
     EXPECT_EQ(fs::status(output).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -109,6 +110,20 @@ TEST_F(OutputFileTest, AFullDiskKeepsTheEarlierFileAndLeavesNothingOfTheNewOne) 
     }
     EXPECT_TRUE(Contents(output) == earlier) << "the earlier output is untouched";
     EXPECT_FALSE(fs::exists(fresh)) << "a failed job leaves no partial file";
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
+}
+
+TEST_F(OutputFileTest, AFileThatCannotBeMovedIntoPlaceFailsTheJobAndKeepsTheEarlierFile) {
+    const fs::path output = m_dir / "out.avi";
+    WriteFile(output, "an earlier output");
+    ASSERT_EQ(Build(SamplePath("video_only.avi"), output), S_OK);
+    // The file being written goes while the job runs, as when the folder is tidied by hand.
+    for (const auto& entry : fs::directory_iterator(m_dir)) {
+        if (entry.path().filename().string().front() == '.') fs::remove(entry.path());
+    }
+    EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE) << "the conversion itself reached its end";
+    EXPECT_TRUE(FAILED(m_stopResult)) << "yet its file is not there";
+    EXPECT_EQ(Contents(output), "an earlier output");
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
 }
 

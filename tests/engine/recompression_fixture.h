@@ -59,7 +59,8 @@ protected:
     }
 
     // Waits for the running graph as the batch run does, then stops it and tears it down.
-    // Returns the event code that ended the wait (0 when the job took over two minutes).
+    // Returns the event code that ended the wait (0 when the job took over two minutes); what the
+    // stop said of the output file is in m_stopResult.
     LONG WaitStopAndTearDown() { return WaitStopAndTearDown(m_graph); }
     LONG WaitStopAndTearDown(RecompressionGraph& graph) {
         LONG code = 0;
@@ -70,7 +71,7 @@ protected:
             m_lastPercent =
                 static_cast<int>(static_cast<double>(position) * 100.0 / static_cast<double>(graph.duration));
         }
-        graph.control->Stop();
+        m_stopResult = StopRecompressionGraph(graph);
         TearDownRecompressionGraph(graph);
         return code;
     }
@@ -112,4 +113,5 @@ protected:
     InterfaceRef<IBaseFilter> m_compressor;
     RecompressionGraph m_graph;
     int m_lastPercent = -1;
+    HRESULT m_stopResult = E_UNEXPECTED;
 };
