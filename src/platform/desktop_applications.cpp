@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,9 +29,16 @@ std::string_view Trimmed(std::string_view text) {
     return text;
 }
 
-// A desktop entry or a mimeapps.list; empty when it can't be read.
+// Far more than any real desktop entry or list holds, translations and all.
+constexpr std::uintmax_t kMaxKeyFileBytes = 4 * 1024 * 1024;
+
+// A desktop entry or a mimeapps.list; empty when it can't be read. Only a regular file of a
+// sane size is read: a pipe or a device under such a name would block or never end.
 KeyFile ReadKeyFile(const fs::path& path) {
     KeyFile groups;
+    std::error_code error;
+    if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxKeyFileBytes || error)
+        return groups;
     std::ifstream in(path);
     std::string line;
     KeyGroup* group = nullptr;
@@ -112,6 +120,9 @@ bool IsExecutable(const std::string& program) {
 // installed, and hides entries of the same id further down.
 std::optional<DesktopApplication> InstalledApplication(const std::string& desktopId,
                                                        const XdgDirectories& directories) {
+    // An id names a file in an applications folder (subfolders are written with '-'): one
+    // with a '/' would lead anywhere, an absolute one out of the folder altogether.
+    if (desktopId.empty() || desktopId.find('/') != std::string::npos) return std::nullopt;
     for (const std::string& data : directories.data) {
         const fs::path file = fs::path(data) / "applications" / desktopId;
         std::error_code error;
@@ -272,6 +283,7 @@ std::vector<std::string> CommandLineFor(const DesktopApplication& application, c
         // A word that is a code alone, and expands to nothing, is left out.
         const bool codeAlone = word.size() == 2 && word[0] == '%' && word[1] != '%';
         std::string argument;
+        bool fileHere = false;
         for (std::size_t i = 0; i < word.size(); ++i) {
             if (word[i] != '%' || i + 1 == word.size()) {
                 argument += word[i];
@@ -286,6 +298,7 @@ std::vector<std::string> CommandLineFor(const DesktopApplication& application, c
                 case 'u':
                 case 'U':
                     if (!fileGiven) argument += file;
+                    fileHere = !fileGiven;
                     fileGiven = true;
                     break;
                 case 'c':
@@ -298,7 +311,11 @@ std::vector<std::string> CommandLineFor(const DesktopApplication& application, c
                     break;  // deprecated and unknown codes are removed
             }
         }
-        if (!(codeAlone && argument.empty())) arguments.push_back(argument);
+        if (codeAlone && argument.empty()) continue;
+        // The program comes from the entry, never from the file: a broken entry would start the
+        // video itself.
+        if (arguments.empty() && fileHere) return {};
+        arguments.push_back(argument);
     }
     if (arguments.empty()) return {};
     if (!fileGiven) arguments.push_back(file);

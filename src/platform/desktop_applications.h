@@ -28,12 +28,13 @@ struct DesktopApplication {
 // The application that opens files of mimeTypes (the most specific type first): the first
 // installed one named for a type under [Default Applications] of the mimeapps.list files, then
 // under [Added Associations], then any installed application that lists the type. None when
-// nothing is associated.
+// nothing is associated. Files that are not regular files, or far too large, are not read.
 [[nodiscard]] std::optional<DesktopApplication> DefaultApplicationFor(
     const std::vector<std::string>& mimeTypes, const XdgDirectories& directories);
 
 // The program and its arguments that application's Exec line gives for file: file takes the
 // place of %f, %F, %u or %U as one argument, whatever characters it holds; without any of those it
-// is added at the end. Empty when the Exec line is empty or its quoting is broken.
+// is added at the end. Empty when the Exec line is empty, its quoting is broken, or the file
+// would be the program.
 [[nodiscard]] std::vector<std::string> CommandLineFor(const DesktopApplication& application,
                                                       const std::string& file);
