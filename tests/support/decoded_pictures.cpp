@@ -1,47 +1,29 @@
 #include "support/decoded_pictures.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <memory>
+#include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
 #include "support/ffmpeg_handles.h"
+#include "support/player_video_decoder.h"
 
 namespace testsupport {
 namespace {
 
-struct CodecContextDeleter {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
 struct ScalerDeleter {
     void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
 
-class Decoder {
+// Converts each picture to packed RGB24 and keeps it; false once a picture can't be kept.
+class RgbPictures {
 public:
-    Decoder(AVCodecContext* context, DecodedPictures& out) : m_context(context), m_out(out) {}
+    explicit RgbPictures(DecodedPictures& out) : m_out(out) {}
 
-    // Sends one packet (null: the end) and takes every picture that comes out.
-    bool Feed(const AVPacket* packet) {
-        // A damaged packet is skipped, as players do; only the pictures count.
-        avcodec_send_packet(m_context, packet);
-        while (avcodec_receive_frame(m_context, m_frame.get()) == 0) {
-            if (!Take(*m_frame)) return false;
-            av_frame_unref(m_frame.get());
-        }
-        return true;
-    }
-
-private:
     bool Take(const AVFrame& frame) {
         if (m_out.rgb.empty()) {
             m_out.width = frame.width;
@@ -67,9 +49,8 @@ private:
         return true;
     }
 
-    AVCodecContext* m_context;
+private:
     DecodedPictures& m_out;
-    std::unique_ptr<AVFrame, FrameDeleter> m_frame{av_frame_alloc()};
     std::unique_ptr<SwsContext, ScalerDeleter> m_scaler;
 };
 
@@ -87,27 +68,25 @@ DecodedPictures DecodePictures(const std::filesystem::path& file) {
         result.error = "no stream information";
         return result;
     }
-    const AVCodec* codec = nullptr;
-    const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    if (stream < 0 || codec == nullptr) {
-        result.error = "no decodable video stream";
+    const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (stream < 0) {
+        result.error = "no video stream";
         return result;
     }
-    std::unique_ptr<AVCodecContext, CodecContextDeleter> context(avcodec_alloc_context3(codec));
-    if (!context || avcodec_parameters_to_context(context.get(), format->streams[stream]->codecpar) < 0 ||
-        avcodec_open2(context.get(), codec, nullptr) < 0) {
+    PlayerVideoDecoder decoder(*format->streams[stream]);
+    if (!decoder.Ok()) {
         result.error = "the decoder does not open";
         return result;
     }
-    Decoder decoder(context.get(), result);
+    RgbPictures pictures(result);
+    bool kept = true;
+    auto keep = [&](const AVFrame& frame) { kept = kept && pictures.Take(frame); };
     PacketPtr packet(av_packet_alloc());
-    while (av_read_frame(format.get(), packet.get()) >= 0) {
-        const bool ours = packet->stream_index == stream;
-        const bool fine = !ours || decoder.Feed(packet.get());
+    while (kept && av_read_frame(format.get(), packet.get()) >= 0) {
+        if (packet->stream_index == stream) decoder.Decode(packet.get(), keep);
         av_packet_unref(packet.get());
-        if (!fine) return result;
     }
-    decoder.Feed(nullptr);
+    if (kept) decoder.Decode(nullptr, keep);
     return result;
 }
 

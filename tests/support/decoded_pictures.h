@@ -7,9 +7,9 @@
 
 namespace testsupport {
 
-// The pictures of a file's first video stream as a player shows them: decoded with libavformat
-// and libavcodec alone, in presentation order (the decoder's output order), each converted to
-// packed RGB24, top row first.
+// The pictures of a file's first video stream as a player shows them (see PlayerVideoDecoder):
+// decoded with libavformat and libavcodec alone, in presentation order (the decoder's output
+// order), each converted to packed RGB24, top row first.
 struct DecodedPictures {
     std::string error;  // empty when the file opened and its video decoded to its end
     int width = 0;
