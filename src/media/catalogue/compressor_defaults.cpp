@@ -89,8 +89,9 @@ void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDi
                        frameRate.num, frameRate.den);
     }
     if (!row.options.empty()) av_dict_parse_string(options, std::string(row.options).c_str(), "=", ":", 0);
-    // Encoders without threads of libavcodec's kind get one: libxvid's own motion-search threads
-    // cost more CPU and wall time than they saved while the decoder keeps the other core busy.
+    // Encoders without threads of libavcodec's kind get one, as libavcodec gives them whatever is
+    // asked: it sets thread_count to 1 before such an encoder opens, so libxvid's own
+    // motion-search threads are out of reach through it.
     context.thread_count = (codec.capabilities & kAnyThreads) != 0 ? 0 : 1;
 }
 
