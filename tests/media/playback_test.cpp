@@ -288,6 +288,24 @@ TEST_F(PlaybackTest, VideoOnlyFilePlaysOnTheSystemClockToItsEnd) {
     EXPECT_GE(surface.Count(), 60u);
 }
 
+TEST_F(PlaybackTest, SoundThatStartsASecondLateHoldsUpNeitherRunNorThePictures) {
+    // The sound renderer gets nothing while the picture renderer holds the splitter's thread with
+    // its first picture, so waiting for it would only freeze the window that pressed Play.
+    PlaybackGraph playback("late_audio.mpg");
+    ASSERT_EQ(playback.rendered, S_OK);
+    ASSERT_TRUE(playback.Find(CLSID_AudioRenderer));
+    RecordingSurface surface;
+    Show(playback, surface);
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(playback.control->Run(), S_OK);
+    const double running = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(playback.WaitForEnd(10s), EC_COMPLETE);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LT(running, 1.0) << "Run waited for the sound";
+    EXPECT_NEAR(seconds, 3.0, 0.8);
+    EXPECT_GE(surface.Count(), 70u) << "of 75 pictures";
+}
+
 TEST_F(PlaybackTest, ReleasingAPlayingGraphAndBuildingASecondLeavesNothingAlive) {
     RecordingSurface surface;
     {

@@ -94,7 +94,14 @@ IBaseFilter* SourceOf(IBaseFilter* filter) {
 
 constexpr int kMaxIntermediateDepth = 4;
 // How long Run waits for renderers to hold their first samples before it starts the clock anyway.
-constexpr LONG kPrerollWaitMs = 3000;
+constexpr std::chrono::milliseconds kPrerollWait{3000};
+// Once one renderer holds its first sample, how much longer the others get. A stream that starts
+// later in the file than another (sound that begins a second after the picture) cannot reach its
+// renderer while the ready one holds the splitter's thread, so waiting longer for it only freezes
+// the caller; the first picture of the slowest decoder comes well within this.
+constexpr std::chrono::milliseconds kPrerollGrace{500};
+// The longest single wait on one renderer before all of them are looked at again.
+constexpr DWORD kPrerollSliceMs = 10;
 // Stream time 0 is put this far after Run, so that the first samples are not late before the
 // filters have even been told to run.
 constexpr REFERENCE_TIME kStartLead = 200'000;  // 20 ms
@@ -459,6 +466,35 @@ HRESULT FilterGraph::WaitForFilters(LONG timeoutMs) {
     return result;
 }
 
+void FilterGraph::WaitForPreroll() {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point deadline = Clock::now() + kPrerollWait;
+    bool graceGiven = false;
+    for (;;) {
+        IBaseFilter* waiting = nullptr;  // the first renderer still without a sample
+        bool anyReady = false;
+        for (auto& m : m_members) {
+            if (!HoldsSamplesForClock(m.filter.Get())) continue;
+            FILTER_STATE state = State_Stopped;
+            if (m.filter->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE) {
+                if (waiting == nullptr) waiting = m.filter.Get();
+            } else {
+                anyReady = true;
+            }
+        }
+        if (waiting == nullptr) return;
+        const Clock::time_point now = Clock::now();
+        if (anyReady && !graceGiven) {
+            deadline = std::min(deadline, now + kPrerollGrace);
+            graceGiven = true;
+        }
+        if (now >= deadline) return;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+        FILTER_STATE state = State_Stopped;
+        (void)waiting->GetState(std::min<DWORD>(kPrerollSliceMs, static_cast<DWORD>(left)), &state);
+    }
+}
+
 HRESULT FilterGraph::Pause() {
     if (m_state == State_Paused) return S_OK;
     if (m_state == State_Stopped) {
@@ -491,7 +527,7 @@ HRESULT FilterGraph::Run() {
     }
     REFERENCE_TIME start = 0;
     if (m_clock) {
-        (void)WaitForFilters(kPrerollWaitMs);  // a renderer that is still not ready catches up
+        WaitForPreroll();  // a renderer that is still not ready catches up
         m_clock->GetTime(&start);
         start += kStartLead - m_pausedStreamTime;
     }

@@ -150,6 +150,9 @@ private:
     // Waits up to timeoutMs (negative: no limit) for every filter to finish its change of state:
     // S_OK, or VFW_S_STATE_INTERMEDIATE.
     HRESULT WaitForFilters(LONG timeoutMs);
+    // Before the clock starts: waits until every renderer holds its first sample, or gives up as
+    // kPrerollWait and kPrerollGrace say.
+    void WaitForPreroll();
     [[nodiscard]] REFERENCE_TIME StreamTimeNow() const;
     void DisconnectAllPins(IBaseFilter* filter);
     void ResetCompletion();
