@@ -468,30 +468,25 @@ HRESULT FilterGraph::WaitForFilters(LONG timeoutMs) {
 
 void FilterGraph::WaitForPreroll() {
     using Clock = std::chrono::steady_clock;
+    std::vector<IBaseFilter*> renderers;
+    for (auto& m : m_members) {
+        if (HoldsSamplesForClock(m.filter.Get())) renderers.push_back(m.filter.Get());
+    }
     Clock::time_point deadline = Clock::now() + kPrerollWait;
     bool graceGiven = false;
     for (;;) {
-        IBaseFilter* waiting = nullptr;  // the first renderer still without a sample
-        bool anyReady = false;
-        for (auto& m : m_members) {
-            if (!HoldsSamplesForClock(m.filter.Get())) continue;
-            FILTER_STATE state = State_Stopped;
-            if (m.filter->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE) {
-                if (waiting == nullptr) waiting = m.filter.Get();
-            } else {
-                anyReady = true;
-            }
-        }
-        if (waiting == nullptr) return;
+        FILTER_STATE state = State_Stopped;
+        auto notReady = [&](IBaseFilter* r) { return r->GetState(0, &state) == VFW_S_STATE_INTERMEDIATE; };
+        const auto waiting = std::find_if(renderers.begin(), renderers.end(), notReady);
+        if (waiting == renderers.end()) return;
         const Clock::time_point now = Clock::now();
-        if (anyReady && !graceGiven) {
+        if (!graceGiven && !std::all_of(renderers.begin(), renderers.end(), notReady)) {
             deadline = std::min(deadline, now + kPrerollGrace);
             graceGiven = true;
         }
         if (now >= deadline) return;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-        FILTER_STATE state = State_Stopped;
-        (void)waiting->GetState(std::min<DWORD>(kPrerollSliceMs, static_cast<DWORD>(left)), &state);
+        (void)(*waiting)->GetState(std::min<DWORD>(kPrerollSliceMs, static_cast<DWORD>(left)), &state);
     }
 }
 
