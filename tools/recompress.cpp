@@ -22,7 +22,8 @@
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
 #include "engine/interface_ref.h"
-#include "engine/recompression_graph.h"
+#include "engine/conversion_job.h"
+#include "engine/job_percent.h"
 #include "media/com/class_registry.h"
 #include "media/ffmpeg_log.h"
 
@@ -116,27 +117,6 @@ int ListCompressors() {
     return 0;
 }
 
-// The batch run's wait: 100 ms slices until the graph reports an event or a stop signal
-// arrives, with the percent done.
-LONG WaitForJob(RecompressionGraph& job) {
-    LONG code = 0;
-    int shownPercent = -1;
-    while (code == 0 && g_stopSignal.load() == 0) {
-        job.events->WaitForCompletion(100, &code);
-        LONGLONG position = 0;
-        job.seeking->GetCurrentPosition(&position);
-        const int percent =
-            static_cast<int>(static_cast<double>(position) * 100.0 / static_cast<double>(job.duration));
-        if (percent != shownPercent) {
-            std::printf("\r%3d%%", percent);
-            std::fflush(stdout);
-            shownPercent = percent;
-        }
-    }
-    std::printf("\n");
-    return code;
-}
-
 int Convert(const Options& options) {
     BlockStopSignals(true);
     CatchStopSignals();
@@ -144,18 +124,28 @@ int Convert(const Options& options) {
     if (!options.compressorGiven) {
         std::vector<std::string> names;
         LONG automatic = -1;
-        EnumerateCompressors(names, automatic);
+        (void)EnumerateCompressors(names, automatic);
         compressorIndex = StartupCompressorIndex(automatic);
     }
     InterfaceRef<IBaseFilter> compressor;
-    RecompressionGraph job;
-    const HRESULT built = BuildRecompressionGraph(options.input, options.output, compressorIndex,
-                                                  options.keepAudio, options.ignoreWarnings, compressor, job);
+    ConversionJob job;
+    const HRESULT built =
+        job.Start(options.input, options.output, compressorIndex, options.keepAudio, options.ignoreWarnings, compressor);
     BlockStopSignals(false);
     if (FAILED(built)) return g_stopSignal.load() != 0 ? 128 + g_stopSignal.load() : 1;
-    const LONG code = WaitForJob(job);
-    const HRESULT completed = StopRecompressionGraph(job);
-    TearDownRecompressionGraph(job);
+
+    int shownPercent = -1;
+    const LONG code = job.WaitForEnd([] { return g_stopSignal.load() == 0; },
+                                     [&shownPercent](int percent) {
+                                         const int shown = ShownPercent(percent);
+                                         if (shown == shownPercent) return;
+                                         std::printf("\r%3d%%", shown);
+                                         std::fflush(stdout);
+                                         shownPercent = shown;
+                                     });
+    std::printf("\n");
+    const HRESULT completed = job.Stop();
+    job.TearDown();
     const int signal = g_stopSignal.load();
     // A job that reached its end, or was stopped, still needs its file completed and in place.
     if (FAILED(completed) && (code == EC_COMPLETE || signal != 0)) {

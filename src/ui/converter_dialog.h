@@ -18,7 +18,7 @@ class QListWidget;
 class QMenu;
 class QProgressBar;
 class SkinButton;
-struct RecompressionGraph;
+class ConversionJob;
 
 namespace Ui {
 class ConverterDialog;
@@ -167,7 +167,7 @@ private:
     // Waits for the running job of row in 100 ms slices, serving the window's events and
     // showing the progress between them, until the graph reports an event or the window is
     // asked to close. Returns the event code; 0 when the close ended the wait.
-    LONG WaitForJob(RecompressionGraph& graph, int row);
+    LONG WaitForJob(ConversionJob& job, int row);
     // "Tessarel - 2/5 - 37%": the run's place, for the task bar.
     void ShowRunPlace(int row, int shownPercent);
     void ConnectHandlers();

@@ -4,7 +4,6 @@
 // job's progress.
 
 #include <algorithm>
-#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,7 +14,8 @@
 #include <QProgressBar>
 
 #include "engine/engine_messages.h"
-#include "engine/recompression_graph.h"
+#include "engine/conversion_job.h"
+#include "engine/job_percent.h"
 #include "platform/message_box.h"
 #include "platform/power_off.h"
 #include "platform/win_types.h"
@@ -25,24 +25,10 @@
 
 namespace {
 
-// How long one wait on the graph lasts: the window's reaction time and the progress bar's
-// refresh interval.
-constexpr LONG kWaitSliceMs = 100;
-
-// position as a whole percent of duration, truncated toward zero. Past the duration (an input
-// whose length was guessed) it goes above 100; with a duration of 0 any position is past it.
-int PercentOf(LONGLONG position, LONGLONG duration) {
-    if (duration == 0) return position > 0 ? std::numeric_limits<int>::max() : 0;
-    const double percent = static_cast<double>(position) * 100.0 / static_cast<double>(duration);
-    constexpr double kLargest = std::numeric_limits<int>::max();
-    constexpr double kSmallest = std::numeric_limits<int>::min();
-    return static_cast<int>(std::clamp(percent, kSmallest, kLargest));
-}
-
 // The platform's progress control shows a position past its range as full (or empty);
 // QProgressBar ignores such a value and keeps its old one.
 void SetProgressPosition(QProgressBar& bar, int percent) {
-    bar.setValue(std::clamp(percent, bar.minimum(), bar.maximum()));
+    bar.setValue(ShownPercent(percent));
 }
 
 }  // namespace
@@ -80,10 +66,9 @@ void ConverterDialog::OnStartConversion() {
         OnStopPlayback();
         ReleasePreviewGraph();
 
-        RecompressionGraph graph;
-        if (FAILED(BuildRecompressionGraph(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(),
-                                           m_keepAudio != FALSE, m_ignoreWarnings != FALSE,
-                                           m_compressorFilter, graph)))
+        ConversionJob job;
+        if (FAILED(job.Start(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(), m_keepAudio != FALSE,
+                             m_ignoreWarnings != FALSE, m_compressorFilter)))
             return;
 
         // Running state. The status line is drawn over the skin, so its old text goes by
@@ -98,10 +83,10 @@ void ConverterDialog::OnStartConversion() {
         // The title moves on to this job at once, not at the first slice of its wait.
         ShowRunPlace(row, 0);
 
-        const LONG eventCode = WaitForJob(graph, row);
+        const LONG eventCode = WaitForJob(job, row);
 
         // End of the job, however it ended. Stopping completes the output file.
-        const HRESULT completed = StopRecompressionGraph(graph);
+        const HRESULT completed = job.Stop();
         SetProgressPosition(*m_progress, 0);
         m_status.clear();
         UpdateData(false);
@@ -109,7 +94,7 @@ void ConverterDialog::OnStartConversion() {
         EnableJobButtons(true);
         m_btnBrowse->setEnabled(true);
         UpdateData(false);
-        TearDownRecompressionGraph(graph);
+        job.TearDown();
 
         // A run ended by closing the window has not converted the list: nothing is complete
         // and nothing switches off.
@@ -128,23 +113,19 @@ void ConverterDialog::OnStartConversion() {
     if (m_powerOff != FALSE && m_outputList->count() >= 1) (void)ExitWindowsEx(EWX_SHUTDOWN | EWX_FORCE, 0);
 }
 
-LONG ConverterDialog::WaitForJob(RecompressionGraph& graph, int row) {
-    LONG eventCode = 0;
-    while (eventCode == 0) {
-        (void)graph.events->WaitForCompletion(kWaitSliceMs, &eventCode);
+LONG ConverterDialog::WaitForJob(ConversionJob& job, int row) {
+    const auto keepWaiting = [this] {
         PumpMessages();
-        if (m_closeRequested) break;
-
-        LONGLONG position = 0;
-        (void)graph.seeking->GetCurrentPosition(&position);
-        const int percent = PercentOf(position, graph.duration);
+        return !m_closeRequested;
+    };
+    const auto progressed = [this, row](int percent) {
         SetProgressPosition(*m_progress, percent);
         // Also puts back any bound check box the user clicked during the job.
         UpdateData(false);
         ShowRunPlace(row, m_progress->value());
         emit JobProgressed(row, percent);
-    }
-    return eventCode;
+    };
+    return job.WaitForEnd(keepWaiting, progressed);
 }
 
 void ConverterDialog::ShowRunPlace(int row, int shownPercent) {

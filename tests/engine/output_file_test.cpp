@@ -2,6 +2,7 @@
 // A stop keeps a finished file, a failure keeps whatever had the name before, two jobs into one
 // name never mix, and names are bytes that reach their files exactly.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include "engine/conversion_job.h"
 #include "recompression_fixture.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
@@ -81,6 +83,40 @@ TEST_F(OutputFileTest, StoppedAtAnyMomentTheOutputIsAValidIndexedFile) {
     }
     EXPECT_EQ(FolderNames(), (std::vector<std::string>{"stopped0.avi", "stopped120.avi", "stopped30.avi"}))
         << "nothing written beside the outputs is left";
+}
+
+TEST_F(OutputFileTest, AJobItsCallerLeavesStopsIntoAFinishedFileAndAJobRunToItsEndShowsAllOfIt) {
+    const fs::path output = m_dir / "left.avi";
+    {
+        ConversionJob job;
+        // 25 s that the input does not tell: no duration, so no warning asked for either.
+        ASSERT_EQ(job.Start(SamplePath("long_raw.m4v").string(), output.string(), m_xvid, true, true, m_compressor),
+                  S_OK);
+        int slices = 0;
+        std::vector<int> percents;
+        const LONG code = job.WaitForEnd([&slices] { return ++slices <= 3; },
+                                         [&percents](int percent) { percents.push_back(percent); });
+        EXPECT_EQ(code, 0) << "left after three slices, long before the end";
+        EXPECT_EQ(percents.size(), 3U);
+        EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+        EXPECT_EQ(job.Stop(), S_OK);
+        job.TearDown();
+        EXPECT_EQ(job.Stop(), E_UNEXPECTED) << "nothing left to stop";
+    }
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_GT(out.streams.front().packetCount, 0);
+    EXPECT_LT(out.streams.front().packetCount, 625);
+
+    ConversionJob whole;
+    ASSERT_EQ(whole.Start(SamplePath("mpeg4_mp3.avi").string(), (m_dir / "whole.avi").string(), m_xvid, true, false,
+                          m_compressor),
+              S_OK);
+    int last = -1;
+    EXPECT_EQ(whole.WaitForEnd([] { return true; }, [&last](int percent) { last = percent; }), EC_COMPLETE);
+    EXPECT_GE(last, 95);
+    EXPECT_LE(last, 100);
+    EXPECT_EQ(whole.Stop(), S_OK);
 }
 
 TEST_F(OutputFileTest, AFinishedJobReplacesAnEarlierFileAndTakesItsPermissions) {
