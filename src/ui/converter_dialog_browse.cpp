@@ -15,6 +15,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "engine/job_naming.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "skin/skin_button.h"
@@ -65,7 +66,7 @@ void ConverterDialog::AddChosenFiles(const std::string& pathText, const std::vec
         InsertJob(*m_inputList, *m_outputList, QString::fromStdString(input), QString::fromStdString(output));
         // With the user's default permissions; one that exists already, or can't be made, is
         // left to the conversion to report.
-        (void)::mkdir(FolderOf(output).c_str(), 0777);
+        (void)::mkdir(OutputFolderFor(input).c_str(), 0777);
     }
     EnableJobButtons(true);
 }

@@ -1,54 +1,19 @@
 #include "ui/job_lists.h"
 
+#include <vector>
+
 #include <QCollator>
 #include <QListWidget>
 #include <QLocale>
 #include <QString>
 
-#include "platform/file_dialog.h"
+#include "engine/job_naming.h"
 
-namespace {
-
-constexpr char kOutputFolderName[] = "converted";
-constexpr char kOutputExtension[] = ".avi";
-
-std::string BaseNameOf(const std::string& input) {
-    const auto slash = input.rfind('/');
-    const std::string name = slash == std::string::npos ? input : input.substr(slash + 1);
-    const auto dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-// The output listed for another input than input, equal to candidate.
-bool TakenByAnotherInput(const QListWidget& inputs, const QListWidget& outputs, const QString& input,
-                         const QString& candidate) {
-    for (int row = 0; row < outputs.count() && row < inputs.count(); ++row)
-        if (outputs.item(row)->text() == candidate && inputs.item(row)->text() != input) return true;
-    return false;
-}
-
-}  // namespace
-
-std::string OutputPathFor(const std::string& input) {
-    const std::string folder = FolderOf(input);
-    // The root folder's own text ends in "/" already.
-    const std::string parent = folder == "/" ? std::string() : folder;
-    return parent + "/" + kOutputFolderName + "/" + BaseNameOf(input) + kOutputExtension;
-}
-
-std::string OutputPathForJob(const QListWidget& inputs, const QListWidget& outputs,
-                             const std::string& input) {
-    const QString inputText = QString::fromStdString(input);
+std::string OutputPathForJob(const QListWidget& inputs, const QListWidget& outputs, const std::string& input) {
+    std::vector<ListedJob> listed;
     for (int row = 0; row < inputs.count() && row < outputs.count(); ++row)
-        if (inputs.item(row)->text() == inputText) return outputs.item(row)->text().toStdString();
-
-    const std::string natural = OutputPathFor(input);
-    const std::string stem = natural.substr(0, natural.size() - (sizeof(kOutputExtension) - 1));
-    std::string candidate = natural;
-    for (int number = 2; TakenByAnotherInput(inputs, outputs, inputText, QString::fromStdString(candidate));
-         ++number)
-        candidate = stem + " (" + std::to_string(number) + ")" + kOutputExtension;
-    return candidate;
+        listed.push_back({inputs.item(row)->text().toStdString(), outputs.item(row)->text().toStdString()});
+    return OutputPathForJob(listed, input, OutputPathFor(input));
 }
 
 int CompareListTexts(const QString& a, const QString& b) {

@@ -186,14 +186,6 @@ TEST_F(BrowseTest, APathTextOfFewerThanThreeCharactersIsRefused) {
     EXPECT_TRUE(m_messages.Messages().empty());
 }
 
-TEST_F(BrowseTest, TheNamingRuleKeepsTheFolderAndDropsOnlyTheLastExtension) {
-    EXPECT_EQ(OutputPathFor("/v/a.mpg"), "/v/converted/a.avi");
-    EXPECT_EQ(OutputPathFor("/v/clip.part1.mov"), "/v/converted/clip.part1.avi");
-    EXPECT_EQ(OutputPathFor("/v/a.avi"), "/v/converted/a.avi");
-    EXPECT_EQ(OutputPathFor("/a.avi"), "/converted/a.avi");
-    EXPECT_EQ(OutputPathFor("/v.d/name"), "/v.d/converted/name.avi");
-}
-
 TEST_F(BrowseTest, DroppedVideoFilesAreAddedAndEverythingElseIsPassedOver) {
     QDir(m_folder.path()).mkpath("folder.avi");
     const QList<QUrl> urls = {QUrl::fromLocalFile(QString::fromStdString(File("Loud.MPG"))),

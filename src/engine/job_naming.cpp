@@ -1,0 +1,69 @@
+#include "engine/job_naming.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr char kOutputFolderName[] = "converted";
+constexpr char kOutputExtension[] = ".avi";
+
+// The text before path's last '/' ("/" for the root folder), empty for a bare name.
+std::string FolderPartOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// name in folder: the root folder's own text ends in "/" already, and a name without a folder
+// stays relative.
+std::string Join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return (folder == "/" ? std::string() : folder) + "/" + name;
+}
+
+bool TakenByAnotherInput(const std::vector<ListedJob>& listed, const std::string& input,
+                         const std::string& candidate) {
+    return std::any_of(listed.begin(), listed.end(), [&](const ListedJob& job) {
+        return job.output == candidate && job.input != input;
+    });
+}
+
+}  // namespace
+
+std::string BaseNameOf(const std::string& path) {
+    const std::string name = NameOf(path);
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+std::string OutputFolderFor(const std::string& input) {
+    return Join(FolderPartOf(input), kOutputFolderName);
+}
+
+std::string OutputPathFor(const std::string& input) {
+    return OutputPathIn(OutputFolderFor(input), input);
+}
+
+std::string OutputPathIn(const std::string& folder, const std::string& input) {
+    return Join(folder, BaseNameOf(input) + kOutputExtension);
+}
+
+std::string OutputPathForJob(const std::vector<ListedJob>& listed, const std::string& input,
+                             const std::string& natural) {
+    for (const ListedJob& job : listed)
+        if (job.input == input) return job.output;
+
+    const auto dot = natural.rfind('.');
+    const bool hasExtension = dot != std::string::npos && natural.find('/', dot) == std::string::npos;
+    const std::string stem = hasExtension ? natural.substr(0, dot) : natural;
+    const std::string extension = hasExtension ? natural.substr(dot) : std::string();
+    std::string candidate = natural;
+    for (int number = 2; TakenByAnotherInput(listed, input, candidate); ++number)
+        candidate = stem + " (" + std::to_string(number) + ")" + extension;
+    return candidate;
+}
