@@ -4,7 +4,7 @@
 
 #include "engine/engine_messages.h"
 #include "engine/interface_ref.h"
-#include "engine/text_conversion.h"
+#include "text/text_conversion.h"
 #include "media/catalogue/device_interfaces.h"
 #include "media/com/bstr.h"
 #include "media/com/class_registry.h"

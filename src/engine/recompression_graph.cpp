@@ -3,7 +3,7 @@
 #include "engine/compressor_selection.h"
 #include "engine/engine_messages.h"
 #include "engine/pin_lookup.h"
-#include "engine/text_conversion.h"
+#include "text/text_conversion.h"
 #include "media/com/class_registry.h"
 #include "media/graph/uuids.h"
 #include "platform/file_attributes.h"

@@ -1,4 +1,4 @@
-#include "platform/code_page.h"
+#include "text/code_page.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,13 @@
 // Conversion between narrow text and UTF-16 with the platform's calling conventions. The
 // system code page (CP_ACP) is UTF-8 here, so a UTF-16 unit may need up to three bytes.
 
-#include "platform/win_types.h"
+#include <cstdint>
+
+// The platform's own names for the types of these calls.
+using UINT = unsigned int;
+using DWORD = std::uint32_t;
+using BOOL = std::int32_t;
+using WCHAR = char16_t;
 
 inline constexpr UINT CP_ACP = 0;
 inline constexpr UINT CP_UTF8 = 65001;

@@ -1,26 +1,41 @@
-#include "engine/text_conversion.h"
-
-#include <vector>
-
-#include "platform/code_page.h"
+#include "text/text_conversion.h"
 
 std::u16string ToWide(const std::string& text) {
-    // One UTF-16 unit per narrow byte is always enough, plus the terminator.
-    std::vector<WCHAR> buffer(text.size() + 1, u'\0');
-    if (MultiByteToWideChar(CP_ACP, MB_KEEP_INVALID_BYTES, text.c_str(), -1, buffer.data(),
-                            static_cast<int>(buffer.size())) == 0) {
-        return {};
-    }
-    return std::u16string(buffer.data());
+    return text::ToUtf16(text.c_str());
 }
 
 std::string ToNarrow(const WCHAR* text) {
-    if (text == nullptr) return {};
-    const std::size_t units = std::char_traits<char16_t>::length(text);
-    std::vector<char> buffer(3 * units + 1, '\0');
-    if (WideCharToMultiByte(CP_ACP, WC_KEEP_INVALID_BYTES, text, -1, buffer.data(),
-                            static_cast<int>(buffer.size()), nullptr, nullptr) == 0) {
-        return {};
-    }
-    return std::string(buffer.data());
+    return text == nullptr ? std::string() : text::ToUtf8(text);
 }
+
+namespace text {
+
+std::string ToUtf8(std::u16string_view text) {
+    if (text.empty()) return {};
+    // Three bytes per unit are enough for any UTF-16 text; a kept byte takes one.
+    std::string out(3 * text.size(), '\0');
+    const int written =
+        WideCharToMultiByte(CP_UTF8, WC_KEEP_INVALID_BYTES, text.data(), static_cast<int>(text.size()),
+                            out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(written));
+    return out;
+}
+
+std::u16string ToUtf16(std::string_view text) {
+    if (text.empty()) return {};
+    // Never more units than bytes.
+    std::u16string out(text.size(), u'\0');
+    const int written =
+        MultiByteToWideChar(CP_UTF8, MB_KEEP_INVALID_BYTES, text.data(), static_cast<int>(text.size()),
+                            out.data(), static_cast<int>(out.size()));
+    out.resize(static_cast<std::size_t>(written));
+    return out;
+}
+
+std::optional<std::string> FileNameBytes(std::u16string_view name) {
+    std::string bytes = ToUtf8(name);
+    if (ToUtf16(bytes) != name) return std::nullopt;
+    return bytes;
+}
+
+}  // namespace text

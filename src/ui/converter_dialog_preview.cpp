@@ -7,7 +7,7 @@
 #include <QRect>
 
 #include "engine/interface_ref.h"
-#include "engine/text_conversion.h"
+#include "text/text_conversion.h"
 #include "media/com/class_registry.h"
 #include "media/graph/uuids.h"
 #include "media/graph/video_surface.h"

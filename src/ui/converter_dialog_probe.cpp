@@ -7,7 +7,7 @@
 #include <QListWidget>
 
 #include "engine/interface_ref.h"
-#include "engine/text_conversion.h"
+#include "text/text_conversion.h"
 #include "media/com/bstr.h"
 #include "media/com/class_registry.h"
 #include "media/graph/uuids.h"

@@ -9,7 +9,7 @@
 #include "engine/interface_ref.h"
 #include "engine/media_type_value.h"
 #include "engine/pin_lookup.h"
-#include "engine/text_conversion.h"
+#include "text/text_conversion.h"
 #include "media/com/class_registry.h"
 #include "media/com/task_memory.h"
 #include "media/graph/uuids.h"

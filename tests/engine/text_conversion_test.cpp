@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/text_conversion.h"
-#include "platform/code_page.h"
+#include "text/text_conversion.h"
+#include "text/code_page.h"
 
 namespace {
 

@@ -5,19 +5,18 @@
 // come back as the same bytes, so a name reaches its file exactly. Other unpaired surrogates
 // become U+FFFD.
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "media/com/types.h"
+#include "text/text_conversion.h"
 
 namespace media {
 
-[[nodiscard]] std::string ToUtf8(std::u16string_view text);
-[[nodiscard]] std::u16string ToUtf16(std::string_view text);
-// The bytes a file name stands for, or nullopt when a unit of it cannot be said exactly (an
-// unpaired surrogate that is not a kept byte), which would name a different file.
-[[nodiscard]] std::optional<std::string> FileNameBytes(std::u16string_view name);
+using text::FileNameBytes;
+using text::ToUtf16;
+using text::ToUtf8;
+
 // Copies text into a fixed array of capacity units, cut and terminated.
 void CopyToFixed(std::u16string_view text, WCHAR* target, std::size_t capacity);
 // A copy of text in task-allocator memory, as QueryId and GetCurFile return it.
