@@ -77,3 +77,27 @@ function(tessarel_forbid_qt target)
   cmake_language(EVAL CODE
     "cmake_language(DEFER DIRECTORY [[${PROJECT_SOURCE_DIR}]] CALL _tessarel_check_no_qt_links [[${target}]])")
 endfunction()
+
+# tessarel_limit_includes(target FOLDER dir FORBID regex [ALLOW regex] REASON text)
+#   Our own headers carry no include guards to poison, so the target's folder is read instead:
+#   building the target fails while a file there includes a header that FORBID matches and ALLOW
+#   does not. The check runs again whenever a file of the folder changes.
+function(tessarel_limit_includes target)
+  cmake_parse_arguments(L "" "FOLDER;FORBID;ALLOW;REASON" "" ${ARGN})
+  file(GLOB_RECURSE files CONFIGURE_DEPENDS ${L_FOLDER}/*.h ${L_FOLDER}/*.cpp)
+  set(stamp ${_tessarel_layering_dir}/${target}_includes.stamp)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} "-DFILES=${files}" "-DFORBID=${L_FORBID}" "-DALLOW=${L_ALLOW}"
+            "-DREASON=${L_REASON}" -P ${PROJECT_SOURCE_DIR}/cmake/check_includes.cmake
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/check_includes.cmake
+    COMMENT "Checking what ${target} includes" VERBATIM)
+  add_custom_target(${target}_includes DEPENDS ${stamp})
+  add_dependencies(${target} ${target}_includes)
+endfunction()
+
+# The layers above the media layer see only its public face.
+function(tessarel_media_api_only target folder)
+  tessarel_limit_includes(${target} FOLDER ${folder} FORBID "^media/" ALLOW "^media/api/"
+    REASON "outside the media layer, only its public face (media/api/) may be included")
+endfunction()

@@ -21,11 +21,11 @@
 
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
-#include "engine/interface_ref.h"
 #include "engine/conversion_job.h"
 #include "engine/job_percent.h"
-#include "media/com/class_registry.h"
-#include "media/ffmpeg_log.h"
+#include "media/api/class_registry.h"
+#include "media/api/ffmpeg_log.h"
+#include "media/api/interface_ref.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <optional>
 
 #include "engine/engine_messages.h"
-#include "engine/interface_ref.h"
-#include "text/text_conversion.h"
-#include "media/catalogue/device_interfaces.h"
-#include "media/com/bstr.h"
-#include "media/com/class_registry.h"
-#include "media/graph/uuids.h"
+#include "media/api/bstr.h"
+#include "media/api/class_registry.h"
+#include "media/api/device_interfaces.h"
+#include "media/api/interface_ref.h"
+#include "media/api/uuids.h"
 #include "platform/message_box.h"
+#include "text/text_conversion.h"
 
 namespace {
 
@@ -21,14 +21,14 @@ HRESULT OpenCompressorCategory(InterfaceRef<ICreateDevEnum>& devices, InterfaceR
                                   devices.ReceiveVoid());
     if (FAILED(hr) || !devices) {
         AfxMessageBox(kCannotCreateSystemEnumerator);
-        devices.Release();
+        devices.Reset();
         return FAILED(hr) ? hr : E_FAIL;
     }
     hr = devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, category.Receive(), 0);
     if (FAILED(hr)) {
         AfxMessageBox(kCannotCreateCategoryEnumerator);
-        category.Release();
-        devices.Release();
+        category.Reset();
+        devices.Reset();
         return hr;
     }
     return S_OK;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "media/graph/interfaces.h"
+#include "media/api/interfaces.h"
 
 // Fills names with the display names of the catalogue, in catalogue order (names is emptied
 // first), and sets autoCompressorIndex to the index of the automatic choice when an entry

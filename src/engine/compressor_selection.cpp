@@ -9,7 +9,7 @@ LONG StartupCompressorIndex(LONG autoCompressorIndex) {
 }
 
 void RebindCompressor(LONG index, InterfaceRef<IBaseFilter>& compressorFilter) {
-    compressorFilter.Release();
+    compressorFilter.Reset();
     GetCompressor(index, compressorFilter.Receive());
 }
 

@@ -3,8 +3,8 @@
 // Which compressor is bound: the start-up choice and a change of selection in the compressor
 // list. The window keeps the bound filter and passes its holder in.
 
-#include "engine/interface_ref.h"
-#include "media/graph/interfaces.h"
+#include "media/api/interface_ref.h"
+#include "media/api/interfaces.h"
 
 // The index selected at start-up: the automatic choice when there is one (0 or more), the
 // stored index otherwise. The stored index may lie outside the list; then nothing is selected.

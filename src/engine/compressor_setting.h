@@ -3,7 +3,7 @@
 // The compressor index the user picked by hand, kept in the settings file "tessarel.ini",
 // section "Compressor", key "CompressorNumber", as decimal text.
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 inline constexpr char kSettingsFileName[] = "tessarel.ini";
 inline constexpr char kCompressorSection[] = "Compressor";

@@ -3,7 +3,7 @@
 // How far a conversion job has come, in whole percent: the one rule that the window's progress
 // bar and the command line both show.
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 // position as a whole percent of duration (100-ns units both), truncated toward zero. Past the
 // duration (an input whose length was guessed) it goes above 100; with a duration of 0 any

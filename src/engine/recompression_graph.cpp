@@ -2,13 +2,13 @@
 
 #include "engine/compressor_selection.h"
 #include "engine/engine_messages.h"
-#include "engine/pin_lookup.h"
-#include "text/text_conversion.h"
-#include "media/com/class_registry.h"
-#include "media/graph/uuids.h"
+#include "media/api/class_registry.h"
+#include "media/api/pin_lookup.h"
+#include "media/api/uuids.h"
 #include "platform/file_attributes.h"
 #include "platform/message_box.h"
 #include "platform/win_types.h"
+#include "text/text_conversion.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ HRESULT CreateSampleGrabber(InterfaceRef<IBaseFilter>& grabber, InterfaceRef<ISa
                                   grabber.ReceiveVoid());
     if (SUCCEEDED(hr) && grabber) hr = control.Query(grabber.Get());
     if (FAILED(hr) || !grabber || !control) {
-        control.Release();
-        grabber.Release();
+        control.Reset();
+        grabber.Reset();
         return FAILED(hr) ? hr : E_NOINTERFACE;
     }
     return S_OK;
@@ -61,8 +61,8 @@ HRESULT AddAudioBranch(RecompressionGraph& graph) {
         return hr;
     }
     // Audio of any subtype: whatever the splitter delivers goes into the file unchanged.
-    MediaTypeValue audioType;
-    audioType.SetMajorType(MEDIATYPE_Audio);
+    media::MediaType audioType;
+    audioType.majortype = MEDIATYPE_Audio;
     audioGrabberControl->SetMediaType(&audioType);
 
     if (FAILED(hr = graph.graph->AddFilter(audioGrabber.Get(), u"AudioGrabber"))) {
@@ -136,8 +136,8 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     }
 
     // 7. It takes only uncompressed 24-bit RGB, which is what every compressor accepts.
-    graph.videoType.SetMajorType(MEDIATYPE_Video);
-    graph.videoType.SetSubtypeGuid(MEDIASUBTYPE_RGB24);
+    graph.videoType.majortype = MEDIATYPE_Video;
+    graph.videoType.subtype = MEDIASUBTYPE_RGB24;
     if (FAILED(hr = graph.videoGrabberControl->SetMediaType(&graph.videoType))) {
         return Fail(graph, kCannotSetGrabberMediaType, hr);
     }
@@ -238,24 +238,24 @@ HRESULT StopRecompressionGraph(RecompressionGraph& graph) {
 }
 
 void TearDownRecompressionGraph(RecompressionGraph& graph) {
-    graph.interleaving.Release();
-    graph.clockFilter.Release();
-    graph.events.Release();
-    graph.seeking.Release();
-    graph.control.Release();
-    graph.muxIn.Release();
-    graph.compressorOut.Release();
-    graph.compressorIn.Release();
-    graph.videoGrabberOut.Release();
-    graph.videoGrabberIn.Release();
-    graph.sourceOut.Release();
-    graph.writer.Release();
-    graph.sink.Release();
-    graph.mux.Release();
-    graph.videoType.ReleaseContents();
-    graph.videoGrabberControl.Release();
-    graph.videoGrabber.Release();
-    graph.source.Release();
-    graph.builder.Release();
-    graph.graph.Release();
+    graph.interleaving.Reset();
+    graph.clockFilter.Reset();
+    graph.events.Reset();
+    graph.seeking.Reset();
+    graph.control.Reset();
+    graph.muxIn.Reset();
+    graph.compressorOut.Reset();
+    graph.compressorIn.Reset();
+    graph.videoGrabberOut.Reset();
+    graph.videoGrabberIn.Reset();
+    graph.sourceOut.Reset();
+    graph.writer.Reset();
+    graph.sink.Reset();
+    graph.mux.Reset();
+    graph.videoType = media::MediaType();
+    graph.videoGrabberControl.Reset();
+    graph.videoGrabber.Reset();
+    graph.source.Reset();
+    graph.builder.Reset();
+    graph.graph.Reset();
 }

@@ -13,9 +13,9 @@
 
 #include <string>
 
-#include "engine/interface_ref.h"
-#include "engine/media_type_value.h"
-#include "media/graph/interfaces.h"
+#include "media/api/interface_ref.h"
+#include "media/api/interfaces.h"
+#include "media/api/media_type.h"
 
 // Everything obtained for one job, in the order it is obtained; it is released in the reverse
 // order, by TearDownRecompressionGraph or, at the latest, by the destructor.
@@ -25,7 +25,7 @@ struct RecompressionGraph {
     InterfaceRef<IBaseFilter> source;        // "Source"
     InterfaceRef<IBaseFilter> videoGrabber;  // "VideoGrabber"
     InterfaceRef<ISampleGrabber> videoGrabberControl;
-    MediaTypeValue videoType;            // video, RGB24
+    media::MediaType videoType;          // video, RGB24
     InterfaceRef<IBaseFilter> mux;       // the AVI multiplexer
     InterfaceRef<IFileSinkFilter> sink;  // the file writer
     InterfaceRef<IBaseFilter> writer;    // the file writer again; held, not otherwise used

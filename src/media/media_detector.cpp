@@ -1,11 +1,11 @@
 #include "media/media_detector.h"
 
-#include "media/com/bstr.h"
-#include "media/com/class_registry.h"
+#include "media/api/bstr.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
 #include "media/filters/file_source.h"
 #include "media/filters/media_splitter.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

@@ -6,8 +6,8 @@
 
 #include <mutex>
 
-#include "media/com/class_registry.h"
-#include "media/ffmpeg_log.h"
+#include "media/api/class_registry.h"
+#include "media/api/ffmpeg_log.h"
 
 namespace media {
 namespace {

@@ -12,7 +12,7 @@
 #include <QProgressBar>
 #include <QRegion>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
 #include "platform/message_box.h"
 #include "resource_ids.h"
 #include "skin/skin_button.h"
@@ -96,8 +96,8 @@ ConverterDialog::ConverterDialog(QWidget* parent)
 ConverterDialog::~ConverterDialog() {
     // A window still up when its object goes ends here.
     EndWindow();
-    m_previewGraph.Release();
-    m_compressorFilter.Release();
+    m_previewGraph.Reset();
+    m_compressorFilter.Reset();
 }
 
 void ConverterDialog::ConnectHandlers() {

@@ -8,8 +8,8 @@
 #include <QIcon>
 #include <QString>
 
-#include "engine/interface_ref.h"
-#include "media/graph/interfaces.h"
+#include "media/api/interface_ref.h"
+#include "media/api/interfaces.h"
 #include "skin/skin_dialog.h"
 
 class PreviewArea;

@@ -6,14 +6,14 @@
 #include <QListWidget>
 #include <QRect>
 
-#include "engine/interface_ref.h"
-#include "text/text_conversion.h"
-#include "media/com/class_registry.h"
-#include "media/graph/uuids.h"
-#include "media/graph/video_surface.h"
+#include "media/api/class_registry.h"
+#include "media/api/interface_ref.h"
+#include "media/api/uuids.h"
+#include "media/api/video_surface.h"
 #include "platform/file_attributes.h"
 #include "platform/message_box.h"
 #include "platform/shell_execute.h"
+#include "text/text_conversion.h"
 #include "ui/converter_dialog.h"
 #include "ui/preview_area.h"
 #include "ui/preview_messages.h"
@@ -120,6 +120,6 @@ void ConverterDialog::OnStopPlayback() {
 void ConverterDialog::ReleasePreviewGraph() {
     if (!m_previewGraph) return;
     // The graph's threads are gone with it, so no picture arrives after the area is cleared.
-    m_previewGraph.Release();
+    m_previewGraph.Reset();
     m_preview->Clear();
 }

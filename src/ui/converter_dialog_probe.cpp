@@ -6,13 +6,13 @@
 
 #include <QListWidget>
 
-#include "engine/interface_ref.h"
-#include "text/text_conversion.h"
-#include "media/com/bstr.h"
-#include "media/com/class_registry.h"
-#include "media/graph/uuids.h"
+#include "media/api/bstr.h"
+#include "media/api/class_registry.h"
+#include "media/api/interface_ref.h"
+#include "media/api/uuids.h"
 #include "platform/message_box.h"
 #include "platform/win_types.h"
+#include "text/text_conversion.h"
 #include "ui/converter_dialog.h"
 #include "ui/run_messages.h"
 

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QRect>
 
-#include "media/graph/video_surface.h"
+#include "media/api/video_surface.h"
 
 // The preview area of the main window (control 1013): a black rectangle that shows the preview
 // graph's video. It is the video surface the graph's renderer presents its pictures to; its

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "recompression_fixture.h"
 #include "media/catalogue/compressor_catalogue.h"
+#include "recompression_fixture.h"
 #include "support/decoded_pictures.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
@@ -56,7 +56,7 @@ protected:
         m_messages.Clear();
         if (FAILED(BuildWith(index, sample, output, false))) {
             EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kRefusedAtConnection});
-            m_compressor.Release();
+            m_compressor.Reset();
             return false;
         }
         code = WaitStopAndTearDown();

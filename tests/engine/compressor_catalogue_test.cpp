@@ -12,7 +12,7 @@
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
 #include "engine/compressor_setting.h"
-#include "engine/interface_ref.h"
+#include "media/api/interface_ref.h"
 #include "media/catalogue/compressor_catalogue.h"
 #include "message_recorder.h"
 #include "platform/profile_file.h"

@@ -86,7 +86,7 @@ protected:
         fs::remove(output);
         m_messages.Clear();
         if (FAILED(Build(input, output))) {
-            m_compressor.Release();
+            m_compressor.Reset();
             return Outcome::Refused;
         }
         const LONG code = WaitStopAndTearDown();

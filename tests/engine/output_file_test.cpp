@@ -172,7 +172,7 @@ TEST_F(OutputFileTest, AnErrorAbortUpstreamKeepsTheEarlierFile) {
     ASSERT_EQ(sink.Query(m_graph.graph.Get()), S_OK);
     sink->Notify(EC_ERRORABORT, E_FAIL, 0);
     EXPECT_EQ(WaitStopAndTearDown(), EC_ERRORABORT);
-    sink.Release();
+    sink.Reset();
     EXPECT_EQ(Contents(output), "an earlier output");
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
 }
@@ -188,7 +188,7 @@ TEST_F(OutputFileTest, TwoJobsIntoOneNameAtOnceLeaveOneWholeFile) {
               S_OK);
     EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE);
     EXPECT_EQ(WaitStopAndTearDown(other), EC_COMPLETE);
-    otherCompressor.Release();
+    otherCompressor.Reset();
 
     // The file is one of the two conversions, whole: its frames and audio bytes are one input's.
     const auto out = ReadBack(output);

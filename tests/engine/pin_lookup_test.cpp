@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/interface_ref.h"
-#include "engine/media_type_value.h"
-#include "engine/pin_lookup.h"
-#include "text/text_conversion.h"
-#include "media/com/class_registry.h"
-#include "media/com/task_memory.h"
-#include "media/graph/uuids.h"
+#include "media/api/class_registry.h"
+#include "media/api/interface_ref.h"
+#include "media/api/media_type.h"
+#include "media/api/pin_lookup.h"
+#include "media/api/task_memory.h"
+#include "media/api/uuids.h"
 #include "support/samples_dir.h"
+#include "text/text_conversion.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +27,7 @@ GUID FirstMajorType(IPin* pin) {
     ULONG fetched = 0;
     if (types->Next(1, &type, &fetched) != S_OK) return GUID_NULL;
     const GUID major = type->majortype;
-    MediaTypeValue::ReleaseMediaTypeContents(*type);
+    FreeMediaType(*type);
     CoTaskMemFree(type);
     return major;
 }
@@ -54,9 +54,9 @@ protected:
                   S_OK);
         InterfaceRef<ISampleGrabber> control;
         ASSERT_EQ(control.Query(m_grabber.Get()), S_OK);
-        MediaTypeValue videoType;
-        videoType.SetMajorType(MEDIATYPE_Video);
-        videoType.SetSubtypeGuid(MEDIASUBTYPE_RGB24);
+        media::MediaType videoType;
+        videoType.majortype = MEDIATYPE_Video;
+        videoType.subtype = MEDIASUBTYPE_RGB24;
         ASSERT_EQ(control->SetMediaType(&videoType), S_OK);
         ASSERT_EQ(m_graph->AddFilter(m_grabber.Get(), u"VideoGrabber"), S_OK);
         ASSERT_EQ(
@@ -66,11 +66,11 @@ protected:
         ASSERT_TRUE(m_grabberOut);
     }
     void TearDown() override {
-        m_grabberOut.Release();
-        m_mux.Release();
-        m_grabber.Release();
-        m_source.Release();
-        m_graph.Release();
+        m_grabberOut.Reset();
+        m_mux.Reset();
+        m_grabber.Reset();
+        m_source.Reset();
+        m_graph.Reset();
         fs::remove(m_output);
     }
 

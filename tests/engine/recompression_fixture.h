@@ -43,7 +43,7 @@ protected:
     }
     void TearDown() override {
         TearDownRecompressionGraph(m_graph);
-        m_compressor.Release();
+        m_compressor.Reset();
         std::filesystem::remove_all(m_dir);
     }
 
@@ -94,7 +94,7 @@ protected:
         EXPECT_LT(hr, 0);
         EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{message});
         EXPECT_FALSE(m_graph.graph);
-        m_compressor.Release();
+        m_compressor.Reset();
         EXPECT_EQ(media::LiveObjectCount(), 0) << "a failed build releases everything it obtained";
     }
 

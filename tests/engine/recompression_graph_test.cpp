@@ -294,7 +294,7 @@ TEST_F(RecompressionGraphTest, InputsWithoutVideoFailAtTheVideoChain) {
         EXPECT_LT(hr, 0) << name;
         ASSERT_EQ(m_messages.Messages().size(), 1u) << name;
         EXPECT_EQ(m_messages.Messages()[0], "無法連接視訊鏈") << name;
-        m_compressor.Release();
+        m_compressor.Reset();
         EXPECT_EQ(media::LiveObjectCount(), 0) << name;
     }
 }

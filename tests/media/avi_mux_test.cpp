@@ -23,15 +23,15 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/task_memory.h"
+#include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
-#include "media/com/task_memory.h"
 #include "media/com/wide_text.h"
 #include "media/graph/av_ptr.h"
 #include "media/graph/codec_media_type.h"
 #include "media/graph/filter_base.h"
 #include "media/graph/media_sample.h"
-#include "media/graph/uuids.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 

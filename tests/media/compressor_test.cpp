@@ -16,18 +16,18 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "media/api/class_registry.h"
+#include "media/api/device_interfaces.h"
+#include "media/api/task_memory.h"
+#include "media/api/uuids.h"
 #include "media/catalogue/compressor_catalogue.h"
 #include "media/catalogue/compressor_filter.h"
-#include "media/catalogue/device_interfaces.h"
-#include "media/com/class_registry.h"
 #include "media/com/com_ptr.h"
-#include "media/com/task_memory.h"
 #include "media/com/wide_text.h"
 #include "media/graph/av_ptr.h"
 #include "media/graph/codec_media_type.h"
 #include "media/graph/filter_base.h"
 #include "media/graph/media_sample.h"
-#include "media/graph/uuids.h"
 #include "media/recording_sink.h"
 
 namespace media {

@@ -22,12 +22,12 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
-#include "media/com/bstr.h"
-#include "media/com/class_registry.h"
+#include "media/api/bstr.h"
+#include "media/api/class_registry.h"
+#include "media/api/interfaces.h"
+#include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
-#include "media/graph/interfaces.h"
-#include "media/graph/uuids.h"
 #include "support/ffmpeg_handles.h"
 #include "support/samples_dir.h"
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/interfaces.h"
+#include "media/api/uuids.h"
+#include "media/api/video_surface.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
-#include "media/graph/interfaces.h"
-#include "media/graph/uuids.h"
-#include "media/graph/video_surface.h"
 #include "support/samples_dir.h"
 
 namespace mediatest {

@@ -17,13 +17,13 @@
 
 #include <gtest/gtest.h>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/task_memory.h"
+#include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
-#include "media/com/task_memory.h"
 #include "media/com/wide_text.h"
 #include "media/filters/open_source_files.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/uuids.h"
 #include "media/recording_sink.h"
 #include "media/registered_classes.h"
 #include "support/read_back.h"

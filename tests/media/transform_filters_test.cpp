@@ -16,7 +16,8 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
 #include "media/graph/av_ptr.h"
@@ -24,7 +25,6 @@ extern "C" {
 #include "media/graph/filter_base.h"
 #include "media/graph/media_sample.h"
 #include "media/graph/pin_base.h"
-#include "media/graph/uuids.h"
 #include "support/samples_dir.h"
 
 namespace media {

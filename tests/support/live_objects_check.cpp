@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "media/com/bstr.h"
+#include "media/api/bstr.h"
+#include "media/api/task_memory.h"
 #include "media/com/com_object.h"
-#include "media/com/task_memory.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "conversion_run_fixture.h"
-#include "media/com/class_registry.h"
-#include "media/graph/uuids.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/registered_classes.h"
 
 namespace {

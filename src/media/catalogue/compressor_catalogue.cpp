@@ -11,10 +11,10 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/catalogue/compressor_defaults.h"
 #include "media/catalogue/system_device_enumerator.h"
-#include "media/com/class_registry.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

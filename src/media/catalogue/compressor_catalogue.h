@@ -11,7 +11,7 @@ extern "C" {
 #include <libavcodec/codec.h>
 }
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 namespace media {
 

@@ -10,7 +10,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
-#include "media/com/guid.h"
+#include "media/api/guid.h"
 
 namespace media {
 namespace {

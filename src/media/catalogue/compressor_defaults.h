@@ -10,7 +10,7 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 namespace media {
 

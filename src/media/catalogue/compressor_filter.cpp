@@ -14,6 +14,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "media/api/uuids.h"
 #include "media/catalogue/compressor_catalogue.h"
 #include "media/catalogue/encoder_setup.h"
 #include "media/catalogue/encoder_trial_cache.h"
@@ -24,7 +25,6 @@ extern "C" {
 #include "media/graph/filter_base.h"
 #include "media/graph/media_sample.h"
 #include "media/graph/pass_through_output_pin.h"
-#include "media/graph/uuids.h"
 
 namespace media {
 namespace {

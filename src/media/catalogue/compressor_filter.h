@@ -10,7 +10,7 @@
 
 #include <string_view>
 
-#include "media/graph/interfaces.h"
+#include "media/api/interfaces.h"
 
 namespace media {
 

@@ -3,8 +3,8 @@
 // The moniker of one installed compressor: its property bag, and a new compressor filter on
 // every bind.
 
+#include "media/api/device_interfaces.h"
 #include "media/catalogue/compressor_catalogue.h"
-#include "media/catalogue/device_interfaces.h"
 
 namespace media {
 

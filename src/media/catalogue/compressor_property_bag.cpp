@@ -3,10 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "media/api/uuids.h"
 #include "media/catalogue/guid_text.h"
 #include "media/com/com_object.h"
 #include "media/com/wide_text.h"
-#include "media/graph/uuids.h"
 
 namespace media {
 namespace {

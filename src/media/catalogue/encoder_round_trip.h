@@ -8,7 +8,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 namespace media {
 

@@ -10,9 +10,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "media/api/media_type.h"
 #include "media/graph/av_ptr.h"
 #include "media/graph/codec_media_type.h"
-#include "media/graph/media_type.h"
 
 namespace media {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "media/com/guid.h"
+#include "media/api/guid.h"
 
 namespace media {
 

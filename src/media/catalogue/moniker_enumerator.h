@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "media/api/device_interfaces.h"
 #include "media/catalogue/compressor_catalogue.h"
-#include "media/catalogue/device_interfaces.h"
 
 namespace media {
 

@@ -3,7 +3,7 @@
 // The system device enumerator (CLSID_SystemDeviceEnum): the one category it knows is the video
 // compressors.
 
-#include "media/com/unknown.h"
+#include "media/api/unknown.h"
 
 namespace media {
 

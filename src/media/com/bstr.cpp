@@ -1,4 +1,4 @@
-#include "media/com/bstr.h"
+#include "media/api/bstr.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -1,8 +1,10 @@
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
 
 #include <mutex>
 #include <utility>
 #include <vector>
+
+#include "media/api/interface_ref.h"
 
 namespace media {
 namespace {
@@ -51,11 +53,10 @@ HRESULT CreateRegisteredInstance(REFCLSID clsid, IUnknown* outer, REFIID riid, v
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     ClassFactory factory = FindFactory(clsid);
     if (!factory) return REGDB_E_CLASSNOTREG;
-    IUnknown* created = factory();
-    if (created == nullptr) return E_OUTOFMEMORY;
-    const HRESULT hr = created->QueryInterface(riid, object);
-    created->Release();
-    return hr;
+    // The creator's own reference goes when the query has taken the caller's.
+    const InterfaceRef<IUnknown> created = InterfaceRef<IUnknown>::Adopt(factory());
+    if (!created) return E_OUTOFMEMORY;
+    return created->QueryInterface(riid, object);
 }
 
 }  // namespace media

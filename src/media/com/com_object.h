@@ -5,7 +5,7 @@
 #include <atomic>
 #include <type_traits>
 
-#include "media/com/unknown.h"
+#include "media/api/unknown.h"
 
 namespace media {
 

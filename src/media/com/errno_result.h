@@ -3,7 +3,7 @@
 // What a failed system call means to a caller of the media layer, in the result codes the rest
 // of the layer uses.
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 namespace media {
 

@@ -1,4 +1,4 @@
-#include "media/com/task_memory.h"
+#include "media/api/task_memory.h"
 
 #include <atomic>
 #include <cstdlib>

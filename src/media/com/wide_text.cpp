@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "media/com/task_memory.h"
+#include "media/api/task_memory.h"
 
 namespace media {
 

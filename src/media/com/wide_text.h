@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 #include "text/text_conversion.h"
 
 namespace media {

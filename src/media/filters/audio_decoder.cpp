@@ -9,12 +9,12 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/filters/codec_packet_loop.h"
 #include "media/graph/codec_media_type.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/media_sample.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

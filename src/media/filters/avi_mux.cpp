@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/com/wide_text.h"
 #include "media/filters/avi_mux_stream_format.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

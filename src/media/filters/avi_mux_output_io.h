@@ -12,9 +12,9 @@ extern "C" {
 #include <libavformat/avio.h>
 }
 
+#include "media/api/interfaces.h"
 #include "media/com/com_ptr.h"
 #include "media/graph/av_ptr.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

@@ -15,9 +15,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "media/api/interfaces.h"
+#include "media/api/media_type.h"
 #include "media/graph/av_ptr.h"
-#include "media/graph/interfaces.h"
-#include "media/graph/media_type.h"
 
 namespace media {
 

@@ -11,8 +11,8 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "media/api/uuids.h"
 #include "media/graph/codec_media_type.h"
-#include "media/graph/uuids.h"
 
 namespace media {
 namespace {

@@ -6,8 +6,8 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
+#include "media/api/media_type.h"
 #include "media/graph/av_ptr.h"
-#include "media/graph/media_type.h"
 
 namespace media {
 

@@ -10,10 +10,10 @@
 #include <limits>
 #include <optional>
 
-#include "media/com/class_registry.h"
-#include "media/com/task_memory.h"
+#include "media/api/class_registry.h"
+#include "media/api/task_memory.h"
+#include "media/api/uuids.h"
 #include "media/com/wide_text.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

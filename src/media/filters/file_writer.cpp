@@ -6,10 +6,10 @@
 
 #include <limits>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/com/errno_result.h"
 #include "media/com/wide_text.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "media/graph/uuids.h"
+#include "media/api/uuids.h"
 
 namespace media {
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/graph/codec_media_type.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "media/api/interfaces.h"
 #include "media/com/com_ptr.h"
 #include "media/graph/av_ptr.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

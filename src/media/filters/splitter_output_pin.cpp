@@ -1,6 +1,6 @@
 #include "media/filters/splitter_output_pin.h"
 
-#include "media/graph/uuids.h"
+#include "media/api/uuids.h"
 
 namespace media {
 namespace {

@@ -7,9 +7,9 @@ extern "C" {
 #include <libavcodec/packet.h>
 }
 
+#include "media/api/interfaces.h"
 #include "media/com/com_ptr.h"
 #include "media/filters/splitter_pcm.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

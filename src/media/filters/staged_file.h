@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 namespace media {
 

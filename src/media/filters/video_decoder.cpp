@@ -8,11 +8,11 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/filters/codec_packet_loop.h"
 #include "media/filters/video_palette.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "media/graph/uuids.h"
+#include "media/api/uuids.h"
 
 namespace media {
 namespace {

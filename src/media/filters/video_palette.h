@@ -12,7 +12,7 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
-#include "media/graph/media_type.h"
+#include "media/api/media_type.h"
 
 namespace media {
 

@@ -8,9 +8,9 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

@@ -23,10 +23,10 @@
 #include <thread>
 #include <vector>
 
+#include "media/api/video_surface.h"
 #include "media/filters/frame_scaler.h"
 #include "media/filters/renderer_base.h"
 #include "media/graph/codec_media_type.h"
-#include "media/graph/video_surface.h"
 
 namespace media {
 

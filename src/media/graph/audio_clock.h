@@ -14,8 +14,8 @@
 
 #include <mutex>
 
+#include "media/api/interfaces.h"
 #include "media/com/com_object.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

@@ -1,8 +1,8 @@
 #include "media/graph/capture_graph_builder.h"
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/com/com_object.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {
@@ -31,33 +31,6 @@ ComPtr<T> Create(const CLSID& clsid, HRESULT& hr) {
 }
 
 }  // namespace
-
-CaptureGraphBuilder::CaptureGraphBuilder() {
-    detail::AdjustLiveObjects(1);
-}
-
-CaptureGraphBuilder::~CaptureGraphBuilder() {
-    detail::AdjustLiveObjects(-1);
-}
-
-HRESULT CaptureGraphBuilder::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (riid != IUnknown::iid && riid != ICaptureGraphBuilder::iid) return E_NOINTERFACE;
-    *object = static_cast<ICaptureGraphBuilder*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG CaptureGraphBuilder::AddRef() {
-    return m_references.fetch_add(1, std::memory_order_relaxed) + 1;
-}
-
-ULONG CaptureGraphBuilder::Release() {
-    const ULONG left = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) delete this;
-    return left;
-}
 
 HRESULT CaptureGraphBuilder::SetFiltergraph(IGraphBuilder* graph) {
     if (graph == nullptr) return E_POINTER;

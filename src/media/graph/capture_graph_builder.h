@@ -4,27 +4,15 @@
 // works on one filter graph (set once) and adds to it an AVI multiplexer connected to a file
 // writer for a path. Application thread only.
 
-#include <atomic>
-
+#include "media/api/interfaces.h"
+#include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 
-// Counts its own references: ComObject's FindInterface helper would hide the method of the same
-// name that this interface declares.
-class CaptureGraphBuilder final : public ICaptureGraphBuilder {
+// Starts with one reference, owned by the creator.
+class CaptureGraphBuilder final : public ComObject<ICaptureGraphBuilder> {
 public:
-    // Starts with one reference, owned by the creator.
-    CaptureGraphBuilder();
-    CaptureGraphBuilder(const CaptureGraphBuilder&) = delete;
-    CaptureGraphBuilder& operator=(const CaptureGraphBuilder&) = delete;
-
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    // MT safe.
-    ULONG AddRef() override;
-    ULONG Release() override;
-
     // Keeps a reference to graph. Setting the same graph again is harmless; another graph, once
     // one is set, is refused with E_UNEXPECTED.
     HRESULT SetFiltergraph(IGraphBuilder* graph) override;
@@ -40,9 +28,6 @@ public:
     HRESULT RenderStream(const GUID*, IUnknown*, IBaseFilter*, IBaseFilter*) override { return E_NOTIMPL; }
 
 private:
-    ~CaptureGraphBuilder();
-
-    std::atomic<ULONG> m_references{1};
     ComPtr<IGraphBuilder> m_graph;
 };
 

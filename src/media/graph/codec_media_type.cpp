@@ -9,9 +9,9 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "media/api/uuids.h"
 #include "media/com/com_object.h"
 #include "media/graph/av_ptr.h"
-#include "media/graph/uuids.h"
 
 namespace media {
 namespace {

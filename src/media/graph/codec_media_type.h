@@ -17,8 +17,8 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
-#include "media/com/unknown.h"
-#include "media/graph/media_type.h"
+#include "media/api/media_type.h"
+#include "media/api/unknown.h"
 
 struct ICodecParameters : IUnknown {
     using Parent = IUnknown;

@@ -16,8 +16,7 @@ public:
         if (out == nullptr) return E_POINTER;
         ULONG n = 0;
         while (n < count && m_position < m_items.size()) {
-            out[n] = m_items[m_position++].Get();
-            out[n]->AddRef();
+            out[n] = InterfaceRef<I>(m_items[m_position++].Get()).Detach();
             ++n;
         }
         if (fetched) *fetched = n;

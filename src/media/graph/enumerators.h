@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "media/api/interfaces.h"
 #include "media/com/com_ptr.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

@@ -88,8 +88,7 @@ HRESULT FilterBase::FindPin(LPCWSTR id, IPin** pin) {
 HRESULT FilterBase::QueryFilterInfo(FILTER_INFO* info) {
     if (info == nullptr) return E_POINTER;
     CopyToFixed(m_name, info->achName, MAX_FILTER_NAME);
-    info->pGraph = m_graph;
-    if (m_graph) m_graph->AddRef();
+    info->pGraph = InterfaceRef<IFilterGraph>(m_graph).Detach();
     return S_OK;
 }
 

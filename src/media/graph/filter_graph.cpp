@@ -4,12 +4,12 @@
 #include <chrono>
 #include <map>
 
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/uuids.h"
 #include "media/com/wide_text.h"
 #include "media/graph/enumerators.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/system_clock.h"
-#include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {

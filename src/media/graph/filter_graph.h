@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "media/api/interfaces.h"
 #include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

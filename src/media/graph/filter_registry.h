@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "media/graph/interfaces.h"
+#include "media/api/interfaces.h"
 
 namespace media {
 

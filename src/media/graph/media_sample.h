@@ -8,8 +8,8 @@ extern "C" {
 #include <libavutil/buffer.h>
 }
 
+#include "media/api/interfaces.h"
 #include "media/com/com_object.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

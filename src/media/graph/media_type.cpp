@@ -1,10 +1,11 @@
-#include "media/graph/media_type.h"
+#include "media/api/media_type.h"
 
 #include <cstring>
 #include <utility>
 
-#include "media/com/task_memory.h"
-#include "media/graph/uuids.h"
+#include "media/api/interface_ref.h"
+#include "media/api/task_memory.h"
+#include "media/api/uuids.h"
 
 HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source) {
     if (target == nullptr || source == nullptr) return E_POINTER;
@@ -20,7 +21,7 @@ HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source) {
         target->cbFormat = 0;
         target->pbFormat = nullptr;
     }
-    if (target->pUnk) target->pUnk->AddRef();
+    target->pUnk = InterfaceRef<IUnknown>(source->pUnk).Detach();
     return S_OK;
 }
 
@@ -30,10 +31,8 @@ void FreeMediaType(AM_MEDIA_TYPE& type) {
         type.cbFormat = 0;
         type.pbFormat = nullptr;
     }
-    if (type.pUnk != nullptr) {
-        type.pUnk->Release();
-        type.pUnk = nullptr;
-    }
+    // The type's reference goes with the holder.
+    (void)InterfaceRef<IUnknown>::Adopt(std::exchange(type.pUnk, nullptr));
 }
 
 AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE* source) {
@@ -107,9 +106,9 @@ BYTE* MediaType::AllocFormat(std::size_t size, REFGUID formatType) {
 }
 
 void MediaType::SetUnknown(IUnknown* unknown) {
-    if (unknown) unknown->AddRef();
-    if (pUnk) pUnk->Release();
-    pUnk = unknown;
+    // The new reference is taken before the old one goes: unknown may be held only by it.
+    const InterfaceRef<IUnknown> previous = InterfaceRef<IUnknown>::Adopt(pUnk);
+    pUnk = InterfaceRef<IUnknown>(unknown).Detach();
 }
 
 const VIDEOINFOHEADER* MediaType::VideoInfo() const {

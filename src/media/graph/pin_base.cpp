@@ -1,9 +1,9 @@
 #include "media/graph/pin_base.h"
 
+#include "media/api/uuids.h"
 #include "media/com/wide_text.h"
 #include "media/graph/enumerators.h"
 #include "media/graph/filter_base.h"
-#include "media/graph/uuids.h"
 
 namespace media {
 
@@ -117,8 +117,7 @@ HRESULT PinBase::ConnectionMediaType(AM_MEDIA_TYPE* type) {
 
 HRESULT PinBase::QueryPinInfo(PIN_INFO* info) {
     if (info == nullptr) return E_POINTER;
-    info->pFilter = &m_filter;
-    m_filter.AddRef();
+    info->pFilter = InterfaceRef<IBaseFilter>(&m_filter).Detach();
     info->dir = m_direction;
     CopyToFixed(m_name, info->achName, MAX_PIN_NAME);
     return S_OK;

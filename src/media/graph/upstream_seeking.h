@@ -5,8 +5,8 @@
 // to the splitter. Not connected, or a peer that cannot seek: E_NOTIMPL. A class that knows some
 // answers better (a renderer knows the position it has shown) overrides those calls alone.
 
+#include "media/api/interfaces.h"
 #include "media/com/com_ptr.h"
-#include "media/graph/interfaces.h"
 
 namespace media {
 

@@ -3,8 +3,8 @@
 // The root interface of the object model. Interfaces carry their id as `iid` and name the
 // interface they extend as `Parent`, so that QueryInterface can answer for the whole chain.
 
-#include "media/com/guid.h"
-#include "media/com/types.h"
+#include "media/api/guid.h"
+#include "media/api/types.h"
 
 struct IUnknown {
     static constexpr IID iid = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};

@@ -3,8 +3,8 @@
 // Finding a filter's pins by direction and position, and the output pin of a given major type
 // upstream of a pin.
 
-#include "engine/interface_ref.h"
-#include "media/graph/interfaces.h"
+#include "media/api/interface_ref.h"
+#include "media/api/interfaces.h"
 
 // The index-th pin (0-based, in the filter's enumeration order) of the given direction. On
 // success *pin holds a reference the caller owns; otherwise it is null. E_POINTER for a null

@@ -7,8 +7,8 @@
 // An interface pointer returned through an out-parameter carries a new reference that the caller
 // owns (transfer full); one passed in is borrowed.
 
-#include "media/com/bstr.h"
-#include "media/com/unknown.h"
+#include "media/api/bstr.h"
+#include "media/api/unknown.h"
 
 // Neither is used here: callers pass null, as the platform allows.
 struct IBindCtx;

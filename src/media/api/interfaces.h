@@ -5,8 +5,8 @@
 // Unless said otherwise, an interface pointer returned through an out-parameter carries a new
 // reference that the caller owns (transfer full), and one passed in is borrowed.
 
-#include "media/com/unknown.h"
-#include "media/graph/media_type.h"
+#include "media/api/media_type.h"
+#include "media/api/unknown.h"
 
 struct IBaseFilter;
 struct IFilterGraph;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 struct GUID {
     std::uint32_t Data1;

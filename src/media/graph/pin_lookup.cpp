@@ -1,7 +1,7 @@
-#include "engine/pin_lookup.h"
+#include "media/api/pin_lookup.h"
 
-#include "engine/media_type_value.h"
-#include "media/com/task_memory.h"
+#include "media/api/media_type.h"
+#include "media/api/task_memory.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ bool FirstMediaTypeIs(IPin* pin, const GUID& majorType) {
     ULONG fetched = 0;
     if (types->Next(1, &type, &fetched) != S_OK || type == nullptr) return false;
     const bool matches = type->majortype == majorType;
-    MediaTypeValue::ReleaseMediaTypeContents(*type);
+    FreeMediaType(*type);
     CoTaskMemFree(type);
     return matches;
 }
@@ -80,7 +80,7 @@ HRESULT FindUpstreamOutputPin(IPin* start, const GUID& majorType, int index, IPi
             PIN_INFO info{};
             if (FAILED(current->QueryPinInfo(&info)) || info.pFilter == nullptr) return S_OK;
             InterfaceRef<IBaseFilter> filter = InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
-            current.Release();
+            current.Reset();
             if (FAILED(filter->EnumPins(pins.Receive())) || !pins) return S_OK;
         }
 
@@ -92,7 +92,7 @@ HRESULT FindUpstreamOutputPin(IPin* start, const GUID& majorType, int index, IPi
             if (!DirectionFromPinInfo(candidate.Get(), direction)) continue;
             if (direction == PINDIR_INPUT) {
                 // The last input pin decides where the walk goes on, even when it is free.
-                next.Release();
+                next.Reset();
                 candidate->ConnectedTo(next.Receive());
             } else if (FirstMediaTypeIs(candidate.Get(), majorType)) {
                 if (index == 0) {

@@ -1,4 +1,4 @@
-// MediaTypeValue owns a format block only when cbFormat says so, owns the reference in pUnk,
+// A media type owns a format block only when cbFormat says so, owns the reference in pUnk,
 // and gives each back exactly once.
 
 #include <array>
@@ -6,68 +6,68 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/interface_ref.h"
-#include "engine/media_type_value.h"
-#include "media/com/class_registry.h"
+#include "media/api/class_registry.h"
+#include "media/api/interface_ref.h"
+#include "media/api/interfaces.h"
+#include "media/api/media_type.h"
+#include "media/api/task_memory.h"
+#include "media/api/uuids.h"
 #include "media/com/com_object.h"
-#include "media/com/task_memory.h"
-#include "media/graph/interfaces.h"
-#include "media/graph/uuids.h"
 
 namespace {
 
-TEST(MediaTypeValue, StartsZeroedWithFixedSamplesOfSizeOne) {
-    MediaTypeValue value;
+TEST(MediaType, StartsZeroedWithFixedSamplesOfSizeOne) {
+    media::MediaType value;
     AM_MEDIA_TYPE expected;
     std::memset(&expected, 0, sizeof expected);
     expected.bFixedSizeSamples = TRUE;
     expected.lSampleSize = 1;
     EXPECT_EQ(std::memcmp(static_cast<AM_MEDIA_TYPE*>(&value), &expected, sizeof expected), 0);
 
-    value.SetMajorType(MEDIATYPE_Audio);
+    value.majortype = MEDIATYPE_Audio;
     EXPECT_EQ(value.majortype, MEDIATYPE_Audio);
     EXPECT_EQ(value.subtype, GUID_NULL);
     EXPECT_EQ(value.formattype, GUID_NULL);
     EXPECT_EQ(value.bFixedSizeSamples, TRUE);
     EXPECT_EQ(value.lSampleSize, 1u);
-    value.SetSubtypeGuid(MEDIASUBTYPE_RGB24);
+    value.subtype = MEDIASUBTYPE_RGB24;
     EXPECT_EQ(value.majortype, MEDIATYPE_Audio);
     EXPECT_EQ(value.subtype, MEDIASUBTYPE_RGB24);
 }
 
-TEST(MediaTypeValue, FreesAnOwnedFormatBlockOnce) {
+TEST(MediaType, FreesAnOwnedFormatBlockOnce) {
     const long blocksBefore = media::LiveTaskMemoryBlocks();
-    MediaTypeValue value;
+    media::MediaType value;
     value.pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
     value.cbFormat = sizeof(VIDEOINFOHEADER);
     ASSERT_EQ(media::LiveTaskMemoryBlocks(), blocksBefore + 1);
 
-    value.ReleaseContents();
+    FreeMediaType(value);
     EXPECT_EQ(media::LiveTaskMemoryBlocks(), blocksBefore);
     EXPECT_EQ(value.cbFormat, 0u);
     EXPECT_EQ(value.pbFormat, nullptr);
-    value.ReleaseContents();  // a second release finds nothing to free
+    FreeMediaType(value);  // a second release finds nothing to free
 }
 
-TEST(MediaTypeValue, LeavesAFormatPointerWithoutSizeAlone) {
+TEST(MediaType, LeavesAFormatPointerWithoutSizeAlone) {
     // Not task-allocator memory: freeing it would corrupt the heap.
     std::array<BYTE, 16> notOwned{};
     {
-        MediaTypeValue value;
+        media::MediaType value;
         value.pbFormat = notOwned.data();
-        value.ReleaseContents();
+        FreeMediaType(value);
         EXPECT_EQ(value.pbFormat, notOwned.data());
         value.pbFormat = notOwned.data();
     }  // nor on destruction
 }
 
-TEST(MediaTypeValue, ReleasesTheObjectItHolds) {
+TEST(MediaType, ReleasesTheObjectItHolds) {
     InterfaceRef<IUnknown> object;
     ASSERT_EQ(CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_ALL, IUnknown::iid, object.ReceiveVoid()),
               S_OK);
     const long alive = media::LiveObjectCount();  // the grabber with its pins
     {
-        MediaTypeValue value;
+        media::MediaType value;
         value.pUnk = object.Detach();  // the value now holds the only reference
         EXPECT_EQ(media::LiveObjectCount(), alive);
     }
@@ -91,10 +91,10 @@ TEST(InterfaceRef, QueriesAssignsAndReleasesOneReferenceEach) {
     InterfaceRef<IBaseFilter> second;
     second = grabber.Get();
     second = grabber.Get();  // assigning the held pointer again keeps one reference
-    grabber.Release();
-    control.Release();
+    grabber.Reset();
+    control.Reset();
     EXPECT_EQ(media::LiveObjectCount(), alive) << "the second holder keeps the grabber alive";
-    second.Release();
+    second.Reset();
     EXPECT_EQ(media::LiveObjectCount(), 0);
 }
 

@@ -2,7 +2,7 @@
 
 // Class ids, media types and format types, with the values of the original platform.
 
-#include "media/com/guid.h"
+#include "media/api/guid.h"
 
 // Classes the media layer can create.
 inline constexpr CLSID CLSID_FilterGraph = {0xE436EBB3, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};

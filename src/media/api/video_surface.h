@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 using OAHWND = LONG_PTR;
 

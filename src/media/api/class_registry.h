@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "media/com/unknown.h"
+#include "media/api/unknown.h"
 
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 inline constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "media/com/types.h"
+#include "media/api/types.h"
 
 // A new BSTR holding a copy of text (up to its terminator); null for null text.
 BSTR SysAllocString(const OLECHAR* text);

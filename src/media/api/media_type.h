@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
-#include "media/com/guid.h"
-#include "media/com/unknown.h"
+#include "media/api/guid.h"
+#include "media/api/unknown.h"
 
 struct AM_MEDIA_TYPE {
     GUID majortype;

@@ -1,0 +1,15 @@
+# Run by tessarel_limit_includes: fails when one of FILES includes (with quotes) a header whose
+# path FORBID matches and ALLOW does not.
+set(faults "")
+foreach(file IN LISTS FILES)
+  file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]*)\".*$" "\\1" header "${line}")
+    if(header MATCHES "${FORBID}" AND (NOT ALLOW OR NOT header MATCHES "${ALLOW}"))
+      string(APPEND faults "\n  ${file}: ${header}")
+    endif()
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "${REASON}:${faults}")
+endif()
