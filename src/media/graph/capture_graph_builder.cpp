@@ -1,26 +1,13 @@
 #include "media/graph/capture_graph_builder.h"
 
 #include "media/api/class_registry.h"
+#include "media/api/pin_lookup.h"
 #include "media/api/uuids.h"
 #include "media/com/com_object.h"
 #include "media/registered_classes.h"
 
 namespace media {
 namespace {
-
-// The first pin of filter in direction, or empty.
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.Receive())) || !pins) return {};
-    IPin* pin = nullptr;
-    ULONG fetched = 0;
-    while (pins->Next(1, &pin, &fetched) == S_OK && fetched == 1) {
-        ComPtr<IPin> held = ComPtr<IPin>::Adopt(pin);
-        PIN_DIRECTION actual{};
-        if (SUCCEEDED(held->QueryDirection(&actual)) && actual == direction) return held;
-    }
-    return {};
-}
 
 template <class T>
 ComPtr<T> Create(const CLSID& clsid, HRESULT& hr) {
@@ -69,8 +56,8 @@ HRESULT CaptureGraphBuilder::SetOutputFileName(const GUID* type, LPCOLESTR file,
     if (FAILED(hr)) return hr;
     hr = m_graph->AddFilter(writer.Get(), u"File Writer");
     if (SUCCEEDED(hr)) {
-        ComPtr<IPin> muxOut = FirstPin(muxFilter.Get(), PINDIR_OUTPUT);
-        ComPtr<IPin> writerIn = FirstPin(writer.Get(), PINDIR_INPUT);
+        ComPtr<IPin> muxOut = OutputPinAt(muxFilter.Get(), 0);
+        ComPtr<IPin> writerIn = InputPinAt(writer.Get(), 0);
         hr = muxOut && writerIn ? m_graph->ConnectDirect(muxOut.Get(), writerIn.Get(), nullptr)
                                 : VFW_E_NOT_FOUND;
         if (FAILED(hr)) m_graph->RemoveFilter(writer.Get());
