@@ -20,6 +20,8 @@ packages=(
   fonts-arphic-uming fonts-noto-cjk
   # whole-window tests and screenshots, under a window manager as on a desktop
   xvfb xauth x11-utils x11-apps xdotool openbox
+  # private session and system buses for the desktop services' tests
+  dbus-daemon
   # benchmarks: wall time and peak memory
   time
 )

@@ -101,7 +101,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     TearDownRecompressionGraph(graph);
     graph.duration = 0;
 
-    // The writer takes the path as the platform would: at most 259 bytes.
+    // The writer takes the path as the platform would: at most MAX_PATH - 1 bytes.
     if (outputPath.size() > MAX_PATH - 1) return Fail(graph, kFileNameTooLong, E_INVALIDARG);
 
     // 1. The input exists. A folder with attributes beyond the directory bit gets past this and

@@ -44,6 +44,8 @@ std::vector<std::string> ShowDefaultFileDialog(const FileDialogRequest& request)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.allowMultiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    // The filter's name alone, as the platform shows it: its patterns are Qt's to read, not to show.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtFilters(request.filter));
     if (dialog.exec() != QDialog::Accepted) return {};
 

@@ -1,10 +1,30 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QString>
 
 #include "platform/message_box.h"
 #include "platform/qt_seams.h"
+
+namespace {
+
+// Room in a title bar besides the title: the window manager's icon, close button and margins.
+constexpr int kTitleBarRoom = 120;
+
+// A box sizes itself to its text; a short text would leave too little room for its title, which
+// the window manager then cuts short ("te…rel"). The spacer's width is a floor, never a cap.
+void MakeRoomForTitle(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) return;
+    const int width = QFontMetrics(QApplication::font()).horizontalAdvance(box.windowTitle()) + kTitleBarRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
+}  // namespace
 
 namespace platform {
 
@@ -18,6 +38,7 @@ int ShowQtMessageBox(const std::string& text) {
     QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), shown, QMessageBox::Ok);
+    MakeRoomForTitle(box);
     box.exec();
     return IDOK;
 }

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QString>
 
+#include "platform/desktop_bus.h"
 #include "platform/profile_file.h"
 #include "platform/qt_seams.h"
 
@@ -83,7 +84,8 @@ int AfxWinMain(int argc, char** argv) {
 
     WinApp* app = AfxGetApp();
     if (app == nullptr) return 1;
-    if (!app->InitInstance()) return app->ExitInstance();
-    QApplication::exec();
+    if (app->InitInstance()) QApplication::exec();
+    // What the window last told the desktop (a run's end) leaves before the application goes.
+    platform::EndDesktopBus();
     return app->ExitInstance();
 }

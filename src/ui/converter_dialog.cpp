@@ -117,6 +117,9 @@ QWidget* ConverterDialog::GetDlgItem(int id) const {
 }
 
 bool ConverterDialog::UpdateData(bool saveAndValidate) {
+    // While a run converts, the power-off box is the user's, both ways: the run's end reads it.
+    // The other boxes hold what the current job started with.
+    if (m_runInProgress && !saveAndValidate) m_powerOff = m_ui->powerOffCheck->isChecked() ? TRUE : FALSE;
     ExchangeCheck(saveAndValidate, *m_ui->keepAudioCheck, m_keepAudio);
     ExchangeText(saveAndValidate, *m_ui->statusText, m_status);
     ExchangeCheck(saveAndValidate, *m_ui->ignoreWarningsCheck, m_ignoreWarnings);

@@ -151,24 +151,18 @@ private:
     // jobs: the rest of Browse after its dialog.
     void AddChosenFiles(const std::string& pathText, const std::vector<std::string>& paths);
 
-    // The extent of a conversion run: while it lives the run's place shows in the title, and an
-    // end of the window asked for meanwhile waits until it goes.
-    class RunInProgress {
-    public:
-        explicit RunInProgress(ConverterDialog& dialog);
-        ~RunInProgress();
-        RunInProgress(const RunInProgress&) = delete;
-        RunInProgress& operator=(const RunInProgress&) = delete;
-
-    private:
-        ConverterDialog& m_dialog;
-    };
+    // The extent of a conversion run, from its first job to its end however it ends: the run's
+    // place in the title, the machine kept awake, the progress on the task bar's icon, the
+    // window's keys set aside, and at the end a notification when the window is not active. An
+    // end of the window asked for meanwhile waits until it goes. (converter_dialog_run.cpp)
+    class RunInProgress;
+    friend class RunInProgress;
 
     // Waits for the running job of row in 100 ms slices, serving the window's events and
     // showing the progress between them, until the graph reports an event or the window is
     // asked to close. Returns the event code; 0 when the close ended the wait.
     LONG WaitForJob(ConversionJob& job, int row);
-    // "Tessarel - 2/5 - 37%": the run's place, for the task bar.
+    // "Tessarel - 2/5 - 37%": the run's place, for the task bar, and the same on its icon.
     void ShowRunPlace(int row, int shownPercent);
     void ConnectHandlers();
     void ApplyTransparentButtons();

@@ -41,7 +41,8 @@ void ConverterDialog::ProbeAudioStream(int row) {
         return;
     }
 
-    // The detector gets at most a path's 259 bytes; the run refuses longer paths before this.
+    // The detector gets at most a path's MAX_PATH - 1 bytes; the run refuses longer paths before
+    // this.
     const std::u16string wide = ToWide(m_inputPath.substr(0, MAX_PATH - 1));
     const OwnedBstr fileName(SysAllocString(wide.c_str()), &SysFreeString);
     if (FAILED(detector->put_Filename(fileName.get()))) {

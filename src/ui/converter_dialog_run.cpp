@@ -4,6 +4,7 @@
 // job's progress.
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -16,10 +17,14 @@
 #include "engine/engine_messages.h"
 #include "engine/conversion_job.h"
 #include "engine/job_percent.h"
+#include "platform/desktop_notification.h"
+#include "platform/launcher_progress.h"
 #include "platform/message_box.h"
 #include "platform/power_off.h"
+#include "platform/sleep_inhibitor.h"
 #include "platform/win_types.h"
 #include "ui/converter_dialog.h"
+#include "ui/keys_during_run.h"
 #include "ui/run_messages.h"
 #include "ui_main_window.h"
 
@@ -33,6 +38,62 @@ void SetProgressPosition(QProgressBar& bar, int percent) {
 
 }  // namespace
 
+// ---- the run's extent --------------------------------------------------------------------------
+
+class ConverterDialog::RunInProgress {
+public:
+    explicit RunInProgress(ConverterDialog& dialog)
+        : m_dialog(dialog), m_awake(InhibitSleep(kCompressingToOutput)), m_keys(dialog) {
+        m_dialog.m_runInProgress = true;
+        m_dialog.m_runTitle = m_dialog.windowTitle();
+        // What the user was told last, and whether they were looking: a failure's message is
+        // the run's outcome.
+        m_messages = SetMessageBoxHandler([this](const std::string& text) {
+            m_lastMessage = text;
+            m_lastMessageUnseen = !m_dialog.isActiveWindow();
+            return m_messages ? m_messages(text) : platform::WriteMessageToErrorOutput(text);
+        });
+    }
+
+    ~RunInProgress() {
+        SetMessageBoxHandler(std::move(m_messages));
+        // A run that neither completed nor was closed ended on a failure, whose message the user
+        // has been shown: told on the desktop too when it came up over another window.
+        if (!m_notified && !m_dialog.m_closeRequested && m_lastMessageUnseen)
+            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), m_lastMessage);
+        ShowLauncherProgress({});
+        m_awake.reset();
+        m_dialog.setWindowTitle(m_dialog.m_runTitle);
+        m_dialog.m_runTitle.clear();
+        m_dialog.m_runInProgress = false;
+        // The window was asked to end while the run's handler was on the stack; it ends now that
+        // the handler returns.
+        if (const std::optional<int> result = std::exchange(m_dialog.m_deferredDone, std::nullopt))
+            m_dialog.done(*result);
+    }
+
+    RunInProgress(const RunInProgress&) = delete;
+    RunInProgress& operator=(const RunInProgress&) = delete;
+
+    // Every job is done: said on the desktop too when the user is elsewhere.
+    void Complete() {
+        m_notified = true;
+        if (!m_dialog.isActiveWindow())
+            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), kCompressionComplete);
+    }
+
+private:
+    ConverterDialog& m_dialog;
+    std::unique_ptr<SleepInhibition> m_awake;
+    KeysDuringRun m_keys;
+    MessageBoxHandler m_messages;
+    std::string m_lastMessage;
+    bool m_lastMessageUnseen = false;
+    bool m_notified = false;
+};
+
+// ---- the run ------------------------------------------------------------------------------------
+
 void ConverterDialog::PumpMessages() {
     QCoreApplication::processEvents();
 }
@@ -41,15 +102,20 @@ void ConverterDialog::OnStartConversion() {
     // The Start button is disabled while a job runs; nothing else may start a second run.
     if (m_runInProgress) return;
 
+    // The boxes as the user left them: the probe writes the members back to the controls, which
+    // would otherwise undo every tick made since the last exchange (power-off among them).
+    UpdateData(true);
+    // An earlier run's "done" must not stand over whatever this one says, failures included.
+    const QRect statusArea(m_ui->statusText->mapTo(this, QPoint(0, 0)), m_ui->statusText->size());
+    m_status.clear();
+    UpdateData(false);
+    update(statusArea);
+
     if (m_inputList->count() < 1) {
         AfxMessageBox(kChooseInputFilesFirst, MB_OK);
         return;
     }
     if (m_autoCompressorIndex == -1) AfxMessageBox(kNoDivXCompressor, MB_OK);
-
-    // The boxes as the user left them: the probe writes the members back to the controls, which
-    // would otherwise undo every tick made since the last exchange (power-off among them).
-    UpdateData(true);
 
     RunInProgress run(*this);
     for (int row = 0; row < m_inputList->count(); ++row) {
@@ -73,7 +139,6 @@ void ConverterDialog::OnStartConversion() {
 
         // Running state. The status line is drawn over the skin, so its old text goes by
         // repainting the background beneath it.
-        const QRect statusArea(m_ui->statusText->mapTo(this, QPoint(0, 0)), m_ui->statusText->size());
         m_status.clear();
         UpdateData(false);
         update(statusArea);
@@ -95,6 +160,9 @@ void ConverterDialog::OnStartConversion() {
         m_btnBrowse->setEnabled(true);
         UpdateData(false);
         job.TearDown();
+        // Between jobs no job's percent is shown: a failure's message that follows stands
+        // under the program's own title.
+        setWindowTitle(m_runTitle);
 
         // A run ended by closing the window has not converted the list: nothing is complete
         // and nothing switches off.
@@ -109,7 +177,9 @@ void ConverterDialog::OnStartConversion() {
     }
 
     m_status = kCompressionComplete;
+    // Also takes the power-off box as the user last left it, however late in the run.
     UpdateData(false);
+    run.Complete();
     if (m_powerOff != FALSE && m_outputList->count() >= 1) (void)ExitWindowsEx(EWX_SHUTDOWN | EWX_FORCE, 0);
 }
 
@@ -120,7 +190,7 @@ LONG ConverterDialog::WaitForJob(ConversionJob& job, int row) {
     };
     const auto progressed = [this, row](int percent) {
         SetProgressPosition(*m_progress, percent);
-        // Also puts back any bound check box the user clicked during the job.
+        // Also puts back any bound check box the user clicked during the job, but for power-off.
         UpdateData(false);
         ShowRunPlace(row, m_progress->value());
         emit JobProgressed(row, percent);
@@ -133,21 +203,5 @@ void ConverterDialog::ShowRunPlace(int row, int shownPercent) {
     const int rows = std::max(m_inputList->count(), row + 1);
     setWindowTitle(
         QStringLiteral("%1 - %2/%3 - %4%").arg(m_runTitle).arg(row + 1).arg(rows).arg(shownPercent));
-}
-
-// ---- the run's extent --------------------------------------------------------------------------
-
-ConverterDialog::RunInProgress::RunInProgress(ConverterDialog& dialog) : m_dialog(dialog) {
-    m_dialog.m_runInProgress = true;
-    m_dialog.m_runTitle = m_dialog.windowTitle();
-}
-
-ConverterDialog::RunInProgress::~RunInProgress() {
-    m_dialog.setWindowTitle(m_dialog.m_runTitle);
-    m_dialog.m_runTitle.clear();
-    m_dialog.m_runInProgress = false;
-    // The window was asked to end while the run's handler was on the stack; it ends now that
-    // the handler returns.
-    if (const std::optional<int> result = std::exchange(m_dialog.m_deferredDone, std::nullopt))
-        m_dialog.done(*result);
+    ShowLauncherProgress({true, (row + shownPercent / 100.0) / rows, rows - row});
 }

@@ -38,5 +38,8 @@ int InsertJob(QListWidget& inputs, QListWidget& outputs, const QString& input, c
     }
     inputs.insertItem(low, input);
     outputs.insertItem(low, output);
+    // A long path ends in "…" in its row; the whole of it shows on hovering.
+    inputs.item(low)->setToolTip(input);
+    outputs.item(low)->setToolTip(output);
     return low;
 }

@@ -17,7 +17,8 @@ class QString;
 [[nodiscard]] std::string OutputPathForJob(const QListWidget& inputs, const QListWidget& outputs,
                                            const std::string& input);
 
-// Adds input to inputs at its sorted place and output to outputs at the same index; returns it.
+// Adds input to inputs at its sorted place and output to outputs at the same index, each with its
+// whole text as its tooltip; returns the index.
 int InsertJob(QListWidget& inputs, QListWidget& outputs, const QString& input, const QString& output);
 
 // The order of the list texts a and b, as the platform's sorted list box compares them: below

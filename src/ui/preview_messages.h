@@ -4,7 +4,7 @@
 
 inline constexpr char kSelectInputFile[] = "請選取一個輸入檔案";
 inline constexpr char kSelectOutputFile[] = "請選取一個輸出檔案";
-// The path is longer than the 259 bytes a path may have.
+// The path is longer than the MAX_PATH - 1 bytes a path may have.
 inline constexpr char kPreviewFileNameTooLong[] = "檔案名稱太長";
 // The file is missing, or is a folder.
 inline constexpr char kPreviewFileMissing[] = "指定的檔案不存在.\r\n\r\n請提供一個有效的媒介檔案名稱.";

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop_session.h"
+#include "private_bus.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
@@ -25,6 +26,9 @@ constexpr QPoint kFirstInput(60, 49);
 constexpr QPoint kPlayInputButton(105, 427);
 constexpr QPoint kStartButton(146, 233);
 constexpr QRect kPreviewArea(339, 200, 246, 184);
+constexpr QPoint kPowerOffBox(19, 325);
+// The status line's left part, where its centred text is and a message box does not come.
+constexpr QRect kStatusLine(12, 252, 178, 16);
 
 void Keep(const QImage& screen, const char* name) {
     const QString folder = qEnvironmentVariable("TESSAREL_SCREENSHOTS");
@@ -88,6 +92,32 @@ protected:
         Keep(m_desktop.Screenshot(), "jobs");
     }
 
+    // Every output of names is in place.
+    bool Converted(const std::vector<const char*>& names) const {
+        for (const char* name : names)
+            if (!QFile::exists(m_videos + "/converted/" + QString::fromUtf8(name).section('.', 0, 0) + ".avi"))
+                return false;
+        return true;
+    }
+
+    // Serves the test's D-Bus stand-ins while waiting for the window's title to start with title.
+    bool WaitForTitle(const QString& title, int timeoutMs = 60000) {
+        for (int waited = 0; waited < timeoutMs; waited += 100) {
+            if (m_desktop.XDoTool({"getwindowname", m_window}).startsWith(title)) return true;
+            ServeEventsFor(100);
+        }
+        return false;
+    }
+
+    // The message box that the program shows (titled with its name, as the window but in lower
+    // case), once there is one; empty when none came.
+    QString WaitForMessageBox() {
+        for (int i = 0; i < 100; ++i, ServeEventsFor(100))
+            for (const QString& found : m_desktop.XDoTool({"search", "--onlyvisible", "--name", "^tessarel$"}).split('\n'))
+                if (!found.isEmpty() && found != m_window) return found;
+        return {};
+    }
+
     void EndWithEscape() {
         m_desktop.XDoTool({"key", "--window", m_window, "Escape"});
         EXPECT_TRUE(m_program.waitForFinished(5000));
@@ -131,7 +161,7 @@ TEST_F(WholeWindow, ThreeSamplesChosenInTheFileDialogAreConvertedWithStart) {
         if (title.startsWith(QStringLiteral("Tessarel - "))) {
             if (!seenRunning) Keep(m_desktop.Screenshot(), "running");
             seenRunning = true;
-        } else if (seenRunning && title == QStringLiteral("Tessarel")) {
+        } else if (seenRunning && title == QStringLiteral("Tessarel") && Converted(names)) {
             break;
         }
         QThread::msleep(50);
@@ -151,6 +181,61 @@ TEST_F(WholeWindow, ThreeSamplesChosenInTheFileDialogAreConvertedWithStart) {
         ASSERT_TRUE(out.HasAudio()) << name;
         EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5) << name;
     }
+    EndWithEscape();
+}
+
+// During a run the window's keys do nothing, while a click on power-off is kept; the desktop
+// hears of the run (sleep held, progress on the icon; no notification, as the window is active),
+// and a later Start that fails leaves no completion text on screen.
+TEST_F(WholeWindow, KeysDuringARunChangeNothingThePowerOffUntickIsKeptAndTheDesktopIsTold) {
+    DesktopServicesStandIn services;
+    ASSERT_TRUE(services.Serving()) << "dbus-daemon is needed (scripts/install-deps.sh)";
+    ASSERT_NO_FATAL_FAILURE(StartWith({"long_raw.m4v", "mpeg1_mp2.mpg", "indexed_10s.mpg"}));
+    // Long enough to press keys during it, under a name the dialog offers. Its length is
+    // unknown, which the run warns of before it starts.
+    ASSERT_TRUE(QFile::rename(m_videos + "/long_raw.m4v", m_videos + "/long_raw.mov"));
+    const std::vector<const char*> names{"long_raw.mov", "mpeg1_mp2.mpg", "indexed_10s.mpg"};
+    ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog(names));
+    const QImage idleStatus = m_desktop.Screenshot(m_window).copy(kStatusLine);
+
+    Click(kPowerOffBox);
+    Click(kStartButton);
+    m_desktop.XDoTool({"key", "--window", WaitForMessageBox(), "Return"});
+    ASSERT_TRUE(WaitForTitle(QStringLiteral("Tessarel - ")));
+    EXPECT_TRUE(services.WaitUntil([&] { return services.HeldInhibitions() == 1; }));
+    // Escape and Enter would end the program, Tab move on, Alt+L clear the lists.
+    for (const char* key : {"Escape", "Return", "Tab", "alt+l", "Return"})
+        m_desktop.XDoTool({"key", "--window", m_window, key});
+    Click(kPowerOffBox);
+    Keep(m_desktop.Screenshot(), "keys-during-run");
+    ServeEventsFor(100);
+    EXPECT_EQ(services.HeldInhibitions(), 1) << "the keys came after the run";
+    ASSERT_TRUE(services.WaitUntil([&] { return Converted(names); }, 120000)) << "the list was not converted";
+    const auto& updates = services.LauncherUpdates();
+    EXPECT_TRUE(services.WaitUntil([&] {
+        return services.HeldInhibitions() == 0 && !updates.empty() && !updates.back().progressVisible;
+    })) << "the lock and the bar go at the end";
+    EXPECT_EQ(m_program.state(), QProcess::Running);
+    EXPECT_TRUE(services.CallsTo("PowerOff").isEmpty());
+    EXPECT_EQ(services.CallsTo("Inhibit").size(), 1);
+    EXPECT_TRUE(services.CallsTo("Notify").isEmpty()) << "the window was active";
+    Keep(m_desktop.Screenshot(), "converted");
+    ASSERT_GE(updates.size(), 3U);
+    EXPECT_TRUE(updates.front().progressVisible && updates.front().count == 3);
+    EXPECT_FALSE(updates.back().countVisible);
+
+    // A Start that fails: its message shows, and "done" is gone from the status line.
+    ASSERT_TRUE(QFile::remove(m_videos + "/long_raw.mov"));
+    Click(kStartButton);
+    const QString box = WaitForMessageBox();
+    Keep(m_desktop.Screenshot(), "failed-start");
+    ASSERT_FALSE(box.isEmpty()) << "no message";
+    ServeEventsFor(500);
+    Keep(m_desktop.Screenshot(), "failed-start");
+    Keep(m_desktop.Screenshot(box), "failed-start-box");
+    EXPECT_EQ(m_desktop.Screenshot(m_window).copy(kStatusLine), idleStatus);
+    m_desktop.XDoTool({"key", "--window", box, "Return"});
+    EXPECT_TRUE(services.WaitUntil([&] { return services.HeldInhibitions() == 0; }));
     EndWithEscape();
 }
 

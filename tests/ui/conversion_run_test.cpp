@@ -164,30 +164,41 @@ TEST_F(ConversionRunTest, ListsClearedDuringTheLastJobCompleteButNeverSwitchOff)
     EXPECT_TRUE(m_powerOff.Requests().empty());
 }
 
-// Paths are limited to 259 bytes of narrow text: bytes, not characters.
-TEST_F(ConversionRunTest, AnInputPathOf259BytesConvertsAndOneOf260EndsTheRunBeforeItsProbe) {
+// Paths are limited to PATH_MAX - 1 bytes of narrow text: bytes, not characters. Chinese folder
+// names take three bytes a character.
+TEST_F(ConversionRunTest, PathsUnderChineseFoldersConvertUpTo4095BytesAndOneOf4096EndsTheRunBeforeItsProbe) {
     const auto dialog = Start();
-    for (const std::size_t length : {259U, 260U}) {
+    for (const std::size_t length : {300U, 4095U, 4096U}) {
         SCOPED_TRACE(length);
         dialog->m_inputList->clear();
         dialog->m_outputList->clear();
         m_messages.Clear();
-        // m_dir/d…d/f…f.mpg, exactly length bytes.
-        const std::string folder = (m_dir / std::string(120, 'd')).string();
+        // m_dir/影片…/影片…/f…f.mpg, exactly length bytes, in folders of 240 bytes at most.
+        std::string folder = m_dir.string();
+        std::string chinese;
+        for (int i = 0; i < 40; ++i) chinese += "影片";
+        while (folder.size() + 1 + chinese.size() + 6 < length) folder += "/" + chinese;
         fs::create_directories(folder);
         const std::string input = folder + "/" + std::string(length - folder.size() - 5, 'f') + ".mpg";
         ASSERT_EQ(input.size(), length);
-        fs::copy_file(testsupport::SamplePath("mpeg1_mp2.mpg"), input, fs::copy_options::overwrite_existing);
+        // The system itself refuses a path of PATH_MAX bytes.
+        if (length < 4096)
+            fs::copy_file(testsupport::SamplePath("mpeg1_mp2.mpg"), input, fs::copy_options::overwrite_existing);
         const fs::path output =
             AddJobPaths(*dialog, input, m_dir / "converted" / (std::to_string(length) + ".avi"));
         dialog->m_inputPath = "before";
+        CheckBox(*dialog, kKeepAudio).setChecked(false);
 
         PressStart(*dialog);
 
-        if (length == 259) {
+        if (length < 4096) {
             EXPECT_TRUE(m_messages.Messages().empty());
             EXPECT_EQ(dialog->m_inputPath, input);
+            EXPECT_TRUE(CheckBox(*dialog, kKeepAudio).isChecked()) << "probed: the input has sound";
             ExpectWholeConversion(output, "mpeg1_mp2.mpg", true);
+            dialog->PlayInPreview(input);
+            EXPECT_TRUE(m_messages.Messages().empty()) << "previewed";
+            dialog->ReleasePreviewGraph();
         } else {
             EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kFileNameTooLong});
             EXPECT_EQ(dialog->m_inputPath, "before") << "refused before the probe";
@@ -196,13 +207,13 @@ TEST_F(ConversionRunTest, AnInputPathOf259BytesConvertsAndOneOf260EndsTheRunBefo
     }
 }
 
-TEST_F(ConversionRunTest, TwoHundredChineseCharactersAreTooLongAndEarlierJobsStayConverted) {
+TEST_F(ConversionRunTest, FourteenHundredChineseCharactersAreTooLongAndEarlierJobsStayConverted) {
     const auto dialog = Start();
     CheckBox(*dialog, kPowerOff).setChecked(true);
     const fs::path first = AddJob(*dialog, "video_only.avi", "1_first.avi");
-    // 200 characters, far fewer than 259, but 600 bytes of UTF-8.
+    // 1,400 characters, far fewer than 4,095, but 4,200 bytes of UTF-8.
     std::string name = "2_";
-    for (int i = 0; i < 200; ++i) name += "壓";
+    for (int i = 0; i < 1400; ++i) name += "壓";
     AddJobPaths(*dialog, (m_dir / name).string(), m_dir / "converted" / "2_second.avi");
 
     PressStart(*dialog);

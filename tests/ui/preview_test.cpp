@@ -134,9 +134,9 @@ TEST_F(PreviewTest, BadPathsAreRefusedBeforeAnyGraphIsMade) {
     EXPECT_TRUE(m_dialog->m_preview->ShownPicture().isNull());
     IGraphBuilder* const held = m_dialog->m_previewGraph.Get();
 
-    // Too long (260 bytes): refused, and the graph held stays as it was.
+    // Too long (4,096 bytes): refused, and the graph held stays as it was.
     m_messages.Clear();
-    m_dialog->PlayInPreview("/" + std::string(255, 'x') + ".avi");
+    m_dialog->PlayInPreview("/" + std::string(4091, 'x') + ".avi");
     EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"檔案名稱太長"});
     EXPECT_EQ(m_dialog->m_previewGraph.Get(), held);
 

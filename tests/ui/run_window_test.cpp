@@ -66,30 +66,38 @@ TEST_F(ConversionRunTest, TheTitleShowsWhichJobRunsAndHowFarItHasCome) {
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessarel"));
 }
 
-TEST_F(ConversionRunTest, ABoundCheckBoxClickedDuringAJobIsPutBackAtTheNextSlice) {
+// Power-off is the one box whose click during a run is kept, both ways; the run's end reads it.
+TEST_F(ConversionRunTest, ABoxClickedDuringAJobIsPutBackAtTheNextSliceButPowerOffIsKept) {
     const auto dialog = Start();
     AddJob(*dialog, "long_raw.m4v", "long.m4v");
     CheckBox(*dialog, kIgnoreWarnings).setChecked(true);
-    QCheckBox& powerOff = CheckBox(*dialog, kPowerOff);
-    int slicesAfterClick = -1;
-    bool shownAfterClick = false;
-    bool putBack = false;
-    QObject::connect(dialog.get(), &ConverterDialog::JobProgressed, [&](int, int) {
-        if (slicesAfterClick < 0) {
-            Click(powerOff);
-            shownAfterClick = powerOff.isChecked();
-            slicesAfterClick = 0;
-        } else if (++slicesAfterClick == 1) {
-            putBack = !powerOff.isChecked();
-        }
-    });
+    for (const bool tickedBefore : {true, false}) {
+        SCOPED_TRACE(tickedBefore);
+        QCheckBox& powerOff = CheckBox(*dialog, kPowerOff);
+        QCheckBox& keepAudio = CheckBox(*dialog, kKeepAudio);
+        powerOff.setChecked(tickedBefore);
+        int slicesAfterClick = -1;
+        bool putBack = false;
+        bool kept = false;
+        const auto connection = QObject::connect(dialog.get(), &ConverterDialog::JobProgressed, [&](int, int) {
+            if (slicesAfterClick < 0) {
+                Click(powerOff);
+                Click(keepAudio);
+                slicesAfterClick = 0;
+            } else if (++slicesAfterClick == 1) {
+                putBack = !keepAudio.isChecked();
+                kept = powerOff.isChecked() != tickedBefore;
+            }
+        });
 
-    PressStart(*dialog);
+        PressStart(*dialog);
+        QObject::disconnect(connection);
 
-    ASSERT_GE(slicesAfterClick, 1) << "the job needs more than one slice";
-    EXPECT_TRUE(shownAfterClick) << "the click took";
-    EXPECT_TRUE(putBack) << "the next slice showed the value the job started with";
-    EXPECT_TRUE(m_powerOff.Requests().empty());
+        ASSERT_GE(slicesAfterClick, 1) << "the job needs more than one slice";
+        EXPECT_TRUE(putBack) << "the next slice showed the value the job started with";
+        EXPECT_TRUE(kept);
+        EXPECT_EQ(m_powerOff.Requests().size(), tickedBefore ? 0U : 1U);
+    }
     EXPECT_TRUE(m_messages.Messages().empty());
 }
 
