@@ -22,6 +22,8 @@ packages=(
   xvfb xauth x11-utils x11-apps xdotool openbox
   # benchmarks: wall time and peak memory
   time
+  # the Debian package and its checks (make package, .ci/run), and the batch recipe for many machines
+  dpkg-dev lintian appstream desktop-file-utils file gzip parallel
 )
 
 sudo_cmd=()
