@@ -9,8 +9,9 @@
 namespace {
 
 std::string Lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
     return text;
 }
 
@@ -30,12 +31,13 @@ std::vector<std::size_t> AllIndices(std::size_t count) {
 
 CompressorChoice MatchCompressor(const std::vector<std::string>& names, const std::string& wanted) {
     CompressorChoice choice;
-    if (!wanted.empty() && std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (!wanted.empty() &&
+        std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         if (wanted.size() <= 9 && std::stoul(wanted) < names.size()) {
             choice.index = static_cast<LONG>(std::stoul(wanted));
         } else {
-            choice.usageError = "no compressor has the index " + wanted + "; the compressors are:" +
-                                Listed(names, AllIndices(names.size()));
+            choice.usageError = "no compressor has the index " + wanted +
+                                "; the compressors are:" + Listed(names, AllIndices(names.size()));
         }
         return choice;
     }
@@ -52,8 +54,8 @@ CompressorChoice MatchCompressor(const std::vector<std::string>& names, const st
     if (holding.size() == 1) {
         choice.index = static_cast<LONG>(holding.front());
     } else if (holding.empty()) {
-        choice.usageError =
-            "no compressor matches '" + wanted + "'; the compressors are:" + Listed(names, AllIndices(names.size()));
+        choice.usageError = "no compressor matches '" + wanted +
+                            "'; the compressors are:" + Listed(names, AllIndices(names.size()));
     } else {
         choice.usageError = "'" + wanted + "' matches several compressors:" + Listed(names, holding);
     }
@@ -81,7 +83,8 @@ int ListCompressors() {
     LONG automatic = -1;
     if (FAILED(EnumerateCompressors(names, automatic))) return 1;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        std::printf("%zu\t%s%s\n", i, names[i].c_str(), static_cast<LONG>(i) == automatic ? "\t(automatic)" : "");
+        std::printf("%zu\t%s%s\n", i, names[i].c_str(),
+                    static_cast<LONG>(i) == automatic ? "\t(automatic)" : "");
     }
     return 0;
 }

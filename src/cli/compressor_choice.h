@@ -17,7 +17,8 @@ struct CompressorChoice {
 // The catalogue entry that wanted means: an index when it is all digits; otherwise the entry
 // whose name it is, in any case, or else the one entry whose name holds it (in any case). No
 // entry, or more than one, is a usage error that lists the candidates.
-[[nodiscard]] CompressorChoice MatchCompressor(const std::vector<std::string>& names, const std::string& wanted);
+[[nodiscard]] CompressorChoice MatchCompressor(const std::vector<std::string>& names,
+                                               const std::string& wanted);
 
 // wanted matched against the installed catalogue, or, without it, the automatic choice (the
 // stored one when nothing qualifies, with a warning on the error output).

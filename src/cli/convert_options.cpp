@@ -28,7 +28,8 @@ std::string Contradiction(const ConvertOptions& options) {
     if (options.list) return options.files.empty() ? std::string() : "--list takes no FILE";
     if (options.files.empty()) return "no FILE to convert";
     if (!options.output.empty() && options.files.size() != 1) return "-o names the output of one FILE only";
-    if (!options.output.empty() && !options.outputDir.empty()) return "-o and --output-dir exclude each other";
+    if (!options.output.empty() && !options.outputDir.empty())
+        return "-o and --output-dir exclude each other";
     if (options.quiet && options.verbose) return "--quiet and --verbose exclude each other";
     return {};
 }

@@ -31,7 +31,8 @@ struct FailedFile {
 std::string PreparedOutputDir(std::string dir) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "tessarel-convert: cannot make the folder %s: %s\n", dir.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "tessarel-convert: cannot make the folder %s: %s\n", dir.c_str(),
+                     std::strerror(errno));
         return {};
     }
     struct stat status {};
@@ -48,7 +49,8 @@ std::string NameOf(const std::string& path) {
 }
 
 // With --keep-going, every failure again at the end; and whatever was left undone.
-void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::size_t notStarted, bool keepGoing) {
+void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::size_t notStarted,
+               bool keepGoing) {
     if (keepGoing && !failures.empty() && jobs > 1) {
         std::fprintf(stderr, "tessarel-convert: %zu of %zu files failed:\n", failures.size(), jobs);
         for (const FailedFile& failure : failures)
@@ -56,7 +58,8 @@ void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::s
     }
     if (notStarted == 0) return;
     std::fprintf(stderr, "tessarel-convert: %zu more file%s not converted%s\n", notStarted,
-                 notStarted == 1 ? " was" : "s were", StopSignal() != 0 ? "" : " (--keep-going goes on after a failure)");
+                 notStarted == 1 ? " was" : "s were",
+                 StopSignal() != 0 ? "" : " (--keep-going goes on after a failure)");
 }
 
 }  // namespace
@@ -68,7 +71,8 @@ int ConvertFiles(const ConvertOptions& options) {
         return kUsageError;
     }
     std::string outputDir;
-    if (!options.outputDir.empty() && (outputDir = PreparedOutputDir(options.outputDir)).empty()) return kAnyFailed;
+    if (!options.outputDir.empty() && (outputDir = PreparedOutputDir(options.outputDir)).empty())
+        return kAnyFailed;
 
     const std::vector<ListedJob> jobs = PlanJobs(options.files, options.output, outputDir);
     JobSettings settings;

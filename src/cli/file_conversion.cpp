@@ -39,8 +39,8 @@ std::string ExistsReason(const std::string& output) {
 // How the job ended, once its graph has stopped: eventCode from the wait, completed from Stop.
 JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed) {
     if (const int signal = StopSignal(); signal != 0 && SUCCEEDED(completed)) {
-        return {JobOutcome::Stopped,
-                "stopped by signal " + std::to_string(signal) + "; " + job.output + " keeps what was converted"};
+        return {JobOutcome::Stopped, "stopped by signal " + std::to_string(signal) + "; " + job.output +
+                                         " keeps what was converted"};
     }
     if (completed == kOutputExists) {
         return Failure(job.output + " appeared while converting and was kept; this conversion was discarded");
@@ -50,23 +50,25 @@ JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed) {
                        " keeps what it had");
     }
     if (eventCode != EC_COMPLETE) {
-        return Failure("the conversion failed part-way (event " + std::to_string(eventCode) + "); " + job.output +
-                       " keeps what it had");
+        return Failure("the conversion failed part-way (event " + std::to_string(eventCode) + "); " +
+                       job.output + " keeps what it had");
     }
     return {JobOutcome::Converted, {}};
 }
 
 }  // namespace
 
-JobResult ConvertFile(const ListedJob& job, const JobSettings& settings, InterfaceRef<IBaseFilter>& compressorFilter,
-                      ProgressLine& progress, const MessageRelay& messages) {
+JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
+                      InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
+                      const MessageRelay& messages) {
     // The window refuses such a row before it probes it; the engine checks only the output.
     if (job.input.size() > MAX_PATH - 1) {
         AfxMessageBox(kFileNameTooLong);
         return Failure(kFileNameTooLong, true);
     }
     struct stat existing {};
-    if (!settings.overwrite && ::lstat(job.output.c_str(), &existing) == 0) return Failure(ExistsReason(job.output));
+    if (!settings.overwrite && ::lstat(job.output.c_str(), &existing) == 0)
+        return Failure(ExistsReason(job.output));
     if (settings.createFolder) (void)::mkdir(FolderOf(job.output).c_str(), 0777);
 
     ConversionJob conversion;
@@ -74,19 +76,21 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings, Interfa
     {
         const StopSignalsBlocked streamingThreadsIgnoreSignals;
         hr = conversion.Start(job.input, job.output, settings.compressorIndex, settings.keepAudio, false,
-                              compressorFilter, settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep);
+                              compressorFilter,
+                              settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep);
     }
     if (hr == kOutputExists) return Failure(ExistsReason(job.output));
     if (FAILED(hr)) {
         const bool shown = !messages.LastMessage().empty();
-        return Failure(shown ? messages.LastMessage() : "the conversion could not start (" + ResultText(hr) + ")",
-                       shown);
+        return Failure(
+            shown ? messages.LastMessage() : "the conversion could not start (" + ResultText(hr) + ")",
+            shown);
     }
 
     const auto counter = InterfaceRef<VideoFrameCounter>::Adopt(VideoFrameCounter::Create());
     (void)conversion.WatchVideoFrames(counter.Get());
-    const LONG eventCode = conversion.WaitForEnd([] { return StopSignal() == 0; },
-                                                 [&](int percent) { progress.Update(percent, counter->Frames()); });
+    const LONG eventCode = conversion.WaitForEnd(
+        [] { return StopSignal() == 0; }, [&](int percent) { progress.Update(percent, counter->Frames()); });
     const HRESULT completed = conversion.Stop();
     conversion.TearDown();
     return Ending(job, eventCode, completed);

@@ -11,5 +11,5 @@
 // Outputs: outputPath for the one FILE when it is given; otherwise "<base>.avi" in outputDir,
 // or in "converted" beside FILE when outputDir is empty, made distinct across the call by
 // " (2)", " (3)", ... as the window's list does.
-[[nodiscard]] std::vector<ListedJob> PlanJobs(const std::vector<std::string>& files, const std::string& outputPath,
-                                              const std::string& outputDir);
+[[nodiscard]] std::vector<ListedJob> PlanJobs(const std::vector<std::string>& files,
+                                              const std::string& outputPath, const std::string& outputDir);

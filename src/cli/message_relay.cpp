@@ -25,6 +25,7 @@ void MessageRelay::Show(const std::string& text) const {
     std::string lines;
     for (char c : text)
         if (c != '\r') lines += c;
-    std::fprintf(stderr, "tessarel-convert: %s%s%s\n", m_file.c_str(), m_file.empty() ? "" : ": ", lines.c_str());
+    std::fprintf(stderr, "tessarel-convert: %s%s%s\n", m_file.c_str(), m_file.empty() ? "" : ": ",
+                 lines.c_str());
     std::fflush(stderr);
 }

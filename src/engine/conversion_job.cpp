@@ -2,9 +2,9 @@
 
 #include "engine/job_percent.h"
 
-HRESULT ConversionJob::Start(const std::string& inputPath, const std::string& outputPath, LONG compressorIndex,
-                             bool keepAudio, bool ignoreWarnings, InterfaceRef<IBaseFilter>& compressorFilter,
-                             ExistingOutput existing) {
+HRESULT ConversionJob::Start(const std::string& inputPath, const std::string& outputPath,
+                             LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
+                             InterfaceRef<IBaseFilter>& compressorFilter, ExistingOutput existing) {
     return BuildRecompressionGraph(inputPath, outputPath, compressorIndex, keepAudio, ignoreWarnings,
                                    compressorFilter, m_graph, existing);
 }

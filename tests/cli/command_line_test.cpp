@@ -53,11 +53,12 @@ TEST(CommandLine, SeveralFilesGoToConvertedBesideThemByTheWindowsNamingRules) {
     EXPECT_TRUE(Converted(folder / "converted/caf\xe9.avi"));
     EXPECT_TRUE(ReadBack(folder / "converted/clip (2).avi").HasAudio()) << "the audio is carried";
     // One line per converted file.
-    EXPECT_TRUE(std::regex_match(run.output, std::regex(R"((\[[123]/3\] [^\n]+ -> [^\n]+\.avi  \d+:\d\d  \d+ fps\n){3})")))
+    EXPECT_TRUE(std::regex_match(
+        run.output, std::regex(R"((\[[123]/3\] [^\n]+ -> [^\n]+\.avi  \d+:\d\d  \d+ fps\n){3})")))
         << run.output;
 
-    const ConvertRun again = RunConvert({"-q", "--output-dir", (folder / "elsewhere/").string(), first.string(),
-                                         (folder / "converted/clip.avi").string()});
+    const ConvertRun again = RunConvert({"-q", "--output-dir", (folder / "elsewhere/").string(),
+                                         first.string(), (folder / "converted/clip.avi").string()});
     ASSERT_TRUE(again.Succeeded()) << again.errors;
     EXPECT_TRUE(again.output.empty()) << again.output;
     EXPECT_TRUE(Converted(folder / "elsewhere/clip.avi"));
@@ -67,7 +68,8 @@ TEST(CommandLine, SeveralFilesGoToConvertedBesideThemByTheWindowsNamingRules) {
 TEST(CommandLine, CompressorByAUniquePartOfItsNameElseAUsageErrorWithTheCandidates) {
     ScratchFolder folder("compressor");
     const std::string input = SamplePath("video_only.avi").string();
-    const ConvertRun named = RunConvert({"--compressor", "MOTION jpeg", "-o", (folder / "m.avi").string(), input});
+    const ConvertRun named =
+        RunConvert({"--compressor", "MOTION jpeg", "-o", (folder / "m.avi").string(), input});
     ASSERT_TRUE(named.Succeeded()) << named.errors;
     EXPECT_EQ(ReadBack(folder / "m.avi").Video().codecName, "mjpeg");
 
@@ -111,9 +113,11 @@ TEST(CommandLine, AnExistingOutputIsReplacedOnlyWithOverwrite) {
 
     const ConvertRun refused = RunConvert({"-o", output.string(), input});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.errors.find("out.avi exists (--overwrite replaces it)"), std::string::npos) << refused.errors;
+    EXPECT_NE(refused.errors.find("out.avi exists (--overwrite replaces it)"), std::string::npos)
+        << refused.errors;
     EXPECT_EQ(Contents(output), "earlier");
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1) << "nothing written";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1)
+        << "nothing written";
 
     const ConvertRun replaced = RunConvert({"--overwrite", "-o", output.string(), input});
     ASSERT_TRUE(replaced.Succeeded()) << replaced.errors;
@@ -128,7 +132,8 @@ std::set<std::string> OptionsIn(const std::string& text, const std::string& star
     const std::string section = text.substr(from, to == std::string::npos ? to : to - from);
     static const std::regex option(R"((^|[\s,\[])(--?[a-z][a-z-]*))");
     std::set<std::string> options;
-    for (auto it = std::sregex_iterator(section.begin(), section.end(), option); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(section.begin(), section.end(), option); it != std::sregex_iterator();
+         ++it)
         options.insert((*it)[2]);
     return options;
 }

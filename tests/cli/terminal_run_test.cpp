@@ -44,7 +44,8 @@ std::string Contents(const fs::path& file) {
 // output. With a file size limit, writes past it fail as on a full disk.
 class TerminalConvert {
 public:
-    explicit TerminalConvert(const std::vector<std::string>& arguments, std::optional<rlim_t> fileSizeLimit = {}) {
+    explicit TerminalConvert(const std::vector<std::string>& arguments,
+                             std::optional<rlim_t> fileSizeLimit = {}) {
         const std::string program = ConvertProgram().string();
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -81,7 +82,8 @@ public:
         while (::read(m_terminal, &c, 1) == 1) {
             m_text += c;
             const std::string tail = m_text.substr(m_text.size() - std::min<std::size_t>(m_text.size(), 8));
-            if (c == ' ' && std::regex_search(tail, match, shown) && std::stoi(match[1]) >= percent) return true;
+            if (c == ' ' && std::regex_search(tail, match, shown) && std::stoi(match[1]) >= percent)
+                return true;
         }
         return false;
     }
@@ -148,14 +150,16 @@ TEST_P(StopSignal, FinishesTheFileInHandStartsNoOtherAndExitsWith128PlusTheSigna
     EXPECT_TRUE(out.HasAudio());
     EXPECT_EQ(FolderNames(folder / "converted"), std::vector<std::string>{"long.avi"}) << "no second job";
     // The line was rewritten in place with the job's pace, and is cleared for the messages.
-    EXPECT_TRUE(std::regex_search(job.Text(), std::regex(R"(\r\[1/2\] long\.avi  [1-9]\d? %  \d+ fps  \d+:\d\d left)")))
+    EXPECT_TRUE(std::regex_search(job.Text(),
+                                  std::regex(R"(\r\[1/2\] long\.avi  [1-9]\d? %  \d+ fps  \d+:\d\d left)")))
         << job.Text();
     EXPECT_NE(job.Text().find("keeps what was converted"), std::string::npos) << job.Text();
 }
 
 INSTANTIATE_TEST_SUITE_P(TerminalRun, StopSignal, ::testing::Values(SIGINT, SIGTERM),
                          [](const ::testing::TestParamInfo<int>& signal) {
-                             return signal.param == SIGINT ? std::string("Interrupt") : std::string("Terminate");
+                             return signal.param == SIGINT ? std::string("Interrupt")
+                                                           : std::string("Terminate");
                          });
 
 TEST(TerminalRun, AFullDiskFailsAndKeepsTheEarlierOutput) {
@@ -164,11 +168,13 @@ TEST(TerminalRun, AFullDiskFailsAndKeepsTheEarlierOutput) {
     fs::copy_file(SamplePath("video_only.avi"), output);
     const std::string earlier = Contents(output);
 
-    TerminalConvert job({"--overwrite", "-o", output.string(), SamplePath("mjpeg_pcm.avi").string()}, 64 * 1024);
+    TerminalConvert job({"--overwrite", "-o", output.string(), SamplePath("mjpeg_pcm.avi").string()},
+                        64 * 1024);
     ASSERT_TRUE(job.Started());
     EXPECT_EQ(job.Wait(), 1) << job.Text();
     EXPECT_TRUE(Contents(output) == earlier) << "the earlier output is untouched";
-    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"out.avi"}) << "nothing of the failed run is left";
+    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"out.avi"})
+        << "nothing of the failed run is left";
 }
 
 }  // namespace

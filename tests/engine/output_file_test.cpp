@@ -212,8 +212,8 @@ TEST_F(OutputFileTest, JobsThatKeepExistingFilesNeverReplaceOneEvenIfItTookTheNa
     RecompressionGraph second;
     InterfaceRef<IBaseFilter> compressor;
     const auto build = [&](const char* sample, RecompressionGraph& graph) {
-        return BuildRecompressionGraph(SamplePath(sample).string(), output.string(), m_xvid, true, false, compressor,
-                                       graph, ExistingOutput::Keep);
+        return BuildRecompressionGraph(SamplePath(sample).string(), output.string(), m_xvid, true, false,
+                                       compressor, graph, ExistingOutput::Keep);
     };
     ASSERT_EQ(build("mpeg4_mp3.avi", first), S_OK);
     ASSERT_EQ(build("mjpeg_pcm.avi", second), S_OK);

@@ -129,7 +129,8 @@ FileWriter::FileWriter() : FilterBase(CLSID_FileWriter, AM_FILTER_MISC_FLAGS_IS_
 FileWriter::~FileWriter() = default;
 
 void* FileWriter::FindExtraInterface(REFIID riid) {
-    if (riid == IFileSinkFilter::iid || riid == IFileSinkFilter2::iid) return static_cast<IFileSinkFilter2*>(this);
+    if (riid == IFileSinkFilter::iid || riid == IFileSinkFilter2::iid)
+        return static_cast<IFileSinkFilter2*>(this);
     return FilterBase::FindExtraInterface(riid);
 }
 
@@ -216,7 +217,8 @@ HRESULT FileWriter::GetMode(DWORD* flags) {
 
 HRESULT FileWriter::OnActivate() {
     if (m_path.empty()) return E_UNEXPECTED;
-    const auto existing = (m_mode & AM_FILE_OVERWRITE) != 0 ? StagedFile::Existing::Replace : StagedFile::Existing::Keep;
+    const auto existing =
+        (m_mode & AM_FILE_OVERWRITE) != 0 ? StagedFile::Existing::Replace : StagedFile::Existing::Keep;
     std::lock_guard lock(m_fileLock);
     const HRESULT hr = m_file.Create(ToUtf8(m_path), existing);
     if (FAILED(hr)) return hr;
