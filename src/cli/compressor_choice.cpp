@@ -62,14 +62,14 @@ CompressorChoice MatchCompressor(const std::vector<std::string>& names, const st
     return choice;
 }
 
-CompressorChoice ChooseCompressor(const std::optional<std::string>& wanted) {
+CompressorChoice ChooseCompressor(const std::optional<std::string>& wanted, bool quiet) {
     std::vector<std::string> names;
     LONG automatic = -1;
     (void)EnumerateCompressors(names, automatic);
     if (wanted) return MatchCompressor(names, *wanted);
     CompressorChoice choice;
     choice.index = StartupCompressorIndex(automatic);
-    if (automatic == -1) {
+    if (automatic == -1 && !quiet) {
         std::fprintf(stderr,
                      "tessarel-convert: no Xvid or DivX compressor is installed; converting with the stored "
                      "choice, compressor %ld\n",

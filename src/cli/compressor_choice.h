@@ -21,8 +21,8 @@ struct CompressorChoice {
                                                const std::string& wanted);
 
 // wanted matched against the installed catalogue, or, without it, the automatic choice (the
-// stored one when nothing qualifies, with a warning on the error output).
-[[nodiscard]] CompressorChoice ChooseCompressor(const std::optional<std::string>& wanted);
+// stored one when nothing qualifies, with a warning on the error output unless quiet).
+[[nodiscard]] CompressorChoice ChooseCompressor(const std::optional<std::string>& wanted, bool quiet);
 
 // --list: "INDEX<TAB>NAME", and "<TAB>(automatic)" after the automatic choice. 0, or 1 when the
 // catalogue cannot be read (its message has been shown).

@@ -65,7 +65,7 @@ void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::s
 }  // namespace
 
 int ConvertFiles(const ConvertOptions& options) {
-    const CompressorChoice compressor = ChooseCompressor(options.compressor);
+    const CompressorChoice compressor = ChooseCompressor(options.compressor, options.quiet);
     if (!compressor.usageError.empty()) {
         std::fprintf(stderr, "tessarel-convert: %s\n%s", compressor.usageError.c_str(), kTryHelp);
         return kUsageError;
@@ -79,6 +79,7 @@ int ConvertFiles(const ConvertOptions& options) {
     settings.compressorIndex = compressor.index;
     settings.keepAudio = options.keepAudio;
     settings.overwrite = options.overwrite;
+    settings.ignoreWarnings = options.quiet;
     settings.createFolder = options.output.empty() && outputDir.empty();
 
     CatchStopSignals();

@@ -75,8 +75,8 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     HRESULT hr = S_OK;
     {
         const StopSignalsBlocked streamingThreadsIgnoreSignals;
-        hr = conversion.Start(job.input, job.output, settings.compressorIndex, settings.keepAudio, false,
-                              compressorFilter,
+        hr = conversion.Start(job.input, job.output, settings.compressorIndex, settings.keepAudio,
+                              settings.ignoreWarnings, compressorFilter,
                               settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep);
     }
     if (hr == kOutputExists) return Failure(ExistsReason(job.output));

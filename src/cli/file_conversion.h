@@ -14,8 +14,9 @@
 struct JobSettings {
     LONG compressorIndex = -1;
     bool keepAudio = true;
-    bool overwrite = false;     // an existing output is replaced
-    bool createFolder = false;  // the output's folder is made when missing ("converted")
+    bool ignoreWarnings = false;  // as the window's hidden box: no warning of an unknown duration
+    bool overwrite = false;       // an existing output is replaced
+    bool createFolder = false;    // the output's folder is made when missing ("converted")
 };
 
 enum class JobOutcome {

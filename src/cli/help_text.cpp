@@ -21,7 +21,7 @@ const char kHelpText[] =
     "      --no-audio            leave the audio out\n"
     "      --overwrite           replace an existing output\n"
     "      --keep-going          go on after a FILE fails, and list every failure at the end\n"
-    "  -q, --quiet               print errors only\n"
+    "  -q, --quiet               print errors only, no progress and no warnings\n"
     "      --verbose             print FFmpeg's warnings too\n"
     "  -h, --help                print this help\n"
     "      --version             print the version\n"
