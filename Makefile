@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test run sanitize-test bench clean
+.PHONY: deps build test run sanitize-test bench package clean
 
 deps:
 	bash scripts/install-deps.sh
@@ -21,12 +21,16 @@ run: deps
 	cmake --build $(BUILD) -j $(JOBS) --target tessarel
 	$(BUILD)/src/app/tessarel
 
-# Everything that builds without Qt (media layer, engine, recompress) and its tests again, under
+# Everything that builds without Qt (media layer, engine, tessarel-convert) and its tests again, under
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize-test: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DTESSAREL_SANITIZE=ON -DTESSAREL_WITHOUT_QT=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) -L 'media|engine|tools'
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS) -L 'media|engine|cli'
+
+# The Debian package, tessarel_<version>_amd64.deb, in $(BUILD) (see cmake/Packaging.cmake).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	bash bench/run.sh $(BUILD)

@@ -4,7 +4,7 @@
 #
 #   bench/run.sh BUILD_DIR [ROUNDS]
 #
-# Each round runs every job once with the ffmpeg command and once with recompress, back to back,
+# Each round runs every job once with the ffmpeg command and once with tessarel-convert, back to back,
 # alternating which goes first, so that both members of a pair see the same machine. The table
 # gives the minimum, median and maximum of the paired ratios (ours / ffmpeg's) over the rounds
 # (5 unless ROUNDS says otherwise), peak memory from GNU time, and the outputs' size and PSNR
@@ -22,7 +22,7 @@ rounds=${2:-5}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 samples=$build/bench-samples
 out=$build/bench-out
-recompress=$build/tools/recompress
+convert=$build/src/cli/tessarel-convert
 
 # GNU time, not the shell keyword: only it reports peak resident memory.
 gnu_time=/usr/bin/time
@@ -30,16 +30,16 @@ gnu_time=/usr/bin/time
 command -v ffmpeg >/dev/null || { echo "bench: the ffmpeg command is not installed" >&2; exit 1; }
 ffmpeg -hide_banner -encoders 2>/dev/null | awk '{print $2}' | grep -qx libxvid ||
     { echo "bench: this ffmpeg has no libxvid encoder, so there is no reference to compare with" >&2; exit 1; }
-[[ -x $recompress ]] || { echo "bench: $recompress missing (build the recompress target)" >&2; exit 1; }
+[[ -x $convert ]] || { echo "bench: $convert missing (build the tessarel-convert target)" >&2; exit 1; }
 
-mpeg4_index=$("$recompress" --list | awk -F'\t' '$2 == "MPEG-4 part 2" { print $1 }')
-[[ -n $mpeg4_index ]] || { echo "bench: recompress lists no MPEG-4 part 2 compressor" >&2; exit 1; }
+mpeg4_index=$("$convert" --list | awk -F'\t' '$2 == "MPEG-4 part 2" { print $1 }')
+[[ -n $mpeg4_index ]] || { echo "bench: tessarel-convert lists no MPEG-4 part 2 compressor" >&2; exit 1; }
 
 echo "Making benchmark inputs in $samples ..."
 bash "$here/../tests/fixtures/make_samples.sh" "$samples" --bench
 mkdir -p "$out"
 
-# The jobs: name, input, ffmpeg's video options, recompress's options. Both copy the audio.
+# The jobs: name, input, ffmpeg's video options, tessarel-convert's options. Both copy the audio.
 jobs=(xvid720 xvid1080 mpeg4_720)
 # The test pattern's saturated primaries lie on the edge of what RGB holds, so every trip through
 # RGB24 clips some of them; quality is also measured on a picture whose colours RGB holds.
@@ -72,7 +72,7 @@ run_ffmpeg() { # JOB
 }
 run_ours() { # JOB
     # shellcheck disable=SC2086
-    measure "ours_$1" "$recompress" ${ours_options[$1]} "$samples/${input[$1]}" "$out/ours_$1.avi"
+    measure "ours_$1" "$convert" --quiet --overwrite ${ours_options[$1]} -o "$out/ours_$1.avi" "$samples/${input[$1]}"
 }
 
 # Paired ratios, one line per round and job: "JOB WALL CPU MEMORY".
@@ -88,7 +88,7 @@ for ((round = 1; round <= rounds; round++)); do
 done
 
 # Memory must stay flat in the input's length: the 720p input at half the length, once.
-measure ours_xvid720_10s "$recompress" "$samples/big720_10s.mpg" "$out/ours_xvid720_10s.avi"
+measure ours_xvid720_10s "$convert" --quiet --overwrite -o "$out/ours_xvid720_10s.avi" "$samples/big720_10s.mpg"
 run_ffmpeg in_gamut
 run_ours in_gamut
 

@@ -1,7 +1,7 @@
 // The window's side of a conversion run, measured: how soon it handles an event while a job
 // runs (the run serves events only between its 100 ms waits on the graph), and how long the
-// run over the given files takes from Start to its end, for comparison with `recompress` on the
-// same files. Optionally grabs the screen half-way through the job of the first INPUT.
+// run over the given files takes from Start to its end, for comparison with `tessarel-convert`
+// on the same files. Optionally grabs the screen half-way through the job of the first INPUT.
 //
 //   window_run_bench [--screenshot FILE.png] INPUT...
 //

@@ -24,6 +24,8 @@ packages=(
   dbus-daemon
   # benchmarks: wall time and peak memory
   time
+  # the Debian package and its checks (make package, .ci/run), and the batch recipe for many machines
+  dpkg-dev lintian appstream desktop-file-utils file gzip parallel
 )
 
 sudo_cmd=()

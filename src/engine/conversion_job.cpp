@@ -2,10 +2,16 @@
 
 #include "engine/job_percent.h"
 
-HRESULT ConversionJob::Start(const std::string& inputPath, const std::string& outputPath, LONG compressorIndex,
-                             bool keepAudio, bool ignoreWarnings, InterfaceRef<IBaseFilter>& compressorFilter) {
+HRESULT ConversionJob::Start(const std::string& inputPath, const std::string& outputPath,
+                             LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
+                             InterfaceRef<IBaseFilter>& compressorFilter, ExistingOutput existing) {
     return BuildRecompressionGraph(inputPath, outputPath, compressorIndex, keepAudio, ignoreWarnings,
-                                   compressorFilter, m_graph);
+                                   compressorFilter, m_graph, existing);
+}
+
+HRESULT ConversionJob::WatchVideoFrames(ISampleGrabberCB* watcher) {
+    if (!m_graph.videoGrabberControl) return E_UNEXPECTED;
+    return m_graph.videoGrabberControl->SetCallback(watcher, 0);
 }
 
 LONG ConversionJob::WaitForEnd(const KeepWaiting& keepWaiting, const Progressed& progressed) {

@@ -84,6 +84,13 @@ HRESULT AddAudioBranch(RecompressionGraph& graph) {
     return S_OK;
 }
 
+// The writer's mode without AM_FILE_OVERWRITE: it will replace nothing.
+HRESULT KeepExistingOutput(IFileSinkFilter* sink) {
+    InterfaceRef<IFileSinkFilter2> writer;
+    const HRESULT hr = writer.Query(sink);
+    return FAILED(hr) ? hr : writer->SetMode(0);
+}
+
 bool IsPlainDirectoryOrMissing(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes == INVALID_FILE_ATTRIBUTES || attributes == FILE_ATTRIBUTE_DIRECTORY;
@@ -97,7 +104,8 @@ RecompressionGraph::~RecompressionGraph() {
 
 HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string& outputPath,
                                 LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
-                                InterfaceRef<IBaseFilter>& compressorFilter, RecompressionGraph& graph) {
+                                InterfaceRef<IBaseFilter>& compressorFilter, RecompressionGraph& graph,
+                                ExistingOutput existing) {
     TearDownRecompressionGraph(graph);
     graph.duration = 0;
 
@@ -147,6 +155,9 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
                                           graph.sink.Receive());
     if (FAILED(hr) || !graph.mux) return Fail(graph, kCannotSetMuxAndFileWriter, hr);
     if (graph.sink) graph.writer.Query(graph.sink.Get());
+    if (existing == ExistingOutput::Keep && FAILED(hr = KeepExistingOutput(graph.sink.Get()))) {
+        return Fail(graph, kCannotSetMuxAndFileWriter, hr);
+    }
 
     // 9, 10. The grabber and the compressor join the graph.
     if (FAILED(hr = graph.graph->AddFilter(graph.videoGrabber.Get(), u"VideoGrabber"))) {

@@ -49,6 +49,12 @@ struct RecompressionGraph {
     ~RecompressionGraph();
 };
 
+// What a job does to a file that already has its output's name: replace it when the job's file
+// is finished (the window), or keep it, refusing to start and never replacing a file that takes
+// the name while the job runs (the command line without --overwrite). A kept file makes the
+// start, or the stop, fail with HRESULT_FROM_WIN32(ERROR_FILE_EXISTS).
+enum class ExistingOutput { Replace, Keep };
+
 inline constexpr LONGLONG kAssumedDuration = 200'000'000;      // 20 s, when the input tells none
 inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleave and preroll
 
@@ -65,7 +71,8 @@ inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleav
 [[nodiscard]] HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string& outputPath,
                                               LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
                                               InterfaceRef<IBaseFilter>& compressorFilter,
-                                              RecompressionGraph& graph);
+                                              RecompressionGraph& graph,
+                                              ExistingOutput existing = ExistingOutput::Replace);
 
 // Stops a running graph, which completes the output file and moves it into place. Returns the
 // failure a filter reported on the way, a file that could not be completed or moved into place

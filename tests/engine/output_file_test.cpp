@@ -205,6 +205,30 @@ TEST_F(OutputFileTest, TwoJobsIntoOneNameAtOnceLeaveOneWholeFile) {
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
 }
 
+TEST_F(OutputFileTest, JobsThatKeepExistingFilesNeverReplaceOneEvenIfItTookTheNameMeanwhile) {
+    const fs::path output = m_dir / "out.avi";
+    constexpr HRESULT kExists = HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+    RecompressionGraph first;
+    RecompressionGraph second;
+    InterfaceRef<IBaseFilter> compressor;
+    const auto build = [&](const char* sample, RecompressionGraph& graph) {
+        return BuildRecompressionGraph(SamplePath(sample).string(), output.string(), m_xvid, true, false,
+                                       compressor, graph, ExistingOutput::Keep);
+    };
+    ASSERT_EQ(build("mpeg4_mp3.avi", first), S_OK);
+    ASSERT_EQ(build("mjpeg_pcm.avi", second), S_OK);
+    EXPECT_EQ(WaitStopAndTearDown(first), EC_COMPLETE);
+    EXPECT_EQ(m_stopResult, S_OK);
+    const std::string kept = Contents(output);
+    EXPECT_EQ(WaitStopAndTearDown(second), EC_COMPLETE);
+    EXPECT_EQ(m_stopResult, kExists) << "the second finished after the first took the name";
+    EXPECT_TRUE(Contents(output) == kept);
+    EXPECT_EQ(build("mjpeg_pcm.avi", second), kExists) << "a taken name refuses the start";
+    compressor.Release();
+    EXPECT_TRUE(Contents(output) == kept);
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
+}
+
 TEST_F(OutputFileTest, TheInputIsNeverOverwrittenUnderAnyName) {
     const fs::path input = m_dir / "input.avi";
     fs::copy_file(SamplePath("mjpeg_pcm.avi"), input);

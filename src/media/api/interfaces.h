@@ -300,6 +300,20 @@ struct IFileSinkFilter : IUnknown {
     virtual HRESULT GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) = 0;
 };
 
+// The file writer's mode. With AM_FILE_OVERWRITE (this writer's default) a finished file
+// replaces whatever has its name; without it, a file that has the name, or takes it while the
+// graph runs, is never replaced: the writer refuses to start, or discards its own file and
+// reports HRESULT_FROM_WIN32(ERROR_FILE_EXISTS).
+inline constexpr DWORD AM_FILE_OVERWRITE = 0x1;
+
+struct IFileSinkFilter2 : IFileSinkFilter {
+    using Parent = IFileSinkFilter;
+    static constexpr IID iid = {0x00855B90, 0xCE1B, 0x11D0, {0xBD, 0x4F, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+    // VFW_E_NOT_STOPPED while the writer is active; E_INVALIDARG for unknown flags.
+    virtual HRESULT SetMode(DWORD flags) = 0;
+    virtual HRESULT GetMode(DWORD* flags) = 0;
+};
+
 // The byte stream of a file source's output pin, read at any position. MT safe.
 struct IAsyncReader : IUnknown {
     using Parent = IUnknown;
@@ -448,6 +462,7 @@ inline constexpr IID IID_IReferenceClock = IReferenceClock::iid;
 inline constexpr IID IID_IAMFilterMiscFlags = IAMFilterMiscFlags::iid;
 inline constexpr IID IID_IFileSourceFilter = IFileSourceFilter::iid;
 inline constexpr IID IID_IFileSinkFilter = IFileSinkFilter::iid;
+inline constexpr IID IID_IFileSinkFilter2 = IFileSinkFilter2::iid;
 inline constexpr IID IID_IAsyncReader = IAsyncReader::iid;
 inline constexpr IID IID_IStream = IStream::iid;
 inline constexpr IID IID_IConfigInterleaving = IConfigInterleaving::iid;

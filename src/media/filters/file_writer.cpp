@@ -129,7 +129,8 @@ FileWriter::FileWriter() : FilterBase(CLSID_FileWriter, AM_FILTER_MISC_FLAGS_IS_
 FileWriter::~FileWriter() = default;
 
 void* FileWriter::FindExtraInterface(REFIID riid) {
-    if (riid == IFileSinkFilter::iid) return static_cast<IFileSinkFilter*>(this);
+    if (riid == IFileSinkFilter::iid || riid == IFileSinkFilter2::iid)
+        return static_cast<IFileSinkFilter2*>(this);
     return FilterBase::FindExtraInterface(riid);
 }
 
@@ -199,10 +200,27 @@ HRESULT FileWriter::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) {
     return S_OK;
 }
 
+HRESULT FileWriter::SetMode(DWORD flags) {
+    if ((flags & ~AM_FILE_OVERWRITE) != 0) return E_INVALIDARG;
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    std::lock_guard lock(m_stateLock);
+    m_mode = flags;
+    return S_OK;
+}
+
+HRESULT FileWriter::GetMode(DWORD* flags) {
+    if (flags == nullptr) return E_POINTER;
+    std::lock_guard lock(m_stateLock);
+    *flags = m_mode;
+    return S_OK;
+}
+
 HRESULT FileWriter::OnActivate() {
     if (m_path.empty()) return E_UNEXPECTED;
+    const auto existing =
+        (m_mode & AM_FILE_OVERWRITE) != 0 ? StagedFile::Existing::Replace : StagedFile::Existing::Keep;
     std::lock_guard lock(m_fileLock);
-    const HRESULT hr = m_file.Create(ToUtf8(m_path));
+    const HRESULT hr = m_file.Create(ToUtf8(m_path), existing);
     if (FAILED(hr)) return hr;
     m_position = 0;
     m_failure = S_OK;

@@ -10,7 +10,8 @@
 // (IStream::Commit, or the end of the stream) after its last change, no write failed, and the
 // graph did not end in an error abort. So a stop keeps what was finished; a failure keeps what
 // was there before. It never replaces a file that a source of this process is reading, whatever
-// name reaches it.
+// name reaches it. Without AM_FILE_OVERWRITE in its mode (IFileSinkFilter2), it replaces no file
+// at all: a name already taken refuses the start, and a name taken while it ran keeps its file.
 
 #include <mutex>
 #include <optional>
@@ -60,7 +61,7 @@ private:
     FileWriter& m_writer;
 };
 
-class FileWriter final : public FilterBase, public IFileSinkFilter {
+class FileWriter final : public FilterBase, public IFileSinkFilter2 {
 public:
     FileWriter();
     ~FileWriter() override;
@@ -80,6 +81,9 @@ public:
     // The path (task-allocator memory, transfer full) and a copy of the type; E_FAIL before a name
     // was set.
     HRESULT GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) override;
+    // AM_FILE_OVERWRITE or 0, taking effect at the next start; AM_FILE_OVERWRITE at first.
+    HRESULT SetMode(DWORD flags) override;
+    HRESULT GetMode(DWORD* flags) override;
 
     // Also keeps the graph's event interface (not counted: the graph outlives membership), to
     // learn at the stop how the run ended.
@@ -91,7 +95,8 @@ protected:
     void* FindExtraInterface(REFIID riid) override;
     // Creates the file beside the named one. A named file that is a directory, not a regular
     // file, read-only or open in a source of this process (under any name) is refused, with
-    // ERROR_DIRECTORY, ERROR_ACCESS_DENIED or ERROR_SHARING_VIOLATION.
+    // ERROR_DIRECTORY, ERROR_ACCESS_DENIED or ERROR_SHARING_VIOLATION; without AM_FILE_OVERWRITE,
+    // any named file is, with ERROR_FILE_EXISTS.
     HRESULT OnActivate() override;
     // Moves a whole file to its name, removes any other. When the move itself fails, the file is
     // removed and EC_ERRORABORT is posted.
@@ -110,6 +115,7 @@ private:
     FileWriterInputPin m_input;
     std::u16string m_path;
     std::optional<MediaType> m_type;
+    DWORD m_mode = AM_FILE_OVERWRITE;      // guarded by m_stateLock
     IMediaEvent* m_graphEvents = nullptr;  // the graph's, not counted; guarded by m_stateLock
 
     std::mutex m_fileLock;  // guards everything below

@@ -1,6 +1,7 @@
 #include "media/filters/staged_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -41,14 +42,32 @@ std::string RandomTag() {
     return tag;
 }
 
+// Renames from to to in one step. Keep never replaces what has that name: a file system that
+// cannot say so in the rename gets a hard link and the removal of the old name, which is as safe.
+HRESULT MoveIntoPlace(const std::string& from, const std::string& to, StagedFile::Existing existing) {
+    if (existing == StagedFile::Existing::Replace)
+        return ::rename(from.c_str(), to.c_str()) == 0 ? S_OK : ResultFromErrno(errno);
+    int error = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        error = ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+        if (error == 0) ::unlink(from.c_str());
+    }
+    if (error == 0) return S_OK;
+    return error == EEXIST ? HRESULT_FROM_WIN32(ERROR_FILE_EXISTS) : ResultFromErrno(error);
+}
+
 }  // namespace
 
 StagedFile::~StagedFile() {
     Discard();
 }
 
-HRESULT StagedFile::Create(const std::string& finalPath) {
+HRESULT StagedFile::Create(const std::string& finalPath, Existing policy) {
     if (m_descriptor >= 0 || finalPath.empty()) return E_UNEXPECTED;
+    // Anything at all under the name, a dangling link among them, is kept.
+    struct stat named {};
+    if (policy == Existing::Keep && ::lstat(finalPath.c_str(), &named) == 0)
+        return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
     // What the final name holds now decides whether it may be replaced, and the permissions of
     // what replaces it. A link is followed: a link to an input is refused like the input.
     struct stat existing {};
@@ -77,6 +96,7 @@ HRESULT StagedFile::Create(const std::string& finalPath) {
         if (replacing) (void)::fchmod(descriptor, existing.st_mode & 0777);
         m_finalPath = finalPath;
         m_stagedPath = std::move(staged);
+        m_existing = policy;
         m_descriptor = descriptor;
         return S_OK;
     }
@@ -88,8 +108,7 @@ HRESULT StagedFile::Publish() {
     // A failed close can mean lost data (on network file systems): such a file is not published.
     HRESULT hr = ::close(m_descriptor) == 0 || errno == EINTR ? S_OK : ResultFromErrno(errno);
     m_descriptor = -1;
-    if (SUCCEEDED(hr) && ::rename(m_stagedPath.c_str(), m_finalPath.c_str()) != 0)
-        hr = ResultFromErrno(errno);
+    if (SUCCEEDED(hr)) hr = MoveIntoPlace(m_stagedPath, m_finalPath, m_existing);
     if (FAILED(hr)) ::unlink(m_stagedPath.c_str());
     m_stagedPath.clear();
     return hr;

@@ -3,7 +3,8 @@
 // A file written beside its final name and moved into place only once it is whole. While it is
 // being written, whatever already has the final name stays as it was; a file that is discarded
 // leaves nothing behind. Two staged files for the same name never share bytes: the last one
-// published wins, whole.
+// published wins, whole, unless they keep what is there; then the first one wins and the other
+// is refused.
 
 #include <string>
 
@@ -19,19 +20,24 @@ public:
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
 
+    // What publishing does to a file that has the final name: replace it, or keep it and refuse.
+    enum class Existing { Replace, Keep };
+
     // Creates an empty file in the folder of finalPath (bytes, as the system takes them), hidden
     // and named after it. What has the final name already must be a regular file this process
     // may write and that no source of this process is reading; the new file takes its
     // permissions. Refusals come as HRESULT_FROM_WIN32 codes: ERROR_DIRECTORY,
     // ERROR_ACCESS_DENIED (not a regular file, or read-only), ERROR_SHARING_VIOLATION (open as a
-    // source), or the code of the failed system call. Only while nothing is staged.
-    [[nodiscard]] HRESULT Create(const std::string& finalPath);
+    // source), ERROR_FILE_EXISTS (anything has the name and existing is Keep), or the code of
+    // the failed system call. Only while nothing is staged.
+    [[nodiscard]] HRESULT Create(const std::string& finalPath, Existing existing = Existing::Replace);
 
     // The descriptor to write through, -1 while nothing is staged.
     [[nodiscard]] int Descriptor() const { return m_descriptor; }
 
     // Closes the file and renames it to its final name in one step. On failure the staged file
-    // is removed and the final name keeps what it had.
+    // is removed and the final name keeps what it had. With Existing::Keep, a file that took the
+    // final name since Create stays, and this gives ERROR_FILE_EXISTS.
     [[nodiscard]] HRESULT Publish();
     // Closes and removes the file. Nothing happens while nothing is staged.
     void Discard();
@@ -39,6 +45,7 @@ public:
 private:
     std::string m_finalPath;
     std::string m_stagedPath;
+    Existing m_existing = Existing::Replace;
     int m_descriptor = -1;
 };
 

@@ -1,9 +1,9 @@
-// Damaged headers and sizes of the sample files, converted by recompress as a user would: no crash,
+// Damaged headers and sizes of the sample files, converted by tessarel-convert as a user would: no crash,
 // no hang over 60 s, no input changed, and no failure reported as success (exit 0 with an output
 // that holds no picture a player can show).
 //
 // CI runs a short campaign. A long one, by hand:
-//   TESSAREL_FUZZ_CASES=5000 TESSAREL_FUZZ_SEED=2 build/tests/media/recompress_tests --gtest_filter='Fuzz*'
+//   TESSAREL_FUZZ_CASES=5000 TESSAREL_FUZZ_SEED=2 build/tests/cli/cli_tests --gtest_filter='Fuzz*'
 // Case N of seed S always damages the same file the same way; TESSAREL_FUZZ_FIRST=N starts there.
 
 #include <array>
@@ -24,11 +24,11 @@
 #include <gtest/gtest.h>
 
 #include "header_mutator.h"
-#include "recompress_run.h"
+#include "convert_run.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
-namespace recompresstest {
+namespace clitest {
 namespace {
 
 // Small inputs of every container and common codec, with and without B-frames and edit lists.
@@ -75,7 +75,7 @@ void RunCase(long seed, long index, const std::vector<std::vector<std::uint8_t>>
     const std::filesystem::path output = folder / (name + ".avi");
     WriteFile(input, mutation.bytes);
 
-    const RecompressRun run = RunRecompress({input.string(), output.string()});
+    const ConvertRun run = RunConvert({"-o", output.string(), input.string()});
     const std::string what = "case " + std::to_string(index) + " of seed " + std::to_string(seed) + ": " +
                              kSeedFiles[which] + ", " + mutation.description;
     const bool inputKept = ReadFile(input) == mutation.bytes;
@@ -139,4 +139,4 @@ TEST(Fuzz, DamagedHeadersNeverCrashHangChangeTheInputOrPassForSuccess) {
 }
 
 }  // namespace
-}  // namespace recompresstest
+}  // namespace clitest

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "recompress_run.h"
+#include "convert_run.h"
 #include "support/samples_dir.h"
 
-namespace recompresstest {
+namespace clitest {
 namespace {
 
 // FFmpeg prefixes its messages with the object that logs them: "[mpeg4 @ 0x55...] ...".
@@ -18,14 +18,14 @@ TEST(FfmpegLog, QuietByDefaultAndWarningsWithVerbose) {
     // The noise in the middle of this file makes the MPEG-4 decoder complain.
     const std::string input = testsupport::SamplePath("corrupt_middle.avi").string();
 
-    const RecompressRun quiet = RunRecompress({input, (folder / "quiet.avi").string()});
+    const ConvertRun quiet = RunConvert({"-o", (folder / "quiet.avi").string(), input});
     ASSERT_TRUE(quiet.Succeeded()) << quiet.errors;
     EXPECT_FALSE(HasFfmpegMessage(quiet.errors)) << quiet.errors;
 
-    const RecompressRun verbose = RunRecompress({"--verbose", input, (folder / "verbose.avi").string()});
+    const ConvertRun verbose = RunConvert({"--verbose", "-o", (folder / "verbose.avi").string(), input});
     ASSERT_TRUE(verbose.Succeeded()) << verbose.errors;
     EXPECT_TRUE(HasFfmpegMessage(verbose.errors)) << verbose.errors;
 }
 
 }  // namespace
-}  // namespace recompresstest
+}  // namespace clitest

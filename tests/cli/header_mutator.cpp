@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-namespace recompresstest {
+namespace clitest {
 namespace {
 
 enum class Order { Little, Big };
@@ -115,4 +115,4 @@ Mutation MutateHeader(const std::vector<std::uint8_t>& file, std::mt19937& rando
     return mutation;
 }
 
-}  // namespace recompresstest
+}  // namespace clitest

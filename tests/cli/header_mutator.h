@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace recompresstest {
+namespace clitest {
 
 struct Mutation {
     std::vector<std::uint8_t> bytes;  // the damaged file
@@ -24,4 +24,4 @@ struct Mutation {
 // - the file cut short at a random length.
 [[nodiscard]] Mutation MutateHeader(const std::vector<std::uint8_t>& file, std::mt19937& random);
 
-}  // namespace recompresstest
+}  // namespace clitest

@@ -1,4 +1,4 @@
-#include "recompress_run.h"
+#include "convert_run.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,7 +13,7 @@
 
 extern char** environ;
 
-namespace recompresstest {
+namespace clitest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -31,41 +31,51 @@ bool Drain(int fd, std::string& text) {
 
 }  // namespace
 
-std::filesystem::path RecompressProgram() {
-    return TESSAREL_RECOMPRESS;
+std::filesystem::path ConvertProgram() {
+    return TESSAREL_CONVERT;
 }
 
-RecompressRun RunRecompress(const std::vector<std::string>& arguments, std::chrono::seconds limit) {
-    RecompressRun run;
-    const std::string program = RecompressProgram().string();
+ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::seconds limit) {
+    ConvertRun run;
+    const std::string program = ConvertProgram().string();
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
     int errorPipe[2];
+    int outputPipe[2];
     if (::pipe2(errorPipe, O_CLOEXEC) != 0) {
+        run.errors = "pipe failed";
+        return run;
+    }
+    if (::pipe2(outputPipe, O_CLOEXEC) != 0) {
+        ::close(errorPipe[0]);
+        ::close(errorPipe[1]);
         run.errors = "pipe failed";
         return run;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outputPipe[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
     const Clock::time_point started = Clock::now();
     pid_t child = -1;
     const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(errorPipe[1]);
+    ::close(outputPipe[1]);
     if (spawned != 0) {
         ::close(errorPipe[0]);
+        ::close(outputPipe[0]);
         run.errors = "cannot start " + program;
         return run;
     }
 
-    bool open = true;
-    while (open) {
+    std::array<pollfd, 2> ends{pollfd{errorPipe[0], POLLIN, 0}, pollfd{outputPipe[0], POLLIN, 0}};
+    std::array<std::string*, 2> texts{&run.errors, &run.output};
+    while (ends[0].fd >= 0 || ends[1].fd >= 0) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(started + limit - Clock::now());
         if (left.count() <= 0) {
@@ -73,11 +83,16 @@ RecompressRun RunRecompress(const std::vector<std::string>& arguments, std::chro
             ::kill(child, SIGKILL);
             break;
         }
-        pollfd wait{errorPipe[0], POLLIN, 0};
-        const int ready = ::poll(&wait, 1, static_cast<int>(left.count()));
-        if (ready > 0) open = Drain(errorPipe[0], run.errors);
+        if (::poll(ends.data(), ends.size(), static_cast<int>(left.count())) <= 0) continue;
+        for (std::size_t i = 0; i < ends.size(); ++i) {
+            if (ends[i].fd < 0 || ends[i].revents == 0) continue;
+            if (Drain(ends[i].fd, *texts[i])) continue;
+            ::close(ends[i].fd);
+            ends[i].fd = -1;  // poll skips a negative descriptor
+        }
     }
-    ::close(errorPipe[0]);
+    for (const pollfd& end : ends)
+        if (end.fd >= 0) ::close(end.fd);
     int status = 0;
     // The error output closes when the program ends, but a child of its own could keep it open:
     // wait for the program itself within what is left of the limit.
@@ -106,4 +121,4 @@ ScratchFolder::~ScratchFolder() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
-}  // namespace recompresstest
+}  // namespace clitest

@@ -1,4 +1,4 @@
-// An uncompressed 8-bit palette AVI, converted by recompress with the default compressor: the
+// An uncompressed 8-bit palette AVI, converted by tessarel-convert with the default compressor: the
 // output shows the input's colours, not black frames.
 
 #include <array>
@@ -6,18 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include "recompress_run.h"
+#include "convert_run.h"
 #include "support/samples_dir.h"
 #include "support/shown_picture.h"
 
-namespace recompresstest {
+namespace clitest {
 namespace {
 
 TEST(PaletteConversion, OutputKeepsThePalettesColours) {
     ScratchFolder folder("palette");
     const std::filesystem::path output = folder / "chart.avi";
-    const RecompressRun run =
-        RunRecompress({testsupport::SamplePath("chart_pal8.avi").string(), output.string()});
+    const ConvertRun run =
+        RunConvert({"-o", output.string(), testsupport::SamplePath("chart_pal8.avi").string()});
     ASSERT_TRUE(run.Succeeded()) << run.errors;
 
     const testsupport::RgbPicture picture = testsupport::ShownPicture(output);
@@ -43,4 +43,4 @@ TEST(PaletteConversion, OutputKeepsThePalettesColours) {
 }
 
 }  // namespace
-}  // namespace recompresstest
+}  // namespace clitest

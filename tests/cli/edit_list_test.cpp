@@ -1,4 +1,4 @@
-// A QuickTime file trimmed by an edit list, converted by recompress: the output holds what a player
+// A QuickTime file trimmed by an edit list, converted by tessarel-convert: the output holds what a player
 // shows of the input, not the footage the edit cuts away.
 
 #include <algorithm>
@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include "recompress_run.h"
+#include "convert_run.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 #include "support/shown_picture.h"
 
-namespace recompresstest {
+namespace clitest {
 namespace {
 
 using testsupport::ReadBack;
@@ -22,7 +22,7 @@ TEST(EditListConversion, OutputHoldsWhatAPlayerShows) {
     ScratchFolder folder("edit-list");
     const std::filesystem::path input = SamplePath("trimmed.mov");
     const std::filesystem::path output = folder / "trimmed.avi";
-    const RecompressRun run = RunRecompress({input.string(), output.string()});
+    const ConvertRun run = RunConvert({"-o", output.string(), input.string()});
     ASSERT_TRUE(run.Succeeded()) << run.errors;
 
     const testsupport::MediaSummary in = ReadBack(input);
@@ -54,4 +54,4 @@ TEST(EditListConversion, OutputHoldsWhatAPlayerShows) {
 }
 
 }  // namespace
-}  // namespace recompresstest
+}  // namespace clitest

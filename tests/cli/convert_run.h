@@ -1,6 +1,6 @@
 #pragma once
 
-// Runs the real `recompress` tool as a user would, in a process of its own, and reports how it
+// Runs the real `tessarel-convert` as a user would, in a process of its own, and reports how it
 // ended. Nothing goes through a shell: the arguments reach the program exactly as given.
 
 #include <chrono>
@@ -8,24 +8,25 @@
 #include <string>
 #include <vector>
 
-namespace recompresstest {
+namespace clitest {
 
-struct RecompressRun {
+struct ConvertRun {
     bool timedOut = false;  // killed after the time limit
     int exitCode = -1;      // when it exited by itself
     int signal = 0;         // when a signal ended it (a crash)
     std::string errors;     // everything it wrote to its error output
+    std::string output;     // everything it wrote to its standard output (not a terminal)
     double seconds = 0;
 
     [[nodiscard]] bool Succeeded() const { return !timedOut && signal == 0 && exitCode == 0; }
     [[nodiscard]] bool Crashed() const { return signal != 0 && !timedOut; }
 };
 
-// The recompress program of this build.
-[[nodiscard]] std::filesystem::path RecompressProgram();
+// The tessarel-convert program of this build.
+[[nodiscard]] std::filesystem::path ConvertProgram();
 
-// Runs recompress with arguments; kills it (SIGKILL) once limit has passed.
-[[nodiscard]] RecompressRun RunRecompress(const std::vector<std::string>& arguments,
+// Runs tessarel-convert with arguments; kills it (SIGKILL) once limit has passed.
+[[nodiscard]] ConvertRun RunConvert(const std::vector<std::string>& arguments,
                                           std::chrono::seconds limit = std::chrono::seconds(60));
 
 // A fresh, empty folder for one test's files, removed with everything in it on destruction.
@@ -43,4 +44,4 @@ private:
     std::filesystem::path m_path;
 };
 
-}  // namespace recompresstest
+}  // namespace clitest

@@ -1,0 +1,32 @@
+#pragma once
+
+// The command line of tessarel-convert, parsed: what the user asked for, or why the line is not
+// one the program takes (a usage error).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ConvertOptions {
+    std::vector<std::string> files;         // the inputs, in the order given
+    std::string output;                     // -o: the one output's name
+    std::string outputDir;                  // --output-dir: where every output goes
+    std::optional<std::string> compressor;  // --compressor: a name, a part of one, or an index
+    bool list = false;
+    bool keepAudio = true;
+    bool overwrite = false;
+    bool keepGoing = false;
+    bool quiet = false;
+    bool verbose = false;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParsedArguments {
+    ConvertOptions options;
+    std::string usageError;  // empty when the line is good
+};
+
+// Options may come in any order among the files; "--" ends them, so a file may begin with "-".
+// An option's value follows it as the next argument, or after "=" for a long option.
+[[nodiscard]] ParsedArguments ParseArguments(const std::vector<std::string>& arguments);

@@ -1,0 +1,111 @@
+#include "cli/file_batch.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cli/compressor_choice.h"
+#include "cli/file_conversion.h"
+#include "cli/help_text.h"
+#include "cli/job_plan.h"
+#include "cli/message_relay.h"
+#include "cli/progress_line.h"
+#include "cli/stop_signals.h"
+
+namespace {
+
+constexpr int kAnyFailed = 1;
+constexpr int kUsageError = 2;
+
+struct FailedFile {
+    std::string file;
+    std::string reason;
+};
+
+// "DIR" without trailing slashes ("/" stays), made when missing. Empty on failure, after saying why.
+std::string PreparedOutputDir(std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
+        std::fprintf(stderr, "tessarel-convert: cannot make the folder %s: %s\n", dir.c_str(),
+                     std::strerror(errno));
+        return {};
+    }
+    struct stat status {};
+    if (::stat(dir.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+        std::fprintf(stderr, "tessarel-convert: %s is not a folder\n", dir.c_str());
+        return {};
+    }
+    return dir;
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// With --keep-going, every failure again at the end; and whatever was left undone.
+void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::size_t notStarted,
+               bool keepGoing) {
+    if (keepGoing && !failures.empty() && jobs > 1) {
+        std::fprintf(stderr, "tessarel-convert: %zu of %zu files failed:\n", failures.size(), jobs);
+        for (const FailedFile& failure : failures)
+            std::fprintf(stderr, "  %s: %s\n", failure.file.c_str(), failure.reason.c_str());
+    }
+    if (notStarted == 0) return;
+    std::fprintf(stderr, "tessarel-convert: %zu more file%s not converted%s\n", notStarted,
+                 notStarted == 1 ? " was" : "s were",
+                 StopSignal() != 0 ? "" : " (--keep-going goes on after a failure)");
+}
+
+}  // namespace
+
+int ConvertFiles(const ConvertOptions& options) {
+    const CompressorChoice compressor = ChooseCompressor(options.compressor, options.quiet);
+    if (!compressor.usageError.empty()) {
+        std::fprintf(stderr, "tessarel-convert: %s\n%s", compressor.usageError.c_str(), kTryHelp);
+        return kUsageError;
+    }
+    std::string outputDir;
+    if (!options.outputDir.empty() && (outputDir = PreparedOutputDir(options.outputDir)).empty())
+        return kAnyFailed;
+
+    const std::vector<ListedJob> jobs = PlanJobs(options.files, options.output, outputDir);
+    JobSettings settings;
+    settings.compressorIndex = compressor.index;
+    settings.keepAudio = options.keepAudio;
+    settings.overwrite = options.overwrite;
+    settings.ignoreWarnings = options.quiet;
+    settings.createFolder = options.output.empty() && outputDir.empty();
+
+    CatchStopSignals();
+    ProgressLine progress(ProgressStyleFor(STDOUT_FILENO, options.quiet));
+    MessageRelay messages(progress);
+    InterfaceRef<IBaseFilter> compressorFilter;
+    std::vector<FailedFile> failures;
+    std::size_t next = 0;
+    while (next < jobs.size() && StopSignal() == 0) {
+        const ListedJob& job = jobs[next++];
+        messages.BeginFile(job.input);
+        progress.Begin(static_cast<int>(next), static_cast<int>(jobs.size()), NameOf(job.input));
+        const JobResult result = ConvertFile(job, settings, compressorFilter, progress, messages);
+        if (result.outcome == JobOutcome::Converted) {
+            progress.Converted(job.output);
+            continue;
+        }
+        progress.Clear();
+        if (!result.shown) messages.Show(result.reason);
+        if (result.outcome == JobOutcome::Failed) {
+            failures.push_back({job.input, result.reason});
+            if (!options.keepGoing) break;
+        }
+    }
+    messages.BeginFile({});
+    Summarise(failures, jobs.size(), jobs.size() - next, options.keepGoing);
+    if (const int signal = StopSignal(); signal != 0) return 128 + signal;
+    return failures.empty() ? 0 : kAnyFailed;
+}

@@ -1,0 +1,97 @@
+#include "cli/file_conversion.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include <sys/stat.h>
+
+#include "cli/stop_signals.h"
+#include "engine/conversion_job.h"
+#include "engine/engine_messages.h"
+#include "engine/video_frame_counter.h"
+#include "platform/message_box.h"
+#include "platform/win_types.h"
+
+namespace {
+
+constexpr HRESULT kOutputExists = HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string ResultText(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
+    return text;
+}
+
+JobResult Failure(std::string reason, bool shown = false) {
+    return {JobOutcome::Failed, std::move(reason), shown};
+}
+
+std::string ExistsReason(const std::string& output) {
+    return output + " exists (--overwrite replaces it)";
+}
+
+// How the job ended, once its graph has stopped: eventCode from the wait, completed from Stop.
+JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed) {
+    if (const int signal = StopSignal(); signal != 0 && SUCCEEDED(completed)) {
+        return {JobOutcome::Stopped, "stopped by signal " + std::to_string(signal) + "; " + job.output +
+                                         " keeps what was converted"};
+    }
+    if (completed == kOutputExists) {
+        return Failure(job.output + " appeared while converting and was kept; this conversion was discarded");
+    }
+    if (FAILED(completed) && (eventCode == EC_COMPLETE || StopSignal() != 0)) {
+        return Failure("the output could not be completed (" + ResultText(completed) + "); " + job.output +
+                       " keeps what it had");
+    }
+    if (eventCode != EC_COMPLETE) {
+        return Failure("the conversion failed part-way (event " + std::to_string(eventCode) + "); " +
+                       job.output + " keeps what it had");
+    }
+    return {JobOutcome::Converted, {}};
+}
+
+}  // namespace
+
+JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
+                      InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
+                      const MessageRelay& messages) {
+    // The window refuses such a row before it probes it; the engine checks only the output.
+    if (job.input.size() > MAX_PATH - 1) {
+        AfxMessageBox(kFileNameTooLong);
+        return Failure(kFileNameTooLong, true);
+    }
+    struct stat existing {};
+    if (!settings.overwrite && ::lstat(job.output.c_str(), &existing) == 0)
+        return Failure(ExistsReason(job.output));
+    if (settings.createFolder) (void)::mkdir(FolderOf(job.output).c_str(), 0777);
+
+    ConversionJob conversion;
+    HRESULT hr = S_OK;
+    {
+        const StopSignalsBlocked streamingThreadsIgnoreSignals;
+        hr = conversion.Start(job.input, job.output, settings.compressorIndex, settings.keepAudio,
+                              settings.ignoreWarnings, compressorFilter,
+                              settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep);
+    }
+    if (hr == kOutputExists) return Failure(ExistsReason(job.output));
+    if (FAILED(hr)) {
+        const bool shown = !messages.LastMessage().empty();
+        return Failure(
+            shown ? messages.LastMessage() : "the conversion could not start (" + ResultText(hr) + ")",
+            shown);
+    }
+
+    const auto counter = InterfaceRef<VideoFrameCounter>::Adopt(VideoFrameCounter::Create());
+    (void)conversion.WatchVideoFrames(counter.Get());
+    const LONG eventCode = conversion.WaitForEnd(
+        [] { return StopSignal() == 0; }, [&](int percent) { progress.Update(percent, counter->Frames()); });
+    const HRESULT completed = conversion.Stop();
+    conversion.TearDown();
+    return Ending(job, eventCode, completed);
+}

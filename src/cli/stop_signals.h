@@ -1,0 +1,22 @@
+#pragma once
+
+// SIGINT and SIGTERM stop the conversion as the window's Stop does: the job in hand ends with
+// its file finished, and no further job starts. A second signal ends the program at once.
+
+// Installs the handlers. Main thread, once, before any job.
+void CatchStopSignals();
+
+// The stop signal that arrived, 0 while none did. Any thread.
+[[nodiscard]] int StopSignal();
+
+// Keeps the stop signals away from this thread while it lives, and so from every thread started
+// meanwhile (they inherit the mask): a job's streaming threads are started under one, so only
+// the main thread ever takes the signals and their system calls are never interrupted. A signal
+// that arrives meanwhile is taken when the block ends.
+class StopSignalsBlocked {
+public:
+    StopSignalsBlocked();
+    ~StopSignalsBlocked();
+    StopSignalsBlocked(const StopSignalsBlocked&) = delete;
+    StopSignalsBlocked& operator=(const StopSignalsBlocked&) = delete;
+};

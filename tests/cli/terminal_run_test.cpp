@@ -1,0 +1,181 @@
+// tessarel-convert run on a pseudo-terminal, as from a shell: the progress line updates in place,
+// a stop signal finishes the file in hand and starts no other, and a run that fails keeps
+// whatever had the output's name before.
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <pty.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "convert_run.h"
+#include "support/read_back.h"
+#include "support/samples_dir.h"
+
+namespace fs = std::filesystem;
+using testsupport::ReadBack;
+using testsupport::SamplePath;
+
+namespace clitest {
+namespace {
+
+std::string Contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// tessarel-convert ARGUMENTS as a child on a pseudo-terminal, which is its standard and error
+// output. With a file size limit, writes past it fail as on a full disk.
+class TerminalConvert {
+public:
+    explicit TerminalConvert(const std::vector<std::string>& arguments,
+                             std::optional<rlim_t> fileSizeLimit = {}) {
+        const std::string program = ConvertProgram().string();
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        m_pid = ::forkpty(&m_terminal, nullptr, nullptr, nullptr);
+        if (m_pid == 0) {
+            // Only async-signal-safe calls until exec.
+            if (fileSizeLimit) {
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{*fileSizeLimit, *fileSizeLimit};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+    }
+    ~TerminalConvert() {
+        if (m_pid > 0 && !m_status) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_terminal >= 0) ::close(m_terminal);
+    }
+    TerminalConvert(const TerminalConvert&) = delete;
+    TerminalConvert& operator=(const TerminalConvert&) = delete;
+
+    [[nodiscard]] bool Started() const { return m_pid > 0; }
+
+    // Reads the terminal until a progress line shows at least `percent`; false when it closed first.
+    bool WaitForProgress(int percent) {
+        static const std::regex shown(R"((\d+) % $)");
+        char c = 0;
+        std::smatch match;
+        while (::read(m_terminal, &c, 1) == 1) {
+            m_text += c;
+            const std::string tail = m_text.substr(m_text.size() - std::min<std::size_t>(m_text.size(), 8));
+            if (c == ' ' && std::regex_search(tail, match, shown) && std::stoi(match[1]) >= percent)
+                return true;
+        }
+        return false;
+    }
+
+    void Signal(int signal) const { ::kill(m_pid, signal); }
+
+    // The exit status, or nullopt when the child did not end within the timeout (it is then
+    // killed) or ended by a signal. What the terminal showed is in Text().
+    std::optional<int> Wait(std::chrono::seconds timeout = std::chrono::seconds(120)) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int status = 0;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = ::read(m_terminal, buffer, sizeof buffer);
+            if (got > 0) m_text.append(buffer, static_cast<std::size_t>(got));
+            if (got <= 0 && ::waitpid(m_pid, &status, WNOHANG) != 0) break;
+            if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
+        }
+        m_status = status;
+        if (!WIFEXITED(status)) return std::nullopt;
+        return WEXITSTATUS(status);
+    }
+
+    [[nodiscard]] const std::string& Text() const { return m_text; }
+
+private:
+    pid_t m_pid = -1;
+    int m_terminal = -1;
+    std::string m_text;
+    std::optional<int> m_status;
+};
+
+std::vector<std::string> FolderNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class StopSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(StopSignal, FinishesTheFileInHandStartsNoOtherAndExitsWith128PlusTheSignal) {
+    ScratchFolder folder(GetParam() == SIGINT ? "interrupt" : "terminate");
+    // Forty seconds of video, long enough to be caught in the middle on any machine.
+    const fs::path input = folder / "long.avi";
+    const std::string command =
+        "ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=40 "
+        "-f lavfi -i sine=duration=40 -c:v mpeg4 -q:v 8 -c:a pcm_s16le '" +
+        input.string() + "'";
+    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "the ffmpeg command is needed to make the input";
+    fs::copy_file(SamplePath("mpeg1_mp2.mpg"), folder / "next.mpg");
+
+    TerminalConvert job({input.string(), (folder / "next.mpg").string()});
+    ASSERT_TRUE(job.Started());
+    ASSERT_TRUE(job.WaitForProgress(1)) << job.Text();
+    job.Signal(GetParam());
+    EXPECT_EQ(job.Wait(), 128 + GetParam()) << job.Text();
+
+    const auto out = ReadBack(folder / "converted" / "long.avi");
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_TRUE(out.aviIndex.HasIndex()) << "the file was finished";
+    EXPECT_GT(out.Video().packetCount, 0);
+    EXPECT_LT(out.Video().packetCount, 1000) << "stopped in the middle";
+    EXPECT_TRUE(out.HasAudio());
+    EXPECT_EQ(FolderNames(folder / "converted"), std::vector<std::string>{"long.avi"}) << "no second job";
+    // The line was rewritten in place with the job's pace, and is cleared for the messages.
+    EXPECT_TRUE(std::regex_search(job.Text(),
+                                  std::regex(R"(\r\[1/2\] long\.avi  [1-9]\d? %  \d+ fps  \d+:\d\d left)")))
+        << job.Text();
+    EXPECT_NE(job.Text().find("keeps what was converted"), std::string::npos) << job.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(TerminalRun, StopSignal, ::testing::Values(SIGINT, SIGTERM),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                             return signal.param == SIGINT ? std::string("Interrupt")
+                                                           : std::string("Terminate");
+                         });
+
+TEST(TerminalRun, AFullDiskFailsAndKeepsTheEarlierOutput) {
+    ScratchFolder folder("full-disk");
+    const fs::path output = folder / "out.avi";
+    fs::copy_file(SamplePath("video_only.avi"), output);
+    const std::string earlier = Contents(output);
+
+    TerminalConvert job({"--overwrite", "-o", output.string(), SamplePath("mjpeg_pcm.avi").string()},
+                        64 * 1024);
+    ASSERT_TRUE(job.Started());
+    EXPECT_EQ(job.Wait(), 1) << job.Text();
+    EXPECT_TRUE(Contents(output) == earlier) << "the earlier output is untouched";
+    EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"out.avi"})
+        << "nothing of the failed run is left";
+}
+
+}  // namespace
+}  // namespace clitest
