@@ -224,7 +224,7 @@ TEST_F(OutputFileTest, JobsThatKeepExistingFilesNeverReplaceOneEvenIfItTookTheNa
     EXPECT_EQ(m_stopResult, kExists) << "the second finished after the first took the name";
     EXPECT_TRUE(Contents(output) == kept);
     EXPECT_EQ(build("mjpeg_pcm.avi", second), kExists) << "a taken name refuses the start";
-    compressor.Release();
+    compressor.Reset();
     EXPECT_TRUE(Contents(output) == kept);
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
 }
