@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "convert_run.h"
+#include "support/decoded_pictures.h"
 #include "support/samples_dir.h"
-#include "support/shown_picture.h"
 
 namespace clitest {
 namespace {
@@ -20,7 +20,8 @@ TEST(PaletteConversion, OutputKeepsThePalettesColours) {
         RunConvert({"-o", output.string(), testsupport::SamplePath("chart_pal8.avi").string()});
     ASSERT_TRUE(run.Succeeded()) << run.errors;
 
-    const testsupport::RgbPicture picture = testsupport::ShownPicture(output);
+    const testsupport::DecodedPictures picture = testsupport::DecodePictures(output, 0, 1);
+    ASSERT_EQ(picture.rgb.size(), 1U) << picture.error;
     ASSERT_EQ(picture.width, 128);
     ASSERT_EQ(picture.height, 64);
     // The chart's blocks, left to right, top row first: red, green, blue, white, black, yellow,
@@ -34,7 +35,7 @@ TEST(PaletteConversion, OutputKeepsThePalettesColours) {
                                                            {0, 255, 255},
                                                            {255, 0, 255}}};
     for (int block = 0; block < 8; ++block) {
-        const std::array<int, 3> colour = picture.At(block % 4 * 32 + 16, block / 4 * 32 + 16);
+        const std::array<int, 3> colour = picture.At(0, block % 4 * 32 + 16, block / 4 * 32 + 16);
         for (int component = 0; component < 3; ++component) {
             EXPECT_NEAR(colour[component], kChart[block][component], 24)
                 << "block " << block << " component " << component;

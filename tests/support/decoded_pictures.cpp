@@ -56,7 +56,7 @@ private:
 
 }  // namespace
 
-DecodedPictures DecodePictures(const std::filesystem::path& file) {
+DecodedPictures DecodePictures(const std::filesystem::path& file, int first, int count) {
     DecodedPictures result;
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, file.c_str(), nullptr, nullptr) < 0) {
@@ -80,13 +80,17 @@ DecodedPictures DecodePictures(const std::filesystem::path& file) {
     }
     RgbPictures pictures(result);
     bool kept = true;
-    auto keep = [&](const AVFrame& frame) { kept = kept && pictures.Take(frame); };
+    int shown = 0;
+    const auto wanted = [&] { return kept && static_cast<int>(result.rgb.size()) < count; };
+    auto keep = [&](const AVFrame& frame) {
+        if (wanted() && shown++ >= first) kept = pictures.Take(frame);
+    };
     PacketPtr packet(av_packet_alloc());
-    while (kept && av_read_frame(format.get(), packet.get()) >= 0) {
+    while (wanted() && av_read_frame(format.get(), packet.get()) >= 0) {
         if (packet->stream_index == stream) decoder.Decode(packet.get(), keep);
         av_packet_unref(packet.get());
     }
-    if (kept) decoder.Decode(nullptr, keep);
+    if (wanted()) decoder.Decode(nullptr, keep);
     return result;
 }
 

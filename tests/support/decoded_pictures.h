@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,9 +17,18 @@ struct DecodedPictures {
     int width = 0;
     int height = 0;
     std::vector<std::vector<std::uint8_t>> rgb;  // width * height * 3 bytes each
+
+    // R, G, B at column x of row y (row 0 at the top) of the given picture.
+    [[nodiscard]] std::array<int, 3> At(std::size_t picture, int x, int y) const {
+        const std::size_t at =
+            (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+        return {rgb[picture][at], rgb[picture][at + 1], rgb[picture][at + 2]};
+    }
 };
 
-[[nodiscard]] DecodedPictures DecodePictures(const std::filesystem::path& file);
+// The pictures a player shows from the first-th (0: the first) on, count of them at most.
+[[nodiscard]] DecodedPictures DecodePictures(const std::filesystem::path& file, int first = 0,
+                                             int count = std::numeric_limits<int>::max());
 
 // PSNR in dB of `actual` against the top-left part of `reference` of actual's size, over every
 // picture the two have in common: 10 log10(255^2 / mean squared error). Infinity when they are
