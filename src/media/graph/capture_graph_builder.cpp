@@ -2,25 +2,12 @@
 
 #include "media/com/class_registry.h"
 #include "media/com/com_object.h"
+#include "media/graph/graph_topology.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 
 namespace media {
 namespace {
-
-// The first pin of filter in direction, or empty.
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
-    ComPtr<IEnumPins> pins;
-    if (FAILED(filter->EnumPins(pins.Receive())) || !pins) return {};
-    IPin* pin = nullptr;
-    ULONG fetched = 0;
-    while (pins->Next(1, &pin, &fetched) == S_OK && fetched == 1) {
-        ComPtr<IPin> held = ComPtr<IPin>::Adopt(pin);
-        PIN_DIRECTION actual{};
-        if (SUCCEEDED(held->QueryDirection(&actual)) && actual == direction) return held;
-    }
-    return {};
-}
 
 template <class T>
 ComPtr<T> Create(const CLSID& clsid, HRESULT& hr) {

@@ -1,33 +1,21 @@
 #pragma once
 
-// The filter graph manager: holds filters, connects pins (directly or through registered
-// intermediate filters), builds playback graphs (RenderFile, Render), drives the state of every
-// filter on a reference clock, collects their events and answers seeking questions from the
-// sinks. Its methods are for one controlling thread (the application's); Notify is MT safe and is
-// how streaming threads report.
-//
-// Clock. A graph that was never given a clock (SetSyncSource) takes one when it first leaves
-// Stopped: the clock of a filter that offers one (the audio renderer), else the system clock.
-// SetSyncSource(NULL) keeps it clock-free, so that it runs as fast as its filters work.
-//
-// Stream time is the clock's time minus the start given to Run; it starts at 0 with each run from
-// Stopped and after each repositioning, and stands still while the graph is paused. Run waits (a
-// bounded time) until every renderer holds its first sample, so that the first pictures are not
-// already late when the clock starts.
-//
-// IVideoWindow is passed on to the graph's video renderer; a graph without one answers
-// E_NOINTERFACE.
+// The filter graph manager: holds filters and answers for the whole graph. Its interfaces are for
+// one controlling thread (the application's); Notify is MT safe and is how streaming threads
+// report. The work is its collaborators': IntelligentConnect connects and renders, GraphState
+// drives the filters' state on a reference clock, GraphSeeking answers seeking questions from the
+// sinks, and GraphEventQueue collects the events. The graph itself keeps the membership and passes
+// IVideoWindow on to its video renderer; a graph without one answers E_NOINTERFACE.
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <optional>
-#include <set>
 #include <string>
-#include <vector>
 
 #include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
+#include "media/graph/graph_event_queue.h"
+#include "media/graph/graph_members.h"
+#include "media/graph/graph_seeking.h"
+#include "media/graph/graph_state.h"
+#include "media/graph/intelligent_connect.h"
 #include "media/graph/interfaces.h"
 
 namespace media {
@@ -121,57 +109,16 @@ public:
     HRESULT get_Visible(LONG* visible) override;
 
 private:
-    struct Member {
-        ComPtr<IBaseFilter> filter;
-        std::u16string name;
-    };
-    struct Event {
-        LONG code;
-        LONG_PTR param1;
-        LONG_PTR param2;
-    };
-
     [[nodiscard]] bool Contains(IBaseFilter* filter) const;
     [[nodiscard]] std::u16string UniqueName(LPCWSTR requested) const;
-    // Filters ordered from the sources down to the sinks.
-    [[nodiscard]] std::vector<IBaseFilter*> SourcesFirst() const;
-    // The filter-level seeking interfaces of the graph's sinks.
-    [[nodiscard]] std::vector<ComPtr<IMediaSeeking>> SeekingSinks() const;
-    // The same, one per source they are fed from.
-    [[nodiscard]] std::vector<ComPtr<IMediaSeeking>> SeekingSinksOnePerSource() const;
-    HRESULT ConnectThroughIntermediates(IPin* output, IPin* input, int depth);
-    // Render's work: output to a renderer, or through an intermediate filter whose outputs are
-    // rendered in turn.
-    HRESULT RenderOutput(IPin* output, int depth);
-    // A new filter of class clsid in the graph, or empty.
-    [[nodiscard]] ComPtr<IBaseFilter> AddNewFilter(const CLSID& clsid, const std::u16string& name);
     [[nodiscard]] ComPtr<IVideoWindow> VideoWindow() const;
-    void ChooseDefaultClock();
-    // Waits up to timeoutMs (negative: no limit) for every filter to finish its change of state:
-    // S_OK, or VFW_S_STATE_INTERMEDIATE.
-    HRESULT WaitForFilters(LONG timeoutMs);
-    // Before the clock starts: waits until every renderer holds its first sample, or gives up as
-    // kPrerollWait and kPrerollGrace say.
-    void WaitForPreroll();
-    [[nodiscard]] REFERENCE_TIME StreamTimeNow() const;
     void DisconnectAllPins(IBaseFilter* filter);
-    void ResetCompletion();
-    void PostEvent(const Event& event);
-    void StopFilters();
 
-    std::vector<Member> m_members;
-    FILTER_STATE m_state = State_Stopped;
-    ComPtr<IReferenceClock> m_clock;
-    bool m_clockSet = false;                // by SetSyncSource, or chosen on the first start
-    REFERENCE_TIME m_runStart = 0;          // the start given to Run
-    REFERENCE_TIME m_pausedStreamTime = 0;  // where a paused graph stands in stream time
-
-    std::mutex m_eventLock;
-    std::condition_variable m_eventPosted;
-    std::deque<Event> m_events;
-    std::optional<LONG> m_terminalEvent;  // completion or abort since the graph last started
-    std::set<LONG_PTR> m_completedRenderers;
-    std::size_t m_renderers = 0;
+    GraphMembers m_members;
+    GraphEventQueue m_events;
+    GraphState m_state{m_members, m_events};
+    GraphSeeking m_seeking{m_members, m_state};
+    IntelligentConnect m_connect{*this, m_state};
 };
 
 }  // namespace media
