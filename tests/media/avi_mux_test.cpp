@@ -338,6 +338,12 @@ TEST_P(SplitterRemux, KeepsCodecSizeFramesTimingAndAudioBytes) {
     LONGLONG duration = 0;
     ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
     EXPECT_NEAR(static_cast<double>(duration) / kSecond, 3.0, 0.05) << "from the splitter, through the mux";
+    DWORD capabilities = AM_SEEKING_CanGetDuration | AM_SEEKING_CanSeekAbsolute;
+    EXPECT_EQ(seeking->CheckCapabilities(&capabilities), S_FALSE);
+    EXPECT_EQ(capabilities, AM_SEEKING_CanGetDuration) << "the mux reports; it cannot reposition";
+    LONGLONG latest = -1;
+    ASSERT_EQ(m_mux.As<IMediaSeeking>()->GetAvailable(nullptr, &latest), S_OK);
+    EXPECT_EQ(latest, 0) << "what is available is what has been written: nothing yet";
 
     ASSERT_EQ(m_control->Run(), S_OK);
     ASSERT_EQ(WaitForEnd(), EC_COMPLETE);

@@ -196,41 +196,6 @@ HRESULT FilterGraph::GetCapabilities(DWORD* capabilities) {
     return m_seeking.GetCapabilities(capabilities);
 }
 
-HRESULT FilterGraph::CheckCapabilities(DWORD* capabilities) {
-    if (capabilities == nullptr) return E_POINTER;
-    DWORD have = 0;
-    const HRESULT hr = GetCapabilities(&have);
-    if (FAILED(hr)) return hr;
-    const DWORD asked = *capabilities;
-    *capabilities &= have;
-    if (*capabilities == asked) return S_OK;
-    return *capabilities == 0 ? E_FAIL : S_FALSE;
-}
-
-HRESULT FilterGraph::IsFormatSupported(const GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT FilterGraph::QueryPreferredFormat(GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT FilterGraph::GetTimeFormat(GUID* format) {
-    return QueryPreferredFormat(format);
-}
-
-HRESULT FilterGraph::IsUsingTimeFormat(const GUID* format) {
-    return IsFormatSupported(format);
-}
-
-HRESULT FilterGraph::SetTimeFormat(const GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
-}
-
 HRESULT FilterGraph::GetDuration(LONGLONG* duration) {
     return m_seeking.GetDuration(duration);
 }
@@ -243,46 +208,8 @@ HRESULT FilterGraph::GetCurrentPosition(LONGLONG* current) {
     return m_seeking.GetCurrentPosition(current);
 }
 
-HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                                       const GUID* sourceFormat) {
-    if (target == nullptr) return E_POINTER;
-    const auto isMediaTime = [](const GUID* f) { return f == nullptr || *f == TIME_FORMAT_MEDIA_TIME; };
-    if (!isMediaTime(targetFormat) || !isMediaTime(sourceFormat)) return E_INVALIDARG;
-    *target = source;
-    return S_OK;
-}
-
 HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) {
     return m_seeking.SetPositions(current, currentFlags, stop, stopFlags);
-}
-
-HRESULT FilterGraph::GetPositions(LONGLONG* current, LONGLONG* stop) {
-    HRESULT hr = S_OK;
-    if (current) hr = GetCurrentPosition(current);
-    if (SUCCEEDED(hr) && stop) hr = GetStopPosition(stop);
-    return hr;
-}
-
-HRESULT FilterGraph::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
-    if (earliest) *earliest = 0;
-    if (latest) return GetDuration(latest);
-    return S_OK;
-}
-
-HRESULT FilterGraph::SetRate(double rate) {
-    return rate == 1.0 ? S_OK : E_NOTIMPL;
-}
-
-HRESULT FilterGraph::GetRate(double* rate) {
-    if (rate == nullptr) return E_POINTER;
-    *rate = 1.0;
-    return S_OK;
-}
-
-HRESULT FilterGraph::GetPreroll(LONGLONG* preroll) {
-    if (preroll == nullptr) return E_POINTER;
-    *preroll = 0;
-    return S_OK;
 }
 
 // ---- events ------------------------------------------------------------------------------------

@@ -17,12 +17,13 @@
 #include "media/graph/graph_state.h"
 #include "media/graph/intelligent_connect.h"
 #include "media/graph/interfaces.h"
+#include "media/graph/media_time_seeking.h"
 
 namespace media {
 
-class FilterGraph final : public ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent,
+class FilterGraph final : public ComObject<IGraphBuilder, IMediaControl, MediaTimeSeeking, IMediaEvent,
                                            IMediaFilter, IMediaEventSink, IVideoWindow> {
-    using Base = ComObject<IGraphBuilder, IMediaControl, IMediaSeeking, IMediaEvent, IMediaFilter,
+    using Base = ComObject<IGraphBuilder, IMediaControl, MediaTimeSeeking, IMediaEvent, IMediaFilter,
                            IMediaEventSink, IVideoWindow>;
 
 public:
@@ -67,28 +68,15 @@ public:
     // Explicit, also with NULL: the graph then never picks a clock of its own.
     HRESULT SetSyncSource(IReferenceClock* clock) override;
     HRESULT GetSyncSource(IReferenceClock** clock) override;
-    // IMediaSeeking
+    // IMediaSeeking, answered by the sinks (see GraphSeeking); the rest is media time's.
     HRESULT GetCapabilities(DWORD* capabilities) override;
-    HRESULT CheckCapabilities(DWORD* capabilities) override;
-    HRESULT IsFormatSupported(const GUID* format) override;
-    HRESULT QueryPreferredFormat(GUID* format) override;
-    HRESULT GetTimeFormat(GUID* format) override;
-    HRESULT IsUsingTimeFormat(const GUID* format) override;
-    HRESULT SetTimeFormat(const GUID* format) override;
     HRESULT GetDuration(LONGLONG* duration) override;
     HRESULT GetStopPosition(LONGLONG* stop) override;
     HRESULT GetCurrentPosition(LONGLONG* current) override;
-    HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                              const GUID* sourceFormat) override;
     // Asks one sink per source. A new current position on a paused or running graph flushes the
     // streams and starts stream time again at 0; a running graph pauses for that, waits for its
     // renderers to hold the new position's first samples, and runs on.
     HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) override;
-    HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
-    HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
-    HRESULT SetRate(double rate) override;
-    HRESULT GetRate(double* rate) override;
-    HRESULT GetPreroll(LONGLONG* preroll) override;
     // IMediaEvent
     HRESULT GetEventHandle(LONG_PTR* handle) override;
     HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeoutMs) override;
