@@ -24,7 +24,7 @@
 #include "engine/interface_ref.h"
 #include "engine/recompression_graph.h"
 #include "media/com/class_registry.h"
-#include "media/ffmpeg_log.h"
+#include "media/ffmpeg/ffmpeg_log.h"
 
 namespace {
 

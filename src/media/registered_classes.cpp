@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "media/com/class_registry.h"
-#include "media/ffmpeg_log.h"
+#include "media/ffmpeg/ffmpeg_log.h"
 
 namespace media {
 namespace {

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "media/com/class_registry.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/graph/filter_base.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/media_sample.h"
 #include "media/graph/uuids.h"
 
 using namespace media;

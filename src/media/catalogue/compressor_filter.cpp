@@ -20,10 +20,10 @@ extern "C" {
 #include "media/catalogue/frame_encoder.h"
 #include "media/catalogue/picture_converter.h"
 #include "media/com/com_ptr.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/filters/transform_pins.h"
 #include "media/graph/bounded_queue.h"
 #include "media/graph/filter_base.h"
-#include "media/graph/media_sample.h"
 #include "media/graph/uuids.h"
 
 namespace media {

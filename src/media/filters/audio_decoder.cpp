@@ -10,9 +10,9 @@ extern "C" {
 }
 
 #include "media/com/class_registry.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/media_sample.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"
 

@@ -7,8 +7,8 @@
 
 #include <optional>
 
+#include "media/ffmpeg/av_ptr.h"
 #include "media/filters/decoder_filter.h"
-#include "media/graph/av_ptr.h"
 
 namespace media {
 

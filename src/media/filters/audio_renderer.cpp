@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "media/com/class_registry.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/uuids.h"
 #include "media/registered_classes.h"

@@ -13,7 +13,7 @@ extern "C" {
 }
 
 #include "media/com/com_ptr.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 #include "media/graph/interfaces.h"
 
 namespace media {

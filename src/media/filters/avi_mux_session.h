@@ -15,7 +15,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 #include "media/graph/interfaces.h"
 #include "media/graph/media_type.h"
 

@@ -11,7 +11,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/graph/uuids.h"
 
 namespace media {

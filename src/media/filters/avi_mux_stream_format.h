@@ -6,7 +6,7 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 #include "media/graph/media_type.h"
 
 namespace media {

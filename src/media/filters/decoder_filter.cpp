@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/codec_packet_loop.h"
-#include "media/graph/codec_media_type.h"
 
 namespace media {
 namespace {

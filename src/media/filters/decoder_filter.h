@@ -11,8 +11,8 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "media/ffmpeg/av_ptr.h"
 #include "media/filters/transform_filter.h"
-#include "media/graph/av_ptr.h"
 
 namespace media {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "media/com/com_ptr.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 #include "media/graph/interfaces.h"
 
 namespace media {

@@ -12,10 +12,10 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/decoder_filter.h"
 #include "media/filters/frame_pool.h"
 #include "media/filters/frame_scaler.h"
-#include "media/graph/codec_media_type.h"
 
 namespace media {
 

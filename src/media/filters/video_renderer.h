@@ -23,9 +23,9 @@
 #include <thread>
 #include <vector>
 
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/frame_scaler.h"
 #include "media/filters/renderer_base.h"
-#include "media/graph/codec_media_type.h"
 #include "media/graph/video_surface.h"
 
 namespace media {

@@ -1,4 +1,4 @@
-#include "media/ffmpeg_log.h"
+#include "media/ffmpeg/ffmpeg_log.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
 
 #include <cstring>
 
@@ -10,7 +10,7 @@ extern "C" {
 }
 
 #include "media/com/com_object.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 #include "media/graph/uuids.h"
 
 namespace media {
