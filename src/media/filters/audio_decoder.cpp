@@ -76,7 +76,8 @@ HRESULT AudioDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
     return S_OK;
 }
 
-bool AudioDecoder::DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) {
+std::span<const BYTE> AudioDecoder::DescribeFromFormatBlock(const AM_MEDIA_TYPE& type,
+                                                            AVCodecContext& codec) {
     const std::optional<WaveFormat> format = WaveFormatOf(type);  // CheckInputType made sure of it
     codec.sample_rate = format->rate;
     av_channel_layout_default(&codec.ch_layout, format->channels);
@@ -85,12 +86,7 @@ bool AudioDecoder::DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecCon
     WAVEFORMATEX header;
     std::memcpy(&header, type.pbFormat, sizeof header);
     const std::size_t extraSize = std::min<std::size_t>(header.cbSize, type.cbFormat - sizeof(WAVEFORMATEX));
-    if (extraSize == 0) return true;
-    codec.extradata = static_cast<std::uint8_t*>(av_mallocz(extraSize + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (codec.extradata == nullptr) return false;
-    std::memcpy(codec.extradata, type.pbFormat + sizeof(WAVEFORMATEX), extraSize);
-    codec.extradata_size = static_cast<int>(extraSize);
-    return true;
+    return {type.pbFormat + sizeof(WAVEFORMATEX), extraSize};
 }
 
 HRESULT AudioDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters*) {

@@ -6,6 +6,7 @@
 // Synchronous on the splitter's thread, like the other transform filters.
 
 #include <optional>
+#include <span>
 
 #include "media/ffmpeg/av_ptr.h"
 #include "media/filters/decoder_filter.h"
@@ -27,7 +28,7 @@ protected:
     HRESULT OnOutputConnected() override;
 
     // Rate, channels, block size and extradata from the WAVEFORMATEX.
-    bool DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) override;
+    std::span<const BYTE> DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) override;
     HRESULT OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters* parameters) override;
     void OnCodecClosed() override;
 

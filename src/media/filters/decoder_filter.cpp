@@ -10,6 +10,17 @@ namespace {
 
 constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)};
 
+// Gives codec a copy of extradata, with the padding libavcodec reads past its end. False when
+// memory ran out.
+bool CopyExtradata(std::span<const BYTE> extradata, AVCodecContext& codec) {
+    if (extradata.empty()) return true;
+    codec.extradata = static_cast<std::uint8_t*>(av_mallocz(extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (codec.extradata == nullptr) return false;
+    std::memcpy(codec.extradata, extradata.data(), extradata.size());
+    codec.extradata_size = static_cast<int>(extradata.size());
+    return true;
+}
+
 }  // namespace
 
 DecoderFilter::DecoderFilter(const CLSID& clsid)
@@ -30,7 +41,7 @@ HRESULT DecoderFilter::OnInputConnected() {
     const AVCodecParameters* parameters = CodecParametersOf(type);
     if (parameters != nullptr) {
         if (avcodec_parameters_to_context(codec.get(), parameters) < 0) return E_OUTOFMEMORY;
-    } else if (!DescribeFromFormatBlock(type, *codec)) {
+    } else if (!CopyExtradata(DescribeFromFormatBlock(type, *codec), *codec)) {
         return E_OUTOFMEMORY;
     }
     codec->pkt_timebase = kReferenceTimeBase;  // sample times go in as packet timestamps unchanged

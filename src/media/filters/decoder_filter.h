@@ -7,6 +7,8 @@
 // flushed whenever the stream starts again (a new run, the end of a flush) and when it stops.
 // Synchronous on the splitter's thread, like the other transform filters.
 
+#include <span>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
@@ -26,8 +28,10 @@ protected:
     // --- opening (application thread, filter stopped) ---
 
     // Describes the input to the codec from type's format block alone, for types that carry no
-    // codec parameters. False when memory ran out.
-    [[nodiscard]] virtual bool DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) = 0;
+    // codec parameters. Returns the codec's extradata as it stands in the format block (the codec
+    // gets a copy).
+    virtual std::span<const BYTE> DescribeFromFormatBlock(const AM_MEDIA_TYPE& type,
+                                                          AVCodecContext& codec) = 0;
     // The subclass's own settings, just before the codec opens.
     virtual void ConfigureCodec(AVCodecContext&) {}
     // The codec opened for InputType(), whose codec parameters are parameters (or null). A failure

@@ -57,19 +57,14 @@ HRESULT VideoDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
     return S_OK;
 }
 
-bool VideoDecoder::DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) {
+std::span<const BYTE> VideoDecoder::DescribeFromFormatBlock(const AM_MEDIA_TYPE& type,
+                                                            AVCodecContext& codec) {
     const CodedSize size = CodedSizeOf(type);
     codec.width = size.width;
     codec.height = size.height;
     const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
     codec.codec_tag = info->bmiHeader.biCompression;
-    const std::size_t extraSize = type.cbFormat - sizeof(VIDEOINFOHEADER);
-    if (extraSize == 0) return true;
-    codec.extradata = static_cast<std::uint8_t*>(av_mallocz(extraSize + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (codec.extradata == nullptr) return false;
-    std::memcpy(codec.extradata, type.pbFormat + sizeof(VIDEOINFOHEADER), extraSize);
-    codec.extradata_size = static_cast<int>(extraSize);
-    return true;
+    return {type.pbFormat + sizeof(VIDEOINFOHEADER), type.cbFormat - sizeof(VIDEOINFOHEADER)};
 }
 
 HRESULT VideoDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters* parameters) {

@@ -7,6 +7,7 @@
 // itself stays synchronous on the splitter's thread.
 
 #include <optional>
+#include <span>
 
 extern "C" {
 #include <libavutil/pixfmt.h>
@@ -33,7 +34,7 @@ protected:
     HRESULT OnOutputConnected() override;
 
     // Size, FourCC and the extradata that follows the VIDEOINFOHEADER.
-    bool DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) override;
+    std::span<const BYTE> DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) override;
     // Automatic thread count: libavcodec decodes frames in parallel on every core.
     void ConfigureCodec(AVCodecContext& codec) override { codec.thread_count = 0; }
     HRESULT OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters* parameters) override;
