@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "media/com/com_ptr.h"
-#include "media/graph/audio_clock.h"
+#include "media/filters/audio_clock.h"
 
 using namespace std::chrono_literals;
 using media::AudioClock;

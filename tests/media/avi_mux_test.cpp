@@ -28,10 +28,11 @@ extern "C" {
 #include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
-#include "media/graph/av_ptr.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/graph/filter_base.h"
-#include "media/graph/media_sample.h"
+
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
@@ -338,6 +339,12 @@ TEST_P(SplitterRemux, KeepsCodecSizeFramesTimingAndAudioBytes) {
     LONGLONG duration = 0;
     ASSERT_EQ(seeking->GetDuration(&duration), S_OK);
     EXPECT_NEAR(static_cast<double>(duration) / kSecond, 3.0, 0.05) << "from the splitter, through the mux";
+    DWORD capabilities = AM_SEEKING_CanGetDuration | AM_SEEKING_CanSeekAbsolute;
+    EXPECT_EQ(seeking->CheckCapabilities(&capabilities), S_FALSE);
+    EXPECT_EQ(capabilities, AM_SEEKING_CanGetDuration) << "the mux reports; it cannot reposition";
+    LONGLONG latest = -1;
+    ASSERT_EQ(m_mux.As<IMediaSeeking>()->GetAvailable(nullptr, &latest), S_OK);
+    EXPECT_EQ(latest, 0) << "what is available is what has been written: nothing yet";
 
     ASSERT_EQ(m_control->Run(), S_OK);
     ASSERT_EQ(WaitForEnd(), EC_COMPLETE);

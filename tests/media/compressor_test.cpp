@@ -24,10 +24,11 @@ extern "C" {
 #include "media/catalogue/compressor_filter.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
-#include "media/graph/av_ptr.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/graph/filter_base.h"
-#include "media/graph/media_sample.h"
+
 #include "media/recording_sink.h"
 
 namespace media {

@@ -8,9 +8,9 @@
 
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/graph/filter_base.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/media_sample.h"
 
 using namespace media;
 
@@ -235,7 +235,11 @@ TEST_F(FilterGraphTest, GraphWithoutSeekingSinksAnswersNotImplemented) {
     DWORD caps = 0;
     LONGLONG duration = 0;
     EXPECT_EQ(seeking->GetCapabilities(&caps), E_NOTIMPL);
+    EXPECT_EQ(seeking->CheckCapabilities(&caps), E_NOTIMPL) << "not E_FAIL: nothing was asked of a sink";
     EXPECT_EQ(seeking->GetDuration(&duration), E_NOTIMPL);
+    EXPECT_EQ(seeking->GetPositions(&duration, nullptr), E_NOTIMPL);
+    EXPECT_EQ(seeking->GetAvailable(nullptr, &duration), E_NOTIMPL);
+    EXPECT_EQ(seeking->IsUsingTimeFormat(&TIME_FORMAT_MEDIA_TIME), S_OK) << "the time format is the graph's";
 }
 
 }  // namespace

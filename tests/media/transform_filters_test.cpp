@@ -20,10 +20,10 @@ extern "C" {
 #include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
-#include "media/graph/av_ptr.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/graph/filter_base.h"
-#include "media/graph/media_sample.h"
 #include "media/graph/pin_base.h"
 #include "support/samples_dir.h"
 
@@ -257,11 +257,16 @@ struct DecodeRun {
     ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink);
     Chain chain;
 
-    explicit DecodeRun(const std::string& name) { Build(name); }
-    void Build(const std::string& name) {
+    // Without codec parameters the type describes the stream by its format block alone.
+    explicit DecodeRun(const std::string& name, bool withCodecParameters = true) {
+        Build(name, withCodecParameters);
+    }
+    void Build(const std::string& name, bool withCodecParameters) {
         VideoPackets packets(name);
         ASSERT_TRUE(packets.Ok()) << name;
-        source = ComPtr<TestSource>::Adopt(new TestSource(packets.Type()));
+        MediaType type = packets.Type();
+        if (!withCodecParameters) type.SetUnknown(nullptr);
+        source = ComPtr<TestSource>::Adopt(new TestSource(std::move(type)));
         ComPtr<IBaseFilter> decoder = Create(CLSID_VideoDecoder);
         chain.filters = {ComPtr<IBaseFilter>(source.Get()), decoder, ComPtr<IBaseFilter>(sink.Get())};
         ASSERT_EQ(chain.Link(source->Output(), PinOf(decoder.Get(), u"Input").Get()), S_OK);
@@ -340,6 +345,15 @@ TEST(TransformFilters, DecoderGivesLibavcodecsFramesAtTheStreamsSize) {
             }
             previous = r.start;
         }
+    }
+}
+
+TEST(TransformFilters, DecoderOpensFromTheFormatBlockAlone) {
+    // H.264 from QuickTime decodes nothing without the extradata that follows the VIDEOINFOHEADER.
+    for (const char* name : {"h264_aac.mov", "mpeg4_mp3.avi"}) {
+        SCOPED_TRACE(name);
+        DecodeRun run(name, false);
+        EXPECT_EQ(static_cast<int>(run.sink->received.size()), DecodeWithLibavcodec(name).frames);
     }
 }
 

@@ -35,24 +35,39 @@ struct FILTER_INFO {
 struct IPersist : IUnknown {
     using Parent = IUnknown;
     static constexpr IID iid = {0x0000010C, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    // The class the object was created as. MT safe.
     virtual HRESULT GetClassID(CLSID* clsid) = 0;
 };
 
 struct IReferenceClock : IUnknown {
     using Parent = IUnknown;
     static constexpr IID iid = {0x56A86897, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // The clock's time in 100-ns units; it never goes backwards. MT safe.
     virtual HRESULT GetTime(REFERENCE_TIME* time) = 0;
 };
 
+// The state of a filter. The graph drives it from the application's thread: sinks first into
+// Paused and Running, sources first into Stopped. The graph answers it too, for the application
+// thread only.
 struct IMediaFilter : IPersist {
     using Parent = IPersist;
     static constexpr IID iid = {0x56A86899, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // Stops streaming and joins every thread of the filter before it returns; later samples are
+    // refused. Application thread.
     virtual HRESULT Stop() = 0;
+    // From Stopped: allocates and starts streaming (a renderer then pre-rolls); from Running:
+    // holds still. Application thread.
     virtual HRESULT Pause() = 0;
+    // Runs with stream time 0 at start on the reference clock, pausing first from Stopped.
+    // Application thread.
     virtual HRESULT Run(REFERENCE_TIME start) = 0;
+    // The state; in Paused a renderer waits up to timeoutMs for its first sample and answers
+    // VFW_S_STATE_INTERMEDIATE while it has none. MT safe.
     virtual HRESULT GetState(DWORD timeoutMs, FILTER_STATE* state) = 0;
-    // Null means no clock: the filter runs as fast as it can.
+    // The filter keeps a reference; null means no clock: it runs as fast as it can. Application
+    // thread.
     virtual HRESULT SetSyncSource(IReferenceClock* clock) = 0;
+    // The clock, or null; the caller owns the reference. MT safe.
     virtual HRESULT GetSyncSource(IReferenceClock** clock) = 0;
 };
 
@@ -65,14 +80,21 @@ struct IEnumPins : IUnknown {
     virtual HRESULT Clone(IEnumPins** clone) = 0;
 };
 
+// A filter: its pins and its place in a graph.
 struct IBaseFilter : IMediaFilter {
     using Parent = IMediaFilter;
     static constexpr IID iid = {0x56A86895, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // An enumerator over the pins as they are now; the caller owns it. Application thread.
     virtual HRESULT EnumPins(IEnumPins** pins) = 0;
+    // The pin whose id (its name) is id; the caller owns the reference. Application thread.
     virtual HRESULT FindPin(LPCWSTR id, IPin** pin) = 0;
+    // The name the graph gave and the graph; the caller owns the reference in pGraph. Application
+    // thread.
     virtual HRESULT QueryFilterInfo(FILTER_INFO* info) = 0;
-    // The filter keeps graph without a reference (the graph owns the filter).
+    // Called by the graph alone (null: the filter leaves it). The filter keeps graph without a
+    // reference (the graph owns the filter). Application thread, filter stopped.
     virtual HRESULT JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) = 0;
+    // E_NOTIMPL.
     virtual HRESULT QueryVendorInfo(LPWSTR* vendorInfo) = 0;
 };
 
@@ -86,25 +108,51 @@ struct IEnumMediaTypes : IUnknown {
     virtual HRESULT Clone(IEnumMediaTypes** clone) = 0;
 };
 
+// A pin of a filter. Its references are its filter's: a pin lives as long as its filter.
 struct IPin : IUnknown {
     using Parent = IUnknown;
     static constexpr IID iid = {0x56A86891, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
-    // Output pins only: connect to receivePin, optionally with a (partial) type.
+    // Output pins only: connects to receivePin on the first type that both accept and that
+    // matches the (partial) type given; each pin holds the other until Disconnect. Application
+    // thread, filter stopped.
     virtual HRESULT Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) = 0;
-    // Input pins only: called by the connecting output pin.
+    // Input pins only: called by the connecting output pin with the full type. Application
+    // thread, filter stopped.
     virtual HRESULT ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) = 0;
+    // Breaks this side of the connection only (the graph breaks both); S_FALSE when there is
+    // none. Application thread, filter stopped.
     virtual HRESULT Disconnect() = 0;
+    // The peer, VFW_E_NOT_CONNECTED without one; the caller owns the reference. Application
+    // thread, or any thread while the filter is active (the connection cannot change then).
     virtual HRESULT ConnectedTo(IPin** pin) = 0;
+    // Copies the connection's type into type; the caller owns the format block (FreeMediaType).
+    // Threads as ConnectedTo.
     virtual HRESULT ConnectionMediaType(AM_MEDIA_TYPE* type) = 0;
+    // The pin's filter, direction and name; the caller owns the reference in pFilter. MT safe.
     virtual HRESULT QueryPinInfo(PIN_INFO* info) = 0;
+    // MT safe.
     virtual HRESULT QueryDirection(PIN_DIRECTION* direction) = 0;
+    // The pin's name, from the task allocator; the caller frees it (CoTaskMemFree). MT safe.
     virtual HRESULT QueryId(LPWSTR* id) = 0;
+    // S_OK when the pin could connect with type now, else S_FALSE. Application thread.
     virtual HRESULT QueryAccept(const AM_MEDIA_TYPE* type) = 0;
+    // An enumerator over the types the pin offers now, most preferred first; the caller owns it.
+    // Application thread.
     virtual HRESULT EnumMediaTypes(IEnumMediaTypes** types) = 0;
+    // E_NOTIMPL: every input may feed every output.
     virtual HRESULT QueryInternalConnections(IPin** pins, ULONG* count) = 0;
+    // Input pins: no sample follows until the next flush or run; once what came before is done the
+    // end goes on downstream (a renderer reports completion). The streaming thread that delivers
+    // to the pin.
     virtual HRESULT EndOfStream() = 0;
+    // Input pins: refuses samples from now on and passes the flush on downstream, without
+    // waiting for a Receive that is blocked. The thread that repositions (the application's).
     virtual HRESULT BeginFlush() = 0;
+    // Input pins: forgets what it held and takes samples again, after BeginFlush. The streaming
+    // thread that delivers to the pin.
     virtual HRESULT EndFlush() = 0;
+    // Input pins: the samples that follow are timed from start (a renderer shows start at stream
+    // time 0). The streaming thread that delivers to the pin, before those samples.
     virtual HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) = 0;
 };
 
@@ -192,13 +240,23 @@ struct IGraphBuilder : IFilterGraph {
 
 using OAFilterState = LONG;
 
+// The graph's state, for the application. Application thread only.
 struct IMediaControl : IUnknown {
     using Parent = IUnknown;
     static constexpr IID iid = {0x56A868B1, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // Runs every filter (pausing first from Stopped) once the renderers hold their first samples,
+    // or a bounded wait has passed. Application thread.
     virtual HRESULT Run() = 0;
+    // Pauses every filter; from Stopped the streams start and the renderers pre-roll. Application
+    // thread.
     virtual HRESULT Pause() = 0;
+    // Stops every filter; every streaming thread has been joined when it returns. Application
+    // thread.
     virtual HRESULT Stop() = 0;
+    // The graph's state; while paused, waits up to timeoutMs for the filters to finish the change
+    // (VFW_S_STATE_INTERMEDIATE when they have not). Application thread.
     virtual HRESULT GetState(LONG timeoutMs, OAFilterState* state) = 0;
+    // As Stop. Application thread.
     virtual HRESULT StopWhenReady() = 0;
 };
 
@@ -213,26 +271,47 @@ inline constexpr DWORD AM_SEEKING_AbsolutePositioning = 0x1;
 inline constexpr DWORD AM_SEEKING_RelativePositioning = 0x2;
 inline constexpr DWORD AM_SEEKING_PositioningBitsMask = 0x3;
 
+// Duration and position, in media time (100-ns units), the one time format spoken here. The
+// graph's answers come from its sinks. Every method: application thread on the graph, MT safe on
+// a filter or pin. Nothing handed out is owned: all are values.
 struct IMediaSeeking : IUnknown {
     using Parent = IUnknown;
     static constexpr IID iid = {0x36B73880, 0xC2C8, 0x11CF, {0x8B, 0x46, 0x00, 0x80, 0x5F, 0x6C, 0xEF, 0x60}};
+    // The AM_SEEKING_Can... flags of what the object can do.
     virtual HRESULT GetCapabilities(DWORD* capabilities) = 0;
+    // Keeps the asked flags that the object has: S_OK with all, S_FALSE with some, E_FAIL none.
     virtual HRESULT CheckCapabilities(DWORD* capabilities) = 0;
+    // S_OK for TIME_FORMAT_MEDIA_TIME, S_FALSE for any other format.
     virtual HRESULT IsFormatSupported(const GUID* format) = 0;
+    // TIME_FORMAT_MEDIA_TIME.
     virtual HRESULT QueryPreferredFormat(GUID* format) = 0;
+    // TIME_FORMAT_MEDIA_TIME.
     virtual HRESULT GetTimeFormat(GUID* format) = 0;
+    // As IsFormatSupported: media time is always the format in use.
     virtual HRESULT IsUsingTimeFormat(const GUID* format) = 0;
+    // Accepts media time only; E_INVALIDARG for any other format.
     virtual HRESULT SetTimeFormat(const GUID* format) = 0;
+    // How long the media is.
     virtual HRESULT GetDuration(LONGLONG* duration) = 0;
+    // Where the streams stop; the duration unless told otherwise.
     virtual HRESULT GetStopPosition(LONGLONG* stop) = 0;
+    // Where the streams stand now: shown by a renderer, written by the multiplexer, read by the
+    // splitter.
     virtual HRESULT GetCurrentPosition(LONGLONG* current) = 0;
+    // Media time to media time (a null format is the one in use); E_INVALIDARG for others.
     virtual HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
                                       const GUID* sourceFormat) = 0;
+    // Moves the current position (AM_SEEKING_...Positioning flags); E_NOTIMPL where nothing moves.
     virtual HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) = 0;
+    // The current and stop positions; either pointer may be null to leave it out.
     virtual HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) = 0;
+    // The range that can be reached now: from 0 to the duration, or to what has been written.
     virtual HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) = 0;
+    // 1.0 only; E_NOTIMPL for any other rate.
     virtual HRESULT SetRate(double rate) = 0;
+    // 1.0.
     virtual HRESULT GetRate(double* rate) = 0;
+    // 0: nothing is played ahead of the start.
     virtual HRESULT GetPreroll(LONGLONG* preroll) = 0;
 };
 
@@ -242,17 +321,24 @@ inline constexpr LONG EC_USERABORT = 0x02;
 inline constexpr LONG EC_ERRORABORT = 0x03;
 inline constexpr LONG EC_STREAM_ERROR_STOPPED = 0x06;
 
+// The graph's events, for the application; filters post them through IMediaEventSink.
 struct IMediaEvent : IUnknown {
     using Parent = IUnknown;
     static constexpr IID iid = {0x56A868B6, 0x0AD4, 0x11CE, {0xB0, 0x3A, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+    // E_NOTIMPL: there is no handle to wait on; GetEvent and WaitForCompletion wait themselves.
     virtual HRESULT GetEventHandle(LONG_PTR* handle) = 0;
-    // Takes the next event off the queue; E_ABORT when none came within the timeout.
+    // Takes the next event off the queue, waiting up to timeoutMs (negative: no limit); E_ABORT
+    // when none came within the timeout. MT safe.
     virtual HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeoutMs) = 0;
     // Waits until the running graph completed or aborted: S_OK with the event code, or E_ABORT
-    // and code 0 when the timeout passed first.
+    // and code 0 when the timeout passed first; VFW_E_WRONG_STATE on a stopped graph that has not
+    // ended. The events stay queued for GetEvent. Application thread.
     virtual HRESULT WaitForCompletion(LONG timeoutMs, LONG* code) = 0;
+    // S_OK and nothing else: the graph handles no event on its own.
     virtual HRESULT CancelDefaultHandling(LONG code) = 0;
+    // S_OK and nothing else, as CancelDefaultHandling.
     virtual HRESULT RestoreDefaultHandling(LONG code) = 0;
+    // S_OK: no event parameter here owns anything to free. MT safe.
     virtual HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) = 0;
 };
 

@@ -21,9 +21,10 @@ extern "C" {
 #include "media/catalogue/frame_encoder.h"
 #include "media/catalogue/picture_converter.h"
 #include "media/com/com_ptr.h"
+#include "media/ffmpeg/media_sample.h"
+#include "media/filters/transform_pins.h"
 #include "media/graph/bounded_queue.h"
 #include "media/graph/filter_base.h"
-#include "media/graph/media_sample.h"
 #include "media/graph/pass_through_output_pin.h"
 
 namespace media {
@@ -35,58 +36,32 @@ namespace {
 // runs beside the encoder rather than in series with it.
 constexpr std::size_t kQueueCapacity = 4;
 
-class CompressorFilter;
-
-class CompressorInputPin final : public InputPin {
-public:
-    explicit CompressorInputPin(CompressorFilter& filter);
-
-    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
-    HRESULT CompleteConnect(IPin* peer) override;
-    void BreakConnect() override;
-    // Queues the sample and returns; blocks while the queue is full. Upstream's thread.
-    HRESULT Receive(IMediaSample* sample) override;
-    HRESULT ReceiveCanBlock() override { return S_OK; }
-    HRESULT EndOfStream() override;
-    HRESULT BeginFlush() override;
-    HRESULT EndFlush() override;
-
-private:
-    CompressorFilter& m_owner;
-};
-
-class CompressorOutputPin final : public PassThroughOutputPin {
-public:
-    CompressorOutputPin(CompressorFilter& filter, InputPin& input);
-
-    HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
-    std::vector<MediaType> OfferedTypes() override;
-
-private:
-    CompressorFilter& m_owner;
-};
-
-class CompressorFilter final : public FilterBase {
+class CompressorFilter final : public FilterBase, private TransformPinOwner {
 public:
     explicit CompressorFilter(const AVCodec& codec)
         : FilterBase(CLSID_VideoCompressor),
           m_codec(codec),
           m_trials(codec),
-          m_input(*this),
-          m_output(*this, m_input) {}
+          m_input(*this, *this),
+          m_output(*this, *this, m_input) {}
     ~CompressorFilter() override { StopStreaming(); }
 
     std::vector<PinBase*> Pins() override { return {&m_input, &m_output}; }
 
+protected:
+    HRESULT OnActivate() override;
+    void OnDeactivate() override { StopStreaming(); }
+
+private:
     // Negotiation; the application's thread, while stopped.
-    HRESULT CheckInputType(const AM_MEDIA_TYPE& type) {
+    HRESULT CheckInputType(const AM_MEDIA_TYPE& type) override {
         const RawVideoLayout layout = RawVideoLayoutOf(type);
         if (layout.format == AV_PIX_FMT_NONE) return VFW_E_TYPE_NOT_ACCEPTED;
         EncoderChoice choice;
         return SUCCEEDED(m_trials.Try(layout, choice)) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
-    HRESULT ConnectInput(const AM_MEDIA_TYPE& type) {
-        m_layout = RawVideoLayoutOf(type);
+    HRESULT OnInputConnected() override {
+        m_layout = RawVideoLayoutOf(m_input.ConnectionType());
         if (const HRESULT hr = m_trials.Try(m_layout, m_choice); FAILED(hr)) return hr;
         if (const HRESULT hr = PictureConverter::Create(m_layout, m_choice.picture, m_converter);
             FAILED(hr)) {
@@ -95,26 +70,36 @@ public:
         m_outputType = CompressedVideoType(m_choice, m_layout);
         return S_OK;
     }
-    void DisconnectInput() {
+    void OnInputDisconnected() override {
         m_outputType.reset();
         m_converter.reset();
         m_choice = EncoderChoice{};
         m_layout = RawVideoLayout{};
     }
-    // The compressed type while the input is connected.
-    [[nodiscard]] const std::optional<MediaType>& OutputType() const { return m_outputType; }
+    // The compressed type of the encoder the input was connected for.
+    std::vector<MediaType> OutputTypes() override {
+        if (!m_outputType) return {};
+        return {*m_outputType};
+    }
+    HRESULT CheckTransform(const AM_MEDIA_TYPE&, const AM_MEDIA_TYPE& output) override {
+        if (!m_outputType) return VFW_E_NOT_CONNECTED;
+        const bool same = output.majortype == m_outputType->majortype &&
+                          output.subtype == m_outputType->subtype &&
+                          output.formattype == m_outputType->formattype;
+        return same ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+    }
 
-    // Streaming; upstream's thread.
-    HRESULT Enqueue(IMediaSample* sample);
-    HRESULT EnqueueEndOfStream();
-    void BeginFlushing();
-    void EndFlushing();
+    // Streaming; upstream's thread. Receive queues the sample and returns; it blocks while the
+    // queue is full.
+    HRESULT ReceiveSample(IMediaSample* sample) override;
+    HRESULT ReceiveEndOfStream() override { return Push(nullptr); }
+    HRESULT ReceiveBeginFlush() override;
+    HRESULT ReceiveEndFlush() override;
+    // Not passed on: the multiplexer downstream writes the times samples carry, and a new segment
+    // would overtake the pictures still queued.
+    HRESULT ReceiveNewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+    [[nodiscard]] bool ReceiveCanBlock() const override { return true; }
 
-protected:
-    HRESULT OnActivate() override;
-    void OnDeactivate() override { StopStreaming(); }
-
-private:
     struct QueuedItem {
         AvFramePtr picture;                   // converted for the encoder; null: the end of the stream
         std::optional<REFERENCE_TIME> start;  // the sample's start time, when it had one
@@ -143,8 +128,8 @@ private:
 
     const AVCodec& m_codec;
     EncoderTrialCache m_trials;
-    CompressorInputPin m_input;
-    CompressorOutputPin m_output;
+    TransformInputPin m_input;
+    TransformOutputPin m_output;
 
     // Set while the input is connected, fixed while active.
     RawVideoLayout m_layout;
@@ -160,67 +145,11 @@ private:
     std::jthread m_worker;
 };
 
-CompressorInputPin::CompressorInputPin(CompressorFilter& filter)
-    : InputPin(filter, u"Input"), m_owner(filter) {}
-
-HRESULT CompressorInputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
-    return m_owner.CheckInputType(type);
-}
-
-HRESULT CompressorInputPin::CompleteConnect(IPin* peer) {
-    if (const HRESULT hr = InputPin::CompleteConnect(peer); FAILED(hr)) return hr;
-    return m_owner.ConnectInput(ConnectionType());
-}
-
-void CompressorInputPin::BreakConnect() {
-    m_owner.DisconnectInput();
-    InputPin::BreakConnect();
-}
-
-HRESULT CompressorInputPin::Receive(IMediaSample* sample) {
-    return m_owner.Enqueue(sample);
-}
-HRESULT CompressorInputPin::EndOfStream() {
-    return m_owner.EnqueueEndOfStream();
-}
-
-HRESULT CompressorInputPin::BeginFlush() {
-    InputPin::BeginFlush();
-    m_owner.BeginFlushing();
-    return S_OK;
-}
-
-HRESULT CompressorInputPin::EndFlush() {
-    m_owner.EndFlushing();
-    return InputPin::EndFlush();
-}
-
-CompressorOutputPin::CompressorOutputPin(CompressorFilter& filter, InputPin& input)
-    : PassThroughOutputPin(filter, u"Output", input), m_owner(filter) {}
-
-HRESULT CompressorOutputPin::CheckMediaType(const AM_MEDIA_TYPE& type) {
-    const std::optional<MediaType>& offered = m_owner.OutputType();
-    if (!offered) return VFW_E_NOT_CONNECTED;
-    const bool same = type.majortype == offered->majortype && type.subtype == offered->subtype &&
-                      type.formattype == offered->formattype;
-    return same ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
-}
-
-std::vector<MediaType> CompressorOutputPin::OfferedTypes() {
-    const std::optional<MediaType>& offered = m_owner.OutputType();
-    if (!offered) return {};
-    return {*offered};
-}
-
-HRESULT CompressorFilter::Enqueue(IMediaSample* sample) {
+HRESULT CompressorFilter::ReceiveSample(IMediaSample* sample) {
     if (sample == nullptr) return E_POINTER;
     // A picture shorter than the agreed type would make the conversion read past its end.
     if (sample->GetActualDataLength() < m_layout.imageSize) return E_INVALIDARG;
     return Push(sample);
-}
-
-HRESULT CompressorFilter::EnqueueEndOfStream() {
-    return Push(nullptr);
 }
 
 HRESULT CompressorFilter::Push(IMediaSample* sample) {
@@ -247,15 +176,19 @@ HRESULT CompressorFilter::Convert(IMediaSample& sample, QueuedItem& item) {
     return S_OK;
 }
 
-void CompressorFilter::BeginFlushing() {
+HRESULT CompressorFilter::ReceiveBeginFlush() {
+    m_input.InputPin::BeginFlush();
     m_flushCount.fetch_add(1);
     m_queue.Clear();
     m_output.DeliverBeginFlush();
+    return S_OK;
 }
 
-void CompressorFilter::EndFlushing() {
+HRESULT CompressorFilter::ReceiveEndFlush() {
+    // Downstream hears of the end first: the input takes samples again only after it.
     m_streamResult = S_OK;
     m_output.DeliverEndFlush();
+    return m_input.InputPin::EndFlush();
 }
 
 HRESULT CompressorFilter::OnActivate() {

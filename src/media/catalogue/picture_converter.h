@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "media/catalogue/encoder_setup.h"
-#include "media/graph/av_ptr.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/codec_media_type.h"
 
 namespace media {
 

@@ -11,20 +11,17 @@ extern "C" {
 
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
+#include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/media_sample.h"
 #include "media/filters/codec_packet_loop.h"
-#include "media/graph/codec_media_type.h"
 #include "media/graph/filter_registry.h"
-#include "media/graph/media_sample.h"
 #include "media/registered_classes.h"
 
 namespace media {
 namespace {
 
-constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)};
 constexpr int kLowestRate = 8'000;
 constexpr int kHighestRate = 384'000;
-// A corrupt stretch can make the decoder fail frame after frame; the bound keeps one packet from
-// holding the stream.
 
 struct WaveFormat {
     int rate = 0;
@@ -51,8 +48,7 @@ bool IsPlain16BitPcm(const AM_MEDIA_TYPE& type) {
 
 }  // namespace
 
-AudioDecoder::AudioDecoder()
-    : TransformFilter(CLSID_AudioDecoder), m_packet(av_packet_alloc()), m_frame(av_frame_alloc()) {}
+AudioDecoder::AudioDecoder() : DecoderFilter(CLSID_AudioDecoder) {}
 
 AudioDecoder::~AudioDecoder() {
     av_channel_layout_uninit(&m_resamplerInput.layout);
@@ -61,8 +57,7 @@ AudioDecoder::~AudioDecoder() {
 bool AudioDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
     if (type.majortype != MEDIATYPE_Audio) return false;
     if (IsPlain16BitPcm(type)) return false;  // already what renderers take
-    const AVCodecID codec = CodecIdOf(type);
-    return codec != AV_CODEC_ID_NONE && avcodec_find_decoder(codec) != nullptr;
+    return HasDecoderFor(type);
 }
 
 HRESULT AudioDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
@@ -82,54 +77,36 @@ HRESULT AudioDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
     return S_OK;
 }
 
-HRESULT AudioDecoder::OnInputConnected() {
-    const MediaType& type = InputType();
-    const AVCodec* decoder = avcodec_find_decoder(CodecIdOf(type));
-    if (decoder == nullptr) return VFW_E_TYPE_NOT_ACCEPTED;
-    if (!m_packet || !m_frame) return E_OUTOFMEMORY;
-    AvCodecContextPtr codec(avcodec_alloc_context3(decoder));
-    if (!codec) return E_OUTOFMEMORY;
-    if (const AVCodecParameters* parameters = CodecParametersOf(type)) {
-        if (avcodec_parameters_to_context(codec.get(), parameters) < 0) return E_OUTOFMEMORY;
-    } else {
-        // Described by the format block alone: rate, channels, block size and extradata.
-        const std::optional<WaveFormat> format = WaveFormatOf(type);
-        codec->sample_rate = format->rate;
-        av_channel_layout_default(&codec->ch_layout, format->channels);
-        codec->block_align = format->blockAlign;
-        codec->bits_per_coded_sample = format->bits;
-        WAVEFORMATEX header;
-        std::memcpy(&header, type.pbFormat, sizeof header);
-        const std::size_t extraSize =
-            std::min<std::size_t>(header.cbSize, type.cbFormat - sizeof(WAVEFORMATEX));
-        if (extraSize > 0) {
-            codec->extradata =
-                static_cast<std::uint8_t*>(av_mallocz(extraSize + AV_INPUT_BUFFER_PADDING_SIZE));
-            if (codec->extradata == nullptr) return E_OUTOFMEMORY;
-            std::memcpy(codec->extradata, type.pbFormat + sizeof(WAVEFORMATEX), extraSize);
-            codec->extradata_size = static_cast<int>(extraSize);
-        }
-    }
-    codec->pkt_timebase = kReferenceTimeBase;  // sample times go in as packet timestamps unchanged
-    if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
-    if (codec->sample_rate < kLowestRate || codec->sample_rate > kHighestRate ||
-        codec->ch_layout.nb_channels <= 0) {
+std::span<const BYTE> AudioDecoder::DescribeFromFormatBlock(const AM_MEDIA_TYPE& type,
+                                                            AVCodecContext& codec) {
+    const std::optional<WaveFormat> format = WaveFormatOf(type);  // CheckInputType made sure of it
+    codec.sample_rate = format->rate;
+    av_channel_layout_default(&codec.ch_layout, format->channels);
+    codec.block_align = format->blockAlign;
+    codec.bits_per_coded_sample = format->bits;
+    WAVEFORMATEX header;
+    std::memcpy(&header, type.pbFormat, sizeof header);
+    const std::size_t extraSize = std::min<std::size_t>(header.cbSize, type.cbFormat - sizeof(WAVEFORMATEX));
+    return {type.pbFormat + sizeof(WAVEFORMATEX), extraSize};
+}
+
+HRESULT AudioDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters*) {
+    if (codec.sample_rate < kLowestRate || codec.sample_rate > kHighestRate ||
+        codec.ch_layout.nb_channels <= 0) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
-    m_sourceRate = codec->sample_rate;
-    m_sourceChannels = codec->ch_layout.nb_channels;
-    m_codec = std::move(codec);
+    m_sourceRate = codec.sample_rate;
+    m_sourceChannels = codec.ch_layout.nb_channels;
     return S_OK;
 }
 
-void AudioDecoder::OnInputDisconnected() {
-    m_codec.reset();
+void AudioDecoder::OnCodecClosed() {
     m_sourceRate = 0;
     m_sourceChannels = 0;
 }
 
 std::vector<MediaType> AudioDecoder::OutputTypes() {
-    if (!m_codec) return {};
+    if (!Codec()) return {};
     std::vector<MediaType> types;
     types.push_back(PcmAudioType(m_sourceRate, m_sourceChannels == 1 ? 1 : 2, 16));
     return types;
@@ -155,52 +132,21 @@ HRESULT AudioDecoder::OnOutputConnected() {
 }
 
 HRESULT AudioDecoder::StartStreaming() {
-    // A decoder drained at the end of the previous run takes packets again only after a flush.
-    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    const HRESULT hr = DecoderFilter::StartStreaming();
     m_resampler.reset();
     m_nextStart.reset();
-    return S_OK;
+    return hr;
 }
 
 void AudioDecoder::StopStreaming() {
-    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    DecoderFilter::StopStreaming();
     m_resampler.reset();
 }
 
 void AudioDecoder::Flush() {
-    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    DecoderFilter::Flush();
     m_resampler.reset();  // its delay line holds sound from before the flush
     m_nextStart.reset();
-}
-
-HRESULT AudioDecoder::Transform(IMediaSample* sample) {
-    if (!m_codec) return VFW_E_NOT_CONNECTED;
-    BYTE* data = nullptr;
-    const LONG length = sample->GetActualDataLength();
-    if (FAILED(sample->GetPointer(&data)) || data == nullptr || length <= 0) return S_OK;
-    // A copy, because libavcodec reads a little past the end of every packet.
-    av_packet_unref(m_packet.get());
-    if (av_new_packet(m_packet.get(), length) < 0) return AbortStreaming(E_OUTOFMEMORY);
-    std::memcpy(m_packet->data, data, static_cast<std::size_t>(length));
-    REFERENCE_TIME start = 0;
-    REFERENCE_TIME stop = 0;
-    const HRESULT timed = sample->GetTime(&start, &stop);
-    m_packet->pts = SUCCEEDED(timed) ? start : AV_NOPTS_VALUE;
-    m_packet->duration = (timed == S_OK && stop > start) ? stop - start : 0;
-    const HRESULT hr = Decode(m_packet.get());
-    av_packet_unref(m_packet.get());
-    return hr;
-}
-
-HRESULT AudioDecoder::Drain() {
-    if (!m_codec) return S_OK;
-    return Decode(nullptr);
-}
-
-HRESULT AudioDecoder::Decode(const AVPacket* packet) {
-    return SendPacketAndTakeFrames(
-        *m_codec, *m_frame, packet, [this](AVFrame& frame) { return DeliverFrame(frame); },
-        [this] { return AbortStreaming(E_OUTOFMEMORY); });
 }
 
 bool AudioDecoder::PrepareResampler(const AVFrame& frame) {

@@ -6,13 +6,14 @@
 // Synchronous on the splitter's thread, like the other transform filters.
 
 #include <optional>
+#include <span>
 
-#include "media/filters/transform_filter.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
+#include "media/filters/decoder_filter.h"
 
 namespace media {
 
-class AudioDecoder final : public TransformFilter {
+class AudioDecoder final : public DecoderFilter {
 public:
     AudioDecoder();
     ~AudioDecoder() override;
@@ -24,26 +25,22 @@ protected:
     HRESULT CheckInputType(const AM_MEDIA_TYPE& type) override;
     std::vector<MediaType> OutputTypes() override;
     HRESULT CheckTransform(const AM_MEDIA_TYPE& input, const AM_MEDIA_TYPE& output) override;
-    HRESULT OnInputConnected() override;
-    void OnInputDisconnected() override;
     HRESULT OnOutputConnected() override;
 
-    HRESULT Transform(IMediaSample* sample) override;
-    HRESULT Drain() override;
-    void Flush() override;
+    // Rate, channels, block size and extradata from the WAVEFORMATEX.
+    std::span<const BYTE> DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) override;
+    HRESULT OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters* parameters) override;
+    void OnCodecClosed() override;
+
+    HRESULT DeliverFrame(const AVFrame& frame) override;
     HRESULT StartStreaming() override;
     void StopStreaming() override;
+    void Flush() override;
 
 private:
-    // Sends packet (null: drain) and delivers every frame the decoder hands back.
-    HRESULT Decode(const AVPacket* packet);
-    HRESULT DeliverFrame(const AVFrame& frame);
     // A resampler from frame's format to the output's, kept while the input stays the same.
     [[nodiscard]] bool PrepareResampler(const AVFrame& frame);
 
-    AvCodecContextPtr m_codec;
-    AvPacketPtr m_packet;
-    AvFramePtr m_frame;
     int m_sourceRate = 0;
     int m_sourceChannels = 0;
 

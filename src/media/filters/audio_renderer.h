@@ -14,9 +14,9 @@
 #include <deque>
 #include <memory>
 
+#include "media/filters/audio_clock.h"
 #include "media/filters/audio_output.h"
 #include "media/filters/renderer_base.h"
-#include "media/graph/audio_clock.h"
 
 namespace media {
 

@@ -20,10 +20,6 @@ std::u16string InputPinName(std::size_t index) {
 
 constexpr DWORD kSeekingCapabilities = AM_SEEKING_CanGetDuration | AM_SEEKING_CanGetCurrentPos;
 
-bool IsMediaTime(const GUID* format) {
-    return format == nullptr || *format == TIME_FORMAT_MEDIA_TIME;
-}
-
 }  // namespace
 
 // ---- pins --------------------------------------------------------------------------------------
@@ -236,38 +232,6 @@ HRESULT AviMux::GetCapabilities(DWORD* capabilities) {
     return S_OK;
 }
 
-HRESULT AviMux::CheckCapabilities(DWORD* capabilities) {
-    if (capabilities == nullptr) return E_POINTER;
-    const DWORD asked = *capabilities;
-    *capabilities &= kSeekingCapabilities;
-    if (*capabilities == asked) return S_OK;
-    return *capabilities == 0 ? E_FAIL : S_FALSE;
-}
-
-HRESULT AviMux::IsFormatSupported(const GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT AviMux::QueryPreferredFormat(GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT AviMux::GetTimeFormat(GUID* format) {
-    return QueryPreferredFormat(format);
-}
-
-HRESULT AviMux::IsUsingTimeFormat(const GUID* format) {
-    return IsFormatSupported(format);
-}
-
-HRESULT AviMux::SetTimeFormat(const GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
-}
-
 HRESULT AviMux::GetDuration(LONGLONG* duration) {
     if (duration == nullptr) return E_POINTER;
     std::vector<ComPtr<IPin>> upstream;
@@ -288,50 +252,15 @@ HRESULT AviMux::GetDuration(LONGLONG* duration) {
     return S_OK;
 }
 
-HRESULT AviMux::GetStopPosition(LONGLONG* stop) {
-    return GetDuration(stop);
-}
-
 HRESULT AviMux::GetCurrentPosition(LONGLONG* current) {
     if (current == nullptr) return E_POINTER;
     *current = m_written.load();
     return S_OK;
 }
 
-HRESULT AviMux::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                                  const GUID* sourceFormat) {
-    if (target == nullptr) return E_POINTER;
-    if (!IsMediaTime(targetFormat) || !IsMediaTime(sourceFormat)) return E_INVALIDARG;
-    *target = source;
-    return S_OK;
-}
-
-HRESULT AviMux::GetPositions(LONGLONG* current, LONGLONG* stop) {
-    HRESULT hr = S_OK;
-    if (current) hr = GetCurrentPosition(current);
-    if (SUCCEEDED(hr) && stop) hr = GetStopPosition(stop);
-    return hr;
-}
-
 HRESULT AviMux::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
     if (earliest) *earliest = 0;
     if (latest) return GetCurrentPosition(latest);
-    return S_OK;
-}
-
-HRESULT AviMux::SetRate(double rate) {
-    return rate == 1.0 ? S_OK : E_NOTIMPL;
-}
-
-HRESULT AviMux::GetRate(double* rate) {
-    if (rate == nullptr) return E_POINTER;
-    *rate = 1.0;
-    return S_OK;
-}
-
-HRESULT AviMux::GetPreroll(LONGLONG* preroll) {
-    if (preroll == nullptr) return E_POINTER;
-    *preroll = 0;
     return S_OK;
 }
 

@@ -22,6 +22,7 @@
 
 #include "media/filters/avi_mux_session.h"
 #include "media/graph/filter_base.h"
+#include "media/graph/media_time_seeking.h"
 #include "media/graph/pin_base.h"
 
 namespace media {
@@ -64,7 +65,7 @@ private:
     ComPtr<IStream> m_sink;
 };
 
-class AviMux final : public FilterBase, public IConfigInterleaving, public IMediaSeeking {
+class AviMux final : public FilterBase, public IConfigInterleaving, public MediaTimeSeeking {
 public:
     AviMux();
     ~AviMux() override;
@@ -88,27 +89,14 @@ public:
     HRESULT put_Interleaving(const REFERENCE_TIME* interleave, const REFERENCE_TIME* preroll) override;
     HRESULT get_Interleaving(REFERENCE_TIME* interleave, REFERENCE_TIME* preroll) override;
 
-    // IMediaSeeking: media time only; nothing can be repositioned. MT safe.
+    // IMediaSeeking: media time; nothing can be repositioned. MT safe.
     HRESULT GetCapabilities(DWORD* capabilities) override;
-    HRESULT CheckCapabilities(DWORD* capabilities) override;
-    HRESULT IsFormatSupported(const GUID* format) override;
-    HRESULT QueryPreferredFormat(GUID* format) override;
-    HRESULT GetTimeFormat(GUID* format) override;
-    HRESULT IsUsingTimeFormat(const GUID* format) override;
-    HRESULT SetTimeFormat(const GUID* format) override;
     // The longest duration the upstream pins report; 0 (and S_OK) when none knows.
     HRESULT GetDuration(LONGLONG* duration) override;
-    HRESULT GetStopPosition(LONGLONG* stop) override;
     // The largest end time of the samples written since the filter last left Stopped.
     HRESULT GetCurrentPosition(LONGLONG* current) override;
-    HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                              const GUID* sourceFormat) override;
-    HRESULT SetPositions(LONGLONG*, DWORD, LONGLONG*, DWORD) override { return E_NOTIMPL; }
-    HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
+    // From 0 to what has been written.
     HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
-    HRESULT SetRate(double rate) override;
-    HRESULT GetRate(double* rate) override;
-    HRESULT GetPreroll(LONGLONG* preroll) override;
 
 protected:
     void* FindExtraInterface(REFIID riid) override;

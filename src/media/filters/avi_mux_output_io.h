@@ -14,7 +14,7 @@ extern "C" {
 
 #include "media/api/interfaces.h"
 #include "media/com/com_ptr.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 
 namespace media {
 

@@ -17,7 +17,7 @@ extern "C" {
 
 #include "media/api/interfaces.h"
 #include "media/api/media_type.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 
 namespace media {
 

@@ -12,7 +12,7 @@ extern "C" {
 }
 
 #include "media/api/uuids.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
 
 namespace media {
 namespace {

@@ -7,7 +7,7 @@ extern "C" {
 }
 
 #include "media/api/media_type.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 
 namespace media {
 

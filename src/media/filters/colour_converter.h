@@ -4,10 +4,10 @@
 // (bottom-up DIB rows, what compressors take), 32-bit RGB, or unchanged. Synchronous on the
 // caller's thread.
 
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/frame_pool.h"
 #include "media/filters/frame_scaler.h"
 #include "media/filters/transform_filter.h"
-#include "media/graph/codec_media_type.h"
 
 namespace media {
 

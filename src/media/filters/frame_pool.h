@@ -4,8 +4,8 @@
 // every sample costs more than decoding small frames does.
 
 #include "media/com/com_ptr.h"
-#include "media/graph/av_ptr.h"
-#include "media/graph/media_sample.h"
+#include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/media_sample.h"
 
 namespace media {
 

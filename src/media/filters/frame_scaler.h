@@ -8,8 +8,8 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
-#include "media/graph/av_ptr.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/codec_media_type.h"
 
 namespace media {
 

@@ -10,9 +10,9 @@ extern "C" {
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
 #include "media/com/wide_text.h"
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/splitter_packet_sample.h"
 #include "media/filters/video_palette.h"
-#include "media/graph/codec_media_type.h"
 #include "media/graph/filter_registry.h"
 #include "media/registered_classes.h"
 

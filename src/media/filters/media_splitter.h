@@ -26,10 +26,10 @@
 #include <thread>
 #include <vector>
 
+#include "media/ffmpeg/av_ptr.h"
 #include "media/filters/splitter_byte_stream.h"
 #include "media/filters/splitter_output_pin.h"
 #include "media/filters/splitter_pcm.h"
-#include "media/graph/av_ptr.h"
 #include "media/graph/filter_base.h"
 
 namespace media {

@@ -182,10 +182,7 @@ HRESULT RendererBase::GetCurrentPosition(LONGLONG* current) {
 
 HRESULT RendererBase::GetPositions(LONGLONG* current, LONGLONG* stop) {
     if (current == nullptr && stop == nullptr) return E_POINTER;
-    HRESULT hr = S_OK;
-    if (current) hr = GetCurrentPosition(current);
-    if (SUCCEEDED(hr) && stop) hr = GetStopPosition(stop);
-    return hr;
+    return UpstreamSeeking::GetPositions(current, stop);
 }
 
 }  // namespace media

@@ -4,7 +4,7 @@
 
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/registered_classes.h"
 
 namespace media {

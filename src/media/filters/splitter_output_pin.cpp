@@ -9,11 +9,6 @@ constexpr DWORD kCapabilities = AM_SEEKING_CanGetDuration | AM_SEEKING_CanGetCur
                                 AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards |
                                 AM_SEEKING_CanSeekBackwards | AM_SEEKING_CanGetStopPos;
 
-// A null format stands for the format in use, which is always media time.
-bool IsMediaTime(const GUID* format) {
-    return format == nullptr || *format == TIME_FORMAT_MEDIA_TIME;
-}
-
 }  // namespace
 
 SplitterOutputPin::SplitterOutputPin(FilterBase& filter, std::u16string name, MediaType type,
@@ -39,60 +34,15 @@ HRESULT SplitterOutputPin::GetCapabilities(DWORD* capabilities) {
     return S_OK;
 }
 
-HRESULT SplitterOutputPin::CheckCapabilities(DWORD* capabilities) {
-    if (capabilities == nullptr) return E_POINTER;
-    const DWORD asked = *capabilities;
-    *capabilities &= kCapabilities;
-    if (*capabilities == asked) return S_OK;
-    return *capabilities != 0 ? S_FALSE : E_FAIL;
-}
-
-HRESULT SplitterOutputPin::IsFormatSupported(const GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT SplitterOutputPin::QueryPreferredFormat(GUID* format) {
-    return GetTimeFormat(format);
-}
-
-HRESULT SplitterOutputPin::GetTimeFormat(GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT SplitterOutputPin::IsUsingTimeFormat(const GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT SplitterOutputPin::SetTimeFormat(const GUID* format) {
-    if (format == nullptr) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
-}
-
 HRESULT SplitterOutputPin::GetDuration(LONGLONG* duration) {
     if (duration == nullptr) return E_POINTER;
     *duration = m_timeline.Duration();
     return S_OK;
 }
 
-HRESULT SplitterOutputPin::GetStopPosition(LONGLONG* stop) {
-    return GetDuration(stop);
-}
-
 HRESULT SplitterOutputPin::GetCurrentPosition(LONGLONG* current) {
     if (current == nullptr) return E_POINTER;
     *current = m_timeline.CurrentPosition();
-    return S_OK;
-}
-
-HRESULT SplitterOutputPin::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                                             const GUID* sourceFormat) {
-    if (target == nullptr) return E_POINTER;
-    if (!IsMediaTime(targetFormat) || !IsMediaTime(sourceFormat)) return E_INVALIDARG;
-    *target = source;
     return S_OK;
 }
 
@@ -114,32 +64,12 @@ HRESULT SplitterOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, L
 
 HRESULT SplitterOutputPin::GetPositions(LONGLONG* current, LONGLONG* stop) {
     if (current == nullptr && stop == nullptr) return E_POINTER;
-    if (current) *current = m_timeline.CurrentPosition();
-    if (stop) *stop = m_timeline.Duration();
-    return S_OK;
+    return MediaTimeSeeking::GetPositions(current, stop);
 }
 
 HRESULT SplitterOutputPin::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
     if (earliest == nullptr && latest == nullptr) return E_POINTER;
-    if (earliest) *earliest = 0;
-    if (latest) *latest = m_timeline.Duration();
-    return S_OK;
-}
-
-HRESULT SplitterOutputPin::SetRate(double rate) {
-    return rate == 1.0 ? S_OK : E_NOTIMPL;
-}
-
-HRESULT SplitterOutputPin::GetRate(double* rate) {
-    if (rate == nullptr) return E_POINTER;
-    *rate = 1.0;
-    return S_OK;
-}
-
-HRESULT SplitterOutputPin::GetPreroll(LONGLONG* preroll) {
-    if (preroll == nullptr) return E_POINTER;
-    *preroll = 0;
-    return S_OK;
+    return MediaTimeSeeking::GetAvailable(earliest, latest);
 }
 
 }  // namespace media

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "media/graph/media_time_seeking.h"
 #include "media/graph/pin_base.h"
 
 namespace media {
@@ -25,7 +26,7 @@ protected:
     ~SplitterTimeline() = default;
 };
 
-class SplitterOutputPin final : public OutputPin, public IMediaSeeking {
+class SplitterOutputPin final : public OutputPin, public MediaTimeSeeking {
 public:
     SplitterOutputPin(FilterBase& filter, std::u16string name, MediaType type, SplitterTimeline& timeline);
 
@@ -39,26 +40,15 @@ public:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
     std::vector<MediaType> OfferedTypes() override { return {m_type}; }
 
-    // Time format: media time (100 ns) only. Stop positions cannot be set; rate is 1.0.
+    // Seeking in media time, for the whole file. Stop positions cannot be set; rate is 1.0.
     HRESULT GetCapabilities(DWORD* capabilities) override;
-    HRESULT CheckCapabilities(DWORD* capabilities) override;
-    HRESULT IsFormatSupported(const GUID* format) override;
-    HRESULT QueryPreferredFormat(GUID* format) override;
-    HRESULT GetTimeFormat(GUID* format) override;
-    HRESULT IsUsingTimeFormat(const GUID* format) override;
-    HRESULT SetTimeFormat(const GUID* format) override;
     HRESULT GetDuration(LONGLONG* duration) override;
-    HRESULT GetStopPosition(LONGLONG* stop) override;
     HRESULT GetCurrentPosition(LONGLONG* current) override;
-    HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                              const GUID* sourceFormat) override;
     // Absolute or relative current positions; E_NOTIMPL when a stop position is asked for.
     HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags) override;
+    // E_POINTER when both pointers are null.
     HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
     HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
-    HRESULT SetRate(double rate) override;
-    HRESULT GetRate(double* rate) override;
-    HRESULT GetPreroll(LONGLONG* preroll) override;
 
 protected:
     void* FindExtraInterface(REFIID riid) override;

@@ -7,8 +7,8 @@ extern "C" {
 #include <libavutil/buffer.h>
 }
 
-#include "media/graph/codec_media_type.h"
-#include "media/graph/media_sample.h"
+#include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/media_sample.h"
 
 namespace media {
 namespace {

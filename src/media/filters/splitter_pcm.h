@@ -14,7 +14,7 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 
 namespace media {
 

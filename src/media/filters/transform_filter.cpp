@@ -3,7 +3,7 @@
 namespace media {
 
 TransformFilter::TransformFilter(const CLSID& clsid)
-    : FilterBase(clsid), m_input(*this), m_output(*this, m_input) {}
+    : FilterBase(clsid), m_input(*this, *this), m_output(*this, *this, m_input) {}
 
 std::vector<PinBase*> TransformFilter::Pins() {
     return {&m_input, &m_output};
@@ -100,68 +100,9 @@ HRESULT TransformFilter::ReceiveEndFlush() {
     return m_output.IsConnected() ? m_output.DeliverEndFlush() : S_OK;
 }
 
-// --- input pin ---
-
-TransformFilter::Inlet::Inlet(TransformFilter& owner) : InputPin(owner, u"Input"), m_owner(owner) {}
-
-HRESULT TransformFilter::Inlet::CheckMediaType(const AM_MEDIA_TYPE& type) {
-    return m_owner.CheckInputType(type);
-}
-
-HRESULT TransformFilter::Inlet::CompleteConnect(IPin* peer) {
-    const HRESULT hr = InputPin::CompleteConnect(peer);
-    return FAILED(hr) ? hr : m_owner.OnInputConnected();
-}
-
-void TransformFilter::Inlet::BreakConnect() {
-    m_owner.OnInputDisconnected();
-    InputPin::BreakConnect();
-}
-
-HRESULT TransformFilter::Inlet::Receive(IMediaSample* sample) {
-    return m_owner.ReceiveSample(sample);
-}
-HRESULT TransformFilter::Inlet::EndOfStream() {
-    return m_owner.ReceiveEndOfStream();
-}
-HRESULT TransformFilter::Inlet::BeginFlush() {
-    return m_owner.ReceiveBeginFlush();
-}
-HRESULT TransformFilter::Inlet::EndFlush() {
-    return m_owner.ReceiveEndFlush();
-}
-HRESULT TransformFilter::Inlet::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
-    IPin* downstream = m_owner.m_output.Peer();
+HRESULT TransformFilter::ReceiveNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+    IPin* downstream = m_output.Peer();
     return downstream ? downstream->NewSegment(start, stop, rate) : S_OK;
-}
-
-// --- output pin ---
-
-TransformFilter::Outlet::Outlet(TransformFilter& owner, InputPin& input)
-    : PassThroughOutputPin(owner, u"Output", input), m_owner(owner) {}
-
-HRESULT TransformFilter::Outlet::CheckMediaType(const AM_MEDIA_TYPE& type) {
-    // What the output can carry depends on what comes in.
-    if (!m_owner.m_input.IsConnected()) return VFW_E_NOT_CONNECTED;
-    return m_owner.CheckTransform(m_owner.InputType(), type);
-}
-
-std::vector<MediaType> TransformFilter::Outlet::OfferedTypes() {
-    if (!m_owner.m_input.IsConnected()) return {};
-    return m_owner.OutputTypes();
-}
-
-HRESULT TransformFilter::Outlet::CompleteConnect(IPin* peer) {
-    const HRESULT hr = PassThroughOutputPin::CompleteConnect(peer);
-    if (FAILED(hr)) return hr;
-    const HRESULT ours = m_owner.OnOutputConnected();
-    if (FAILED(ours)) PassThroughOutputPin::BreakConnect();
-    return ours;
-}
-
-void TransformFilter::Outlet::BreakConnect() {
-    m_owner.OnOutputDisconnected();
-    PassThroughOutputPin::BreakConnect();
 }
 
 }  // namespace media

@@ -1,8 +1,8 @@
 #pragma once
 
-// The shape shared by the synchronous one-in-one-out filters (decoder, colour converter, sample
-// grabber): an input pin "Input", an output pin "Output" whose seeking questions travel upstream,
-// and a streaming path that runs entirely on the caller's thread. The filter has no thread of its
+// The shape shared by the synchronous one-in-one-out filters (decoders, colour converter, sample
+// grabber): the transform pin pair (transform_pins.h) and a streaming path that runs entirely on
+// the caller's thread. The filter has no thread of its
 // own: whoever calls Receive (the splitter's thread) does the work and the delivery downstream.
 //
 // Streaming calls (Receive, EndOfStream, EndFlush) and the state changes that touch streaming
@@ -14,13 +14,13 @@
 #include <mutex>
 #include <vector>
 
+#include "media/filters/transform_pins.h"
 #include "media/graph/filter_base.h"
-#include "media/graph/pass_through_output_pin.h"
 #include "media/graph/pin_base.h"
 
 namespace media {
 
-class TransformFilter : public FilterBase {
+class TransformFilter : public FilterBase, protected TransformPinOwner {
 public:
     explicit TransformFilter(const CLSID& clsid);
 
@@ -30,20 +30,8 @@ public:
     [[nodiscard]] OutputPin& Output();
 
 protected:
-    // --- negotiation (application thread, filter stopped) ---
-
-    // Whether the input may take type: S_OK or a failure code.
-    virtual HRESULT CheckInputType(const AM_MEDIA_TYPE& type) = 0;
-    // What the output offers, most preferred first. Called only while the input is connected.
-    virtual std::vector<MediaType> OutputTypes() = 0;
-    // Whether the output may carry output while the input carries input.
-    virtual HRESULT CheckTransform(const AM_MEDIA_TYPE& input, const AM_MEDIA_TYPE& output) = 0;
-    // The input was connected with InputType(); a failure refuses the connection.
-    virtual HRESULT OnInputConnected() { return S_OK; }
-    virtual void OnInputDisconnected() {}
-    // The output was connected with OutputType(); a failure refuses the connection.
-    virtual HRESULT OnOutputConnected() { return S_OK; }
-    virtual void OnOutputDisconnected() {}
+    // Negotiation (application thread, filter stopped): subclasses answer TransformPinOwner's
+    // CheckInputType, OutputTypes and CheckTransform, and may hook the connections.
 
     // --- streaming (streaming thread, streaming lock held) ---
 
@@ -76,44 +64,17 @@ private:
     HRESULT OnActivate() final;
     void OnDeactivate() final;
 
-    HRESULT ReceiveSample(IMediaSample* sample);
-    HRESULT ReceiveEndOfStream();
-    HRESULT ReceiveBeginFlush();
-    HRESULT ReceiveEndFlush();
+    HRESULT ReceiveSample(IMediaSample* sample) override;
+    HRESULT ReceiveEndOfStream() override;
+    HRESULT ReceiveBeginFlush() override;
+    HRESULT ReceiveEndFlush() override;
+    // Passed on downstream: renderers time samples from the segment's start.
+    HRESULT ReceiveNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
     // Clears the end-of-stream and failure marks of the previous run or segment.
     void ResetStreamMarks();
 
-    class Inlet final : public InputPin {
-    public:
-        explicit Inlet(TransformFilter& owner);
-        HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
-        HRESULT CompleteConnect(IPin* peer) override;
-        void BreakConnect() override;
-        HRESULT Receive(IMediaSample* sample) override;
-        HRESULT EndOfStream() override;
-        HRESULT BeginFlush() override;
-        HRESULT EndFlush() override;
-        // Passed on downstream: renderers time samples from the segment's start.
-        HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
-
-    private:
-        TransformFilter& m_owner;
-    };
-
-    class Outlet final : public PassThroughOutputPin {
-    public:
-        Outlet(TransformFilter& owner, InputPin& input);
-        HRESULT CheckMediaType(const AM_MEDIA_TYPE& type) override;
-        std::vector<MediaType> OfferedTypes() override;
-        HRESULT CompleteConnect(IPin* peer) override;
-        void BreakConnect() override;
-
-    private:
-        TransformFilter& m_owner;
-    };
-
-    Inlet m_input;
-    Outlet m_output;
+    TransformInputPin m_input;
+    TransformOutputPin m_output;
 
     std::mutex m_streamLock;
     bool m_endOfStreamSent = false;  // guarded by m_streamLock

@@ -18,8 +18,6 @@ extern "C" {
 namespace media {
 namespace {
 
-constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)};
-
 struct CodedSize {
     int width = 0;
     int height = 0;
@@ -38,33 +36,14 @@ CodedSize CodedSizeOf(const AM_MEDIA_TYPE& type) {
             info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight};
 }
 
-// Describes the input to the codec from the format block alone, for types that carry no codec
-// parameters: size, FourCC and the extradata that follows the VIDEOINFOHEADER.
-[[nodiscard]] bool DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) {
-    const CodedSize size = CodedSizeOf(type);
-    codec.width = size.width;
-    codec.height = size.height;
-    const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
-    codec.codec_tag = info->bmiHeader.biCompression;
-    const std::size_t extraSize = type.cbFormat - sizeof(VIDEOINFOHEADER);
-    if (extraSize == 0) return true;
-    codec.extradata = static_cast<std::uint8_t*>(av_mallocz(extraSize + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (codec.extradata == nullptr) return false;
-    std::memcpy(codec.extradata, type.pbFormat + sizeof(VIDEOINFOHEADER), extraSize);
-    codec.extradata_size = static_cast<int>(extraSize);
-    return true;
-}
-
 }  // namespace
 
-VideoDecoder::VideoDecoder()
-    : TransformFilter(CLSID_VideoDecoder), m_packet(av_packet_alloc()), m_frame(av_frame_alloc()) {}
+VideoDecoder::VideoDecoder() : DecoderFilter(CLSID_VideoDecoder) {}
 
 bool VideoDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
     if (type.majortype != MEDIATYPE_Video) return false;
     if (PixelFormatFromSubtype(type.subtype) != AV_PIX_FMT_NONE) return false;  // already decoded
-    const AVCodecID codec = CodecIdOf(type);
-    return codec != AV_CODEC_ID_NONE && avcodec_find_decoder(codec) != nullptr;
+    return HasDecoderFor(type);
 }
 
 HRESULT VideoDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
@@ -79,38 +58,29 @@ HRESULT VideoDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
     return S_OK;
 }
 
-HRESULT VideoDecoder::OnInputConnected() {
-    const MediaType& type = InputType();
-    const AVCodec* decoder = avcodec_find_decoder(CodecIdOf(type));
-    if (decoder == nullptr) return VFW_E_TYPE_NOT_ACCEPTED;
-    if (!m_packet || !m_frame) return E_OUTOFMEMORY;
-    AvCodecContextPtr codec(avcodec_alloc_context3(decoder));
-    if (!codec) return E_OUTOFMEMORY;
+std::span<const BYTE> VideoDecoder::DescribeFromFormatBlock(const AM_MEDIA_TYPE& type,
+                                                            AVCodecContext& codec) {
+    const CodedSize size = CodedSizeOf(type);
+    codec.width = size.width;
+    codec.height = size.height;
+    const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+    codec.codec_tag = info->bmiHeader.biCompression;
+    return {type.pbFormat + sizeof(VIDEOINFOHEADER), type.cbFormat - sizeof(VIDEOINFOHEADER)};
+}
 
-    const AVCodecParameters* parameters = CodecParametersOf(type);
-    if (parameters != nullptr) {
-        if (avcodec_parameters_to_context(codec.get(), parameters) < 0) return E_OUTOFMEMORY;
-    } else if (!DescribeFromFormatBlock(type, *codec)) {
-        return E_OUTOFMEMORY;
-    }
-    // Sample times go in as packet timestamps unchanged.
-    codec->pkt_timebase = kReferenceTimeBase;
-    // Automatic thread count: libavcodec decodes frames in parallel on every core.
-    codec->thread_count = 0;
-    if (avcodec_open2(codec.get(), decoder, nullptr) < 0) return VFW_E_TYPE_NOT_ACCEPTED;
-
+HRESULT VideoDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters* parameters) {
     // The output format: what the stream says it is, else what the opened decoder says, else the
     // most common one (frames that turn out different are converted on the way out).
     AVPixelFormat format = AV_PIX_FMT_NONE;
     if (parameters != nullptr && parameters->format > AV_PIX_FMT_NONE) {
         format = static_cast<AVPixelFormat>(parameters->format);
     }
-    if (format == AV_PIX_FMT_NONE) format = codec->pix_fmt;
+    if (format == AV_PIX_FMT_NONE) format = codec.pix_fmt;
     if (format == AV_PIX_FMT_NONE) format = AV_PIX_FMT_YUV420P;
 
+    const MediaType& type = InputType();
     const CodedSize size = CodedSizeOf(type);
     const VIDEOINFOHEADER* info = type.VideoInfo();
-    m_codec = std::move(codec);
     m_decodedFormat = format;
     m_width = size.width;
     m_height = size.height;
@@ -118,8 +88,7 @@ HRESULT VideoDecoder::OnInputConnected() {
     return S_OK;
 }
 
-void VideoDecoder::OnInputDisconnected() {
-    m_codec.reset();
+void VideoDecoder::OnCodecClosed() {
     m_decodedFormat = AV_PIX_FMT_NONE;
     m_width = 0;
     m_height = 0;
@@ -127,7 +96,7 @@ void VideoDecoder::OnInputDisconnected() {
 }
 
 std::vector<MediaType> VideoDecoder::OutputTypes() {
-    if (!m_codec) return {};
+    if (!Codec()) return {};
     std::vector<MediaType> types;
     types.push_back(RawVideoType(m_decodedFormat, m_width, m_height, m_frameTime));
     // RGB24 as well, converted straight from the decoded frame: cheaper than a copy of the frame
@@ -155,72 +124,37 @@ HRESULT VideoDecoder::OnOutputConnected() {
 }
 
 HRESULT VideoDecoder::StartStreaming() {
-    // A decoder drained at the end of the previous run takes packets again only after a flush.
-    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    const HRESULT hr = DecoderFilter::StartStreaming();
     m_nextStart = 0;
     m_previousStart.reset();
-    return S_OK;
+    return hr;
 }
 
 void VideoDecoder::StopStreaming() {
-    // Frames still held by the decoder would only be delivered into a stopped graph.
-    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    DecoderFilter::StopStreaming();
     m_pool.Reset();
     m_scaler.Reset();
 }
 
 void VideoDecoder::Flush() {
-    if (m_codec) avcodec_flush_buffers(m_codec.get());
+    DecoderFilter::Flush();
     m_previousStart.reset();  // after a flush the times may start anywhere
 }
 
-HRESULT VideoDecoder::Transform(IMediaSample* sample) {
-    if (!m_codec) return VFW_E_NOT_CONNECTED;
-    BYTE* data = nullptr;
-    const LONG length = sample->GetActualDataLength();
-    if (FAILED(sample->GetPointer(&data)) || data == nullptr || length <= 0)
-        return S_OK;  // nothing to decode
-
-    // A copy, because libavcodec reads a little past the end of every packet.
-    av_packet_unref(m_packet.get());
-    if (av_new_packet(m_packet.get(), length) < 0) return AbortStreaming(E_OUTOFMEMORY);
-    std::memcpy(m_packet->data, data, static_cast<std::size_t>(length));
-    REFERENCE_TIME start = 0;
-    REFERENCE_TIME stop = 0;
-    const HRESULT timed = sample->GetTime(&start, &stop);
-    m_packet->pts = SUCCEEDED(timed) ? start : AV_NOPTS_VALUE;
-    m_packet->duration = (timed == S_OK && stop > start) ? stop - start : 0;
-    if (sample->IsSyncPoint() == S_OK) m_packet->flags |= AV_PKT_FLAG_KEY;
+bool VideoDecoder::DescribePacket(IMediaSample& sample, AVPacket& packet) {
+    if (sample.IsSyncPoint() == S_OK) packet.flags |= AV_PKT_FLAG_KEY;
     // Preroll is decoded for the pictures after it; libavcodec then drops its own picture.
-    if (sample->IsPreroll() == S_OK) m_packet->flags |= AV_PKT_FLAG_DISCARD;
-    if (!AttachPalette(*sample)) return AbortStreaming(E_OUTOFMEMORY);
-    const HRESULT hr = Decode(m_packet.get());
-    av_packet_unref(m_packet.get());
-    return hr;
-}
-
-bool VideoDecoder::AttachPalette(IMediaSample& sample) {
+    if (sample.IsPreroll() == S_OK) packet.flags |= AV_PKT_FLAG_DISCARD;
     AM_MEDIA_TYPE* changed = nullptr;
     if (sample.GetMediaType(&changed) != S_OK || changed == nullptr) return true;
     VideoPalette palette;
     const bool carried = PaletteOf(*changed, palette);
     DeleteMediaType(changed);
     if (!carried) return true;
-    std::uint8_t* side = av_packet_new_side_data(m_packet.get(), AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
+    std::uint8_t* side = av_packet_new_side_data(&packet, AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
     if (side == nullptr) return false;
     std::memcpy(side, palette.data(), AVPALETTE_SIZE);
     return true;
-}
-
-HRESULT VideoDecoder::Drain() {
-    if (!m_codec) return S_OK;
-    return Decode(nullptr);
-}
-
-HRESULT VideoDecoder::Decode(const AVPacket* packet) {
-    return SendPacketAndTakeFrames(
-        *m_codec, *m_frame, packet, [this](AVFrame& frame) { return DeliverFrame(frame); },
-        [this] { return AbortStreaming(E_OUTOFMEMORY); });
 }
 
 void VideoDecoder::FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop) {
@@ -234,8 +168,8 @@ void VideoDecoder::FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFER
     m_previousStart = start;
 
     REFERENCE_TIME duration = frame.pkt_duration > 0 ? frame.pkt_duration : m_frameTime;
-    if (duration <= 0 && m_codec->framerate.num > 0 && m_codec->framerate.den > 0) {
-        duration = av_rescale(kUnitsPerSecond, m_codec->framerate.den, m_codec->framerate.num);
+    if (duration <= 0 && Codec()->framerate.num > 0 && Codec()->framerate.den > 0) {
+        duration = av_rescale(kUnitsPerSecond, Codec()->framerate.den, Codec()->framerate.num);
     }
     stop = duration > 0 ? start + duration : 0;
     m_nextStart = duration > 0 ? stop : start + 1;

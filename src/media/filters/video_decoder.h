@@ -7,20 +7,20 @@
 // itself stays synchronous on the splitter's thread.
 
 #include <optional>
+#include <span>
 
 extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+#include "media/ffmpeg/codec_media_type.h"
+#include "media/filters/decoder_filter.h"
 #include "media/filters/frame_pool.h"
 #include "media/filters/frame_scaler.h"
-#include "media/filters/transform_filter.h"
-#include "media/graph/av_ptr.h"
-#include "media/graph/codec_media_type.h"
 
 namespace media {
 
-class VideoDecoder final : public TransformFilter {
+class VideoDecoder final : public DecoderFilter {
 public:
     VideoDecoder();
 
@@ -31,33 +31,29 @@ protected:
     HRESULT CheckInputType(const AM_MEDIA_TYPE& type) override;
     std::vector<MediaType> OutputTypes() override;
     HRESULT CheckTransform(const AM_MEDIA_TYPE& input, const AM_MEDIA_TYPE& output) override;
-    HRESULT OnInputConnected() override;
-    void OnInputDisconnected() override;
     HRESULT OnOutputConnected() override;
 
-    HRESULT Transform(IMediaSample* sample) override;
-    HRESULT Drain() override;
-    void Flush() override;
+    // Size, FourCC and the extradata that follows the VIDEOINFOHEADER.
+    std::span<const BYTE> DescribeFromFormatBlock(const AM_MEDIA_TYPE& type, AVCodecContext& codec) override;
+    // Automatic thread count: libavcodec decodes frames in parallel on every core.
+    void ConfigureCodec(AVCodecContext& codec) override { codec.thread_count = 0; }
+    HRESULT OnCodecOpened(const AVCodecContext& codec, const AVCodecParameters* parameters) override;
+    void OnCodecClosed() override;
+
+    // Key frame and preroll flags, and a palette that comes with the sample (as its media type).
+    bool DescribePacket(IMediaSample& sample, AVPacket& packet) override;
+    HRESULT DeliverFrame(const AVFrame& frame) override;
     HRESULT StartStreaming() override;
     void StopStreaming() override;
+    void Flush() override;
 
 private:
-    // Sends packet (null: drain) and delivers every frame the decoder hands back.
-    HRESULT Decode(const AVPacket* packet);
-    // Hands a palette that comes with sample (as its media type) to the decoder with the packet.
-    // False when memory ran out.
-    [[nodiscard]] bool AttachPalette(IMediaSample& sample);
-    // Delivers every frame the decoder has ready.
-    HRESULT DeliverFrame(const AVFrame& frame);
     // Start and stop time of frame in 100-ns units; the stop is 0 when no duration is known.
     void FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop);
     // Copies frame into buffer laid out as m_outputLayout, scaling when the frame changed size or
     // format in mid-stream.
     [[nodiscard]] bool CopyFrame(const AVFrame& frame, BYTE* buffer);
 
-    AvCodecContextPtr m_codec;
-    AvPacketPtr m_packet;
-    AvFramePtr m_frame;
     AVPixelFormat m_decodedFormat = AV_PIX_FMT_NONE;  // what the decoder says it will produce
     int m_width = 0;
     int m_height = 0;

@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "media/api/video_surface.h"
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/frame_scaler.h"
 #include "media/filters/renderer_base.h"
-#include "media/graph/codec_media_type.h"
 
 namespace media {
 

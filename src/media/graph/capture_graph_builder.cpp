@@ -4,6 +4,7 @@
 #include "media/api/pin_lookup.h"
 #include "media/api/uuids.h"
 #include "media/com/com_object.h"
+#include "media/graph/graph_topology.h"
 #include "media/registered_classes.h"
 
 namespace media {

@@ -1,6 +1,7 @@
 #pragma once
 
-// The media sample: one buffer of media data with its times and flags.
+// The media sample: one buffer of media data with its times and flags. The buffer is FFmpeg's
+// (AVBufferRef), so that packets and frames pass between libavcodec and the graph without a copy.
 
 #include <optional>
 

@@ -1,8 +1,8 @@
-#include "media/graph/audio_clock.h"
+#include "media/filters/audio_clock.h"
 
 #include <algorithm>
 
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/graph/system_clock.h"
 
 namespace media {

@@ -1,4 +1,4 @@
-#include "media/graph/media_sample.h"
+#include "media/ffmpeg/media_sample.h"
 
 namespace media {
 

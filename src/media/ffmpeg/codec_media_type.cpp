@@ -1,4 +1,4 @@
-#include "media/graph/codec_media_type.h"
+#include "media/ffmpeg/codec_media_type.h"
 
 #include <cstring>
 
@@ -11,7 +11,7 @@ extern "C" {
 
 #include "media/api/uuids.h"
 #include "media/com/com_object.h"
-#include "media/graph/av_ptr.h"
+#include "media/ffmpeg/av_ptr.h"
 
 namespace media {
 namespace {
