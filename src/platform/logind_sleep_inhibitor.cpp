@@ -29,7 +29,7 @@ public:
         m_descriptor = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
     }
 
-    void Release() {
+    void LetGo() {
         const std::lock_guard guard(m_mutex);
         m_released = true;
         if (m_descriptor >= 0) ::close(m_descriptor);
@@ -45,7 +45,7 @@ private:
 class LogindInhibition : public SleepInhibition {
 public:
     explicit LogindInhibition(std::shared_ptr<LockDescriptor> lock) : m_lock(std::move(lock)) {}
-    ~LogindInhibition() override { m_lock->Release(); }
+    ~LogindInhibition() override { m_lock->LetGo(); }
     LogindInhibition(const LogindInhibition&) = delete;
     LogindInhibition& operator=(const LogindInhibition&) = delete;
 

@@ -11,6 +11,7 @@ extern "C" {
 
 #include "media/api/uuids.h"
 #include "media/com/com_object.h"
+#include "media/com/com_ptr.h"
 #include "media/ffmpeg/av_ptr.h"
 
 namespace media {
@@ -141,19 +142,17 @@ MediaType MediaTypeFromCodecParameters(const AVCodecParameters& parameters, AVRa
         type.bFixedSizeSamples = parameters.block_align > 0 ? TRUE : FALSE;
         type.lSampleSize = static_cast<ULONG>(parameters.block_align);
     }
-    auto* holder = new CodecParametersHolder(parameters, timeBase);
-    type.SetUnknown(holder);
-    holder->Release();
+    // The type takes a reference of its own; the creator's goes with the holder.
+    const auto holder = ComPtr<ICodecParameters>::Adopt(new CodecParametersHolder(parameters, timeBase));
+    type.SetUnknown(holder.Get());
     return type;
 }
 
 const AVCodecParameters* CodecParametersOf(const AM_MEDIA_TYPE& type) {
     if (type.pUnk == nullptr) return nullptr;
-    ICodecParameters* holder = nullptr;
-    if (FAILED(type.pUnk->QueryInterface(ICodecParameters::iid, reinterpret_cast<void**>(&holder)))) return nullptr;
-    const AVCodecParameters* p = holder->Parameters();
-    holder->Release();  // the type keeps the object alive
-    return p;
+    ComPtr<ICodecParameters> holder;
+    if (FAILED(holder.Query(type.pUnk))) return nullptr;
+    return holder->Parameters();  // the type keeps the object alive
 }
 
 AVCodecID CodecIdOf(const AM_MEDIA_TYPE& type) {

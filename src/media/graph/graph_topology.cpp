@@ -21,13 +21,6 @@ PIN_DIRECTION DirectionOf(IPin* pin) {
     return d;
 }
 
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
-    for (auto& pin : PinsOf(filter)) {
-        if (DirectionOf(pin.Get()) == direction) return pin;
-    }
-    return {};
-}
-
 ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
     PIN_INFO info{};
     if (FAILED(pin->QueryPinInfo(&info))) return {};

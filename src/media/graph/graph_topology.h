@@ -15,8 +15,6 @@ namespace media {
 // Pins of a filter, in enumeration order.
 [[nodiscard]] std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter);
 [[nodiscard]] PIN_DIRECTION DirectionOf(IPin* pin);
-// The filter's first pin of a direction, or empty.
-[[nodiscard]] ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
 // The filter a pin belongs to, or empty.
 [[nodiscard]] ComPtr<IBaseFilter> OwnerOf(IPin* pin);
 // The pin connected to pin, or empty.

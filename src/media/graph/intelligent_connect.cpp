@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "media/api/class_registry.h"
+#include "media/api/pin_lookup.h"
 #include "media/api/uuids.h"
 #include "media/graph/filter_registry.h"
 #include "media/graph/graph_topology.h"
@@ -70,7 +71,7 @@ HRESULT IntelligentConnect::ConnectThroughIntermediates(IPin* output, IPin* inpu
         if (!mayAccept) continue;
         ComPtr<IBaseFilter> filter = AddNewFilter(entry.clsid, entry.name);
         if (!filter) continue;
-        ComPtr<IPin> filterInput = FirstPin(filter.Get(), PINDIR_INPUT);
+        ComPtr<IPin> filterInput = InputPinAt(filter.Get(), 0);
         if (filterInput && SUCCEEDED(output->Connect(filterInput.Get(), nullptr))) {
             for (auto& pin : PinsOf(filter.Get())) {
                 if (DirectionOf(pin.Get()) != PINDIR_OUTPUT || PeerOf(pin.Get())) continue;
@@ -116,7 +117,7 @@ HRESULT IntelligentConnect::RenderOutput(IPin* output, int depth) {
         if (!offers(entry)) continue;
         ComPtr<IBaseFilter> renderer = AddNewFilter(entry.clsid, entry.name);
         if (!renderer) continue;
-        const ComPtr<IPin> input = FirstPin(renderer.Get(), PINDIR_INPUT);
+        const ComPtr<IPin> input = InputPinAt(renderer.Get(), 0);
         const HRESULT hr = input ? Connect(output, input.Get()) : VFW_E_NOT_FOUND;
         if (SUCCEEDED(hr)) return S_OK;
         m_graph.RemoveFilter(renderer.Get());
@@ -131,7 +132,7 @@ HRESULT IntelligentConnect::RenderOutput(IPin* output, int depth) {
         if (entry.clsid == upstreamClass || !offers(entry)) continue;
         ComPtr<IBaseFilter> filter = AddNewFilter(entry.clsid, entry.name);
         if (!filter) continue;
-        const ComPtr<IPin> input = FirstPin(filter.Get(), PINDIR_INPUT);
+        const ComPtr<IPin> input = InputPinAt(filter.Get(), 0);
         const HRESULT hr = input ? output->Connect(input.Get(), nullptr) : VFW_E_NOT_FOUND;
         if (FAILED(hr)) {
             m_graph.RemoveFilter(filter.Get());
@@ -163,7 +164,7 @@ HRESULT IntelligentConnect::RenderFile(LPCWSTR file) {
     ComPtr<IBaseFilter> source;
     HRESULT hr = AddSourceFilter(file, file, source.Receive());
     if (FAILED(hr)) return hr;
-    const ComPtr<IPin> output = FirstPin(source.Get(), PINDIR_OUTPUT);
+    const ComPtr<IPin> output = OutputPinAt(source.Get(), 0);
     hr = output ? RenderOutput(output.Get(), 0) : VFW_E_CANNOT_RENDER;
     if (FAILED(hr)) m_graph.RemoveFilter(source.Get());
     return hr;
