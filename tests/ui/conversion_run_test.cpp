@@ -2,11 +2,15 @@
 // what it says then, the completion text and the power-off after it.
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <QApplication>
 #include <QProgressBar>
+#include <QWidget>
 
 #include "conversion_run_fixture.h"
+#include "platform/desktop_notification.h"
 
 namespace {
 
@@ -51,6 +55,32 @@ TEST_F(ConversionRunTest, EveryRowIsConvertedInTurnThenTheRunSaysSoAndSwitchesOf
     ASSERT_EQ(m_powerOff.Requests().size(), 1U);
     EXPECT_EQ(m_powerOff.Requests()[0].flags, EWX_SHUTDOWN | EWX_FORCE);
     EXPECT_EQ(m_powerOff.Requests()[0].noted, kComplete) << "the completion text is written first";
+}
+
+// The desktop hears of a run's outcome, once, only when the user is looking at another window.
+TEST_F(ConversionRunTest, TheDesktopIsToldOfARunsOutcomeOnlyWhenTheWindowIsNotActive) {
+    std::vector<std::string> told;
+    NotificationHandler previous =
+        SetNotificationHandler([&told](const std::string&, const std::string& body) { told.push_back(body); });
+    const auto dialog = Start();
+    AddJob(*dialog, "video_only.avi", "1_first.avi");
+    QApplication::setActiveWindow(dialog.get());
+    ASSERT_TRUE(dialog->isActiveWindow());
+    PressStart(*dialog);
+    EXPECT_TRUE(told.empty()) << "the user saw it happen";
+
+    QWidget elsewhere;
+    elsewhere.show();
+    QApplication::setActiveWindow(&elsewhere);
+    ASSERT_FALSE(dialog->isActiveWindow());
+    PressStart(*dialog);
+    EXPECT_EQ(told, std::vector<std::string>{kComplete});
+
+    AddJob(*dialog, "not_media.avi", "2_second.avi");
+    PressStart(*dialog);
+    ASSERT_EQ(told.size(), 2U) << "one per run";
+    EXPECT_EQ(told.back(), m_messages.Messages().back()) << "a failed run is told by its message";
+    SetNotificationHandler(std::move(previous));
 }
 
 TEST_F(ConversionRunTest, ARowThatFailsToBuildEndsTheRunWithItsMessageAndNothingMore) {
