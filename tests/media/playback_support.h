@@ -7,6 +7,7 @@
 // bit 0 leftmost, white for 1), and asks the test's position source where playback stands at
 // the moment the picture arrives.
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -30,7 +31,8 @@ struct Presentation {
     int height = 0;
     REFERENCE_TIME position = 0;  // from the position source, when one is set
     std::chrono::steady_clock::time_point at;
-    bool anyLight = false;  // some pixel is not black
+    bool anyLight = false;                       // some pixel is not black
+    std::array<std::array<int, 3>, 16> cells{};  // R, G, B amid each cell of a 4 x 4 grid, row by row
 };
 
 class RecordingSurface final : public IVideoSurface {
@@ -47,6 +49,12 @@ public:
         p.width = width;
         p.height = height;
         p.index = ReadIndex(pixels, width, height, stride);
+        for (std::size_t cell = 0; cell < p.cells.size(); ++cell) {
+            const int x = static_cast<int>(cell % 4 * 2 + 1) * width / 8;
+            const int y = static_cast<int>(cell / 4 * 2 + 1) * height / 8;
+            const std::uint8_t* px = pixels + static_cast<std::ptrdiff_t>(y) * stride + x * 4;
+            p.cells[cell] = {px[2], px[1], px[0]};
+        }
         for (int y = 0; y < height && !p.anyLight; y += 7) {
             for (int x = 0; x < width && !p.anyLight; x += 7) {
                 const std::uint8_t* px = pixels + static_cast<std::ptrdiff_t>(y) * stride + x * 4;

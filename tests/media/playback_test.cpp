@@ -11,6 +11,7 @@
 
 #include "media/filters/audio_output.h"
 #include "playback_support.h"
+#include "support/decoded_pictures.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
@@ -243,18 +244,22 @@ TEST_F(PlaybackTest, SoundIsPlayedSampleForSampleAsTheFileHoldsIt) {
         << "sound after the end";
 }
 
-TEST_F(PlaybackTest, EverySampleRendersAndShowsItsFirstPictureWhenPaused) {
+TEST_F(PlaybackTest, EverySampleRendersAndShowsItsFirstPictureUprightAndAtItsShapeWhenPaused) {
     struct Case {
         const char* sample;
-        int width;
+        int width;  // shown with square pixels
         int height;
         bool sound;
+        double seconds = 2.5;  // at least
     };
-    for (const Case& c : {Case{"mpeg1_mp2.mpg", 320, 240, true}, Case{"mpeg2_ac3.mpg", 352, 288, true},
-                          Case{"mpeg4_mp3.avi", 320, 240, true}, Case{"mjpeg_pcm.avi", 320, 240, true},
-                          Case{"h264_aac.mov", 320, 240, true}, Case{"pcm_be.mov", 320, 240, true},
-                          Case{"video_only.avi", 320, 240, false}, Case{"vfr.mov", 320, 240, true},
-                          Case{"odd_size.avi", 321, 241, true}, Case{"late_video.mov", 320, 240, true}}) {
+    for (const Case& c :
+         {Case{"mpeg1_mp2.mpg", 320, 240, true}, Case{"mpeg2_ac3.mpg", 352, 288, true},
+          Case{"mpeg4_mp3.avi", 320, 240, true}, Case{"mjpeg_pcm.avi", 320, 240, true},
+          Case{"h264_aac.mov", 320, 240, true}, Case{"pcm_be.mov", 320, 240, true},
+          Case{"video_only.avi", 320, 240, false}, Case{"vfr.mov", 320, 240, true},
+          Case{"odd_size.avi", 321, 241, true}, Case{"late_video.mov", 320, 240, true},
+          Case{"rotate90.mov", 180, 320, true, 0.9}, Case{"mirrored.mov", 320, 180, false, 0.9},
+          Case{"dvd_ntsc_16x9.mpg", 853, 480, true, 0.9}, Case{"dvd_pal_4x3.mpg", 768, 576, false, 0.9}}) {
         SCOPED_TRACE(c.sample);
         PlaybackGraph playback(c.sample);
         ASSERT_EQ(playback.rendered, S_OK);
@@ -269,9 +274,20 @@ TEST_F(PlaybackTest, EverySampleRendersAndShowsItsFirstPictureWhenPaused) {
         EXPECT_EQ(first.width, c.width);
         EXPECT_EQ(first.height, c.height);
         EXPECT_TRUE(first.anyLight) << "a black first picture";
+        // The same picture a player shows first, the same way up: stretched alike, their cells match.
+        const testsupport::DecodedPictures shown =
+            testsupport::DecodePictures(testsupport::SamplePath(c.sample), 0, 1);
+        ASSERT_EQ(shown.rgb.size(), 1U) << shown.error;
+        int difference = 0;
+        for (std::size_t cell = 0; cell < first.cells.size(); ++cell) {
+            const auto expected = shown.At(0, static_cast<int>(cell % 4 * 2 + 1) * shown.width / 8,
+                                           static_cast<int>(cell / 4 * 2 + 1) * shown.height / 8);
+            for (int i = 0; i < 3; ++i) difference += std::abs(first.cells[cell][i] - expected[i]);
+        }
+        EXPECT_LT(difference / 48, 24) << "not the picture a player shows first";
         LONGLONG duration = 0;
         EXPECT_EQ(playback.seeking->GetDuration(&duration), S_OK);
-        EXPECT_GT(duration, 25'000'000);
+        EXPECT_GT(duration, static_cast<LONGLONG>(c.seconds * 1e7));
     }
 }
 

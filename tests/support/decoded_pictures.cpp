@@ -1,11 +1,14 @@
 #include "support/decoded_pictures.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <vector>
 
 extern "C" {
+#include <libavutil/display.h>
 #include <libswscale/swscale.h>
 }
 
@@ -19,17 +22,63 @@ struct ScalerDeleter {
     void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 };
 
-// Converts each picture to packed RGB24 and keeps it; false once a picture can't be kept.
+// How the ffmpeg command shows a stream with a display matrix: the picture transposed (rows
+// become columns), then mirrored left-right and top-bottom, as its transpose, hflip and vflip
+// filters do.
+struct Turn {
+    bool transpose = false;
+    bool hflip = false;
+    bool vflip = false;
+};
+
+Turn TurnOf(const AVStream& stream) {
+    const auto* matrix = reinterpret_cast<const std::int32_t*>(
+        av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    if (matrix == nullptr) return {};
+    double clockwise = -av_display_rotation_get(matrix);
+    clockwise -= 360 * std::floor(clockwise / 360 + 0.9 / 360);
+    if (std::fabs(clockwise - 90) < 1)
+        return matrix[3] > 0 ? Turn{true, false, false} : Turn{true, true, false};
+    if (std::fabs(clockwise - 180) < 1) return {false, matrix[0] < 0, matrix[4] < 0};
+    if (std::fabs(clockwise - 270) < 1)
+        return matrix[3] < 0 ? Turn{true, true, true} : Turn{true, false, true};
+    return {false, false, matrix[4] < 0};
+}
+
+// Packed RGB24 of width x height turned as `turn` says; the size is that of the shown picture.
+std::vector<std::uint8_t> Turned(const std::vector<std::uint8_t>& rgb, int& width, int& height, Turn turn) {
+    const int shownWidth = turn.transpose ? height : width;
+    const int shownHeight = turn.transpose ? width : height;
+    std::vector<std::uint8_t> shown(rgb.size());
+    for (int y = 0; y < shownHeight; ++y) {
+        for (int x = 0; x < shownWidth; ++x) {
+            const int column = turn.hflip ? shownWidth - 1 - x : x;
+            const int row = turn.vflip ? shownHeight - 1 - y : y;
+            const int storedX = turn.transpose ? row : column;
+            const int storedY = turn.transpose ? column : row;
+            const std::size_t from = (static_cast<std::size_t>(storedY) * width + storedX) * 3;
+            const std::size_t to = (static_cast<std::size_t>(y) * shownWidth + x) * 3;
+            std::copy_n(rgb.begin() + static_cast<std::ptrdiff_t>(from), 3,
+                        shown.begin() + static_cast<std::ptrdiff_t>(to));
+        }
+    }
+    width = shownWidth;
+    height = shownHeight;
+    return shown;
+}
+
+// Converts each picture to packed RGB24, turns it upright and keeps it; false once a picture
+// can't be kept.
 class RgbPictures {
 public:
-    explicit RgbPictures(DecodedPictures& out) : m_out(out) {}
+    RgbPictures(DecodedPictures& out, Turn turn) : m_out(out), m_turn(turn) {}
 
     bool Take(const AVFrame& frame) {
-        if (m_out.rgb.empty()) {
-            m_out.width = frame.width;
-            m_out.height = frame.height;
+        if (m_storedWidth == 0) {
+            m_storedWidth = frame.width;
+            m_storedHeight = frame.height;
         }
-        if (frame.width != m_out.width || frame.height != m_out.height) {
+        if (frame.width != m_storedWidth || frame.height != m_storedHeight) {
             m_out.error = "the picture size changes";
             return false;
         }
@@ -45,12 +94,18 @@ public:
         std::uint8_t* planes[4] = {rgb.data(), nullptr, nullptr, nullptr};
         int strides[4] = {frame.width * 3, 0, 0, 0};
         sws_scale(m_scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
-        m_out.rgb.push_back(std::move(rgb));
+        m_out.width = frame.width;
+        m_out.height = frame.height;
+        const bool upright = !m_turn.transpose && !m_turn.hflip && !m_turn.vflip;
+        m_out.rgb.push_back(upright ? std::move(rgb) : Turned(rgb, m_out.width, m_out.height, m_turn));
         return true;
     }
 
 private:
     DecodedPictures& m_out;
+    Turn m_turn;
+    int m_storedWidth = 0;
+    int m_storedHeight = 0;
     std::unique_ptr<SwsContext, ScalerDeleter> m_scaler;
 };
 
@@ -78,7 +133,7 @@ DecodedPictures DecodePictures(const std::filesystem::path& file, int first, int
         result.error = "the decoder does not open";
         return result;
     }
-    RgbPictures pictures(result);
+    RgbPictures pictures(result, TurnOf(*format->streams[stream]));
     bool kept = true;
     int shown = 0;
     const auto wanted = [&] { return kept && static_cast<int>(result.rgb.size()) < count; };

@@ -11,7 +11,8 @@ namespace testsupport {
 
 // The pictures of a file's first video stream as a player shows them (see PlayerVideoDecoder):
 // decoded with libavformat and libavcodec alone, in presentation order (the decoder's output
-// order), each converted to packed RGB24, top row first.
+// order), each converted to packed RGB24, top row first, and turned or mirrored as the stream's
+// display matrix asks (the way the ffmpeg command does it). Pixels keep their stored shape.
 struct DecodedPictures {
     std::string error;  // empty when the file opened and its video decoded to its end
     int width = 0;

@@ -25,6 +25,9 @@ struct StreamSummary {
     std::string fourcc;  // codecTag as text ("XVID", "twos"), empty when the container stores none
     int width = 0;
     int height = 0;
+    // Video only: the shape a player gives each pixel, width:height, as ffprobe reports it (the
+    // container's, else the codec's); 0:1 when neither says.
+    AVRational sampleAspect{0, 1};
     int sampleRate = 0;
     int channels = 0;
 

@@ -56,6 +56,8 @@ StreamSummary Describe(const AVStream& stream) {
     summary.fourcc = FourccText(parameters.codec_tag);
     summary.width = parameters.width;
     summary.height = parameters.height;
+    const bool containerSays = stream.sample_aspect_ratio.num > 0 && stream.sample_aspect_ratio.den > 0;
+    summary.sampleAspect = containerSays ? stream.sample_aspect_ratio : parameters.sample_aspect_ratio;
     summary.sampleRate = parameters.sample_rate;
     summary.channels = parameters.ch_layout.nb_channels;
     summary.declaredFrames = stream.nb_frames;

@@ -153,7 +153,9 @@ HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const Cod
     opened->width = picture.width;
     opened->height = picture.height;
     opened->pix_fmt = picture.format;
-    opened->sample_aspect_ratio = AVRational{1, 1};
+    // The pixels' shape goes into the stream where the codec has room for it (Xvid's and MPEG-4's
+    // pixel aspect, MPEG-2's display aspect); an encoder that refuses it codes square pixels.
+    opened->sample_aspect_ratio = IsAnamorphic(input.sampleAspect) ? input.sampleAspect : AVRational{1, 1};
     opened->time_base = CodedTimeBase(input);
     opened->framerate = av_inv_q(opened->time_base);
     TagColours(*opened);
@@ -161,6 +163,11 @@ HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const Cod
     ApplyCompressorDefaults(codec, *opened, &options);
     const int result = avcodec_open2(opened.get(), &codec, &options);
     av_dict_free(&options);
+    if (result < 0 && IsAnamorphic(input.sampleAspect)) {
+        RawVideoLayout square = input;
+        square.sampleAspect = AVRational{0, 1};
+        return OpenEncoder(codec, square, picture, context);
+    }
     if (result < 0) return FromAvError(result);
     context = std::move(opened);
     return S_OK;

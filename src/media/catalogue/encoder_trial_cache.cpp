@@ -2,13 +2,18 @@
 
 #include <algorithm>
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 namespace media {
 namespace {
 
 constexpr std::size_t kTrialsKept = 8;
 
 bool SameLayout(const RawVideoLayout& a, const RawVideoLayout& b) {
-    return a.format == b.format && a.width == b.width && a.height == b.height && a.frameTime == b.frameTime;
+    return a.format == b.format && a.width == b.width && a.height == b.height && a.frameTime == b.frameTime &&
+           av_cmp_q(a.sampleAspect, b.sampleAspect) == 0;
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include "media/ffmpeg/codec_media_type.h"
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cstring>
+#include <optional>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -19,17 +23,34 @@ namespace {
 
 class CodecParametersHolder final : public ComObject<ICodecParameters> {
 public:
-    CodecParametersHolder(const AVCodecParameters& parameters, AVRational timeBase)
+    CodecParametersHolder(const AVCodecParameters& parameters, AVRational timeBase,
+                          const std::int32_t* displayMatrix)
         : m_parameters(avcodec_parameters_alloc()), m_timeBase(timeBase) {
         if (m_parameters) avcodec_parameters_copy(m_parameters.get(), &parameters);
+        if (displayMatrix != nullptr) {
+            m_displayMatrix.emplace();
+            std::copy_n(displayMatrix, m_displayMatrix->size(), m_displayMatrix->begin());
+        }
     }
     const AVCodecParameters* Parameters() override { return m_parameters.get(); }
     AVRational TimeBase() override { return m_timeBase; }
+    const std::int32_t* DisplayMatrix() override {
+        return m_displayMatrix ? m_displayMatrix->data() : nullptr;
+    }
 
 private:
     AvCodecParametersPtr m_parameters;
     AVRational m_timeBase;
+    std::optional<std::array<std::int32_t, 9>> m_displayMatrix;
 };
+
+// A pixel's shape in the format block's pixel densities (see the header); square leaves them 0.
+void WriteSampleAspect(BITMAPINFOHEADER& header, AVRational sampleAspect) {
+    if (!IsAnamorphic(sampleAspect)) return;
+    av_reduce(&sampleAspect.num, &sampleAspect.den, sampleAspect.num, sampleAspect.den, INT_MAX);
+    header.biXPelsPerMeter = sampleAspect.den;
+    header.biYPelsPerMeter = sampleAspect.num;
+}
 
 // Private subtypes: {codec or pixel format number}-7E55-4C1D-... with Data2 telling which.
 constexpr std::uint16_t kCodecSubtypeTag = 0x7E51;
@@ -93,7 +114,7 @@ std::int64_t FromReferenceTime(REFERENCE_TIME time, AVRational timeBase) {
 }
 
 MediaType MediaTypeFromCodecParameters(const AVCodecParameters& parameters, AVRational timeBase,
-                                       AVRational frameRate) {
+                                       AVRational frameRate, const std::int32_t* displayMatrix) {
     MediaType type;
     const int extraSize = parameters.extradata ? parameters.extradata_size : 0;
     if (parameters.codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -115,6 +136,7 @@ MediaType MediaTypeFromCodecParameters(const AVCodecParameters& parameters, AVRa
             vih->bmiHeader.biPlanes = 1;
             vih->bmiHeader.biBitCount = static_cast<WORD>(parameters.bits_per_coded_sample ? parameters.bits_per_coded_sample : 24);
             vih->bmiHeader.biCompression = tag;
+            WriteSampleAspect(vih->bmiHeader, parameters.sample_aspect_ratio);
             if (extraSize > 0) std::memcpy(vih + 1, parameters.extradata, static_cast<std::size_t>(extraSize));
         }
         type.bFixedSizeSamples = FALSE;
@@ -143,9 +165,32 @@ MediaType MediaTypeFromCodecParameters(const AVCodecParameters& parameters, AVRa
         type.lSampleSize = static_cast<ULONG>(parameters.block_align);
     }
     // The type takes a reference of its own; the creator's goes with the holder.
-    const auto holder = ComPtr<ICodecParameters>::Adopt(new CodecParametersHolder(parameters, timeBase));
+    const auto holder =
+        ComPtr<ICodecParameters>::Adopt(new CodecParametersHolder(parameters, timeBase, displayMatrix));
     type.SetUnknown(holder.Get());
     return type;
+}
+
+MediaType MediaTypeOfStream(const AVStream& stream, const AVCodecParameters& parameters,
+                            AVRational frameRate) {
+    if (parameters.codec_type != AVMEDIA_TYPE_VIDEO) {
+        return MediaTypeFromCodecParameters(parameters, stream.time_base, frameRate);
+    }
+    // The container's sample aspect wins over the codec's, as in av_guess_sample_aspect_ratio.
+    AvCodecParametersPtr shown(avcodec_parameters_alloc());
+    if (!shown || avcodec_parameters_copy(shown.get(), &parameters) < 0) {
+        return MediaTypeFromCodecParameters(parameters, stream.time_base, frameRate);
+    }
+    if (stream.sample_aspect_ratio.num > 0 && stream.sample_aspect_ratio.den > 0) {
+        shown->sample_aspect_ratio = stream.sample_aspect_ratio;
+    }
+    std::size_t size = 0;
+    const std::uint8_t* matrix = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    std::array<std::int32_t, 9> displayMatrix{};
+    const bool turned = matrix != nullptr && size >= sizeof(displayMatrix);
+    if (turned) std::memcpy(displayMatrix.data(), matrix, sizeof(displayMatrix));
+    return MediaTypeFromCodecParameters(*shown, stream.time_base, frameRate,
+                                        turned ? displayMatrix.data() : nullptr);
 }
 
 const AVCodecParameters* CodecParametersOf(const AM_MEDIA_TYPE& type) {
@@ -153,6 +198,13 @@ const AVCodecParameters* CodecParametersOf(const AM_MEDIA_TYPE& type) {
     ComPtr<ICodecParameters> holder;
     if (FAILED(holder.Query(type.pUnk))) return nullptr;
     return holder->Parameters();  // the type keeps the object alive
+}
+
+const std::int32_t* DisplayMatrixOf(const AM_MEDIA_TYPE& type) {
+    if (type.pUnk == nullptr) return nullptr;
+    ComPtr<ICodecParameters> holder;
+    if (FAILED(holder.Query(type.pUnk))) return nullptr;
+    return holder->DisplayMatrix();  // the type keeps the object alive
 }
 
 AVCodecID CodecIdOf(const AM_MEDIA_TYPE& type) {
@@ -186,7 +238,21 @@ AVPixelFormat PixelFormatFromSubtype(const GUID& subtype) {
     return AV_PIX_FMT_NONE;
 }
 
-MediaType RawVideoType(AVPixelFormat format, int width, int height, REFERENCE_TIME frameTime) {
+AVRational SampleAspectOf(const VIDEOINFOHEADER& format) {
+    const LONG across = format.bmiHeader.biXPelsPerMeter;
+    const LONG down = format.bmiHeader.biYPelsPerMeter;
+    if (across <= 0 || down <= 0 || across == down) return AVRational{0, 1};
+    AVRational aspect{0, 1};
+    av_reduce(&aspect.num, &aspect.den, down, across, INT_MAX);
+    return aspect;
+}
+
+bool IsAnamorphic(AVRational sampleAspect) {
+    return sampleAspect.num > 0 && sampleAspect.den > 0 && sampleAspect.num != sampleAspect.den;
+}
+
+MediaType RawVideoType(AVPixelFormat format, int width, int height, REFERENCE_TIME frameTime,
+                       AVRational sampleAspect) {
     MediaType type;
     type.majortype = MEDIATYPE_Video;
     type.subtype = SubtypeFromPixelFormat(format);
@@ -208,6 +274,7 @@ MediaType RawVideoType(AVPixelFormat format, int width, int height, REFERENCE_TI
                                   : av_get_bits_per_pixel(av_pix_fmt_desc_get(format)));
         vih->bmiHeader.biCompression = IsBottomUpRgb(format) ? BI_RGB : type.subtype.Data1;
         vih->bmiHeader.biSizeImage = static_cast<DWORD>(imageSize);
+        WriteSampleAspect(vih->bmiHeader, sampleAspect);
     }
     return type;
 }
@@ -230,6 +297,7 @@ RawVideoLayout RawVideoLayoutOf(const AM_MEDIA_TYPE& type) {
     layout.bottomUp = IsBottomUpRgb(format) && vih->bmiHeader.biHeight > 0;
     layout.imageSize = ImageSize(format, width, height);
     layout.frameTime = vih->AvgTimePerFrame;
+    layout.sampleAspect = SampleAspectOf(*vih);
     return layout;
 }
 

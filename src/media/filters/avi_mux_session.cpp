@@ -68,6 +68,7 @@ HRESULT AviMuxSession::Start(IStream* output, const std::vector<MediaType>& type
         if (entry.video) {
             stream->time_base = AviVideoTimeBase(type);
             stream->avg_frame_rate = av_inv_q(stream->time_base);
+            stream->sample_aspect_ratio = AviSampleAspect(type);
         } else {
             stream->time_base = AVRational{1, parameters->sample_rate};
         }

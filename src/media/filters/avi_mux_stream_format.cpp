@@ -219,4 +219,12 @@ AVRational AviVideoTimeBase(const AM_MEDIA_TYPE& type) {
     return timeBase;
 }
 
+AVRational AviSampleAspect(const AM_MEDIA_TYPE& type) {
+    const VIDEOINFOHEADER* vih = VideoInfoOf(type);
+    if (vih == nullptr) return AVRational{0, 1};
+    const AVCodecParameters* carried = CodecParametersOf(type);
+    const AVRational aspect = carried != nullptr ? carried->sample_aspect_ratio : SampleAspectOf(*vih);
+    return IsAnamorphic(aspect) ? aspect : AVRational{0, 1};
+}
+
 }  // namespace media

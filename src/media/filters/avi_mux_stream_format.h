@@ -24,4 +24,9 @@ namespace media {
 // when the type gives none.
 [[nodiscard]] AVRational AviVideoTimeBase(const AM_MEDIA_TYPE& type);
 
+// The pixels' shape of a video stream, for the sample aspect the writer puts in the stream's
+// 'vprp' header (which readers take over whatever the codec says): the type's codec parameters',
+// else its format block's. 0:1, and no such header, for square pixels.
+[[nodiscard]] AVRational AviSampleAspect(const AM_MEDIA_TYPE& type);
+
 }  // namespace media

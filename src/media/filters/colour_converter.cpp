@@ -64,8 +64,8 @@ HRESULT ColourConverter::OnInputConnected() {
 std::vector<MediaType> ColourConverter::OutputTypes() {
     const RawVideoLayout& in = m_inputLayout;
     std::vector<MediaType> types;
-    types.push_back(RawVideoType(AV_PIX_FMT_BGR24, in.width, in.height, in.frameTime));
-    types.push_back(RawVideoType(AV_PIX_FMT_BGRA, in.width, in.height, in.frameTime));
+    types.push_back(RawVideoType(AV_PIX_FMT_BGR24, in.width, in.height, in.frameTime, in.sampleAspect));
+    types.push_back(RawVideoType(AV_PIX_FMT_BGRA, in.width, in.height, in.frameTime, in.sampleAspect));
     if (InputType().subtype != MEDIASUBTYPE_RGB24 && InputType().subtype != MEDIASUBTYPE_RGB32) {
         types.emplace_back(InputType());
     }

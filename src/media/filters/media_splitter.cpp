@@ -138,7 +138,7 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
             stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
         stream.pin = std::make_unique<SplitterOutputPin>(
             *this, PinName(avStream),
-            MediaTypeFromCodecParameters(delivered, avStream.time_base, FrameRateOf(avStream)),
+            MediaTypeOfStream(avStream, delivered, FrameRateOf(avStream)),
             static_cast<SplitterTimeline&>(*this));
         streams.push_back(std::move(stream));
     }

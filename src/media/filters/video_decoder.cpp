@@ -36,6 +36,18 @@ CodedSize CodedSizeOf(const AM_MEDIA_TYPE& type) {
             info->bmiHeader.biHeight < 0 ? -info->bmiHeader.biHeight : info->bmiHeader.biHeight};
 }
 
+PicturePlanes PlanesOf(const AVFrame& frame) {
+    PicturePlanes planes;
+    for (int i = 0; i < 4; ++i) {
+        planes.data[i] = frame.data[i];
+        planes.linesize[i] = frame.linesize[i];
+    }
+    planes.format = static_cast<AVPixelFormat>(frame.format);
+    planes.width = frame.width;
+    planes.height = frame.height;
+    return planes;
+}
+
 }  // namespace
 
 VideoDecoder::VideoDecoder() : DecoderFilter(CLSID_VideoDecoder) {}
@@ -81,10 +93,19 @@ HRESULT VideoDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecPa
     const MediaType& type = InputType();
     const CodedSize size = CodedSizeOf(type);
     const VIDEOINFOHEADER* info = type.VideoInfo();
+    m_orientation = PictureOrientation::FromDisplayMatrix(DisplayMatrixOf(type));
+    // Pictures that can't be turned in their own format are turned as RGB24, which compressors
+    // and the preview take anyway.
+    if (!m_orientation.IsUpright() && !m_orientation.CanTurn(format, size.width, size.height)) {
+        format = AV_PIX_FMT_BGR24;
+    }
+    const bool swapped = m_orientation.SwapsSides();
     m_decodedFormat = format;
-    m_width = size.width;
-    m_height = size.height;
+    m_width = swapped ? size.height : size.width;
+    m_height = swapped ? size.width : size.height;
     m_frameTime = info ? info->AvgTimePerFrame : 0;
+    m_sampleAspect = info ? SampleAspectOf(*info) : AVRational{0, 1};
+    if (swapped && IsAnamorphic(m_sampleAspect)) m_sampleAspect = av_inv_q(m_sampleAspect);
     return S_OK;
 }
 
@@ -93,24 +114,32 @@ void VideoDecoder::OnCodecClosed() {
     m_width = 0;
     m_height = 0;
     m_frameTime = 0;
+    m_sampleAspect = AVRational{0, 1};
+    m_orientation = PictureOrientation{};
 }
 
 std::vector<MediaType> VideoDecoder::OutputTypes() {
     if (!Codec()) return {};
     std::vector<MediaType> types;
-    types.push_back(RawVideoType(m_decodedFormat, m_width, m_height, m_frameTime));
+    types.push_back(RawVideoType(m_decodedFormat, m_width, m_height, m_frameTime, m_sampleAspect));
     // RGB24 as well, converted straight from the decoded frame: cheaper than a copy of the frame
     // and a converter after it, for a consumer that takes nothing else.
     if (m_decodedFormat != AV_PIX_FMT_BGR24) {
-        types.push_back(RawVideoType(AV_PIX_FMT_BGR24, m_width, m_height, m_frameTime));
+        types.push_back(RawVideoType(AV_PIX_FMT_BGR24, m_width, m_height, m_frameTime, m_sampleAspect));
     }
     return types;
 }
 
 HRESULT VideoDecoder::CheckTransform(const AM_MEDIA_TYPE&, const AM_MEDIA_TYPE& output) {
-    // Any uncompressed layout of the picture's size: frames are converted when they differ.
+    // Any uncompressed layout of the shown picture's size that can be turned to it: frames are
+    // converted when they differ.
     const RawVideoLayout layout = RawVideoLayoutOf(output);
     if (layout.format == AV_PIX_FMT_NONE || layout.width != m_width || layout.height != m_height) {
+        return VFW_E_TYPE_NOT_ACCEPTED;
+    }
+    const bool swapped = m_orientation.SwapsSides();
+    if (!m_orientation.IsUpright() &&
+        !m_orientation.CanTurn(layout.format, swapped ? m_height : m_width, swapped ? m_width : m_height)) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     return S_OK;
@@ -118,6 +147,14 @@ HRESULT VideoDecoder::CheckTransform(const AM_MEDIA_TYPE&, const AM_MEDIA_TYPE& 
 
 HRESULT VideoDecoder::OnOutputConnected() {
     m_outputLayout = RawVideoLayoutOf(OutputType());
+    m_storedLayout = RawVideoLayout{};
+    m_stored.clear();
+    if (!m_orientation.IsUpright()) {
+        const bool swapped = m_orientation.SwapsSides();
+        m_storedLayout = RawVideoLayoutOf(RawVideoType(m_outputLayout.format, swapped ? m_height : m_width,
+                                                       swapped ? m_width : m_height, m_frameTime));
+        m_stored.resize(static_cast<std::size_t>(m_storedLayout.imageSize));
+    }
     m_pool.Reset();
     m_scaler.Reset();
     return S_OK;
@@ -175,26 +212,38 @@ void VideoDecoder::FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFER
     m_nextStart = duration > 0 ? stop : start + 1;
 }
 
-bool VideoDecoder::CopyFrame(const AVFrame& frame, BYTE* buffer) {
-    PicturePlanes source;
-    for (int i = 0; i < 4; ++i) {
-        source.data[i] = frame.data[i];
-        source.linesize[i] = frame.linesize[i];
-    }
-    source.format = static_cast<AVPixelFormat>(frame.format);
-    source.width = frame.width;
-    source.height = frame.height;
-    if (source.format == m_outputLayout.format && source.width == m_outputLayout.width &&
-        source.height == m_outputLayout.height) {
+bool VideoDecoder::CopyFrame(const AVFrame& frame, const RawVideoLayout& layout, BYTE* buffer) {
+    PicturePlanes source = PlanesOf(frame);
+    if (source.format == layout.format && source.width == layout.width && source.height == layout.height) {
         std::uint8_t* planes[4];
         int strides[4];
-        FillPlanes(m_outputLayout, buffer, planes, strides);
+        FillPlanes(layout, buffer, planes, strides);
         av_image_copy(planes, strides, source.data, source.linesize, source.format, source.width,
                       source.height);
         return true;
     }
     // The stream changed size or format in mid-stream: the connection stays, the picture adapts.
-    return m_scaler.Scale(source, m_outputLayout, buffer);
+    return m_scaler.Scale(source, layout, buffer);
+}
+
+bool VideoDecoder::CopyShownFrame(const AVFrame& frame, BYTE* buffer) {
+    if (m_orientation.IsUpright()) return CopyFrame(frame, m_outputLayout, buffer);
+    PicturePlanes stored = PlanesOf(frame);
+    if (stored.format != m_storedLayout.format || stored.width != m_storedLayout.width ||
+        stored.height != m_storedLayout.height) {
+        if (!CopyFrame(frame, m_storedLayout, m_stored.data())) return false;
+        std::uint8_t* planes[4];
+        FillPlanes(m_storedLayout, m_stored.data(), planes, stored.linesize);
+        for (int i = 0; i < 4; ++i) stored.data[i] = planes[i];
+        stored.format = m_storedLayout.format;
+        stored.width = m_storedLayout.width;
+        stored.height = m_storedLayout.height;
+    }
+    std::uint8_t* shown[4];
+    int strides[4];
+    FillPlanes(m_outputLayout, buffer, shown, strides);
+    m_orientation.Turn(stored, shown, strides);
+    return true;
 }
 
 HRESULT VideoDecoder::DeliverFrame(const AVFrame& frame) {
@@ -203,7 +252,7 @@ HRESULT VideoDecoder::DeliverFrame(const AVFrame& frame) {
     if (!sample) return AbortStreaming(E_OUTOFMEMORY);
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
-    if (!CopyFrame(frame, buffer)) return AbortStreaming(VFW_E_INVALIDMEDIATYPE);
+    if (!CopyShownFrame(frame, buffer)) return AbortStreaming(VFW_E_INVALIDMEDIATYPE);
 
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;

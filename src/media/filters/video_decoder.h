@@ -2,12 +2,14 @@
 
 // The video decoder: compressed video from the splitter in, uncompressed frames out, in the
 // decoder's own pixel format or in RGB24 (the colour converter turns it into anything else asked
-// downstream).
+// downstream). Pictures come out as a player shows them: turned upright as the container's
+// display matrix says, and typed with their pixels' shape (the sample aspect).
 // libavcodec decodes with its own frame threads, so decoding uses every core while the filter
 // itself stays synchronous on the splitter's thread.
 
 #include <optional>
 #include <span>
+#include <vector>
 
 extern "C" {
 #include <libavutil/pixfmt.h>
@@ -17,6 +19,7 @@ extern "C" {
 #include "media/filters/decoder_filter.h"
 #include "media/filters/frame_pool.h"
 #include "media/filters/frame_scaler.h"
+#include "media/filters/picture_orientation.h"
 
 namespace media {
 
@@ -50,14 +53,21 @@ protected:
 private:
     // Start and stop time of frame in 100-ns units; the stop is 0 when no duration is known.
     void FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop);
-    // Copies frame into buffer laid out as m_outputLayout, scaling when the frame changed size or
-    // format in mid-stream.
-    [[nodiscard]] bool CopyFrame(const AVFrame& frame, BYTE* buffer);
+    // Copies frame into buffer laid out as layout, scaling when the frame changed size or format
+    // in mid-stream.
+    [[nodiscard]] bool CopyFrame(const AVFrame& frame, const RawVideoLayout& layout, BYTE* buffer);
+    // CopyFrame into m_outputLayout, turned upright on the way.
+    [[nodiscard]] bool CopyShownFrame(const AVFrame& frame, BYTE* buffer);
 
     AVPixelFormat m_decodedFormat = AV_PIX_FMT_NONE;  // what the decoder says it will produce
-    int m_width = 0;
+    int m_width = 0;                                  // of the pictures as shown
     int m_height = 0;
-    REFERENCE_TIME m_frameTime = 0;  // AvgTimePerFrame of the input, 0 when unknown
+    REFERENCE_TIME m_frameTime = 0;   // AvgTimePerFrame of the input, 0 when unknown
+    AVRational m_sampleAspect{0, 1};  // of the pictures as shown
+    PictureOrientation m_orientation;
+
+    RawVideoLayout m_storedLayout;  // m_outputLayout's format at the stored size, when turned
+    std::vector<BYTE> m_stored;     // a picture of m_storedLayout, when turned
 
     RawVideoLayout m_outputLayout;
     FramePool m_pool;

@@ -6,6 +6,7 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libavutil/mathematics.h>
 }
 
 #include "media/api/class_registry.h"
@@ -32,6 +33,21 @@ int StandardDeviation(double sum, double squares, int count) {
     if (count < 2) return 0;
     const double mean = sum / count;
     return static_cast<int>(std::lround(std::sqrt(std::max(squares / count - mean * mean, 0.0))));
+}
+
+// The width of a picture shown at its display aspect: pixels that are not square are widened or
+// narrowed to square ones, the height staying. A pixel more than 8 times wider than high, or the
+// other way round, is a damaged header and is shown square.
+int ShownWidth(const RawVideoLayout& layout) {
+    const AVRational aspect = layout.sampleAspect;
+    if (!IsAnamorphic(aspect) || av_cmp_q(aspect, AVRational{8, 1}) > 0 ||
+        av_cmp_q(aspect, AVRational{1, 8}) < 0) {
+        return layout.width;
+    }
+    const auto width = static_cast<int>(av_rescale(layout.width, aspect.num, aspect.den));
+    const bool fits = width > 0 && av_image_check_size(static_cast<unsigned>(width),
+                                                       static_cast<unsigned>(layout.height), 0, nullptr) >= 0;
+    return fits ? width : layout.width;
 }
 
 }  // namespace
@@ -74,10 +90,10 @@ HRESULT VideoRenderer::OnInputConnected() {
     m_inputLayout = RawVideoLayoutOf(InputType());
     m_shownLayout = RawVideoLayout{};
     m_shownLayout.format = AV_PIX_FMT_BGRA;
-    m_shownLayout.width = m_inputLayout.width;
+    m_shownLayout.width = ShownWidth(m_inputLayout);
     m_shownLayout.height = m_inputLayout.height;
     m_shownLayout.bottomUp = false;
-    m_shownLayout.imageSize = m_inputLayout.width * 4 * m_inputLayout.height;
+    m_shownLayout.imageSize = m_shownLayout.width * 4 * m_shownLayout.height;
     m_shownLayout.frameTime = m_inputLayout.frameTime;
     return S_OK;
 }
@@ -177,7 +193,10 @@ const std::uint8_t* VideoRenderer::Convert(IMediaSample& sample) {
     if (FAILED(sample.GetPointer(&data)) || data == nullptr) return nullptr;
     // A sample shorter than one picture would have us read past its end.
     if (sample.GetActualDataLength() < m_inputLayout.imageSize) return nullptr;
-    if (m_inputLayout.format == AV_PIX_FMT_BGRA && !m_inputLayout.bottomUp) return data;
+    if (m_inputLayout.format == AV_PIX_FMT_BGRA && !m_inputLayout.bottomUp &&
+        m_inputLayout.width == m_shownLayout.width) {
+        return data;
+    }
 
     PicturePlanes source;
     std::uint8_t* planes[4];
@@ -311,8 +330,8 @@ HRESULT VideoRenderer::put_Owner(LONG_PTR owner) {
     m_owner = owner;
     if (IVideoSurface* target = VideoSurfaceFromHandle(owner)) {
         const bool placed = m_width > 0 && m_height > 0;
-        target->SetVideoRectangle(m_left, m_top, placed ? m_width : m_inputLayout.width,
-                                  placed ? m_height : m_inputLayout.height);
+        target->SetVideoRectangle(m_left, m_top, placed ? m_width : m_shownLayout.width,
+                                  placed ? m_height : m_shownLayout.height);
         target->SetVideoVisible(m_visible);
     }
     return S_OK;

@@ -2,7 +2,8 @@
 
 // The video renderer: uncompressed pictures in, each held until its time on the graph's clock
 // and then handed, as a finished top-down RGB32 picture, to the video surface named by the owner
-// set through IVideoWindow (see video_surface.h).
+// set through IVideoWindow (see video_surface.h). Pictures whose pixels are not square are
+// widened or narrowed to square ones, so that the surface shows them at their display aspect.
 //
 // - Paused: the first picture after leaving Stopped or after a flush is shown at once (pre-roll),
 //   so a paused graph shows where it stands; the pictures after it wait for Run.
