@@ -34,7 +34,7 @@ const std::set<std::string> kRefuseTheseSizes{"dvvideo"};
 
 // Encoders whose formats cannot come near the Xvid compressor's quality: 5-bit RGB or luma, and
 // 4:1:1 or 4:1:0 chroma. They still have to keep the picture recognisable.
-const std::set<std::string> kCoarseFormats{"cljr", "rpza", "msvideo1", "svq1", "y41p"};
+const std::set<std::string> kCoarseFormats{"cljr", "msvideo1", "svq1", "y41p"};
 // How far below the Xvid compressor's PSNR on the same picture an entry may be.
 constexpr double kPsnrBelowXvid = 3.0;
 constexpr double kLeastCoarsePsnr = 18.0;

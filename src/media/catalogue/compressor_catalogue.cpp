@@ -26,9 +26,11 @@ constexpr std::array<std::string_view, 14> kHardwareWords{
     "nvenc",        "vaapi",      "qsv",  "v4l2m2m", "omx",    "amf",  "mf",
     "videotoolbox", "mediacodec", "cuda", "vdpau",   "vulkan", "mmal", "rkmpp"};
 
-// Encoders that cannot be opened and closed again safely: SVT-AV1 hangs when it is closed
-// before it was sent the end of a stream, which the compressor's connection test does.
-constexpr std::array<std::string_view, 1> kUnsafeEncoders{"libsvtav1"};
+// Encoders that are not safe to offer. SVT-AV1 hangs when it is closed before it was sent the end
+// of a stream, which the compressor's connection test does. FFmpeg 5.1's Apple Video (rpza)
+// encoder corrupts its heap at some frame widths, DVD's 720 among them (712 and 720 crash where
+// 704 and 1280 don't), so no trial at another size can tell whether a job will crash.
+constexpr std::array<std::string_view, 2> kUnsafeEncoders{"libsvtav1", "rpza"};
 
 bool IsHardwareWord(std::string_view word) {
     return std::find(kHardwareWords.begin(), kHardwareWords.end(), word) != kHardwareWords.end();
