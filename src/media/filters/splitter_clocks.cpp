@@ -6,6 +6,9 @@ namespace media {
 namespace {
 
 constexpr std::size_t kMaxWaitingForOrigin = 256;
+// A stream whose next second spans much of the file (sparse packets) must not hold up the others
+// without bound: past this, the oldest packet settles with what its clock has read.
+constexpr std::size_t kMaxHeld = 1024;
 
 }  // namespace
 
@@ -24,34 +27,29 @@ void SplitterClocks::Begin(const std::vector<bool>& reading, bool atFileStart) {
 
 void SplitterClocks::Reset() {
     for (SplitterStreamClock& clock : m_clocks) clock.Reset();
-    m_ready.clear();
+    m_order.clear();
 }
 
 void SplitterClocks::Push(std::size_t slot, AvPacketPtr packet) {
     if (slot >= m_clocks.size()) return;
     m_clocks[slot].Push(std::move(packet));
-    Collect(slot);
-    DecideOrigin(m_ready.size() > kMaxWaitingForOrigin);
+    m_order.push_back(slot);
+    if (m_order.size() > kMaxHeld) m_clocks[m_order.front()].SettleOldest();
+    DecideOrigin(m_order.size() > kMaxWaitingForOrigin);
 }
 
 void SplitterClocks::EndOfFile() {
-    for (std::size_t slot = 0; slot < m_clocks.size(); ++slot) {
-        m_clocks[slot].EndOfStream();
-        Collect(slot);
-    }
+    for (SplitterStreamClock& clock : m_clocks) clock.EndOfStream();
     DecideOrigin(true);
 }
 
 AvPacketPtr SplitterClocks::Pop(std::size_t& slot) {
-    if (!m_origin || m_ready.empty()) return nullptr;
-    slot = m_ready.front().first;
-    AvPacketPtr packet = std::move(m_ready.front().second);
-    m_ready.pop_front();
+    if (!m_origin || m_order.empty()) return nullptr;
+    AvPacketPtr packet = m_clocks[m_order.front()].Pop();
+    if (!packet) return nullptr;
+    slot = m_order.front();
+    m_order.pop_front();
     return packet;
-}
-
-void SplitterClocks::Collect(std::size_t slot) {
-    while (AvPacketPtr packet = m_clocks[slot].Pop()) m_ready.emplace_back(slot, std::move(packet));
 }
 
 void SplitterClocks::DecideOrigin(bool now) {

@@ -6,16 +6,17 @@
 // hour late must not make the file start an hour late, nor one stamped early make it start
 // with seconds of nothing.
 //
-// So at the start of the file nothing comes out until every stream being read has settled its
-// first packet with a time, or the end of the file, or 256 settled packets waiting, whichever
-// comes first; after that, packets come out as they settle. A run that starts anywhere else
-// takes the container's starts as they are. Streaming thread only, after Begin.
+// Packets come out in the order they were read, each once its stream's clock has settled it: the
+// streams stay interleaved as the file has them, which a renderer that holds up the streaming
+// thread needs (the other streams' packets around the one it holds have gone out). At the start
+// of the file nothing comes out until every stream being read has settled its first packet with
+// a time, or the end of the file, or 256 packets waiting, whichever comes first. A run that starts
+// anywhere else takes the container's starts as they are. Streaming thread only, after Begin.
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <utility>
 #include <vector>
 
 extern "C" {
@@ -56,14 +57,12 @@ public:
     [[nodiscard]] REFERENCE_TIME Origin() const { return m_origin.value_or(m_containerOrigin); }
 
 private:
-    // Takes the settled packets of the clock at slot into the line to deliver.
-    void Collect(std::size_t slot);
     void DecideOrigin(bool now);
 
     std::vector<Stream> m_streams;
     std::deque<SplitterStreamClock> m_clocks;  // never moved: a clock holds packets
     std::vector<bool> m_reading;
-    std::deque<std::pair<std::size_t, AvPacketPtr>> m_ready;
+    std::deque<std::size_t> m_order;  // the slot of every packet held, in read order
     REFERENCE_TIME m_containerOrigin;
     std::optional<REFERENCE_TIME> m_origin;  // decided once for the open file
 };

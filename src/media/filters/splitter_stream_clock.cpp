@@ -74,15 +74,23 @@ void SplitterStreamClock::Reset() {
     m_firstPtsCorrection.reset();
 }
 
+void SplitterStreamClock::SettleOldest() {
+    if (!m_held.empty()) SettleFront();
+}
+
 void SplitterStreamClock::SettleReady(bool all) {
     while (!m_held.empty() &&
            (all || m_heldDuration - m_held.front().duration >= m_window || m_held.size() > kMaxHeld)) {
-        Held& oldest = m_held.front();
-        Settle(oldest);
-        m_heldDuration -= oldest.duration;
-        m_settled.push_back(std::move(oldest.packet));
-        m_held.pop_front();
+        SettleFront();
     }
+}
+
+void SplitterStreamClock::SettleFront() {
+    Held& oldest = m_held.front();
+    Settle(oldest);
+    m_heldDuration -= oldest.duration;
+    m_settled.push_back(std::move(oldest.packet));
+    m_held.pop_front();
 }
 
 std::optional<std::int64_t> SplitterStreamClock::Expected() const {

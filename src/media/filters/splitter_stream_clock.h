@@ -44,6 +44,8 @@ public:
     void Push(AvPacketPtr packet);
     // No packet follows (the end of the file): everything held settles.
     void EndOfStream();
+    // The oldest packet held settles now, with what has been read after it.
+    void SettleOldest();
     // The next settled packet, in read order; null when none is settled.
     [[nodiscard]] AvPacketPtr Pop();
     // Drops what is held and starts again, as after a seek.
@@ -63,6 +65,7 @@ private:
 
     // Settles the oldest held packets: all of them, or those with a second read after them.
     void SettleReady(bool all);
+    void SettleFront();
     void Settle(Held& held);
     // Where the held packets put the oldest one: each one's time, shifted by the restarts, less
     // the durations between; the median of these, from the second packet on unless
