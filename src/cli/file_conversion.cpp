@@ -39,8 +39,9 @@ std::string ExistsReason(const std::string& output) {
 // How the job ended, once its graph has stopped: eventCode from the wait, completed from Stop.
 JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed) {
     if (const int signal = StopSignal(); signal != 0 && SUCCEEDED(completed)) {
-        return {JobOutcome::Stopped, "stopped by signal " + std::to_string(signal) + "; " + job.output +
-                                         " keeps what was converted"};
+        const std::string kept = completed == S_FALSE ? " was not written: the stop came before the first picture"
+                                                      : " keeps what was converted";
+        return {JobOutcome::Stopped, "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
     }
     if (completed == kOutputExists) {
         return Failure(job.output + " appeared while converting and was kept; this conversion was discarded");

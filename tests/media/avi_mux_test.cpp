@@ -498,18 +498,27 @@ TEST_F(AviMuxTest, AFailedWriteAbortsAndRefusesFurtherSamples) {
     source->Release();
 }
 
-TEST_F(AviMuxTest, AVideoStreamThatEndsWithoutAFrameAbortsTheGraph) {
-    // Nothing came through for the video (an input with no decodable picture): the file would
-    // play sound over nothing, so the graph reports an error rather than completion.
-    auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
-    Attach(source, m_dir / "no_video.avi");
-    ASSERT_EQ(m_control->Run(), S_OK);
-    for (int i = 0; i < 25; ++i)
-        ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
-    source->EndStreams();
-    EXPECT_EQ(WaitForEnd(), EC_ERRORABORT);
-    m_control->Stop();
-    source->Release();
+TEST_F(AviMuxTest, WithoutAPictureAnEarlierFileStaysWhetherTheStreamsEndOrTheGraphStops) {
+    // Nothing came through for the video (an input with no decodable picture, or a stop before the
+    // first one): the file would play sound over nothing. An end is an error, a stop is not; in
+    // both cases whatever had the name stays.
+    for (const bool ended : {true, false}) {
+        const fs::path output = m_dir / (ended ? "ended.avi" : "stopped.avi");
+        std::ofstream(output) << "an earlier file";
+        auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
+        Attach(source, output);
+        ASSERT_EQ(m_control->Run(), S_OK);
+        for (int i = 0; i < 25; ++i)
+            ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
+        if (ended) source->EndStreams();
+        EXPECT_EQ(WaitForEnd(), ended ? EC_ERRORABORT : 0);
+        m_control->Stop();
+        for (IBaseFilter* filter : {static_cast<IBaseFilter*>(source), m_mux.Get(), m_sink.As<IBaseFilter>().Get()})
+            m_graph->RemoveFilter(filter);
+        source->Release();
+        EXPECT_EQ(Contents(output), "an earlier file") << (ended ? "ended" : "stopped");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2) << "nothing beside";
 }
 
 TEST_F(AviMuxTest, PrerollSamplesAreNotWritten) {

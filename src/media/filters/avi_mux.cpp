@@ -129,8 +129,9 @@ void AviMux::OnDeactivate() {
     std::lock_guard lock(m_muxLock);
     if (m_session && !m_session->Finished()) {
         // Nobody is left to tell of a failure here; an unfinished file is not committed, so the
-        // writer does not keep it.
-        if (SUCCEEDED(m_session->Finish())) m_output->Sink()->Commit(STGC_DEFAULT);
+        // writer does not keep it, and neither does it keep a file that shows nothing.
+        if (SUCCEEDED(m_session->Finish()) && m_session->EveryVideoStreamHasAFrame())
+            m_output->Sink()->Commit(STGC_DEFAULT);
     }
     m_session.reset();
     for (auto& input : m_inputs) input->m_stream = -1;
