@@ -57,6 +57,10 @@ public:
     // keeps what it had before the job). E_UNEXPECTED when the job was never started.
     [[nodiscard]] HRESULT Stop();
 
+    // Why the job failed, in words (AbortCause), after Stop; empty when no filter reported a
+    // failure.
+    [[nodiscard]] const std::string& FailureCause() const { return m_graph.failureCause; }
+
     // Releases every reference of the job in the reverse order of acquisition.
     void TearDown() { TearDownRecompressionGraph(m_graph); }
 

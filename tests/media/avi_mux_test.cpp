@@ -492,7 +492,7 @@ TEST_F(AviMuxTest, AFailedWriteAbortsAndRefusesFurtherSamples) {
         while (m_events->GetEvent(&event, &result, &unused, 0) == S_OK && event != EC_ERRORABORT) {
         }
         EXPECT_EQ(event, EC_ERRORABORT);
-        EXPECT_EQ(static_cast<HRESULT>(result), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+        EXPECT_EQ(static_cast<HRESULT>(result), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
         m_control->Stop();
     }
     source->Release();

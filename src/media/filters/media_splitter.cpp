@@ -382,7 +382,7 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
     ComPtr<IMediaSample> sample;
     const HRESULT made = SampleFromPacket(packet, target->repacker ? &*target->repacker : nullptr, sample);
     if (FAILED(made)) {
-        NotifyEvent(EC_ERRORABORT, made);
+        NotifyEvent(EC_ERRORABORT, made, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(target->pin.get())));
         return made;
     }
     if (!sample) return S_OK;
