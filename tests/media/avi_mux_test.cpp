@@ -572,6 +572,10 @@ TEST_F(AviMuxTest, FilesPastOneGibibyteContinueAsOpenDml) {
     EXPECT_GT(fs::file_size(output), std::uintmax_t{1} << 30);
     EXPECT_GT(out.aviIndex.riffChunks, 1);
     EXPECT_TRUE(out.aviIndex.hasOpenDmlIndex);
+    // A reader that knows no OpenDML finds every chunk of the first RIFF chunk through its idx1.
+    EXPECT_TRUE(out.aviIndex.hasIdx1);
+    EXPECT_GT(out.aviIndex.firstMoviChunks, 1000);
+    EXPECT_EQ(out.aviIndex.idx1EntriesFound, out.aviIndex.firstMoviChunks);
     ASSERT_TRUE(out.HasVideo() && out.HasAudio());
     EXPECT_EQ(out.Video().packetCount, kFrames);
     EXPECT_NEAR(out.Video().lastPts, (kFrames - 1) / 25.0, 1e-6);
