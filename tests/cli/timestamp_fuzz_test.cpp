@@ -1,8 +1,9 @@
 // Damaged timestamps in MPEG program and transport streams, converted by tessarel-convert: the
 // PES timestamps of the first, middle or last packet of a stream moved by ±3 s, ±60 s or ±1 h,
-// every timestamp moved across the 33-bit wrap, and a file joined to itself. Whatever the damage,
-// the output holds every audio byte and every picture of the undamaged file's output, with the
-// sound within 40 ms of where it was against the pictures, and lasts as long.
+// every timestamp moved across the 33-bit wrap, a file joined to itself, and the second half of a
+// file moved on (a real gap, kept) or back (a restart, made continuous). Whatever the damage, the
+// output holds every audio byte and every picture of the undamaged file's output, with the sound
+// within 40 ms of where it was against the pictures, and lasts as long, but for a real gap.
 
 #include <atomic>
 #include <cmath>
@@ -94,6 +95,7 @@ struct Case {
     std::string name;
     Bytes bytes;
     int copies = 1;  // of the undamaged file's contents that the output must hold
+    double longer = 0;  // seconds the output lasts longer than copies of the undamaged one
 };
 
 std::vector<Case> Cases(const Bytes& file) {
@@ -119,6 +121,12 @@ std::vector<Case> Cases(const Bytes& file) {
     for (const Pes& p : pes)
         for (const std::size_t at : p.stamps) Move(wrapped.bytes, at, kWrap - 2 * kClock);
     cases.push_back(std::move(wrapped));
+    for (const std::int64_t seconds : {2, -2, 30}) {
+        Case moved{"second half moved " + std::to_string(seconds) + " s", file, 1, seconds == 2 ? 2.0 : 0.0};
+        for (std::size_t i = pes.size() / 2; i < pes.size(); ++i)
+            for (const std::size_t at : pes[i].stamps) Move(moved.bytes, at, seconds * kClock);
+        cases.push_back(std::move(moved));
+    }
     Case joined{"joined to itself", file, 2};
     joined.bytes.insert(joined.bytes.end(), file.begin(), file.end());
     cases.push_back(std::move(joined));
@@ -176,7 +184,7 @@ TEST(TimestampFuzz, EveryPacketIsKeptInStep) {
                         audio.insert(audio.end(), reference.audio.begin(), reference.audio.end());
                     const bool kept = got.converted && got.pictures == reference.pictures * all[i].copies &&
                                       got.audio == audio && std::abs(got.offset - reference.offset) <= 0.040 &&
-                                      std::abs(got.seconds - reference.seconds * all[i].copies) <= 0.1;
+                                      std::abs(got.seconds - reference.seconds * all[i].copies - all[i].longer) <= 0.1;
                     std::lock_guard hold(lock);
                     ++cases;
                     if (!kept) {
