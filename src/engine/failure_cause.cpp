@@ -16,15 +16,23 @@ namespace {
 // The system errors the media layer reports as HRESULT_FROM_WIN32 codes, back as errno values.
 int ErrnoOf(HRESULT hr) {
     switch (hr) {
-        case HRESULT_FROM_WIN32(ERROR_DISK_FULL): return ENOSPC;
-        case HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE): return EFBIG;
-        case HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED): return EDQUOT;
-        case HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED): return EACCES;
-        case HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND): return ENOENT;
+        case HRESULT_FROM_WIN32(ERROR_DISK_FULL):
+            return ENOSPC;
+        case HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE):
+            return EFBIG;
+        case HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED):
+            return EDQUOT;
+        case HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED):
+            return EACCES;
+        case HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND):
+            return ENOENT;
         case HRESULT_FROM_WIN32(ERROR_WRITE_FAULT):
-        case HRESULT_FROM_WIN32(ERROR_READ_FAULT): return EIO;
-        case E_OUTOFMEMORY: return ENOMEM;
-        default: return 0;
+        case HRESULT_FROM_WIN32(ERROR_READ_FAULT):
+            return EIO;
+        case E_OUTOFMEMORY:
+            return ENOMEM;
+        default:
+            return 0;
     }
 }
 
@@ -76,13 +84,18 @@ std::string StreamName(IPin* start) {
 std::string ResultText(HRESULT hr) {
     if (const int error = ErrnoOf(hr)) return std::strerror(error);
     switch (hr) {
-        case VFW_E_INVALIDMEDIATYPE: return "data that does not fit the stream's format";
-        case VFW_E_INVALID_FILE_FORMAT: return "not one picture could be decoded";
-        case VFW_E_RUNTIME_ERROR: return "times the output cannot hold";
-        default: break;
+        case VFW_E_INVALIDMEDIATYPE:
+            return "data that does not fit the stream's format";
+        case VFW_E_INVALID_FILE_FORMAT:
+            return "not one picture could be decoded";
+        case VFW_E_RUNTIME_ERROR:
+            return "times the output cannot hold";
+        default:
+            break;
     }
     char code[32];
-    std::snprintf(code, sizeof code, "error 0x%08lx", static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
+    std::snprintf(code, sizeof code, "error 0x%08lx",
+                  static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
     return code;
 }
 

@@ -33,9 +33,9 @@ SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::i
     : m_timeBase(timeBase),
       m_countingUnit(audio && sampleRate > 0 ? AVRational{1, sampleRate} : timeBase),
       m_audio(audio),
-      m_tolerance(audio ? FromMs(kAudioToleranceMs, timeBase)
-                        : frameDuration > 0 ? frameDuration / 2
-                                            : FromMs(kUnknownFrameToleranceMs, timeBase)),
+      m_tolerance(audio               ? FromMs(kAudioToleranceMs, timeBase)
+                  : frameDuration > 0 ? frameDuration / 2
+                                      : FromMs(kUnknownFrameToleranceMs, timeBase)),
       m_window(FromMs(kWindowMs, timeBase)),
       m_maxGap(FromMs(kMaxGapMs, timeBase)),
       m_defaultDuration(audio ? 0 : frameDuration) {}
@@ -145,8 +145,8 @@ void SplitterStreamClock::Settle(Held& held) {
         continues = true;
         stamp = *expected;
         const std::optional<std::int64_t> after = HeldConsensus(false);
-        const bool moved = after && m_heldDuration - held.duration >= m_window &&
-                           std::llabs(*after - own) <= m_tolerance;
+        const bool moved =
+            after && m_heldDuration - held.duration >= m_window && std::llabs(*after - own) <= m_tolerance;
         if (moved && step > 0 && step <= m_maxGap) {
             continues = false;
             stamp = own;  // a gap

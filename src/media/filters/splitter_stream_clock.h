@@ -58,7 +58,7 @@ public:
 private:
     struct Held {
         AvPacketPtr packet;
-        std::int64_t time = 0;      // the judged time as the demuxer gave it: dts, else pts
+        std::int64_t time = 0;  // the judged time as the demuxer gave it: dts, else pts
         bool timed = false;
         std::int64_t duration = 0;  // in timeBase units
     };
@@ -84,9 +84,9 @@ private:
     std::int64_t m_maxGap;  // the longest step forward kept as a gap
     std::int64_t m_defaultDuration;
 
-    std::deque<Held> m_held;             // read, not settled yet
-    std::int64_t m_heldDuration = 0;     // of all of m_held
-    std::deque<AvPacketPtr> m_settled;   // waiting for Pop
+    std::deque<Held> m_held;               // read, not settled yet
+    std::int64_t m_heldDuration = 0;       // of all of m_held
+    std::deque<AvPacketPtr> m_settled;     // waiting for Pop
     std::optional<std::int64_t> m_anchor;  // where continuity last started, in timeBase
     std::int64_t m_elapsed = 0;            // since the anchor, in m_countingUnit
     std::int64_t m_shift = 0;              // what the restarts moved the stream by
