@@ -35,16 +35,19 @@ std::string ExistsReason(const std::string& output) {
 // cause the first failure a filter reported, in words.
 JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const std::string& cause) {
     if (const int signal = StopSignal(); signal != 0 && SUCCEEDED(completed)) {
-        const std::string kept = completed == S_FALSE ? " was not written: the stop came before the first picture"
-                                                      : " keeps what was converted";
-        return {JobOutcome::Stopped, "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
+        const std::string kept = completed == S_FALSE
+                                     ? " was not written: the stop came before the first picture"
+                                     : " keeps what was converted";
+        return {JobOutcome::Stopped,
+                "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
     }
     if (completed == kOutputExists) {
         return Failure(job.output + " appeared while converting and was kept; this conversion was discarded");
     }
     if (FAILED(completed) && (eventCode == EC_COMPLETE || StopSignal() != 0)) {
-        return Failure("the output could not be completed: " + (cause.empty() ? ResultText(completed) : cause) +
-                       "; " + job.output + " keeps what it had");
+        return Failure(
+            "the output could not be completed: " + (cause.empty() ? ResultText(completed) : cause) + "; " +
+            job.output + " keeps what it had");
     }
     if (eventCode != EC_COMPLETE) {
         return Failure("the conversion failed part-way: " +

@@ -187,8 +187,9 @@ TEST(TerminalRun, AFullDiskFailsSaysWhyAndKeepsTheEarlierOutput) {
 
     // The same on a disk that is really full: a small tmpfs.
     fs::create_directory(folder / "disk");
-    TerminalConvert small({"-o", (folder / "disk" / "out.avi").string(), SamplePath("mjpeg_pcm.avi").string()},
-                          {}, folder / "disk");
+    TerminalConvert small(
+        {"-o", (folder / "disk" / "out.avi").string(), SamplePath("mjpeg_pcm.avi").string()}, {},
+        folder / "disk");
     ASSERT_TRUE(small.Started());
     const std::optional<int> status = small.Wait();
     if (status == 125) GTEST_SKIP() << "mounting a tmpfs needs root";

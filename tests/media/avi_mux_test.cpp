@@ -513,8 +513,9 @@ TEST_F(AviMuxTest, WithoutAPictureAnEarlierFileStaysWhetherTheStreamsEndOrTheGra
         if (ended) source->EndStreams();
         EXPECT_EQ(WaitForEnd(), ended ? EC_ERRORABORT : 0);
         m_control->Stop();
-        for (IBaseFilter* filter : {static_cast<IBaseFilter*>(source), m_mux.Get(), m_sink.As<IBaseFilter>().Get()})
-            m_graph->RemoveFilter(filter);
+        m_graph->RemoveFilter(source);
+        m_graph->RemoveFilter(m_mux.Get());
+        m_graph->RemoveFilter(m_sink.As<IBaseFilter>().Get());
         source->Release();
         EXPECT_EQ(Contents(output), "an earlier file") << (ended ? "ended" : "stopped");
     }
