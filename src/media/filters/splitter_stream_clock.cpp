@@ -120,26 +120,24 @@ std::optional<std::int64_t> SplitterStreamClock::HeldConsensus(bool includeOldes
 void SplitterStreamClock::Settle(Held& held) {
     AVPacket& packet = *held.packet;
     const std::optional<std::int64_t> expected = Expected();
-    std::int64_t stamp = 0;
     if (!held.timed) {
         if (!expected) return;
         m_elapsed += av_rescale_q(held.duration, m_timeBase, m_countingUnit);
-        if (!m_audio) return;
         // Audio is continuous, timed or not.
-        stamp = *expected;
-        packet.pts = packet.dts = stamp;
+        if (m_audio) packet.pts = packet.dts = *expected;
         return;
     }
 
     const std::int64_t own = held.time + m_shift;
+    std::int64_t stamp = own;
     bool continues = false;  // stamped where the last packet ended
     if (!expected) {
         // The first packet: where the packets after it say, when it disagrees with them.
         const std::int64_t consensus = HeldConsensus(true).value_or(own);
-        stamp = std::llabs(own - consensus) <= m_tolerance ? own : consensus;
+        if (std::llabs(own - consensus) > m_tolerance) stamp = consensus;
     } else if (const std::int64_t step = own - *expected; std::llabs(step) <= m_tolerance) {
         continues = m_audio;
-        stamp = m_audio ? *expected : own;
+        if (m_audio) stamp = *expected;
     } else {
         // An outlier, unless most of the next second agrees with it.
         continues = true;
@@ -148,8 +146,8 @@ void SplitterStreamClock::Settle(Held& held) {
         const bool moved =
             after && m_heldDuration - held.duration >= m_window && std::llabs(*after - own) <= m_tolerance;
         if (moved && step > 0 && step <= m_maxGap) {
-            continues = false;
-            stamp = own;  // a gap
+            continues = false;  // a gap
+            stamp = own;
         } else if (moved) {
             m_shift += *expected - own;  // a restart: the stream goes on where it was
         }
