@@ -8,6 +8,7 @@
 #include "cli/stop_signals.h"
 #include "engine/conversion_job.h"
 #include "engine/engine_messages.h"
+#include "engine/failure_cause.h"
 #include "engine/video_frame_counter.h"
 #include "platform/message_box.h"
 #include "platform/win_types.h"
@@ -22,12 +23,6 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string ResultText(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
-    return text;
-}
-
 JobResult Failure(std::string reason, bool shown = false) {
     return {JobOutcome::Failed, std::move(reason), shown};
 }
@@ -36,22 +31,28 @@ std::string ExistsReason(const std::string& output) {
     return output + " exists (--overwrite replaces it)";
 }
 
-// How the job ended, once its graph has stopped: eventCode from the wait, completed from Stop.
-JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed) {
+// How the job ended, once its graph has stopped: eventCode from the wait, completed from Stop,
+// cause the first failure a filter reported, in words.
+JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const std::string& cause) {
     if (const int signal = StopSignal(); signal != 0 && SUCCEEDED(completed)) {
-        return {JobOutcome::Stopped, "stopped by signal " + std::to_string(signal) + "; " + job.output +
-                                         " keeps what was converted"};
+        const std::string kept = completed == S_FALSE
+                                     ? " was not written: the stop came before the first picture"
+                                     : " keeps what was converted";
+        return {JobOutcome::Stopped,
+                "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
     }
     if (completed == kOutputExists) {
         return Failure(job.output + " appeared while converting and was kept; this conversion was discarded");
     }
     if (FAILED(completed) && (eventCode == EC_COMPLETE || StopSignal() != 0)) {
-        return Failure("the output could not be completed (" + ResultText(completed) + "); " + job.output +
-                       " keeps what it had");
+        return Failure(
+            "the output could not be completed: " + (cause.empty() ? ResultText(completed) : cause) + "; " +
+            job.output + " keeps what it had");
     }
     if (eventCode != EC_COMPLETE) {
-        return Failure("the conversion failed part-way (event " + std::to_string(eventCode) + "); " +
-                       job.output + " keeps what it had");
+        return Failure("the conversion failed part-way: " +
+                       (cause.empty() ? "event " + std::to_string(eventCode) : cause) + "; " + job.output +
+                       " keeps what it had");
     }
     return {JobOutcome::Converted, {}};
 }
@@ -92,6 +93,7 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     const LONG eventCode = conversion.WaitForEnd(
         [] { return StopSignal() == 0; }, [&](int percent) { progress.Update(percent, counter->Frames()); });
     const HRESULT completed = conversion.Stop();
+    const std::string cause = conversion.FailureCause();
     conversion.TearDown();
-    return Ending(job, eventCode, completed);
+    return Ending(job, eventCode, completed, cause);
 }

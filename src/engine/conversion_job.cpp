@@ -1,10 +1,27 @@
 #include "engine/conversion_job.h"
 
+#include <sys/stat.h>
+
 #include "engine/job_percent.h"
+
+namespace {
+
+// The file at path, as far as a job can change it: a published output is a new file.
+std::string FileIdentity(const std::string& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) return {};
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino) + ":" +
+           std::to_string(status.st_size) + ":" + std::to_string(status.st_mtim.tv_sec) + "." +
+           std::to_string(status.st_mtim.tv_nsec);
+}
+
+}  // namespace
 
 HRESULT ConversionJob::Start(const std::string& inputPath, const std::string& outputPath,
                              LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
                              InterfaceRef<IBaseFilter>& compressorFilter, ExistingOutput existing) {
+    m_outputPath = outputPath;
+    m_outputBefore = FileIdentity(outputPath);
     return BuildRecompressionGraph(inputPath, outputPath, compressorIndex, keepAudio, ignoreWarnings,
                                    compressorFilter, m_graph, existing);
 }
@@ -32,5 +49,7 @@ int ConversionJob::Percent() const {
 }
 
 HRESULT ConversionJob::Stop() {
-    return StopRecompressionGraph(m_graph);
+    const HRESULT hr = StopRecompressionGraph(m_graph);
+    if (hr == S_OK && FileIdentity(m_outputPath) == m_outputBefore) return S_FALSE;
+    return hr;
 }

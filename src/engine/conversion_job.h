@@ -52,9 +52,14 @@ public:
     [[nodiscard]] int Percent() const;
 
     // Stops the graph, however the job ended, which completes the output file and moves it into
-    // place. S_OK when the file is in place; otherwise the failure (the output then keeps what
-    // it had before the job). E_UNEXPECTED when the job was never started.
+    // place. S_OK when the file is in place; S_FALSE when the job wrote none (stopped before its
+    // first picture), and the output keeps what it had; otherwise the failure (the output then
+    // keeps what it had before the job). E_UNEXPECTED when the job was never started.
     [[nodiscard]] HRESULT Stop();
+
+    // Why the job failed, in words (AbortCause), after Stop; empty when no filter reported a
+    // failure.
+    [[nodiscard]] const std::string& FailureCause() const { return m_graph.failureCause; }
 
     // Releases every reference of the job in the reverse order of acquisition.
     void TearDown() { TearDownRecompressionGraph(m_graph); }
@@ -64,4 +69,6 @@ public:
 
 private:
     RecompressionGraph m_graph;
+    std::string m_outputPath;
+    std::string m_outputBefore;  // what identified the file at the output path at the start
 };

@@ -2,6 +2,7 @@
 
 #include "engine/compressor_selection.h"
 #include "engine/engine_messages.h"
+#include "engine/failure_cause.h"
 #include "media/api/class_registry.h"
 #include "media/api/pin_lookup.h"
 #include "media/api/uuids.h"
@@ -108,6 +109,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
                                 ExistingOutput existing) {
     TearDownRecompressionGraph(graph);
     graph.duration = 0;
+    graph.failureCause.clear();
 
     // The writer takes the path as the platform would: at most MAX_PATH - 1 bytes.
     if (outputPath.size() > MAX_PATH - 1) return Fail(graph, kFileNameTooLong, E_INVALIDARG);
@@ -241,6 +243,8 @@ HRESULT StopRecompressionGraph(RecompressionGraph& graph) {
     LONG_PTR param1 = 0;
     LONG_PTR param2 = 0;
     while (graph.events && graph.events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
+        if (code == EC_ERRORABORT && graph.failureCause.empty())
+            graph.failureCause = AbortCause(static_cast<HRESULT>(param1), reinterpret_cast<IPin*>(param2));
         if (code == EC_ERRORABORT && SUCCEEDED(result))
             result = FAILED(static_cast<HRESULT>(param1)) ? static_cast<HRESULT>(param1) : E_FAIL;
         (void)graph.events->FreeEventParams(code, param1, param2);

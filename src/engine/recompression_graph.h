@@ -42,6 +42,8 @@ struct RecompressionGraph {
     InterfaceRef<IConfigInterleaving> interleaving;
     // 100-ns units; 20 seconds when the input's duration cannot be told.
     LONGLONG duration = 0;
+    // The first error abort's cause in words (AbortCause), once the graph has stopped.
+    std::string failureCause;
 
     RecompressionGraph() = default;
     RecompressionGraph(const RecompressionGraph&) = delete;
@@ -77,7 +79,8 @@ inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleav
 // Stops a running graph, which completes the output file and moves it into place. Returns the
 // failure a filter reported on the way, a file that could not be completed or moved into place
 // among them (the output then keeps whatever it had before the job), else S_OK. The job's end
-// event says whether the conversion reached its end; this says whether its file is there.
+// event says whether the conversion reached its end; this says whether its file is there. The
+// first error abort's cause is left in graph.failureCause.
 [[nodiscard]] HRESULT StopRecompressionGraph(RecompressionGraph& graph);
 
 // Releases every reference of a stopped graph, in the reverse order of acquisition.

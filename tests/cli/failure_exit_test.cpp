@@ -18,6 +18,9 @@ TEST(FailureExit, AnInputWithoutOneDecodablePictureFails) {
     EXPECT_FALSE(run.timedOut);
     EXPECT_FALSE(run.Crashed()) << "signal " << run.signal;
     EXPECT_EQ(run.exitCode, 1) << run.errors;
+    EXPECT_NE(run.errors.find("failed part-way: not one picture could be decoded (AVI Mux, stream Video 0)"),
+              std::string::npos)
+        << run.errors;
 }
 
 TEST(FailureExit, AudioThatNoReaderOpensIsRefusedAtItsConnection) {

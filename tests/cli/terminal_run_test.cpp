@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <pty.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,11 +43,13 @@ std::string Contents(const fs::path& file) {
 }
 
 // tessarel-convert ARGUMENTS as a child on a pseudo-terminal, which is its standard and error
-// output. With a file size limit, writes past it fail as on a full disk.
+// output. With a file size limit, writes past it fail; with a small disk, the child sees a 256 KiB
+// tmpfs at that folder (in a mount namespace of its own), and exits 125 when it cannot have one.
 class TerminalConvert {
 public:
     explicit TerminalConvert(const std::vector<std::string>& arguments,
-                             std::optional<rlim_t> fileSizeLimit = {}) {
+                             std::optional<rlim_t> fileSizeLimit = {}, const fs::path& smallDisk = {}) {
+        const std::string disk = smallDisk.string();
         const std::string program = ConvertProgram().string();
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -58,6 +62,10 @@ public:
                 const rlimit limit{*fileSizeLimit, *fileSizeLimit};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             }
+            if (!disk.empty() && (::unshare(CLONE_NEWNS) != 0 ||
+                                  ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                                  ::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0))
+                ::_exit(125);
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
@@ -162,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(TerminalRun, StopSignal, ::testing::Values(SIGINT, SIGT
                                                            : std::string("Terminate");
                          });
 
-TEST(TerminalRun, AFullDiskFailsAndKeepsTheEarlierOutput) {
+TEST(TerminalRun, AFullDiskFailsSaysWhyAndKeepsTheEarlierOutput) {
     ScratchFolder folder("full-disk");
     const fs::path output = folder / "out.avi";
     fs::copy_file(SamplePath("video_only.avi"), output);
@@ -172,9 +180,22 @@ TEST(TerminalRun, AFullDiskFailsAndKeepsTheEarlierOutput) {
                         64 * 1024);
     ASSERT_TRUE(job.Started());
     EXPECT_EQ(job.Wait(), 1) << job.Text();
+    EXPECT_NE(job.Text().find("failed part-way: File too large (AVI Mux)"), std::string::npos) << job.Text();
     EXPECT_TRUE(Contents(output) == earlier) << "the earlier output is untouched";
     EXPECT_EQ(FolderNames(folder.Path()), std::vector<std::string>{"out.avi"})
         << "nothing of the failed run is left";
+
+    // The same on a disk that is really full: a small tmpfs.
+    fs::create_directory(folder / "disk");
+    TerminalConvert small(
+        {"-o", (folder / "disk" / "out.avi").string(), SamplePath("mjpeg_pcm.avi").string()}, {},
+        folder / "disk");
+    ASSERT_TRUE(small.Started());
+    const std::optional<int> status = small.Wait();
+    if (status == 125) GTEST_SKIP() << "mounting a tmpfs needs root";
+    EXPECT_EQ(status, 1) << small.Text();
+    EXPECT_NE(small.Text().find("failed part-way: No space left on device (AVI Mux)"), std::string::npos)
+        << small.Text();
 }
 
 }  // namespace

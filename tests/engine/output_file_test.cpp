@@ -72,14 +72,12 @@ TEST_F(OutputFileTest, StoppedAtAnyMomentTheOutputIsAValidIndexedFile) {
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         m_graph.control->Stop();
         TearDownRecompressionGraph(m_graph);
+        // A stop before the first picture writes nothing: the earlier output stays.
+        if (Contents(output) == "an earlier output") continue;
         const auto out = ReadBack(output);
         EXPECT_TRUE(out.Ok()) << out.error;
-        // A stop before the first frame leaves a valid file with nothing to index.
-        std::int64_t packets = 0;
-        for (const auto& stream : out.streams) packets += stream.packetCount;
-        if (packets > 0) {
-            EXPECT_TRUE(out.aviIndex.HasIndex());
-        }
+        EXPECT_TRUE(out.aviIndex.HasIndex());
+        EXPECT_GT(out.Video().shownFrames, 0);
     }
     EXPECT_EQ(FolderNames(), (std::vector<std::string>{"stopped0.avi", "stopped120.avi", "stopped30.avi"}))
         << "nothing written beside the outputs is left";
@@ -94,7 +92,9 @@ TEST_F(OutputFileTest, AJobItsCallerLeavesStopsIntoAFinishedFileAndAJobRunToItsE
         int progressed = 0;
         (void)job.WaitForEnd([] { return false; }, [&progressed](int) { ++progressed; });
         EXPECT_EQ(progressed, 0) << "a wait left by its caller reads no progress";
-        EXPECT_EQ(job.Stop(), S_OK);
+        const HRESULT stopped = job.Stop();
+        EXPECT_TRUE(stopped == S_OK || stopped == S_FALSE);
+        EXPECT_EQ(fs::exists(output), stopped == S_OK) << "S_FALSE: stopped before the first picture";
         job.TearDown();
         EXPECT_EQ(job.Stop(), E_UNEXPECTED) << "nothing left to stop";
     }

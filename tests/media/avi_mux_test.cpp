@@ -492,24 +492,34 @@ TEST_F(AviMuxTest, AFailedWriteAbortsAndRefusesFurtherSamples) {
         while (m_events->GetEvent(&event, &result, &unused, 0) == S_OK && event != EC_ERRORABORT) {
         }
         EXPECT_EQ(event, EC_ERRORABORT);
-        EXPECT_EQ(static_cast<HRESULT>(result), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+        EXPECT_EQ(static_cast<HRESULT>(result), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
         m_control->Stop();
     }
     source->Release();
 }
 
-TEST_F(AviMuxTest, AVideoStreamThatEndsWithoutAFrameAbortsTheGraph) {
-    // Nothing came through for the video (an input with no decodable picture): the file would
-    // play sound over nothing, so the graph reports an error rather than completion.
-    auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
-    Attach(source, m_dir / "no_video.avi");
-    ASSERT_EQ(m_control->Run(), S_OK);
-    for (int i = 0; i < 25; ++i)
-        ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
-    source->EndStreams();
-    EXPECT_EQ(WaitForEnd(), EC_ERRORABORT);
-    m_control->Stop();
-    source->Release();
+TEST_F(AviMuxTest, WithoutAPictureAnEarlierFileStaysWhetherTheStreamsEndOrTheGraphStops) {
+    // Nothing came through for the video (an input with no decodable picture, or a stop before the
+    // first one): the file would play sound over nothing. An end is an error, a stop is not; in
+    // both cases whatever had the name stays.
+    for (const bool ended : {true, false}) {
+        const fs::path output = m_dir / (ended ? "ended.avi" : "stopped.avi");
+        std::ofstream(output) << "an earlier file";
+        auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
+        Attach(source, output);
+        ASSERT_EQ(m_control->Run(), S_OK);
+        for (int i = 0; i < 25; ++i)
+            ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
+        if (ended) source->EndStreams();
+        EXPECT_EQ(WaitForEnd(), ended ? EC_ERRORABORT : 0);
+        m_control->Stop();
+        m_graph->RemoveFilter(source);
+        m_graph->RemoveFilter(m_mux.Get());
+        m_graph->RemoveFilter(m_sink.As<IBaseFilter>().Get());
+        source->Release();
+        EXPECT_EQ(Contents(output), "an earlier file") << (ended ? "ended" : "stopped");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2) << "nothing beside";
 }
 
 TEST_F(AviMuxTest, PrerollSamplesAreNotWritten) {
@@ -563,6 +573,10 @@ TEST_F(AviMuxTest, FilesPastOneGibibyteContinueAsOpenDml) {
     EXPECT_GT(fs::file_size(output), std::uintmax_t{1} << 30);
     EXPECT_GT(out.aviIndex.riffChunks, 1);
     EXPECT_TRUE(out.aviIndex.hasOpenDmlIndex);
+    // A reader that knows no OpenDML finds every chunk of the first RIFF chunk through its idx1.
+    EXPECT_TRUE(out.aviIndex.hasIdx1);
+    EXPECT_GT(out.aviIndex.firstMoviChunks, 1000);
+    EXPECT_EQ(out.aviIndex.idx1EntriesFound, out.aviIndex.firstMoviChunks);
     ASSERT_TRUE(out.HasVideo() && out.HasAudio());
     EXPECT_EQ(out.Video().packetCount, kFrames);
     EXPECT_NEAR(out.Video().lastPts, (kFrames - 1) / 25.0, 1e-6);

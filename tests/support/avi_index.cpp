@@ -53,9 +53,35 @@ private:
     std::uint64_t m_size = 0;
 };
 
+// The data chunks of the movi list in [begin, end), 'ix##' indexes left out.
+int CountDataChunks(RiffFile& file, std::uint64_t begin, std::uint64_t end) {
+    int count = 0;
+    for (std::uint64_t offset = begin; offset + kChunkHeaderSize <= end;) {
+        const auto id = file.FourCcAt(offset);
+        const auto size = file.U32At(offset + 4);
+        if (!id || !size) break;
+        if (id->compare(0, 2, "ix") != 0 && *id != "LIST") ++count;
+        offset += kChunkHeaderSize + *size + (*size & 1U);
+    }
+    return count;
+}
+
+// The idx1 entries at [begin, end) that name the chunk at their offset, counted from the movi
+// list's type.
+int CountFoundEntries(RiffFile& file, std::uint64_t begin, std::uint64_t end, std::uint64_t movi) {
+    int found = 0;
+    for (std::uint64_t entry = begin; entry + kIdx1EntrySize <= end; entry += kIdx1EntrySize) {
+        const auto id = file.FourCcAt(entry);
+        const auto offset = file.U32At(entry + 8);
+        if (id && offset && file.FourCcAt(movi + *offset) == id) ++found;
+    }
+    return found;
+}
+
 // Walks the chunks in [begin, end), descending into the header lists where the stream headers and
 // their super indexes live. The movi list is skipped whole: it holds only data and 'ix##' chunks.
 void ScanChunks(RiffFile& file, std::uint64_t begin, std::uint64_t end, AviIndexInfo& info) {
+    std::uint64_t movi = 0;
     std::uint64_t offset = begin;
     while (offset + kChunkHeaderSize <= end) {
         const auto id = file.FourCcAt(offset);
@@ -66,6 +92,8 @@ void ScanChunks(RiffFile& file, std::uint64_t begin, std::uint64_t end, AviIndex
 
         if (*id == "idx1" && *size >= kIdx1EntrySize) {
             info.hasIdx1 = true;
+            if (info.riffChunks == 1 && movi > 0)
+                info.idx1EntriesFound = CountFoundEntries(file, dataBegin, dataEnd, movi);
         } else if (*id == "indx") {
             // wLongsPerEntry (2), bIndexSubType (1), bIndexType (1), then nEntriesInUse. Writers
             // reserve the super index up front and fill it only when the file grows past one RIFF.
@@ -74,6 +102,10 @@ void ScanChunks(RiffFile& file, std::uint64_t begin, std::uint64_t end, AviIndex
         } else if (*id == "LIST") {
             const auto listType = file.FourCcAt(dataBegin);
             if (listType == "hdrl" || listType == "strl") ScanChunks(file, dataBegin + 4, dataEnd, info);
+            if (listType == "movi" && info.riffChunks == 1) {
+                movi = dataBegin;
+                info.firstMoviChunks = CountDataChunks(file, dataBegin + 4, dataEnd);
+            }
         }
         // Chunks are padded to an even length.
         offset = dataBegin + *size + (*size & 1U);

@@ -12,6 +12,10 @@ struct AviIndexInfo {
     int riffChunks = 0;            // 1, or more for OpenDML files ('AVI ' followed by 'AVIX's)
     bool hasIdx1 = false;          // a non-empty legacy 'idx1' in the first RIFF chunk
     bool hasOpenDmlIndex = false;  // a stream header's 'indx' super index with entries in use
+    // The first RIFF chunk as a reader that knows no OpenDML sees it: the data chunks of its movi
+    // list, and the idx1 entries that name, at their offset, a chunk of that id in that list.
+    int firstMoviChunks = 0;
+    int idx1EntriesFound = 0;
 
     [[nodiscard]] bool HasIndex() const { return hasIdx1 || hasOpenDmlIndex; }
 };

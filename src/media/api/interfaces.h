@@ -318,6 +318,8 @@ struct IMediaSeeking : IUnknown {
 // Event codes.
 inline constexpr LONG EC_COMPLETE = 0x01;
 inline constexpr LONG EC_USERABORT = 0x02;
+// A streaming error: param1 is the failure (HRESULT), param2 the pin whose stream failed (IPin*,
+// not counted: valid while the filter is in the graph) or 0.
 inline constexpr LONG EC_ERRORABORT = 0x03;
 inline constexpr LONG EC_STREAM_ERROR_STOPPED = 0x06;
 

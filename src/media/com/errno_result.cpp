@@ -19,9 +19,11 @@ HRESULT ResultFromErrno(int error) {
         case ENAMETOOLONG:
             return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
         case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
             return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+        case EDQUOT:
+            return HRESULT_FROM_WIN32(ERROR_DISK_QUOTA_EXCEEDED);
+        case EFBIG:
+            return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
         case ENOMEM:
             return E_OUTOFMEMORY;
         default:

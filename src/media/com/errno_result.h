@@ -8,8 +8,8 @@
 namespace media {
 
 // HRESULT_FROM_WIN32 codes for the usual file-system errors (ERROR_PATH_NOT_FOUND,
-// ERROR_ACCESS_DENIED, ERROR_DISK_FULL, ...), E_OUTOFMEMORY for ENOMEM, and ERROR_WRITE_FAULT for
-// anything else.
+// ERROR_ACCESS_DENIED, ERROR_DISK_FULL, ERROR_FILE_TOO_LARGE, ...), E_OUTOFMEMORY for ENOMEM, and
+// ERROR_WRITE_FAULT for anything else.
 [[nodiscard]] HRESULT ResultFromErrno(int error);
 
 }  // namespace media

@@ -129,8 +129,9 @@ void AviMux::OnDeactivate() {
     std::lock_guard lock(m_muxLock);
     if (m_session && !m_session->Finished()) {
         // Nobody is left to tell of a failure here; an unfinished file is not committed, so the
-        // writer does not keep it.
-        if (SUCCEEDED(m_session->Finish())) m_output->Sink()->Commit(STGC_DEFAULT);
+        // writer does not keep it, and neither does it keep a file that shows nothing.
+        if (SUCCEEDED(m_session->Finish()) && m_session->EveryVideoStreamHasAFrame())
+            m_output->Sink()->Commit(STGC_DEFAULT);
     }
     m_session.reset();
     for (auto& input : m_inputs) input->m_stream = -1;
@@ -148,7 +149,7 @@ HRESULT AviMux::WriteSample(AviMuxInputPin& pin, IMediaSample* sample) {
         if (FAILED(hr)) m_failure = hr;
     }
     if (FAILED(hr)) {
-        NotifyEvent(EC_ERRORABORT, hr);
+        NotifyEvent(EC_ERRORABORT, hr, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(&pin)));
         return hr;
     }
     NotePosition(sample);
@@ -169,6 +170,7 @@ void AviMux::NotePosition(IMediaSample* sample) {
 HRESULT AviMux::EndInput(AviMuxInputPin& pin) {
     HRESULT hr = S_OK;
     bool finished = false;
+    IPin* failed = &pin;  // the stream the failure is about
     {
         std::lock_guard lock(m_muxLock);
         if (!m_session || pin.m_stream < 0 || pin.m_ended) return S_OK;
@@ -180,7 +182,15 @@ HRESULT AviMux::EndInput(AviMuxInputPin& pin) {
         hr = m_session->Finish();
         // A video stream that ended without one picture leaves a file that plays nothing: the
         // input held no picture that could be decoded, and that is a failure, not a result.
-        if (SUCCEEDED(hr) && !m_session->EveryVideoStreamHasAFrame()) hr = VFW_E_INVALID_FILE_FORMAT;
+        if (SUCCEEDED(hr) && !m_session->EveryVideoStreamHasAFrame()) {
+            hr = VFW_E_INVALID_FILE_FORMAT;
+            for (auto& input : m_inputs) {
+                if (input->m_stream >= 0 && input->ConnectionType().majortype == MEDIATYPE_Video) {
+                    failed = input.get();
+                    break;
+                }
+            }
+        }
         if (SUCCEEDED(hr)) hr = m_output->Sink()->Commit(STGC_DEFAULT);
         if (FAILED(hr)) {
             m_failure = hr;
@@ -189,7 +199,7 @@ HRESULT AviMux::EndInput(AviMuxInputPin& pin) {
         }
     }
     if (FAILED(hr)) {
-        NotifyEvent(EC_ERRORABORT, hr);
+        NotifyEvent(EC_ERRORABORT, hr, reinterpret_cast<LONG_PTR>(failed));
         return hr;
     }
     if (finished) m_output->DeliverEndOfStream();

@@ -9,7 +9,8 @@
 // input, in pin order. Preroll samples are not written. When every connected input has had its
 // end of stream, the file is finished and the end of stream goes on to the writer; a Stop at any
 // earlier moment finishes it too, so the file is a valid AVI with its index whenever the graph
-// stops. A write failure posts EC_ERRORABORT and refuses further samples.
+// stops. A file with a video stream but no picture is never committed, so the writer keeps
+// nothing of it. A write failure posts EC_ERRORABORT and refuses further samples.
 //
 // Seeking, for the graph's progress: the duration is the longest of the upstream streams', the
 // current position the end time of what has been written.
@@ -102,7 +103,8 @@ protected:
     void* FindExtraInterface(REFIID riid) override;
     // Writes the header; VFW_E_NOT_CONNECTED without a writer or without a connected input.
     HRESULT OnActivate() override;
-    // Finishes the file if its inputs have not all ended yet.
+    // Finishes the file if its inputs have not all ended yet, and commits it if it holds a
+    // picture: a stop before the first one leaves whatever had the file's name as it was.
     void OnDeactivate() override;
 
 private:

@@ -239,7 +239,7 @@ void FileWriter::OnDeactivate() {
     }
     // Nobody may be waiting for events any more, but a caller that looks finds the failure.
     const HRESULT hr = m_file.Publish();
-    if (FAILED(hr)) NotifyEvent(EC_ERRORABORT, hr);
+    if (FAILED(hr)) NotifyEvent(EC_ERRORABORT, hr, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(&m_input)));
 }
 
 bool FileWriter::GraphEndedInError() const {

@@ -44,7 +44,7 @@ public:
     HRESULT EndOfStream() override;
 
     // IStream, MT safe; E_UNEXPECTED while no file is open. Failures of the disk come back as
-    // HRESULT_FROM_WIN32 codes (ERROR_DISK_FULL, ERROR_WRITE_FAULT, ...), and the file will not
+    // HRESULT_FROM_WIN32 codes (ERROR_DISK_FULL, ERROR_FILE_TOO_LARGE, ...), and the file will not
     // take its name.
     HRESULT Read(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT Write(const void* buffer, ULONG size, ULONG* written) override;

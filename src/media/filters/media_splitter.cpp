@@ -124,7 +124,10 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
     AvFormatInputPtr format(opening);
     if (avformat_find_stream_info(format.get(), nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
 
+    // These formats carry no edit lists; their clocks are mended instead.
+    const bool clockMayJump = (format->iformat->flags & AVFMT_TS_DISCONT) != 0;
     std::vector<Stream> streams;
+    std::vector<SplitterClocks::Stream> clocks;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVStream& avStream = *format->streams[i];
         if (!IsOfferedStream(avStream)) continue;
@@ -132,19 +135,24 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         stream.index = avStream.index;
         stream.timeBase = avStream.time_base;
         stream.video = avStream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
-        stream.start = avStream.start_time;
+        stream.start = clockMayJump ? AV_NOPTS_VALUE : avStream.start_time;
         stream.repacker = SplitterPcmRepacker::For(*avStream.codecpar);
         const AVCodecParameters& delivered =
             stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
+        const AVRational frameRate = FrameRateOf(avStream);
         stream.pin = std::make_unique<SplitterOutputPin>(
-            *this, PinName(avStream),
-            MediaTypeOfStream(avStream, delivered, FrameRateOf(avStream)),
+            *this, PinName(avStream), MediaTypeOfStream(avStream, delivered, frameRate),
             static_cast<SplitterTimeline&>(*this));
         streams.push_back(std::move(stream));
+        clocks.push_back({avStream.time_base, !streams.back().video,
+                          frameRate.num > 0 ? av_rescale_q(1, av_inv_q(frameRate), avStream.time_base) : 0,
+                          avStream.codecpar->sample_rate, avStream.start_time});
     }
     if (streams.empty()) return VFW_E_UNKNOWN_FILE_TYPE;
 
     m_startOffset = StartOffset(*format, streams);
+    m_clocks.reset();
+    if (clockMayJump) m_clocks.emplace(clocks, m_startOffset);
     m_duration = format->duration != AV_NOPTS_VALUE && format->duration > 0
                      ? ToReferenceTime(format->duration, AV_TIME_BASE_Q)
                      : 0;
@@ -176,6 +184,7 @@ void MediaSplitter::CloseStream() {
         m_retiredPins.push_back(std::move(stream.pin));
     }
     m_streams.clear();
+    m_clocks.reset();
     m_format.reset();
     m_byteStream.reset();
     m_duration = 0;
@@ -252,6 +261,11 @@ void MediaSplitter::StreamPackets(std::stop_token stop) {
     // have been cut short, so the demuxer is put back on a key frame first.
     if (!start && !m_freshlyOpened && !m_reachedEnd) start = m_position.load();
     m_freshlyOpened = false;
+    if (m_clocks) {
+        std::vector<bool> reading;
+        for (const Stream& stream : m_streams) reading.push_back(stream.pin->IsConnected());
+        m_clocks->Begin(reading, !start);
+    }
     if (start) {
         Seek(*start);
     } else {
@@ -285,13 +299,19 @@ void MediaSplitter::StreamPackets(std::stop_token stop) {
         if (result < 0) {
             if (stop.stop_requested()) break;
             // End of file and unreadable data alike: what could be read has been delivered.
+            if (m_clocks) {
+                m_clocks->EndOfFile();
+                if (FAILED(DeliverSettled())) {
+                    delivering = false;
+                    continue;
+                }
+            }
             DeliverEndOfStream();
             m_reachedEnd = true;
             delivering = false;
             continue;
         }
-        const HRESULT hr = DeliverPacket(*packet);
-        av_packet_unref(packet.get());
+        const HRESULT hr = DeliverRead(packet);
         if (FAILED(hr)) delivering = false;
     }
 }
@@ -310,6 +330,7 @@ void MediaSplitter::Seek(REFERENCE_TIME position) {
         stream.discontinuity = true;
         if (stream.repacker) stream.repacker->Reset();
     }
+    if (m_clocks) m_clocks->Reset();
     m_position = position;
     m_reachedEnd = false;
 }
@@ -320,6 +341,33 @@ void MediaSplitter::BeginSegment(REFERENCE_TIME position) {
         if (IPin* peer = stream.pin->Peer())
             peer->NewSegment(position, duration > 0 ? duration : position, 1.0);
     }
+}
+
+HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
+    if (!m_clocks) {
+        const HRESULT hr = DeliverPacket(*packet);
+        av_packet_unref(packet.get());
+        return hr;
+    }
+    std::size_t slot = 0;
+    while (slot < m_streams.size() && m_streams[slot].index != packet->stream_index) ++slot;
+    AvPacketPtr held(av_packet_alloc());
+    if (!held) {
+        NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+        return E_OUTOFMEMORY;
+    }
+    av_packet_move_ref(held.get(), packet.get());
+    m_clocks->Push(slot, std::move(held));
+    return DeliverSettled();
+}
+
+HRESULT MediaSplitter::DeliverSettled() {
+    std::size_t slot = 0;
+    while (AvPacketPtr settled = m_clocks->Pop(slot)) {
+        const HRESULT hr = DeliverPacket(*settled);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
 }
 
 HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
@@ -334,11 +382,11 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
     ComPtr<IMediaSample> sample;
     const HRESULT made = SampleFromPacket(packet, target->repacker ? &*target->repacker : nullptr, sample);
     if (FAILED(made)) {
-        NotifyEvent(EC_ERRORABORT, made);
+        NotifyEvent(EC_ERRORABORT, made, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(target->pin.get())));
         return made;
     }
     if (!sample) return S_OK;
-    StampSample(*sample.Get(), packet, target->timeBase, m_startOffset, target->discontinuity);
+    StampSample(*sample.Get(), packet, target->timeBase, Origin(), target->discontinuity);
     sample->SetPreroll(role == PacketRole::Preroll ? TRUE : FALSE);
     if (const std::optional<VideoPalette> palette = PaletteOfPacket(packet)) {
         MediaType withPalette = TypeWithPalette(target->pin->ConnectionType(), *palette);
@@ -351,7 +399,7 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
     if (FAILED(hr)) return hr;
     target->discontinuity = false;
     REFERENCE_TIME start = 0;
-    if (PacketStartTime(packet, target->timeBase, m_startOffset, start) && start > m_position.load()) {
+    if (PacketStartTime(packet, target->timeBase, Origin(), start) && start > m_position.load()) {
         m_position = start;
     }
     return hr;

@@ -12,7 +12,9 @@
 // after it, never shown itself), such audio not at all. A palette that comes with a packet rides
 // on its sample as the sample's media type. At the end of the file, or at a read error, it
 // delivers end of stream on every connected pin. When a delivery fails (downstream stopped or
-// failed) it stops delivering until a seek or a stop.
+// failed) it stops delivering until a seek or a stop. In formats whose clock may jump (MPEG
+// program and transport streams) the times are mended first (SplitterClocks): an outlier is
+// re-stamped from its neighbours, and joined recordings go on continuously.
 //
 // Threads: connections, state changes and seeks come from the application thread. While the
 // filter is active the demuxer belongs to the streaming thread, which never changes connections.
@@ -28,6 +30,7 @@
 
 #include "media/ffmpeg/av_ptr.h"
 #include "media/filters/splitter_byte_stream.h"
+#include "media/filters/splitter_clocks.h"
 #include "media/filters/splitter_output_pin.h"
 #include "media/filters/splitter_pcm.h"
 #include "media/graph/filter_base.h"
@@ -70,7 +73,7 @@ private:
         int index = -1;  // in the format context
         AVRational timeBase{0, 1};
         bool video = false;
-        std::int64_t start = AV_NOPTS_VALUE;  // where the stream starts, in timeBase
+        std::int64_t start = AV_NOPTS_VALUE;  // where an edit list starts the stream, in timeBase
         std::unique_ptr<SplitterOutputPin> pin;
         std::optional<SplitterPcmRepacker> repacker;
         bool discontinuity = true;  // streaming thread only
@@ -94,6 +97,11 @@ private:
     void Seek(REFERENCE_TIME position);
     void BeginSegment(REFERENCE_TIME position);
     [[nodiscard]] HRESULT DeliverPacket(const AVPacket& packet);
+    // Through the clocks when the format has them: delivers what has settled.
+    [[nodiscard]] HRESULT DeliverRead(AvPacketPtr& packet);
+    [[nodiscard]] HRESULT DeliverSettled();
+    // The time that becomes 0.
+    [[nodiscard]] REFERENCE_TIME Origin() const { return m_clocks ? m_clocks->Origin() : m_startOffset; }
     void DeliverEndOfStream();
     [[nodiscard]] std::optional<REFERENCE_TIME> TakeSeekRequest();
 
@@ -109,6 +117,7 @@ private:
     // Pins of a closed file. Kept until the filter goes: callers may still hold them.
     std::vector<std::unique_ptr<SplitterOutputPin>> m_retiredPins;
     REFERENCE_TIME m_startOffset = 0;  // the format's start time
+    std::optional<SplitterClocks> m_clocks;  // formats whose clock may jump; streaming thread
 
     std::atomic<REFERENCE_TIME> m_duration{0};
     std::atomic<REFERENCE_TIME> m_position{0};

@@ -1,0 +1,167 @@
+#include "media/filters/splitter_stream_clock.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+extern "C" {
+#include <libavutil/avutil.h>
+#include <libavutil/mathematics.h>
+}
+
+namespace media {
+namespace {
+
+constexpr AVRational kMilliseconds{1, 1000};
+constexpr std::int64_t kAudioToleranceMs = 40;
+constexpr std::int64_t kUnknownFrameToleranceMs = 20;
+constexpr std::int64_t kWindowMs = 1000;
+// The same limit as the ffmpeg command's for formats whose clock may jump: a longer step is
+// rather a new clock than a pause in the recording.
+constexpr std::int64_t kMaxGapMs = 10'000;
+// Packets without durations never fill the window: they settle after this many.
+constexpr std::size_t kMaxHeld = 512;
+
+std::int64_t FromMs(std::int64_t ms, AVRational timeBase) {
+    return av_rescale_q(ms, kMilliseconds, timeBase);
+}
+
+}  // namespace
+
+SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::int64_t frameDuration,
+                                         int sampleRate)
+    : m_timeBase(timeBase),
+      m_countingUnit(audio && sampleRate > 0 ? AVRational{1, sampleRate} : timeBase),
+      m_audio(audio),
+      m_tolerance(audio               ? FromMs(kAudioToleranceMs, timeBase)
+                  : frameDuration > 0 ? frameDuration / 2
+                                      : FromMs(kUnknownFrameToleranceMs, timeBase)),
+      m_window(FromMs(kWindowMs, timeBase)),
+      m_maxGap(FromMs(kMaxGapMs, timeBase)),
+      m_defaultDuration(audio ? 0 : frameDuration) {}
+
+void SplitterStreamClock::Push(AvPacketPtr packet) {
+    Held held;
+    held.timed = packet->dts != AV_NOPTS_VALUE || packet->pts != AV_NOPTS_VALUE;
+    held.time = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+    // Audio packets of a stream last alike: one without a duration lasts as the last one did.
+    if (packet->duration > 0 && m_audio) m_defaultDuration = packet->duration;
+    held.duration = packet->duration > 0 ? packet->duration : m_defaultDuration;
+    held.packet = std::move(packet);
+    m_heldDuration += held.duration;
+    m_held.push_back(std::move(held));
+    SettleReady(false);
+}
+
+void SplitterStreamClock::EndOfStream() {
+    SettleReady(true);
+}
+
+AvPacketPtr SplitterStreamClock::Pop() {
+    if (m_settled.empty()) return nullptr;
+    AvPacketPtr packet = std::move(m_settled.front());
+    m_settled.pop_front();
+    return packet;
+}
+
+void SplitterStreamClock::Reset() {
+    m_held.clear();
+    m_heldDuration = 0;
+    m_settled.clear();
+    m_anchor.reset();
+    m_elapsed = 0;
+    m_shift = 0;
+    m_firstPtsCorrection.reset();
+}
+
+void SplitterStreamClock::SettleOldest() {
+    if (!m_held.empty()) SettleFront();
+}
+
+void SplitterStreamClock::SettleReady(bool all) {
+    while (!m_held.empty() &&
+           (all || m_heldDuration - m_held.front().duration >= m_window || m_held.size() > kMaxHeld)) {
+        SettleFront();
+    }
+}
+
+void SplitterStreamClock::SettleFront() {
+    Held& oldest = m_held.front();
+    Settle(oldest);
+    m_heldDuration -= oldest.duration;
+    m_settled.push_back(std::move(oldest.packet));
+    m_held.pop_front();
+}
+
+std::optional<std::int64_t> SplitterStreamClock::Expected() const {
+    if (!m_anchor) return std::nullopt;
+    return *m_anchor + av_rescale_q(m_elapsed, m_countingUnit, m_timeBase);
+}
+
+void SplitterStreamClock::Anchor(std::int64_t time, std::int64_t duration) {
+    m_anchor = time;
+    m_elapsed = av_rescale_q(duration, m_timeBase, m_countingUnit);
+}
+
+std::optional<std::int64_t> SplitterStreamClock::HeldConsensus(bool includeOldest) const {
+    std::vector<std::int64_t> starts;
+    std::int64_t before = 0;
+    for (std::size_t i = 0; i < m_held.size(); ++i) {
+        const Held& held = m_held[i];
+        if (held.timed && (i > 0 || includeOldest)) starts.push_back(held.time + m_shift - before);
+        before += held.duration;
+    }
+    if (starts.empty()) return std::nullopt;
+    const auto middle = starts.begin() + static_cast<std::ptrdiff_t>(starts.size() / 2);
+    std::nth_element(starts.begin(), middle, starts.end());
+    return *middle;
+}
+
+void SplitterStreamClock::Settle(Held& held) {
+    AVPacket& packet = *held.packet;
+    const std::optional<std::int64_t> expected = Expected();
+    if (!held.timed) {
+        if (!expected) return;
+        m_elapsed += av_rescale_q(held.duration, m_timeBase, m_countingUnit);
+        // Audio is continuous, timed or not.
+        if (m_audio) packet.pts = packet.dts = *expected;
+        return;
+    }
+
+    const std::int64_t own = held.time + m_shift;
+    std::int64_t stamp = own;
+    bool continues = false;  // stamped where the last packet ended
+    if (!expected) {
+        // The first packet: where the packets after it say, when it disagrees with them.
+        const std::int64_t consensus = HeldConsensus(true).value_or(own);
+        if (std::llabs(own - consensus) > m_tolerance) stamp = consensus;
+    } else if (const std::int64_t step = own - *expected; std::llabs(step) <= m_tolerance) {
+        continues = m_audio;
+        if (m_audio) stamp = *expected;
+    } else {
+        // An outlier, unless most of the next second agrees with it.
+        continues = true;
+        stamp = *expected;
+        const std::optional<std::int64_t> after = HeldConsensus(false);
+        const bool moved =
+            after && m_heldDuration - held.duration >= m_window && std::llabs(*after - own) <= m_tolerance;
+        if (moved && step > 0 && step <= m_maxGap) {
+            continues = false;  // a gap
+            stamp = own;
+        } else if (moved) {
+            m_shift += *expected - own;  // a restart: the stream goes on where it was
+        }
+    }
+
+    const std::int64_t correction = stamp - held.time;
+    if (packet.dts != AV_NOPTS_VALUE) packet.dts += correction;
+    if (packet.pts != AV_NOPTS_VALUE) packet.pts += correction;
+    if (!m_firstPtsCorrection && packet.pts != AV_NOPTS_VALUE) m_firstPtsCorrection = correction;
+    if (continues) {
+        m_elapsed += av_rescale_q(held.duration, m_timeBase, m_countingUnit);
+    } else {
+        Anchor(stamp, held.duration);
+    }
+}
+
+}  // namespace media
