@@ -22,13 +22,6 @@ using testsupport::SamplePath;
 namespace clitest {
 namespace {
 
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 fs::path CopySample(const ScratchFolder& folder, const std::string& sample, const std::string& name) {
     fs::create_directories((folder / name).parent_path());
     fs::copy_file(SamplePath(sample), folder / name);

@@ -9,6 +9,8 @@
 
 #include <array>
 #include <cerrno>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -119,6 +121,13 @@ ScratchFolder::ScratchFolder(const std::string& name)
 ScratchFolder::~ScratchFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string Contents(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace clitest

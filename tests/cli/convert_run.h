@@ -44,4 +44,7 @@ private:
     std::filesystem::path m_path;
 };
 
+// The bytes of file, empty when it can't be read.
+[[nodiscard]] std::string Contents(const std::filesystem::path& file);
+
 }  // namespace clitest

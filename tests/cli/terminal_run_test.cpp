@@ -35,13 +35,6 @@ using testsupport::SamplePath;
 namespace clitest {
 namespace {
 
-std::string Contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // tessarel-convert ARGUMENTS as a child on a pseudo-terminal, which is its standard and error
 // output. With a file size limit, writes past it fail; with a small disk, the child sees a 256 KiB
 // tmpfs at that folder (in a mount namespace of its own), and exits 125 when it cannot have one.
