@@ -307,4 +307,3 @@ void ConverterDialog::EnableJobButtons(bool enable) {
     m_btnPlayOutput->setEnabled(enable);
     m_btnStop->setEnabled(enable);
 }
-

@@ -3,6 +3,7 @@
 // converts them all.
 // Screenshots go to $TESSAREL_SCREENSHOTS when it names a folder.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -95,7 +96,8 @@ protected:
     // Every output of names is in place.
     bool Converted(const std::vector<const char*>& names) const {
         for (const char* name : names)
-            if (!QFile::exists(m_videos + "/converted/" + QString::fromUtf8(name).section('.', 0, 0) + ".avi"))
+            if (!QFile::exists(m_videos + "/converted/" + QString::fromUtf8(name).section('.', 0, 0) +
+                               ".avi"))
                 return false;
         return true;
     }
@@ -113,7 +115,8 @@ protected:
     // case), once there is one; empty when none came.
     QString WaitForMessageBox() {
         for (int i = 0; i < 100; ++i, ServeEventsFor(100))
-            for (const QString& found : m_desktop.XDoTool({"search", "--onlyvisible", "--name", "^tessarel$"}).split('\n'))
+            for (const QString& found :
+                 m_desktop.XDoTool({"search", "--onlyvisible", "--name", "^tessarel$"}).split('\n'))
                 if (!found.isEmpty() && found != m_window) return found;
         return {};
     }
@@ -142,7 +145,8 @@ TEST_F(WholeWindow, TwoSamplesChosenInTheFileDialogAndTheFirstPlaysInThePreviewA
     const QImage screen = m_desktop.Screenshot();
     Keep(screen, "playing");
     ASSERT_FALSE(screen.isNull());
-    EXPECT_GT(LitShare(screen, kPreviewArea.translated(m_client)), 0.5) << "the preview area shows no picture";
+    EXPECT_GT(LitShare(screen, kPreviewArea.translated(m_client)), 0.5)
+        << "the preview area shows no picture";
     EndWithEscape();
 }
 
@@ -206,6 +210,10 @@ TEST_F(WholeWindow, KeysDuringARunChangeNothingThePowerOffUntickIsKeptAndTheDesk
     // Escape and Enter would end the program, Tab move on, Alt+L clear the lists.
     for (const char* key : {"Escape", "Return", "Tab", "alt+l", "Return"})
         m_desktop.XDoTool({"key", "--window", m_window, key});
+    // From the keyboard, as typed: the disabled Start button must not have passed its focus on to
+    // Clear lists.
+    m_desktop.XDoTool({"windowactivate", "--sync", m_window});
+    for (const char* key : {"space", "Return", "space"}) m_desktop.XDoTool({"key", key});
     Click(kPowerOffBox);
     Keep(m_desktop.Screenshot(), "keys-during-run");
     ServeEventsFor(100);
@@ -223,6 +231,13 @@ TEST_F(WholeWindow, KeysDuringARunChangeNothingThePowerOffUntickIsKeptAndTheDesk
     ASSERT_GE(updates.size(), 3U);
     EXPECT_TRUE(updates.front().progressVisible && updates.front().count == 3);
     EXPECT_FALSE(updates.back().countVisible);
+    EXPECT_EQ(std::adjacent_find(updates.begin(), updates.end(),
+                                 [](const auto& a, const auto& b) {
+                                     return a.progress == b.progress && a.count == b.count &&
+                                            a.progressVisible == b.progressVisible;
+                                 }),
+              updates.end())
+        << "an update repeats the one before";
 
     // A Start that fails: its message shows, and "done" is gone from the status line.
     ASSERT_TRUE(QFile::remove(m_videos + "/long_raw.mov"));
@@ -236,6 +251,30 @@ TEST_F(WholeWindow, KeysDuringARunChangeNothingThePowerOffUntickIsKeptAndTheDesk
     EXPECT_EQ(m_desktop.Screenshot(m_window).copy(kStatusLine), idleStatus);
     m_desktop.XDoTool({"key", "--window", box, "Return"});
     EXPECT_TRUE(services.WaitUntil([&] { return services.HeldInhibitions() == 0; }));
+    EndWithEscape();
+}
+
+// The outputs' folder goes after Browse, and the second file breaks off part-way: the folder is
+// made again, and the machine may sleep and the bar is gone while the failure's box waits.
+TEST_F(WholeWindow, AFailureEndsTheRunForTheDesktopBeforeItsBoxWaitsAndAGoneFolderIsMadeAgain) {
+    DesktopServicesStandIn services;
+    ASSERT_TRUE(services.Serving()) << "dbus-daemon is needed (scripts/install-deps.sh)";
+    ASSERT_NO_FATAL_FAILURE(StartWith({"mpeg1_mp2.mpg", "gap_abort.mov"}));
+    ASSERT_TRUE(QFile::rename(m_videos + "/gap_abort.mov", m_videos + "/z_gap_abort.mov"));
+    ASSERT_NO_FATAL_FAILURE(ChooseInFileDialog({"mpeg1_mp2.mpg", "z_gap_abort.mov"}));
+    ASSERT_TRUE(QDir(m_videos + "/converted").removeRecursively());
+
+    Click(kStartButton);
+    const QString box = WaitForMessageBox();
+    ASSERT_FALSE(box.isEmpty()) << "no message";
+    EXPECT_TRUE(Converted({"mpeg1_mp2.mpg"}));
+    const auto& updates = services.LauncherUpdates();
+    EXPECT_TRUE(services.WaitUntil([&] {
+        return services.HeldInhibitions() == 0 && !updates.empty() && !updates.back().progressVisible;
+    })) << "the lock and the bar wait for the box";
+    EXPECT_EQ(services.CallsTo("Inhibit").size(), 1);
+    EXPECT_TRUE(services.CallsTo("Notify").isEmpty()) << "the user is at the window";
+    m_desktop.XDoTool({"key", "--window", box, "Return"});
     EndWithEscape();
 }
 
