@@ -307,3 +307,4 @@ void ConverterDialog::EnableJobButtons(bool enable) {
     m_btnPlayOutput->setEnabled(enable);
     m_btnStop->setEnabled(enable);
 }
+
