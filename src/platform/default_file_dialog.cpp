@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QString>
 #include <QStringList>
+#include <QTreeView>
 
 #include "platform/file_dialog.h"
 
@@ -33,6 +35,18 @@ QString& LastFolder() {
     return folder;
 }
 
+// The detail view's size, type and date columns as wide as what they show, the name taking
+// the rest: their default widths cut "19.5 MiB" and "MPEG video" short beside unused room.
+void FitDetailColumns(QFileDialog& dialog) {
+    auto* details = dialog.findChild<QTreeView*>();
+    if (details == nullptr) return;
+    QHeaderView& header = *details->header();
+    header.setStretchLastSection(false);
+    header.setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header.count(); ++column)
+        header.setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
+
 }  // namespace
 
 namespace platform {
@@ -47,6 +61,7 @@ std::vector<std::string> ShowDefaultFileDialog(const FileDialogRequest& request)
     // The filter's name alone, as the platform shows it: its patterns are Qt's to read, not to show.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(QtFilters(request.filter));
+    FitDetailColumns(dialog);
     if (dialog.exec() != QDialog::Accepted) return {};
 
     std::vector<std::string> paths;

@@ -11,10 +11,13 @@ struct LauncherProgress {
     bool shown = false;   // false clears both the bar and the count
     double fraction = 0;  // the bar, 0 to 1
     int count = 0;        // the number on the icon
+
+    friend bool operator==(const LauncherProgress&, const LauncherProgress&) = default;
 };
 
-// Shows progress on the icon and returns at once without waiting for the desktop. A desktop
-// without such a task bar shows nothing. User-interface thread only.
+// Shows progress on the icon and returns at once without waiting for the desktop; the same
+// progress as the last one shown is not sent again. A desktop without such a task bar shows
+// nothing. User-interface thread only.
 void ShowLauncherProgress(const LauncherProgress& progress);
 
 using LauncherProgressHandler = std::function<void(const LauncherProgress& progress)>;

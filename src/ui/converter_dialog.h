@@ -153,8 +153,9 @@ private:
 
     // The extent of a conversion run, from its first job to its end however it ends: the run's
     // place in the title, the machine kept awake, the progress on the task bar's icon, the
-    // window's keys set aside, and at the end a notification when the window is not active. An
-    // end of the window asked for meanwhile waits until it goes. (converter_dialog_run.cpp)
+    // window's keys set aside, and at the end a notification when the user is away. A failure ends
+    // it for the desktop before its message waits for the user. An end of the window asked for
+    // meanwhile waits until it goes. (converter_dialog_run.cpp)
     class RunInProgress;
     friend class RunInProgress;
 

@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -64,9 +62,7 @@ void ConverterDialog::AddChosenFiles(const std::string& pathText, const std::vec
     for (const std::string& input : paths) {
         const std::string output = OutputPathForJob(*m_inputList, *m_outputList, input);
         InsertJob(*m_inputList, *m_outputList, QString::fromStdString(input), QString::fromStdString(output));
-        // With the user's default permissions; one that exists already, or can't be made, is
-        // left to the conversion to report.
-        (void)::mkdir(OutputFolderFor(input).c_str(), 0777);
+        MakeOutputFolder(output);
     }
     EnableJobButtons(true);
 }

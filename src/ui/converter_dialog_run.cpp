@@ -9,13 +9,14 @@
 #include <string>
 #include <utility>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 
-#include "engine/engine_messages.h"
 #include "engine/conversion_job.h"
+#include "engine/engine_messages.h"
 #include "engine/job_percent.h"
 #include "platform/desktop_notification.h"
 #include "platform/launcher_progress.h"
@@ -24,6 +25,7 @@
 #include "platform/sleep_inhibitor.h"
 #include "platform/win_types.h"
 #include "ui/converter_dialog.h"
+#include "ui/job_lists.h"
 #include "ui/keys_during_run.h"
 #include "ui/run_messages.h"
 #include "ui_main_window.h"
@@ -36,6 +38,11 @@ void SetProgressPosition(QProgressBar& bar, int percent) {
     bar.setValue(ShownPercent(percent));
 }
 
+// The build's messages after which it goes on; every other one is its failure.
+bool IsBuildWarning(const std::string& text) {
+    return text == kCannotRunWithoutClock || text == kUnknownDuration;
+}
+
 }  // namespace
 
 // ---- the run's extent --------------------------------------------------------------------------
@@ -46,23 +53,16 @@ public:
         : m_dialog(dialog), m_awake(InhibitSleep(kCompressingToOutput)), m_keys(dialog) {
         m_dialog.m_runInProgress = true;
         m_dialog.m_runTitle = m_dialog.windowTitle();
-        // What the user was told last, and whether they were looking: a failure's message is
-        // the run's outcome.
         m_messages = SetMessageBoxHandler([this](const std::string& text) {
-            m_lastMessage = text;
-            m_lastMessageUnseen = !m_dialog.isActiveWindow();
+            Told(text);
             return m_messages ? m_messages(text) : platform::WriteMessageToErrorOutput(text);
         });
     }
 
     ~RunInProgress() {
         SetMessageBoxHandler(std::move(m_messages));
-        // A run that neither completed nor was closed ended on a failure, whose message the user
-        // has been shown: told on the desktop too when it came up over another window.
-        if (!m_notified && !m_dialog.m_closeRequested && m_lastMessageUnseen)
-            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), m_lastMessage);
-        ShowLauncherProgress({});
-        m_awake.reset();
+        // A run closed meanwhile, or one whose failure showed no message, ends quietly.
+        EndForDesktop({});
         m_dialog.setWindowTitle(m_dialog.m_runTitle);
         m_dialog.m_runTitle.clear();
         m_dialog.m_runInProgress = false;
@@ -75,21 +75,57 @@ public:
     RunInProgress(const RunInProgress&) = delete;
     RunInProgress& operator=(const RunInProgress&) = delete;
 
+    // A new job begins: what went wrong before it was no cause of its failure.
+    void NextJob() { m_firstFailure.reset(); }
+
+    // From now on a message that is not a warning ends the run (a build's step failing, the run's
+    // own failure), until told otherwise: the desktop hears of the end before that message's box
+    // waits for the user. Before and between, a message (the probe's) is a failure the run goes
+    // on after.
+    void FailuresEndTheRun(bool end) { m_failuresEnd = end; }
+
     // Every job is done: said on the desktop too when the user is elsewhere.
     void Complete() {
-        m_notified = true;
-        if (!m_dialog.isActiveWindow())
-            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), kCompressionComplete);
+        EndForDesktop(UserIsAway() ? std::optional<std::string>(kCompressionComplete) : std::nullopt);
     }
 
 private:
+    // The user is away when none of the program's windows is active; a message box of its own
+    // counts as the program's.
+    static bool UserIsAway() { return QApplication::activeWindow() == nullptr; }
+
+    void Told(const std::string& text) {
+        if (IsBuildWarning(text)) return;
+        // Whether the user is looking is judged at the job's first failure, which names its cause:
+        // by a later box the first one, not the window, may be the active window, or none yet.
+        if (!m_firstFailure) m_firstFailure = Failure{text, UserIsAway()};
+        if (m_failuresEnd)
+            EndForDesktop(m_firstFailure->away ? std::optional<std::string>(m_firstFailure->message)
+                                               : std::nullopt);
+    }
+
+    // The machine may sleep again and the task bar shows no progress; notification, when given,
+    // goes out too. Once per run: later calls do nothing.
+    void EndForDesktop(const std::optional<std::string>& notification) {
+        if (m_endedForDesktop) return;
+        m_endedForDesktop = true;
+        m_awake.reset();
+        ShowLauncherProgress({});
+        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), *notification);
+    }
+
+    struct Failure {
+        std::string message;
+        bool away = false;
+    };
+
     ConverterDialog& m_dialog;
     std::unique_ptr<SleepInhibition> m_awake;
     KeysDuringRun m_keys;
     MessageBoxHandler m_messages;
-    std::string m_lastMessage;
-    bool m_lastMessageUnseen = false;
-    bool m_notified = false;
+    std::optional<Failure> m_firstFailure;  // the current job's
+    bool m_failuresEnd = false;
+    bool m_endedForDesktop = false;
 };
 
 // ---- the run ------------------------------------------------------------------------------------
@@ -119,8 +155,10 @@ void ConverterDialog::OnStartConversion() {
 
     RunInProgress run(*this);
     for (int row = 0; row < m_inputList->count(); ++row) {
+        run.NextJob();
         // Bytes, not characters: the narrow text is what the path limit counts.
         if (m_inputList->item(row)->text().toStdString().size() > MAX_PATH - 1) {
+            run.FailuresEndTheRun(true);
             AfxMessageBox(kFileNameTooLong, MB_OK);
             return;
         }
@@ -132,10 +170,14 @@ void ConverterDialog::OnStartConversion() {
         OnStopPlayback();
         ReleasePreviewGraph();
 
+        // The folder may have gone since the job was listed.
+        MakeOutputFolder(m_outputPath);
         ConversionJob job;
-        if (FAILED(job.Start(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(), m_keepAudio != FALSE,
-                             m_ignoreWarnings != FALSE, m_compressorFilter)))
+        run.FailuresEndTheRun(true);
+        if (FAILED(job.Start(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(),
+                             m_keepAudio != FALSE, m_ignoreWarnings != FALSE, m_compressorFilter)))
             return;
+        run.FailuresEndTheRun(false);
 
         // Running state. The status line is drawn over the skin, so its old text goes by
         // repainting the background beneath it.
@@ -143,8 +185,11 @@ void ConverterDialog::OnStartConversion() {
         UpdateData(false);
         update(statusArea);
         m_status = kCompressingToOutput;  // shown by the wait's first slice
-        EnableJobButtons(false);
-        m_btnBrowse->setEnabled(false);
+        {
+            const FocusStaysPut focusStays(*this);
+            EnableJobButtons(false);
+            m_btnBrowse->setEnabled(false);
+        }
         // The title moves on to this job at once, not at the first slice of its wait.
         ShowRunPlace(row, 0);
 
@@ -171,6 +216,7 @@ void ConverterDialog::OnStartConversion() {
         // part-way, or whose file could not be completed, ends the run the way a failed build
         // does, its row still selected.
         if (eventCode != EC_COMPLETE || FAILED(completed)) {
+            run.FailuresEndTheRun(true);
             AfxMessageBox(kConversionFailed, MB_OK);
             return;
         }

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <QCollator>
 #include <QListWidget>
 #include <QLocale>
@@ -9,11 +11,19 @@
 
 #include "engine/job_naming.h"
 
-std::string OutputPathForJob(const QListWidget& inputs, const QListWidget& outputs, const std::string& input) {
+std::string OutputPathForJob(const QListWidget& inputs, const QListWidget& outputs,
+                             const std::string& input) {
     std::vector<ListedJob> listed;
     for (int row = 0; row < inputs.count() && row < outputs.count(); ++row)
         listed.push_back({inputs.item(row)->text().toStdString(), outputs.item(row)->text().toStdString()});
     return OutputPathForJob(listed, input, OutputPathFor(input));
+}
+
+void MakeOutputFolder(const std::string& output) {
+    const std::string::size_type slash = output.rfind('/');
+    if (slash == std::string::npos) return;  // the current folder
+    // One that exists already is what is wanted; any other failure surfaces at the conversion.
+    (void)::mkdir(output.substr(0, slash).c_str(), 0777);
 }
 
 int CompareListTexts(const QString& a, const QString& b) {
@@ -38,7 +48,8 @@ int InsertJob(QListWidget& inputs, QListWidget& outputs, const QString& input, c
     }
     inputs.insertItem(low, input);
     outputs.insertItem(low, output);
-    // A long path ends in "…" in its row; the whole of it shows on hovering.
+    // A long path loses its middle in its row (its folder's start and its file name show); the
+    // whole of it shows on hovering.
     inputs.item(low)->setToolTip(input);
     outputs.item(low)->setToolTip(output);
     return low;

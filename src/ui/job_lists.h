@@ -21,6 +21,10 @@ class QString;
 // whole text as its tooltip; returns the index.
 int InsertJob(QListWidget& inputs, QListWidget& outputs, const QString& input, const QString& output);
 
+// Makes the folder that output goes to when it is missing, with the user's default permissions.
+// Its parent is not made; a folder that can't be made is left to the conversion to report.
+void MakeOutputFolder(const std::string& output);
+
 // The order of the list texts a and b, as the platform's sorted list box compares them: below
 // zero when a goes first.
 [[nodiscard]] int CompareListTexts(const QString& a, const QString& b);

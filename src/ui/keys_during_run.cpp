@@ -29,14 +29,23 @@ bool IsDialogKey(const QKeyEvent& key, const QWidget& receiver) {
 
 }  // namespace
 
-KeysDuringRun::KeysDuringRun(QWidget& window) : m_window(window) {
+KeysDuringRun::KeysDuringRun(QWidget& window) : m_window(window), m_focusBefore(window.focusWidget()) {
     // On the application: mnemonics are shortcuts, which reach their control without passing
     // through the focused one.
     QCoreApplication::instance()->installEventFilter(this);
+    // Also when the window is not active: it then takes the focus here once it is.
+    m_window.setFocus(Qt::OtherFocusReason);
 }
 
 KeysDuringRun::~KeysDuringRun() {
     QCoreApplication::instance()->removeEventFilter(this);
+    // Unless the user has put the focus somewhere since.
+    if (m_window.focusWidget() != &m_window) return;
+    QWidget* before = m_focusBefore.data();
+    if (before != nullptr && before != &m_window && before->isEnabled())
+        before->setFocus(Qt::OtherFocusReason);
+    else
+        m_window.clearFocus();
 }
 
 bool KeysDuringRun::eventFilter(QObject* watched, QEvent* event) {
@@ -45,4 +54,9 @@ bool KeysDuringRun::eventFilter(QObject* watched, QEvent* event) {
     const auto* receiver = qobject_cast<QWidget*>(watched);
     if (receiver == nullptr || receiver->window() != &m_window) return false;
     return type == QEvent::Shortcut || IsDialogKey(*static_cast<QKeyEvent*>(event), *receiver);
+}
+
+FocusStaysPut::~FocusStaysPut() {
+    QWidget* focus = m_focus.data();
+    (focus != nullptr && focus->isEnabled() ? *focus : m_window).setFocus(Qt::OtherFocusReason);
 }

@@ -95,7 +95,8 @@ protected:
     // Every output of names is in place.
     bool Converted(const std::vector<const char*>& names) const {
         for (const char* name : names)
-            if (!QFile::exists(m_videos + "/converted/" + QString::fromUtf8(name).section('.', 0, 0) + ".avi"))
+            if (!QFile::exists(m_videos + "/converted/" + QString::fromUtf8(name).section('.', 0, 0) +
+                               ".avi"))
                 return false;
         return true;
     }
@@ -110,11 +111,12 @@ protected:
     }
 
     // The message box that the program shows (titled with its name, as the window but in lower
-    // case), once there is one; empty when none came.
-    QString WaitForMessageBox() {
+    // case), other than box before, once there is one; empty when none came.
+    QString WaitForMessageBox(const QString& before = {}) {
         for (int i = 0; i < 100; ++i, ServeEventsFor(100))
-            for (const QString& found : m_desktop.XDoTool({"search", "--onlyvisible", "--name", "^tessarel$"}).split('\n'))
-                if (!found.isEmpty() && found != m_window) return found;
+            for (const QString& found :
+                 m_desktop.XDoTool({"search", "--onlyvisible", "--name", "^tessarel$"}).split('\n'))
+                if (!found.isEmpty() && found != m_window && found != before) return found;
         return {};
     }
 
@@ -142,7 +144,8 @@ TEST_F(WholeWindow, TwoSamplesChosenInTheFileDialogAndTheFirstPlaysInThePreviewA
     const QImage screen = m_desktop.Screenshot();
     Keep(screen, "playing");
     ASSERT_FALSE(screen.isNull());
-    EXPECT_GT(LitShare(screen, kPreviewArea.translated(m_client)), 0.5) << "the preview area shows no picture";
+    EXPECT_GT(LitShare(screen, kPreviewArea.translated(m_client)), 0.5)
+        << "the preview area shows no picture";
     EndWithEscape();
 }
 
@@ -206,6 +209,10 @@ TEST_F(WholeWindow, KeysDuringARunChangeNothingThePowerOffUntickIsKeptAndTheDesk
     // Escape and Enter would end the program, Tab move on, Alt+L clear the lists.
     for (const char* key : {"Escape", "Return", "Tab", "alt+l", "Return"})
         m_desktop.XDoTool({"key", "--window", m_window, key});
+    // From the keyboard, as typed: the disabled Start button must not have passed its focus on to
+    // Clear lists.
+    m_desktop.XDoTool({"windowactivate", "--sync", m_window});
+    for (const char* key : {"space", "Return", "space"}) m_desktop.XDoTool({"key", key});
     Click(kPowerOffBox);
     Keep(m_desktop.Screenshot(), "keys-during-run");
     ServeEventsFor(100);
@@ -223,9 +230,15 @@ TEST_F(WholeWindow, KeysDuringARunChangeNothingThePowerOffUntickIsKeptAndTheDesk
     ASSERT_GE(updates.size(), 3U);
     EXPECT_TRUE(updates.front().progressVisible && updates.front().count == 3);
     EXPECT_FALSE(updates.back().countVisible);
+    for (std::size_t i = 1; i < updates.size(); ++i)
+        EXPECT_FALSE(updates[i].progress == updates[i - 1].progress &&
+                     updates[i].count == updates[i - 1].count)
+            << "update " << i << " repeats the one before";
 
-    // A Start that fails: its message shows, and "done" is gone from the status line.
+    // A Start that fails at its second row, the outputs' folder gone since Browse: the folder is
+    // made again, its message shows, and "done" is gone from the status line.
     ASSERT_TRUE(QFile::remove(m_videos + "/long_raw.mov"));
+    ASSERT_TRUE(QDir(m_videos + "/converted").removeRecursively());
     Click(kStartButton);
     const QString box = WaitForMessageBox();
     Keep(m_desktop.Screenshot(), "failed-start");
@@ -235,8 +248,19 @@ TEST_F(WholeWindow, KeysDuringARunChangeNothingThePowerOffUntickIsKeptAndTheDesk
     Keep(m_desktop.Screenshot(box), "failed-start-box");
     EXPECT_EQ(m_desktop.Screenshot(m_window).copy(kStatusLine), idleStatus);
     m_desktop.XDoTool({"key", "--window", box, "Return"});
-    EXPECT_TRUE(services.WaitUntil([&] { return services.HeldInhibitions() == 0; }));
-    EndWithEscape();
+    // The probe's box, which the run goes on after; then the build's, which ends it: the lock and
+    // the bar are gone while it waits.
+    const QString buildBox = WaitForMessageBox(box);
+    ASSERT_FALSE(buildBox.isEmpty()) << "no second message";
+    EXPECT_TRUE(services.WaitUntil(
+        [&] { return services.HeldInhibitions() == 0 && !updates.back().progressVisible; }));
+    EXPECT_TRUE(Converted({"indexed_10s.mpg"}));
+    // Escape answers the box, then ends the program, however long the window manager takes to
+    // give the box the focus: until then the keys go to the main window, which the box blocks.
+    for (int i = 0; i < 40 && !m_program.waitForFinished(250); ++i)
+        m_desktop.XDoTool({"key", "--window", buildBox, "Escape"});
+    EXPECT_EQ(m_program.state(), QProcess::NotRunning);
+    EXPECT_EQ(m_program.exitCode(), 0);
 }
 
 }  // namespace
