@@ -13,12 +13,14 @@
 // - further off, when the packets after it agree with it rather than with the previous one
 //   (their median), the clock really moved: a step forward of up to 10 s is a gap and is kept;
 //   a step back, or a longer one, is a restart and the stream goes on continuously from there;
-// - otherwise the packet is an outlier, stamped where the previous packet ended. Packets
-//   stamped by the demuxer from an outlier's time (those that carried none of their own) are
-//   outliers alike.
+// - otherwise the packet is an outlier, stamped where the previous packet ended; so is a run of
+//   packets that moves away and comes back within the next second. Packets stamped by the
+//   demuxer from an outlier's time (those that carried none of their own) are outliers alike.
+// An audio packet that repeats one just read (its time and its bytes) is dropped.
 // The first packet after a start or a seek is put where the packets after it say, when it
-// disagrees with them. Video is judged by its decoding times, which always advance; a
-// correction moves a packet's pts and dts alike. Packets without any time pass as they are.
+// disagrees with them. Video is judged by its decoding times, which always advance; its
+// presentation times are then judged against them (SplitterPictureStamps). A correction moves an
+// audio packet's pts and dts alike. Packets without any time pass as they are.
 // Streaming thread only.
 
 #include <cstdint>
@@ -30,6 +32,8 @@ extern "C" {
 }
 
 #include "media/ffmpeg/av_ptr.h"
+#include "media/filters/splitter_picture_stamps.h"
+#include "media/filters/splitter_repeated_packets.h"
 
 namespace media {
 
@@ -66,11 +70,12 @@ private:
     // Settles the oldest held packets: all of them, or those with a second read after them.
     void SettleReady(bool all);
     void SettleFront();
-    void Settle(Held& held);
+    // False when the packet is dropped.
+    [[nodiscard]] bool Settle(Held& held);
     // Where the held packets put the oldest one: each one's time, shifted by the restarts, less
-    // the durations between; the median of these, from the second packet on unless
-    // includeOldest. nullopt when there is none.
-    [[nodiscard]] std::optional<std::int64_t> HeldConsensus(bool includeOldest) const;
+    // the durations between; the median of these, from the first-th held packet on. nullopt
+    // when there is none.
+    [[nodiscard]] std::optional<std::int64_t> HeldConsensus(std::size_t first) const;
     // Where the last settled packet ended; nullopt before the first settled one.
     [[nodiscard]] std::optional<std::int64_t> Expected() const;
     // Continuity starts anew at time (settled packets count from there).
@@ -91,6 +96,8 @@ private:
     std::int64_t m_elapsed = 0;            // since the anchor, in m_countingUnit
     std::int64_t m_shift = 0;              // what the restarts moved the stream by
     std::optional<std::int64_t> m_firstPtsCorrection;
+    SplitterPictureStamps m_pictures;  // video
+    SplitterRepeatedPackets m_repeats;  // audio
 };
 
 }  // namespace media
