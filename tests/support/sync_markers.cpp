@@ -139,6 +139,7 @@ SyncMarkers FindSyncMarkers(const std::filesystem::path& file) {
     const auto shown = [&](const AVFrame& frame) {
         const double at = static_cast<double>(frame.pts) * av_q2d(videoStream.time_base);
         const bool nowGrey = MeanLuma(frame) > kGreyLuma;
+        if (markers.pictureEnd == 0) markers.pictureStart = at;
         if (nowGrey && !grey) markers.flashes.push_back(at);
         grey = nowGrey;
         markers.pictureEnd = std::max(markers.pictureEnd, at + frameTime);

@@ -14,7 +14,8 @@ struct SyncMarkers {
     std::string error;  // empty when both streams opened and decoded
     std::vector<double> flashes;
     std::vector<double> beeps;
-    double pictureEnd = 0;  // the last picture's time plus one frame
+    double pictureStart = 0;  // the first picture's time
+    double pictureEnd = 0;    // the last picture's time plus one frame
 
     // The largest distance between a beep and its flash, paired in order; infinity when their
     // counts differ.

@@ -44,12 +44,14 @@ void SplitterClocks::EndOfFile() {
 }
 
 AvPacketPtr SplitterClocks::Pop(std::size_t& slot) {
-    if (!m_origin || m_order.empty()) return nullptr;
-    AvPacketPtr packet = m_clocks[m_order.front()].Pop();
-    if (!packet) return nullptr;
-    slot = m_order.front();
-    m_order.pop_front();
-    return packet;
+    while (m_origin && !m_order.empty()) {
+        std::optional<AvPacketPtr> packet = m_clocks[m_order.front()].Pop();
+        if (!packet) return nullptr;
+        slot = m_order.front();
+        m_order.pop_front();
+        if (*packet) return std::move(*packet);
+    }
+    return nullptr;
 }
 
 void SplitterClocks::DecideOrigin(bool now) {

@@ -58,8 +58,8 @@ void SplitterStreamClock::EndOfStream() {
     SettleReady(true);
 }
 
-AvPacketPtr SplitterStreamClock::Pop() {
-    if (m_settled.empty()) return nullptr;
+std::optional<AvPacketPtr> SplitterStreamClock::Pop() {
+    if (m_settled.empty()) return std::nullopt;
     AvPacketPtr packet = std::move(m_settled.front());
     m_settled.pop_front();
     return packet;
@@ -92,7 +92,7 @@ void SplitterStreamClock::SettleFront() {
     Held& oldest = m_held.front();
     const bool kept = Settle(oldest);
     m_heldDuration -= oldest.duration;
-    if (kept) m_settled.push_back(std::move(oldest.packet));
+    m_settled.push_back(kept ? std::move(oldest.packet) : nullptr);
     m_held.pop_front();
 }
 
@@ -132,11 +132,14 @@ bool SplitterStreamClock::Settle(Held& held) {
     }
 
     const std::int64_t own = held.time + m_shift;
+    // A hole in the audio is a step of one packet or more: half of one is as far as it may be off.
+    const std::int64_t tolerance =
+        m_audio && held.duration > 0 ? std::min(m_tolerance, held.duration / 2) : m_tolerance;
     if (m_audio) {
         // A repeat lies wholly before where the stream has got to. (A packet stamped with the
         // time of the next one, as the demuxer does with some that straddle two PES packets,
         // may have the bytes of its neighbour too, silence say, but is not behind the stream.)
-        const bool behind = expected && own + held.duration <= *expected + m_tolerance / 4;
+        const bool behind = expected && own + held.duration <= *expected + tolerance / 4;
         if (m_repeats.Repeated(held.time, packet, behind)) return false;
     }
     std::int64_t stamp = own;
@@ -145,7 +148,7 @@ bool SplitterStreamClock::Settle(Held& held) {
         // The first packet: where the packets after it say, when it disagrees with them.
         const std::int64_t consensus = HeldConsensus(0).value_or(own);
         if (std::llabs(own - consensus) > m_tolerance) stamp = consensus;
-    } else if (const std::int64_t step = own - *expected; std::llabs(step) <= m_tolerance) {
+    } else if (const std::int64_t step = own - *expected; std::llabs(step) <= tolerance) {
         continues = m_audio;
         if (m_audio) stamp = *expected;
     } else {
@@ -155,9 +158,9 @@ bool SplitterStreamClock::Settle(Held& held) {
         stamp = *expected;
         const std::optional<std::int64_t> after = HeldConsensus(1);
         const std::optional<std::int64_t> end = HeldConsensus(m_held.size() - m_held.size() / 4);
-        const bool comesBack = end && std::llabs(*end - *expected) <= m_tolerance;
+        const bool comesBack = end && std::llabs(*end - *expected) <= tolerance;
         const bool moved = after && !comesBack && m_heldDuration - held.duration >= m_window &&
-                           std::llabs(*after - own) <= m_tolerance;
+                           std::llabs(*after - own) <= tolerance;
         if (moved && step > 0 && step <= m_maxGap) {
             continues = false;  // a gap
             stamp = own;

@@ -50,8 +50,9 @@ public:
     void EndOfStream();
     // The oldest packet held settles now, with what has been read after it.
     void SettleOldest();
-    // The next settled packet, in read order; null when none is settled.
-    [[nodiscard]] AvPacketPtr Pop();
+    // The next settled packet, in read order: nullopt when none is settled, null when the packet
+    // read there was dropped.
+    [[nodiscard]] std::optional<AvPacketPtr> Pop();
     // Drops what is held and starts again, as after a seek.
     void Reset();
 
@@ -91,7 +92,7 @@ private:
 
     std::deque<Held> m_held;               // read, not settled yet
     std::int64_t m_heldDuration = 0;       // of all of m_held
-    std::deque<AvPacketPtr> m_settled;     // waiting for Pop
+    std::deque<AvPacketPtr> m_settled;     // waiting for Pop; null for a dropped packet
     std::optional<std::int64_t> m_anchor;  // where continuity last started, in timeBase
     std::int64_t m_elapsed = 0;            // since the anchor, in m_countingUnit
     std::int64_t m_shift = 0;              // what the restarts moved the stream by
