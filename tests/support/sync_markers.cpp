@@ -47,15 +47,20 @@ double Level(const AVFrame& frame, int i) {
     for (int c = 0; c < channels; ++c) {
         double value = 0;
         switch (frame.format) {
-            case AV_SAMPLE_FMT_FLTP: value = reinterpret_cast<const float*>(frame.extended_data[c])[i]; break;
-            case AV_SAMPLE_FMT_FLT: value = reinterpret_cast<const float*>(frame.data[0])[i * channels + c]; break;
+            case AV_SAMPLE_FMT_FLTP:
+                value = reinterpret_cast<const float*>(frame.extended_data[c])[i];
+                break;
+            case AV_SAMPLE_FMT_FLT:
+                value = reinterpret_cast<const float*>(frame.data[0])[i * channels + c];
+                break;
             case AV_SAMPLE_FMT_S16P:
                 value = reinterpret_cast<const std::int16_t*>(frame.extended_data[c])[i] / 32768.0;
                 break;
             case AV_SAMPLE_FMT_S16:
                 value = reinterpret_cast<const std::int16_t*>(frame.data[0])[i * channels + c] / 32768.0;
                 break;
-            default: return 0;
+            default:
+                return 0;
         }
         loudest = std::max(loudest, std::abs(value));
     }

@@ -38,10 +38,12 @@ std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet,
     const int layer = 4 - (packet[1] >> 1 & 3);
     const int bitRateIndex = packet[2] >> 4;
     const int rateIndex = packet[2] >> 2 & 3;
-    if (version == 1 || layer == 4 || bitRateIndex == 0 || bitRateIndex == 15 || rateIndex == 3) return std::nullopt;
+    if (version == 1 || layer == 4 || bitRateIndex == 0 || bitRateIndex == 15 || rateIndex == 3)
+        return std::nullopt;
     const bool mpeg1 = version == 3;
     const int table = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
-    const int bitRate = kBitRates[static_cast<std::size_t>(table)][static_cast<std::size_t>(bitRateIndex)] * 1000;
+    const int bitRate =
+        kBitRates[static_cast<std::size_t>(table)][static_cast<std::size_t>(bitRateIndex)] * 1000;
     const int rate = kMpeg1Rates[static_cast<std::size_t>(rateIndex)] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
 
     SilentAudioFrame frame;
@@ -55,7 +57,7 @@ std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet,
     }
     frame.bytes.assign(static_cast<std::size_t>(length), 0);
     std::copy_n(packet, 4, frame.bytes.begin());
-    frame.bytes[1] |= 0x01;                            // no CRC
+    frame.bytes[1] |= 0x01;                              // no CRC
     frame.bytes[2] &= static_cast<std::uint8_t>(~0x02);  // no padding
     return frame;
 }
@@ -66,12 +68,14 @@ std::optional<SilentAudioFrame> SilentPcmFrame(const AVCodecParameters& stream) 
     if (bits <= 0 || bits % 8 != 0 || channels <= 0) return std::nullopt;
     // Unsigned 8-bit PCM is silent at its middle value; every other PCM at zero.
     const std::uint8_t silent = stream.codec_id == AV_CODEC_ID_PCM_U8 ? 0x80 : 0x00;
-    return SilentAudioFrame{std::vector<std::uint8_t>(static_cast<std::size_t>(bits / 8 * channels), silent), 1};
+    return SilentAudioFrame{std::vector<std::uint8_t>(static_cast<std::size_t>(bits / 8 * channels), silent),
+                            1};
 }
 
 std::optional<SilentAudioFrame> EncodedSilentFrame(const AVCodecParameters& stream) {
     const AVCodec* encoder = avcodec_find_encoder(stream.codec_id);
-    if (encoder == nullptr || stream.sample_rate <= 0 || stream.ch_layout.nb_channels <= 0) return std::nullopt;
+    if (encoder == nullptr || stream.sample_rate <= 0 || stream.ch_layout.nb_channels <= 0)
+        return std::nullopt;
     AvCodecContextPtr codec(avcodec_alloc_context3(encoder));
     if (!codec) return std::nullopt;
     codec->sample_rate = stream.sample_rate;
@@ -88,7 +92,8 @@ std::optional<SilentAudioFrame> EncodedSilentFrame(const AVCodecParameters& stre
     silence->format = codec->sample_fmt;
     silence->nb_samples = codec->frame_size;
     silence->sample_rate = codec->sample_rate;
-    if (av_channel_layout_copy(&silence->ch_layout, &codec->ch_layout) < 0 || av_frame_get_buffer(silence.get(), 0) < 0)
+    if (av_channel_layout_copy(&silence->ch_layout, &codec->ch_layout) < 0 ||
+        av_frame_get_buffer(silence.get(), 0) < 0)
         return std::nullopt;
     av_samples_set_silence(silence->extended_data, 0, silence->nb_samples, silence->ch_layout.nb_channels,
                            codec->sample_fmt);
@@ -105,10 +110,11 @@ std::optional<SilentAudioFrame> EncodedSilentFrame(const AVCodecParameters& stre
 
 }  // namespace
 
-std::optional<SilentAudioFrame> MakeSilentAudioFrame(const AVCodecParameters& stream, const std::uint8_t* packet,
-                                                     int size) {
+std::optional<SilentAudioFrame> MakeSilentAudioFrame(const AVCodecParameters& stream,
+                                                     const std::uint8_t* packet, int size) {
     if (IsMpegAudio(stream.codec_id)) return SilentMpegAudioFrame(packet, size);
-    if (std::string_view(avcodec_get_name(stream.codec_id)).starts_with("pcm_")) return SilentPcmFrame(stream);
+    if (std::string_view(avcodec_get_name(stream.codec_id)).starts_with("pcm_"))
+        return SilentPcmFrame(stream);
     return EncodedSilentFrame(stream);
 }
 

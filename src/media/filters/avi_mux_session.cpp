@@ -147,7 +147,8 @@ HRESULT AviMuxSession::WriteAudio(Stream& stream, IMediaSample* sample, const st
                                                static_cast<int>(silence->bytes.size()), true);
                 if (FAILED(hr)) return hr;
                 stream.gaps->Played(start, silence->samples);
-                stream.nextDts += std::max<std::int64_t>(av_rescale_q(silence->samples, sampleTime, timeBase), 1);
+                stream.nextDts +=
+                    std::max<std::int64_t>(av_rescale_q(silence->samples, sampleTime, timeBase), 1);
             }
             // After a gap the packet goes on from the silence, whatever was carried.
             if (silence != nullptr) dts = stream.nextDts;

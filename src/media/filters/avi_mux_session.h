@@ -61,7 +61,8 @@ private:
         std::int64_t nextDts = 0;      // audio: where the next sample starts when it has no time
         std::int64_t startField = -1;  // file offset of the stream header's dwStart, -1 unknown
         std::int64_t frames = 0;       // video: frames written with a picture (not skipped ones)
-        std::unique_ptr<AviMuxAudioGaps> gaps;  // audio: silence for where the stream's times leave gaps
+        // audio: silent frames where the stream's times leave a gap
+        std::unique_ptr<AviMuxAudioGaps> gaps;
     };
 
     AviMuxSession() = default;

@@ -36,7 +36,7 @@ private:
     [[nodiscard]] std::int64_t Misfit(std::int64_t delay) const;
 
     std::int64_t m_tolerance;
-    std::int64_t m_maxDelay;  // the longest reorder delay taken as real
+    std::int64_t m_maxDelay;   // the longest reorder delay taken as real
     std::int64_t m_delay = 0;  // the last I or P picture's pts less its dts
 };
 

@@ -18,9 +18,10 @@ std::uint64_t HashOf(const std::uint8_t* data, int size) {
 
 bool SplitterRepeatedPackets::Repeated(std::int64_t time, const AVPacket& packet, bool behind) {
     const Seen seen{time, packet.size, HashOf(packet.data, packet.size)};
-    const bool repeated = behind && std::any_of(m_recent.begin(), m_recent.end(), [&](const Seen& earlier) {
-        return earlier.time == seen.time && earlier.size == seen.size && earlier.hash == seen.hash;
-    });
+    const bool repeated =
+        behind && std::any_of(m_recent.begin(), m_recent.end(), [&](const Seen& earlier) {
+            return earlier.time == seen.time && earlier.size == seen.size && earlier.hash == seen.hash;
+        });
     if (repeated) return true;
     m_recent.push_back(seen);
     if (m_recent.size() > kRemembered) m_recent.pop_front();

@@ -97,7 +97,7 @@ private:
     std::int64_t m_elapsed = 0;            // since the anchor, in m_countingUnit
     std::int64_t m_shift = 0;              // what the restarts moved the stream by
     std::optional<std::int64_t> m_firstPtsCorrection;
-    SplitterPictureStamps m_pictures;  // video
+    SplitterPictureStamps m_pictures;   // video
     SplitterRepeatedPackets m_repeats;  // audio
 };
 
