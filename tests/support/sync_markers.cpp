@@ -40,31 +40,12 @@ double MeanLuma(const AVFrame& frame) {
     return count > 0 ? static_cast<double>(sum) / static_cast<double>(count) : 0;
 }
 
-// The loudest channel's level at sample i, as a fraction of full scale.
+// The first channel's level at sample i, as a fraction of full scale (both carry the beep).
 double Level(const AVFrame& frame, int i) {
-    const int channels = frame.ch_layout.nb_channels;
-    double loudest = 0;
-    for (int c = 0; c < channels; ++c) {
-        double value = 0;
-        switch (frame.format) {
-            case AV_SAMPLE_FMT_FLTP:
-                value = reinterpret_cast<const float*>(frame.extended_data[c])[i];
-                break;
-            case AV_SAMPLE_FMT_FLT:
-                value = reinterpret_cast<const float*>(frame.data[0])[i * channels + c];
-                break;
-            case AV_SAMPLE_FMT_S16P:
-                value = reinterpret_cast<const std::int16_t*>(frame.extended_data[c])[i] / 32768.0;
-                break;
-            case AV_SAMPLE_FMT_S16:
-                value = reinterpret_cast<const std::int16_t*>(frame.data[0])[i * channels + c] / 32768.0;
-                break;
-            default:
-                return 0;
-        }
-        loudest = std::max(loudest, std::abs(value));
-    }
-    return loudest;
+    if (frame.format == AV_SAMPLE_FMT_FLTP) return std::abs(reinterpret_cast<const float*>(frame.data[0])[i]);
+    if (frame.format == AV_SAMPLE_FMT_S16P)
+        return std::abs(reinterpret_cast<const std::int16_t*>(frame.data[0])[i] / 32768.0);
+    return 0;
 }
 
 class SoundScanner {

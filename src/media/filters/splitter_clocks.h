@@ -25,6 +25,7 @@ extern "C" {
 
 #include "media/api/types.h"
 #include "media/ffmpeg/av_ptr.h"
+#include "media/filters/splitter_restarts.h"
 #include "media/filters/splitter_stream_clock.h"
 
 namespace media {
@@ -60,6 +61,7 @@ private:
     void DecideOrigin(bool now);
 
     std::vector<Stream> m_streams;
+    SplitterRestarts m_restarts;               // before the clocks, which use it
     std::deque<SplitterStreamClock> m_clocks;  // never moved: a clock holds packets
     std::vector<bool> m_reading;
     std::deque<std::size_t> m_order;  // the slot of every packet held, in read order

@@ -38,8 +38,7 @@ void SplitterPictureStamps::Mend(AVPacket& packet, std::int64_t correction) {
         packet.pts += correction;
     }
     const std::int64_t delay = packet.pts - packet.dts;
-    const bool plausible = delay >= -m_tolerance && (m_maxDelay <= 0 || delay <= m_maxDelay) &&
-                           (correction == 0 || m_delay == 0 || Misfit(delay) <= m_tolerance);
+    const bool plausible = delay >= -m_tolerance && (m_maxDelay <= 0 || delay <= m_maxDelay);
     if (!plausible) {
         packet.pts = packet.dts + (ownDts ? m_delay : 0);
     } else if (delay > m_tolerance) {

@@ -9,10 +9,13 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "media/ffmpeg/codec_media_type.h"
+
 namespace media {
 namespace {
 
 constexpr AVRational kMilliseconds{1, 1000};
+constexpr AVRational kReferenceTimeBase{1, static_cast<int>(kUnitsPerSecond)};
 constexpr std::int64_t kAudioToleranceMs = 40;
 constexpr std::int64_t kUnknownFrameToleranceMs = 20;
 constexpr std::int64_t kWindowMs = 1000;
@@ -29,7 +32,7 @@ std::int64_t FromMs(std::int64_t ms, AVRational timeBase) {
 }  // namespace
 
 SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::int64_t frameDuration,
-                                         int sampleRate)
+                                         int sampleRate, SplitterRestarts* restarts)
     : m_timeBase(timeBase),
       m_countingUnit(audio && sampleRate > 0 ? AVRational{1, sampleRate} : timeBase),
       m_audio(audio),
@@ -39,6 +42,7 @@ SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::i
       m_window(FromMs(kWindowMs, timeBase)),
       m_maxGap(FromMs(kMaxGapMs, timeBase)),
       m_defaultDuration(audio ? 0 : frameDuration),
+      m_restarts(restarts),
       m_pictures(frameDuration, m_tolerance) {}
 
 void SplitterStreamClock::Push(AvPacketPtr packet) {
@@ -141,6 +145,8 @@ bool SplitterStreamClock::Settle(Held& held) {
         // may have the bytes of its neighbour too, silence say, but is not behind the stream.)
         const bool behind = expected && own + held.duration <= *expected + tolerance / 4;
         if (m_repeats.Repeated(held.time, packet, behind)) return false;
+        if (m_playedUntil && own + held.duration <= *m_playedUntil) return false;
+        m_playedUntil.reset();
     }
     std::int64_t stamp = own;
     bool continues = false;  // stamped where the last packet ended
@@ -165,7 +171,21 @@ bool SplitterStreamClock::Settle(Held& held) {
             continues = false;  // a gap
             stamp = own;
         } else if (moved) {
-            m_shift += *expected - own;  // a restart: the stream goes on where it was
+            // A restart: the stream goes on where it was, as the file's other streams do.
+            std::int64_t shift = *expected - own;
+            if (m_restarts) {
+                const REFERENCE_TIME common =
+                    m_restarts->Shift(ToReferenceTime(own, m_timeBase), ToReferenceTime(shift, m_timeBase));
+                shift = av_rescale_q(common, kReferenceTimeBase, m_timeBase);
+            }
+            m_shift += shift;
+            if (own + shift > *expected + tolerance) {
+                continues = false;  // a gap before the other streams' restart
+                stamp = own + shift;
+            } else if (m_audio && own + shift + held.duration <= *expected) {
+                m_playedUntil = *expected;  // sound from before the restart was played already
+                return false;
+            }
         }
     }
 

@@ -12,7 +12,8 @@
 //   audio is stamped where the previous packet ended: audio is continuous;
 // - further off, when the packets after it agree with it rather than with the previous one
 //   (their median), the clock really moved: a step forward of up to 10 s is a gap and is kept;
-//   a step back, or a longer one, is a restart and the stream goes on continuously from there;
+//   a step back, or a longer one, is a restart and the stream goes on continuously from there,
+//   moved as much as the file's other streams are at that restart (SplitterRestarts);
 // - otherwise the packet is an outlier, stamped where the previous packet ended; so is a run of
 //   packets that moves away and comes back within the next second. Packets stamped by the
 //   demuxer from an outlier's time (those that carried none of their own) are outliers alike.
@@ -34,6 +35,7 @@ extern "C" {
 #include "media/ffmpeg/av_ptr.h"
 #include "media/filters/splitter_picture_stamps.h"
 #include "media/filters/splitter_repeated_packets.h"
+#include "media/filters/splitter_restarts.h"
 
 namespace media {
 
@@ -42,7 +44,10 @@ public:
     // frameDuration: video's frame time in timeBase units (0 when unknown), for packets that
     // carry no duration. sampleRate: audio's (0 when unknown), which counts audio's durations
     // without the rounding of timeBase.
-    SplitterStreamClock(AVRational timeBase, bool audio, std::int64_t frameDuration, int sampleRate);
+    // restarts: shared with the clocks of the file's other streams (may be null); must outlive
+    // this clock.
+    SplitterStreamClock(AVRational timeBase, bool audio, std::int64_t frameDuration, int sampleRate,
+                        SplitterRestarts* restarts = nullptr);
 
     // Takes the stream's next packet in read order.
     void Push(AvPacketPtr packet);
@@ -97,6 +102,8 @@ private:
     std::int64_t m_elapsed = 0;            // since the anchor, in m_countingUnit
     std::int64_t m_shift = 0;              // what the restarts moved the stream by
     std::optional<std::int64_t> m_firstPtsCorrection;
+    SplitterRestarts* m_restarts;
+    std::optional<std::int64_t> m_playedUntil;  // audio after a restart: what lies before was played
     SplitterPictureStamps m_pictures;   // video
     SplitterRepeatedPackets m_repeats;  // audio
 };
