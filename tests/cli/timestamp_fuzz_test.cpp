@@ -189,7 +189,8 @@ std::optional<Output> Convert(const std::filesystem::path& input, const std::fil
 bool HoldsAudio(const Bytes& got, const Bytes& expected, bool gap) {
     if (!gap || got.size() < expected.size()) return got == expected;
     const auto before = std::mismatch(expected.begin(), expected.end(), got.begin()).first - expected.begin();
-    const auto after = std::mismatch(expected.rbegin(), expected.rend(), got.rbegin()).first - expected.rbegin();
+    const auto after =
+        std::mismatch(expected.rbegin(), expected.rend(), got.rbegin()).first - expected.rbegin();
     return before + after >= static_cast<std::ptrdiff_t>(expected.size());
 }
 
@@ -373,18 +374,49 @@ std::vector<MarkerDamage> MarkerDamages() {
     return damages;
 }
 
+// A box of the QuickTime file's audio track ("stts", "stco"): where its entry count lies. The audio
+// track's boxes follow its handler, the first "soun" in the file.
+std::size_t AudioTableCount(const Bytes& file, std::string_view box) {
+    const std::string_view bytes(reinterpret_cast<const char*>(file.data()), file.size());
+    return bytes.find(box, bytes.find("soun")) + 8;
+}
+
+std::uint32_t BigEndian(const Bytes& file, std::size_t at) {
+    return std::uint32_t{file[at]} << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+}
+
+void SetBigEndian(Bytes& file, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        file[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
+std::vector<MarkerDamage> QuickTimeDamages() {
+    return {{"an audio chunk offset past the end of the file",
+             [](Bytes& file, const std::vector<Pes>&) {
+                 const std::size_t count = AudioTableCount(file, "stco");
+                 SetBigEndian(file, count + 4 + 4 * (BigEndian(file, count) / 3),
+                              static_cast<std::uint32_t>(file.size()) + 100000);
+             }},
+            {"audio sample durations all 0", [](Bytes& file, const std::vector<Pes>&) {
+                 const std::size_t count = AudioTableCount(file, "stts");
+                 for (std::size_t entry = 0; entry < BigEndian(file, count); ++entry)
+                     SetBigEndian(file, count + 8 + 8 * entry, 0);
+             }}};
+}
+
 // Every marker is there, every beep with its flash, and the picture as long as a player shows it.
 TEST(TimestampFuzz, DamagedRecordingsStayInStepAtEveryMarker) {
     ScratchFolder folder("markers");
     std::string failures;
-    for (const char* sample : {"marker_ac3.mpg", "marker_mp2.ts"}) {
+    for (const char* sample : {"marker_ac3.mpg", "marker_mp2.ts", "marker_aac.mov"}) {
         const std::filesystem::path path = testsupport::SamplePath(sample);
         std::ifstream in(path, std::ios::binary);
         const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        const std::vector<Pes> pes = TimedPes(file);
+        const bool quickTime = path.extension() == ".mov";
+        const std::vector<Pes> pes = quickTime ? std::vector<Pes>{} : TimedPes(file);
         const testsupport::SyncMarkers shown = testsupport::FindSyncMarkers(path);
         ASSERT_EQ(shown.flashes.size(), 10u) << sample;
-        const std::vector<MarkerDamage> damages = MarkerDamages();
+        const std::vector<MarkerDamage> damages = quickTime ? QuickTimeDamages() : MarkerDamages();
         for (const MarkerDamage& damage : damages) {
             Bytes damaged = file;
             damage.damage(damaged, pes);

@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
 }
 
 #include "media/ffmpeg/av_ptr.h"
@@ -32,7 +33,7 @@ constexpr std::array<int, 3> kMpeg1Rates{44100, 48000, 32000};
 // The header of a real frame with its CRC and padding taken away, followed by zeros: side
 // information of zeros allocates no bits to any sub-band (layers 1 and 2) or codes no spectral
 // value (layer 3), which every decoder plays as silence.
-std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet, int size) {
+std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet, int size, int streamRate) {
     if (packet == nullptr || size < 4 || packet[0] != 0xFF || (packet[1] & 0xE0) != 0xE0) return std::nullopt;
     const int version = packet[1] >> 3 & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
     const int layer = 4 - (packet[1] >> 1 & 3);
@@ -55,6 +56,9 @@ std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet,
         frame.samples = layer == 3 && !mpeg1 ? 576 : 1152;
         length = frame.samples / 8 * bitRate / rate;
     }
+    // Counted at the stream's rate: recordings joined may change the rate from frame to frame.
+    if (streamRate > 0 && streamRate != rate)
+        frame.samples = static_cast<int>(av_rescale(frame.samples, streamRate, rate));
     frame.bytes.assign(static_cast<std::size_t>(length), 0);
     std::copy_n(packet, 4, frame.bytes.begin());
     frame.bytes[1] |= 0x01;                              // no CRC
@@ -112,7 +116,7 @@ std::optional<SilentAudioFrame> EncodedSilentFrame(const AVCodecParameters& stre
 
 std::optional<SilentAudioFrame> MakeSilentAudioFrame(const AVCodecParameters& stream,
                                                      const std::uint8_t* packet, int size) {
-    if (IsMpegAudio(stream.codec_id)) return SilentMpegAudioFrame(packet, size);
+    if (IsMpegAudio(stream.codec_id)) return SilentMpegAudioFrame(packet, size, stream.sample_rate);
     if (std::string_view(avcodec_get_name(stream.codec_id)).starts_with("pcm_"))
         return SilentPcmFrame(stream);
     return EncodedSilentFrame(stream);

@@ -20,7 +20,7 @@ namespace media {
 
 struct SilentAudioFrame {
     std::vector<std::uint8_t> bytes;
-    int samples = 0;  // per channel: how long the frame plays
+    int samples = 0;  // per channel, at the stream's rate: how long the frame plays
 };
 
 // The silent frame of a stream, given one of its packets (whose header MPEG audio copies);

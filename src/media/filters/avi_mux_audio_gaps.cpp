@@ -32,6 +32,8 @@ int AviMuxAudioGaps::SilentFramesBefore(REFERENCE_TIME start, const std::uint8_t
     const std::int64_t total = gap + m_carried;
     const std::int64_t frames = total <= 0 ? 0 : (total + m_silence->samples / 2) / m_silence->samples;
     m_carried = total - frames * m_silence->samples;
+    // The gap is dealt with: what was not filled is carried, not seen again at the next packet.
+    *m_end = ToSamples(start) - frames * m_silence->samples;
     *silence = &*m_silence;
     return static_cast<int>(frames);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -157,7 +158,12 @@ HRESULT AviMuxSession::WriteAudio(Stream& stream, IMediaSample* sample, const st
     }
     const HRESULT hr = WritePacket(stream, dts, data, size, true);
     if (FAILED(hr)) return hr;
-    const int samples = av_get_audio_frame_duration2(stream.stream->codecpar, size);
+    int samples = av_get_audio_frame_duration2(stream.stream->codecpar, size);
+    // A packet at another rate than the stream's (recordings joined) plays as long as its times say.
+    if (timed && stop > start) {
+        const std::int64_t stamped = av_rescale(stop - start, stream.stream->codecpar->sample_rate, kUnitsPerSecond);
+        if (samples <= 0 || std::llabs(stamped - samples) * 20 > samples) samples = static_cast<int>(stamped);
+    }
     stream.gaps->Played(timed ? start : 0, samples);
     const std::int64_t duration = samples > 0 ? av_rescale_q(samples, sampleTime, timeBase) : 1;
     stream.nextDts = dts + std::max<std::int64_t>(duration, 1);

@@ -13,9 +13,10 @@
 // on its sample as the sample's media type. At the end of the file, or at a read error, it
 // delivers end of stream on every connected pin; a packet that can't be read inside the file (a
 // damaged sample table that points past its end) is skipped, and reading goes on. When a delivery
-// fails (downstream stopped or failed) it stops delivering until a seek or a stop. In formats whose clock may jump (MPEG
-// program and transport streams) the times are mended first (SplitterClocks): an outlier is
-// re-stamped from its neighbours, and joined recordings go on continuously.
+// fails (downstream stopped or failed) it stops delivering until a seek or a stop. In formats
+// whose clock may jump (MPEG program and transport streams) the times are mended first
+// (SplitterClocks): an outlier is re-stamped from its neighbours, and joined recordings go on
+// continuously.
 //
 // Threads: connections, state changes and seeks come from the application thread. While the
 // filter is active the demuxer belongs to the streaming thread, which never changes connections.

@@ -15,7 +15,8 @@ constexpr std::size_t kMaxHeld = 1024;
 SplitterClocks::SplitterClocks(const std::vector<Stream>& streams, REFERENCE_TIME containerOrigin)
     : m_streams(streams), m_reading(streams.size(), false), m_containerOrigin(containerOrigin) {
     for (const Stream& stream : streams)
-        m_clocks.emplace_back(stream.timeBase, stream.audio, stream.frameDuration, stream.sampleRate, &m_restarts);
+        m_clocks.emplace_back(stream.timeBase, stream.audio, stream.frameDuration, stream.sampleRate,
+                              &m_restarts);
 }
 
 void SplitterClocks::Begin(const std::vector<bool>& reading, bool atFileStart) {
