@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <numeric>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -28,16 +29,11 @@ struct FrameDeleter {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
 };
 
+// The grey flash fills the whole picture: its middle row tells.
 double MeanLuma(const AVFrame& frame) {
-    std::int64_t sum = 0;
-    std::int64_t count = 0;
-    for (int y = 0; y < frame.height; y += 4) {
-        for (int x = 0; x < frame.width; x += 4) {
-            sum += frame.data[0][static_cast<std::ptrdiff_t>(y) * frame.linesize[0] + x];
-            ++count;
-        }
-    }
-    return count > 0 ? static_cast<double>(sum) / static_cast<double>(count) : 0;
+    const std::uint8_t* row =
+        frame.data[0] + static_cast<std::ptrdiff_t>(frame.height / 2) * frame.linesize[0];
+    return frame.width > 0 ? std::accumulate(row, row + frame.width, 0.0) / frame.width : 0;
 }
 
 // The first channel's level at sample i, as a fraction of full scale (both carry the beep).
