@@ -2,10 +2,6 @@
 
 #include "media/ffmpeg/codec_media_type.h"
 
-extern "C" {
-#include <libavutil/mathematics.h>
-}
-
 namespace media {
 namespace {
 
@@ -15,7 +11,7 @@ constexpr REFERENCE_TIME kLeastGap = 20'000;  // 2 ms
 }  // namespace
 
 std::int64_t AviMuxAudioGaps::ToSamples(REFERENCE_TIME time) const {
-    return av_rescale(time, m_stream.sample_rate, kUnitsPerSecond);
+    return FromReferenceTime(time, AVRational{1, m_stream.sample_rate});
 }
 
 int AviMuxAudioGaps::SilentFramesBefore(REFERENCE_TIME start, const std::uint8_t* packet, int size,

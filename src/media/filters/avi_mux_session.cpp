@@ -161,7 +161,7 @@ HRESULT AviMuxSession::WriteAudio(Stream& stream, IMediaSample* sample, const st
     int samples = av_get_audio_frame_duration2(stream.stream->codecpar, size);
     // A packet at another rate than the stream's (recordings joined) plays as long as its times say.
     if (timed && stop > start) {
-        const std::int64_t stamped = av_rescale(stop - start, stream.stream->codecpar->sample_rate, kUnitsPerSecond);
+        const std::int64_t stamped = FromReferenceTime(stop - start, sampleTime);
         if (samples <= 0 || std::llabs(stamped - samples) * 20 > samples) samples = static_cast<int>(stamped);
     }
     stream.gaps->Played(timed ? start : 0, samples);

@@ -15,7 +15,6 @@ namespace media {
 namespace {
 
 constexpr AVRational kMilliseconds{1, 1000};
-constexpr AVRational kReferenceTimeBase{1, static_cast<int>(kUnitsPerSecond)};
 constexpr std::int64_t kAudioToleranceMs = 40;
 constexpr std::int64_t kUnknownFrameToleranceMs = 20;
 constexpr std::int64_t kWindowMs = 1000;
@@ -79,6 +78,7 @@ void SplitterStreamClock::Reset() {
     m_firstPtsCorrection.reset();
     m_pictures.Reset();
     m_repeats.Reset();
+    m_playedUntil.reset();
 }
 
 void SplitterStreamClock::SettleOldest() {
@@ -176,7 +176,7 @@ bool SplitterStreamClock::Settle(Held& held) {
             if (m_restarts) {
                 const REFERENCE_TIME common =
                     m_restarts->Shift(ToReferenceTime(own, m_timeBase), ToReferenceTime(shift, m_timeBase));
-                shift = av_rescale_q(common, kReferenceTimeBase, m_timeBase);
+                shift = FromReferenceTime(common, m_timeBase);
             }
             m_shift += shift;
             if (own + shift > *expected + tolerance) {
