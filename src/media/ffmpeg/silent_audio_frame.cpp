@@ -122,4 +122,9 @@ std::optional<SilentAudioFrame> MakeSilentAudioFrame(const AVCodecParameters& st
     return EncodedSilentFrame(stream);
 }
 
+bool CanCodeSilence(const AVCodecParameters& stream) {
+    if (IsMpegAudio(stream.codec_id)) return true;
+    return MakeSilentAudioFrame(stream, nullptr, 0).has_value();
+}
+
 }  // namespace media

@@ -28,4 +28,8 @@ struct SilentAudioFrame {
 [[nodiscard]] std::optional<SilentAudioFrame> MakeSilentAudioFrame(const AVCodecParameters& stream,
                                                                    const std::uint8_t* packet, int size);
 
+// Whether silence can be coded in the stream's format (MPEG audio always can, from any of its
+// frames).
+[[nodiscard]] bool CanCodeSilence(const AVCodecParameters& stream);
+
 }  // namespace media

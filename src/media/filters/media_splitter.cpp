@@ -11,6 +11,7 @@ extern "C" {
 #include "media/api/uuids.h"
 #include "media/com/wide_text.h"
 #include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/silent_audio_frame.h"
 #include "media/filters/splitter_packet_sample.h"
 #include "media/filters/video_palette.h"
 #include "media/graph/filter_registry.h"
@@ -148,10 +149,11 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         stream.pin = std::make_unique<SplitterOutputPin>(
             *this, PinName(avStream), MediaTypeOfStream(avStream, delivered, frameRate),
             static_cast<SplitterTimeline&>(*this));
+        const bool silenceCodable = stream.video || !clockMayJump || CanCodeSilence(delivered);
         streams.push_back(std::move(stream));
         clocks.push_back({avStream.time_base, !streams.back().video,
                           frameRate.num > 0 ? av_rescale_q(1, av_inv_q(frameRate), avStream.time_base) : 0,
-                          avStream.codecpar->sample_rate, avStream.start_time});
+                          avStream.codecpar->sample_rate, avStream.start_time, silenceCodable});
     }
     if (streams.empty()) return VFW_E_UNKNOWN_FILE_TYPE;
 

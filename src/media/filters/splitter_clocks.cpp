@@ -22,6 +22,10 @@ SplitterClocks::SplitterClocks(const std::vector<Stream>& streams, REFERENCE_TIM
 void SplitterClocks::Begin(const std::vector<bool>& reading, bool atFileStart) {
     m_reading = reading;
     m_reading.resize(m_streams.size(), false);
+    bool keepGaps = true;
+    for (std::size_t slot = 0; slot < m_streams.size(); ++slot)
+        keepGaps = keepGaps && !(m_reading[slot] && m_streams[slot].audio && !m_streams[slot].silenceCodable);
+    for (SplitterStreamClock& clock : m_clocks) clock.KeepGaps(keepGaps);
     Reset();
     if (!atFileStart) DecideOrigin(true);
 }

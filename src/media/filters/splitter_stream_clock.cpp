@@ -167,7 +167,7 @@ bool SplitterStreamClock::Settle(Held& held) {
         const bool comesBack = end && std::llabs(*end - *expected) <= tolerance;
         const bool moved = after && !comesBack && m_heldDuration - held.duration >= m_window &&
                            std::llabs(*after - own) <= tolerance;
-        if (moved && step > 0 && step <= m_maxGap) {
+        if (moved && step > 0 && step <= m_maxGap && m_keepGaps) {
             continues = false;  // a gap
             stamp = own;
         } else if (moved) {

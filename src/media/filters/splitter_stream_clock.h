@@ -60,6 +60,8 @@ public:
     [[nodiscard]] std::optional<AvPacketPtr> Pop();
     // Drops what is held and starts again, as after a seek.
     void Reset();
+    // Whether a step forward of up to 10 s stays a gap (the default) or is closed as a restart.
+    void KeepGaps(bool keep) { m_keepGaps = keep; }
 
     // How far the first settled packet with a pts was moved since the last reset, in timeBase
     // units; nullopt until it has settled.
@@ -103,6 +105,7 @@ private:
     std::int64_t m_shift = 0;              // what the restarts moved the stream by
     std::optional<std::int64_t> m_firstPtsCorrection;
     SplitterRestarts* m_restarts;
+    bool m_keepGaps = true;
     std::optional<std::int64_t> m_playedUntil;  // audio after a restart: what lies before was played
     SplitterPictureStamps m_pictures;   // video
     SplitterRepeatedPackets m_repeats;  // audio
