@@ -57,6 +57,10 @@ const Promise kPromises[] = {
     {"vfr.mov", kMov, AV_CODEC_ID_MPEG4, 320, 240, 50, AV_CODEC_ID_PCM_S16LE, 48000, 2},
     {"odd_size.avi", "avi", AV_CODEC_ID_MJPEG, 321, 241, kFullFrames, AV_CODEC_ID_PCM_S16LE, 22050, 1},
     {"late_video.mov", kMov, AV_CODEC_ID_MPEG4, 320, 240, 62, AV_CODEC_ID_PCM_S16LE, 48000, 2},
+    {"marker_ac3.mpg", "mpeg", AV_CODEC_ID_MPEG2VIDEO, 352, 288, 250, AV_CODEC_ID_AC3, 48000, 2},
+    {"marker_mp2.ts", "mpegts", AV_CODEC_ID_MPEG2VIDEO, 352, 288, 250, AV_CODEC_ID_MP2, 48000, 2},
+    {"marker_aac.mov", kMov, AV_CODEC_ID_MPEG4, 352, 288, 250, AV_CODEC_ID_AAC, 48000, 2},
+    {"marker_dts.ts", "mpegts", AV_CODEC_ID_MPEG2VIDEO, 352, 288, 250, AV_CODEC_ID_DTS, 48000, 2},
     {"trimmed.mov", kMov, AV_CODEC_ID_H264, 320, 240, 117, AV_CODEC_ID_AAC, 44100, 2},
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -71,8 +72,9 @@ HRESULT AviMuxSession::Start(IStream* output, const std::vector<MediaType>& type
             stream->sample_aspect_ratio = AviSampleAspect(type);
         } else {
             stream->time_base = AVRational{1, parameters->sample_rate};
+            entry.gaps = std::make_unique<AviMuxAudioGaps>(*stream->codecpar);
         }
-        created->m_streams.push_back(entry);
+        created->m_streams.push_back(std::move(entry));
     }
 
     created->m_io->KeepHead(kHeadBytes);
@@ -131,20 +133,39 @@ HRESULT AviMuxSession::WriteAudio(Stream& stream, IMediaSample* sample, const st
     REFERENCE_TIME stop = 0;
     const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
     std::int64_t dts = 0;
+    const AVRational sampleTime{1, stream.stream->codecpar->sample_rate};
     if (stream.lastDts < 0) {
         // The stream starts where its first sample does; its header says so (dwStart), and its
         // own counting begins at 0 there.
         stream.firstDts = timed ? ToStreamTime(start, timeBase) : 0;
     } else {
         dts = timed ? ToStreamTime(start, timeBase) - stream.firstDts : stream.nextDts;
+        if (timed) {
+            const SilentAudioFrame* silence = nullptr;
+            const int frames = stream.gaps->SilentFramesBefore(start, data, size, &silence);
+            for (int i = 0; i < frames; ++i) {
+                const HRESULT hr = WritePacket(stream, stream.nextDts, silence->bytes.data(),
+                                               static_cast<int>(silence->bytes.size()), true);
+                if (FAILED(hr)) return hr;
+                stream.gaps->Played(start, silence->samples);
+                stream.nextDts +=
+                    std::max<std::int64_t>(av_rescale_q(silence->samples, sampleTime, timeBase), 1);
+            }
+            // After a gap the packet goes on from the silence, whatever was carried.
+            if (silence != nullptr) dts = stream.nextDts;
+        }
         dts = std::max(dts, stream.lastDts + 1);
     }
     const HRESULT hr = WritePacket(stream, dts, data, size, true);
     if (FAILED(hr)) return hr;
-    const int samples = av_get_audio_frame_duration2(stream.stream->codecpar, size);
-    const std::int64_t duration =
-        samples > 0 ? av_rescale_q(samples, AVRational{1, stream.stream->codecpar->sample_rate}, timeBase)
-                    : 1;
+    int samples = av_get_audio_frame_duration2(stream.stream->codecpar, size);
+    // A packet at another rate than the stream's (recordings joined) plays as long as its times say.
+    if (timed && stop > start) {
+        const std::int64_t stamped = FromReferenceTime(stop - start, sampleTime);
+        if (samples <= 0 || std::llabs(stamped - samples) * 20 > samples) samples = static_cast<int>(stamped);
+    }
+    stream.gaps->Played(timed ? start : 0, samples);
+    const std::int64_t duration = samples > 0 ? av_rescale_q(samples, sampleTime, timeBase) : 1;
     stream.nextDts = dts + std::max<std::int64_t>(duration, 1);
     return S_OK;
 }

@@ -4,7 +4,8 @@
 // with samples of several streams. It turns sample times (100-ns units from the start of the
 // input) into the AVI's frame counts: video sits on a grid of its frame time, with empty
 // ("skipped") frames wherever the input has none, from time 0 on; audio keeps its bytes and
-// starts where its first sample starts (the stream header's dwStart). Files past 1 GiB continue
+// starts where its first sample starts (the stream header's dwStart), with silence where its times
+// leave a gap (AviMuxAudioGaps). Files past 1 GiB continue
 // as OpenDML. Not MT safe: the multiplexer serialises every call.
 
 #include <cstdint>
@@ -18,6 +19,7 @@ extern "C" {
 #include "media/api/interfaces.h"
 #include "media/api/media_type.h"
 #include "media/ffmpeg/av_ptr.h"
+#include "media/filters/avi_mux_audio_gaps.h"
 
 namespace media {
 
@@ -59,6 +61,8 @@ private:
         std::int64_t nextDts = 0;      // audio: where the next sample starts when it has no time
         std::int64_t startField = -1;  // file offset of the stream header's dwStart, -1 unknown
         std::int64_t frames = 0;       // video: frames written with a picture (not skipped ones)
+        // audio: silent frames where the stream's times leave a gap
+        std::unique_ptr<AviMuxAudioGaps> gaps;
     };
 
     AviMuxSession() = default;

@@ -11,6 +11,7 @@ extern "C" {
 #include "media/api/uuids.h"
 #include "media/com/wide_text.h"
 #include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/silent_audio_frame.h"
 #include "media/filters/splitter_packet_sample.h"
 #include "media/filters/video_palette.h"
 #include "media/graph/filter_registry.h"
@@ -18,6 +19,9 @@ extern "C" {
 
 namespace media {
 namespace {
+
+// A read that fails inside the file skips a packet; at the end of the file every read fails.
+constexpr int kFailedReadsAtEnd = 64;
 
 bool IsOfferedStream(const AVStream& stream) {
     const AVCodecParameters& parameters = *stream.codecpar;
@@ -137,16 +141,19 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         stream.video = avStream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
         stream.start = clockMayJump ? AV_NOPTS_VALUE : avStream.start_time;
         stream.repacker = SplitterPcmRepacker::For(*avStream.codecpar);
+        if (!clockMayJump && !stream.video)
+            stream.audioCount.emplace(*format->streams[i]->codecpar, avStream.time_base);
         const AVCodecParameters& delivered =
             stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
         const AVRational frameRate = FrameRateOf(avStream);
         stream.pin = std::make_unique<SplitterOutputPin>(
             *this, PinName(avStream), MediaTypeOfStream(avStream, delivered, frameRate),
             static_cast<SplitterTimeline&>(*this));
+        const bool silenceCodable = stream.video || !clockMayJump || CanCodeSilence(delivered);
         streams.push_back(std::move(stream));
         clocks.push_back({avStream.time_base, !streams.back().video,
                           frameRate.num > 0 ? av_rescale_q(1, av_inv_q(frameRate), avStream.time_base) : 0,
-                          avStream.codecpar->sample_rate, avStream.start_time});
+                          avStream.codecpar->sample_rate, avStream.start_time, silenceCodable});
     }
     if (streams.empty()) return VFW_E_UNKNOWN_FILE_TYPE;
 
@@ -279,6 +286,7 @@ void MediaSplitter::StreamPackets(std::stop_token stop) {
         return;
     }
     bool delivering = true;
+    int failedReads = 0;  // in a row
     while (!stop.stop_requested()) {
         if (const std::optional<REFERENCE_TIME> target = TakeSeekRequest()) {
             Seek(*target);
@@ -298,6 +306,9 @@ void MediaSplitter::StreamPackets(std::stop_token stop) {
         if (result == AVERROR(EAGAIN)) continue;
         if (result < 0) {
             if (stop.stop_requested()) break;
+            // A packet that can't be read is skipped: the demuxer goes on with the next one. Only
+            // reads that keep failing are the end of the file.
+            if (++failedReads < kFailedReadsAtEnd) continue;
             // End of file and unreadable data alike: what could be read has been delivered.
             if (m_clocks) {
                 m_clocks->EndOfFile();
@@ -310,6 +321,11 @@ void MediaSplitter::StreamPackets(std::stop_token stop) {
             m_reachedEnd = true;
             delivering = false;
             continue;
+        }
+        if (failedReads > 0) {
+            av_log(format, AV_LOG_WARNING, "skipped %d unreadable packets before %.3f s\n", failedReads,
+                   static_cast<double>(m_position.load()) / kUnitsPerSecond);
+            failedReads = 0;
         }
         const HRESULT hr = DeliverRead(packet);
         if (FAILED(hr)) delivering = false;
@@ -329,6 +345,7 @@ void MediaSplitter::Seek(REFERENCE_TIME position) {
     for (Stream& stream : m_streams) {
         stream.discontinuity = true;
         if (stream.repacker) stream.repacker->Reset();
+        if (stream.audioCount) stream.audioCount->Reset();
     }
     if (m_clocks) m_clocks->Reset();
     m_position = position;
@@ -345,6 +362,9 @@ void MediaSplitter::BeginSegment(REFERENCE_TIME position) {
 
 HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
     if (!m_clocks) {
+        for (Stream& stream : m_streams) {
+            if (stream.index == packet->stream_index && stream.audioCount) stream.audioCount->Mend(*packet);
+        }
         const HRESULT hr = DeliverPacket(*packet);
         av_packet_unref(packet.get());
         return hr;

@@ -11,10 +11,12 @@
 // edit list cuts away is never shown: such video goes out as preroll (decoded for the pictures
 // after it, never shown itself), such audio not at all. A palette that comes with a packet rides
 // on its sample as the sample's media type. At the end of the file, or at a read error, it
-// delivers end of stream on every connected pin. When a delivery fails (downstream stopped or
-// failed) it stops delivering until a seek or a stop. In formats whose clock may jump (MPEG
-// program and transport streams) the times are mended first (SplitterClocks): an outlier is
-// re-stamped from its neighbours, and joined recordings go on continuously.
+// delivers end of stream on every connected pin; a packet that can't be read inside the file (a
+// damaged sample table that points past its end) is skipped, and reading goes on. When a delivery
+// fails (downstream stopped or failed) it stops delivering until a seek or a stop. In formats
+// whose clock may jump (MPEG program and transport streams) the times are mended first
+// (SplitterClocks): an outlier is re-stamped from its neighbours, and joined recordings go on
+// continuously.
 //
 // Threads: connections, state changes and seeks come from the application thread. While the
 // filter is active the demuxer belongs to the streaming thread, which never changes connections.
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "media/ffmpeg/av_ptr.h"
+#include "media/filters/splitter_audio_count.h"
 #include "media/filters/splitter_byte_stream.h"
 #include "media/filters/splitter_clocks.h"
 #include "media/filters/splitter_output_pin.h"
@@ -76,6 +79,8 @@ private:
         std::int64_t start = AV_NOPTS_VALUE;  // where an edit list starts the stream, in timeBase
         std::unique_ptr<SplitterOutputPin> pin;
         std::optional<SplitterPcmRepacker> repacker;
+        // audio of formats whose clock can't jump: timed by its sample count if its times are broken
+        std::optional<SplitterAudioCount> audioCount;
         bool discontinuity = true;  // streaming thread only
     };
 

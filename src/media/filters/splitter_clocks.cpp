@@ -15,18 +15,24 @@ constexpr std::size_t kMaxHeld = 1024;
 SplitterClocks::SplitterClocks(const std::vector<Stream>& streams, REFERENCE_TIME containerOrigin)
     : m_streams(streams), m_reading(streams.size(), false), m_containerOrigin(containerOrigin) {
     for (const Stream& stream : streams)
-        m_clocks.emplace_back(stream.timeBase, stream.audio, stream.frameDuration, stream.sampleRate);
+        m_clocks.emplace_back(stream.timeBase, stream.audio, stream.frameDuration, stream.sampleRate,
+                              &m_restarts);
 }
 
 void SplitterClocks::Begin(const std::vector<bool>& reading, bool atFileStart) {
     m_reading = reading;
     m_reading.resize(m_streams.size(), false);
+    bool keepGaps = true;
+    for (std::size_t slot = 0; slot < m_streams.size(); ++slot)
+        keepGaps = keepGaps && !(m_reading[slot] && m_streams[slot].audio && !m_streams[slot].silenceCodable);
+    for (SplitterStreamClock& clock : m_clocks) clock.KeepGaps(keepGaps);
     Reset();
     if (!atFileStart) DecideOrigin(true);
 }
 
 void SplitterClocks::Reset() {
     for (SplitterStreamClock& clock : m_clocks) clock.Reset();
+    m_restarts.Reset();
     m_order.clear();
 }
 
@@ -44,12 +50,14 @@ void SplitterClocks::EndOfFile() {
 }
 
 AvPacketPtr SplitterClocks::Pop(std::size_t& slot) {
-    if (!m_origin || m_order.empty()) return nullptr;
-    AvPacketPtr packet = m_clocks[m_order.front()].Pop();
-    if (!packet) return nullptr;
-    slot = m_order.front();
-    m_order.pop_front();
-    return packet;
+    while (m_origin && !m_order.empty()) {
+        std::optional<AvPacketPtr> packet = m_clocks[m_order.front()].Pop();
+        if (!packet) return nullptr;
+        slot = m_order.front();
+        m_order.pop_front();
+        if (*packet) return std::move(*packet);
+    }
+    return nullptr;
 }
 
 void SplitterClocks::DecideOrigin(bool now) {

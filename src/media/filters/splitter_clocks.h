@@ -25,6 +25,7 @@ extern "C" {
 
 #include "media/api/types.h"
 #include "media/ffmpeg/av_ptr.h"
+#include "media/filters/splitter_restarts.h"
 #include "media/filters/splitter_stream_clock.h"
 
 namespace media {
@@ -37,13 +38,15 @@ public:
         std::int64_t frameDuration = 0;  // video, in timeBase; 0 unknown
         int sampleRate = 0;              // audio; 0 unknown
         std::int64_t start = 0;          // the container's start of the stream, AV_NOPTS_VALUE unknown
+        bool silenceCodable = true;      // audio: a gap can be filled with silence in its format
     };
 
     // containerOrigin: the time (100-ns units) that is 0 when no start is known.
     SplitterClocks(const std::vector<Stream>& streams, REFERENCE_TIME containerOrigin);
 
     // A run begins on the streams marked in reading, at the start of the file or elsewhere.
-    // What was held is dropped.
+    // What was held is dropped. Gaps are kept (frozen picture, silence) only when every audio
+    // stream read can be filled with silence; otherwise they are closed in every stream.
     void Begin(const std::vector<bool>& reading, bool atFileStart);
     // A seek within the run: what was held is dropped.
     void Reset();
@@ -60,6 +63,7 @@ private:
     void DecideOrigin(bool now);
 
     std::vector<Stream> m_streams;
+    SplitterRestarts m_restarts;               // before the clocks, which use it
     std::deque<SplitterStreamClock> m_clocks;  // never moved: a clock holds packets
     std::vector<bool> m_reading;
     std::deque<std::size_t> m_order;  // the slot of every packet held, in read order

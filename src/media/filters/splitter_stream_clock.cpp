@@ -9,6 +9,8 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "media/ffmpeg/codec_media_type.h"
+
 namespace media {
 namespace {
 
@@ -29,7 +31,7 @@ std::int64_t FromMs(std::int64_t ms, AVRational timeBase) {
 }  // namespace
 
 SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::int64_t frameDuration,
-                                         int sampleRate)
+                                         int sampleRate, SplitterRestarts* restarts)
     : m_timeBase(timeBase),
       m_countingUnit(audio && sampleRate > 0 ? AVRational{1, sampleRate} : timeBase),
       m_audio(audio),
@@ -38,7 +40,9 @@ SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::i
                                       : FromMs(kUnknownFrameToleranceMs, timeBase)),
       m_window(FromMs(kWindowMs, timeBase)),
       m_maxGap(FromMs(kMaxGapMs, timeBase)),
-      m_defaultDuration(audio ? 0 : frameDuration) {}
+      m_defaultDuration(audio ? 0 : frameDuration),
+      m_restarts(restarts),
+      m_pictures(frameDuration, m_tolerance) {}
 
 void SplitterStreamClock::Push(AvPacketPtr packet) {
     Held held;
@@ -57,8 +61,8 @@ void SplitterStreamClock::EndOfStream() {
     SettleReady(true);
 }
 
-AvPacketPtr SplitterStreamClock::Pop() {
-    if (m_settled.empty()) return nullptr;
+std::optional<AvPacketPtr> SplitterStreamClock::Pop() {
+    if (m_settled.empty()) return std::nullopt;
     AvPacketPtr packet = std::move(m_settled.front());
     m_settled.pop_front();
     return packet;
@@ -72,6 +76,9 @@ void SplitterStreamClock::Reset() {
     m_elapsed = 0;
     m_shift = 0;
     m_firstPtsCorrection.reset();
+    m_pictures.Reset();
+    m_repeats.Reset();
+    m_playedUntil.reset();
 }
 
 void SplitterStreamClock::SettleOldest() {
@@ -87,9 +94,9 @@ void SplitterStreamClock::SettleReady(bool all) {
 
 void SplitterStreamClock::SettleFront() {
     Held& oldest = m_held.front();
-    Settle(oldest);
+    const bool kept = Settle(oldest);
     m_heldDuration -= oldest.duration;
-    m_settled.push_back(std::move(oldest.packet));
+    m_settled.push_back(kept ? std::move(oldest.packet) : nullptr);
     m_held.pop_front();
 }
 
@@ -103,12 +110,12 @@ void SplitterStreamClock::Anchor(std::int64_t time, std::int64_t duration) {
     m_elapsed = av_rescale_q(duration, m_timeBase, m_countingUnit);
 }
 
-std::optional<std::int64_t> SplitterStreamClock::HeldConsensus(bool includeOldest) const {
+std::optional<std::int64_t> SplitterStreamClock::HeldConsensus(std::size_t first) const {
     std::vector<std::int64_t> starts;
     std::int64_t before = 0;
     for (std::size_t i = 0; i < m_held.size(); ++i) {
         const Held& held = m_held[i];
-        if (held.timed && (i > 0 || includeOldest)) starts.push_back(held.time + m_shift - before);
+        if (held.timed && i >= first) starts.push_back(held.time + m_shift - before);
         before += held.duration;
     }
     if (starts.empty()) return std::nullopt;
@@ -117,51 +124,85 @@ std::optional<std::int64_t> SplitterStreamClock::HeldConsensus(bool includeOldes
     return *middle;
 }
 
-void SplitterStreamClock::Settle(Held& held) {
+bool SplitterStreamClock::Settle(Held& held) {
     AVPacket& packet = *held.packet;
     const std::optional<std::int64_t> expected = Expected();
     if (!held.timed) {
-        if (!expected) return;
+        if (!expected) return true;
         m_elapsed += av_rescale_q(held.duration, m_timeBase, m_countingUnit);
         // Audio is continuous, timed or not.
         if (m_audio) packet.pts = packet.dts = *expected;
-        return;
+        return true;
     }
 
     const std::int64_t own = held.time + m_shift;
+    // A hole in the audio is a step of one packet or more: half of one is as far as it may be off.
+    const std::int64_t tolerance =
+        m_audio && held.duration > 0 ? std::min(m_tolerance, held.duration / 2) : m_tolerance;
+    if (m_audio) {
+        // A repeat lies wholly before where the stream has got to. (A packet stamped with the
+        // time of the next one, as the demuxer does with some that straddle two PES packets,
+        // may have the bytes of its neighbour too, silence say, but is not behind the stream.)
+        const bool behind = expected && own + held.duration <= *expected + tolerance / 4;
+        if (m_repeats.Repeated(held.time, packet, behind)) return false;
+        if (m_playedUntil && own + held.duration <= *m_playedUntil) return false;
+        m_playedUntil.reset();
+    }
     std::int64_t stamp = own;
     bool continues = false;  // stamped where the last packet ended
     if (!expected) {
         // The first packet: where the packets after it say, when it disagrees with them.
-        const std::int64_t consensus = HeldConsensus(true).value_or(own);
+        const std::int64_t consensus = HeldConsensus(0).value_or(own);
         if (std::llabs(own - consensus) > m_tolerance) stamp = consensus;
-    } else if (const std::int64_t step = own - *expected; std::llabs(step) <= m_tolerance) {
+    } else if (const std::int64_t step = own - *expected; std::llabs(step) <= tolerance) {
         continues = m_audio;
         if (m_audio) stamp = *expected;
     } else {
-        // An outlier, unless most of the next second agrees with it.
+        // An outlier, unless most of the next second agrees with it and its end does not come
+        // back to where the stream was: a run of outliers comes back.
         continues = true;
         stamp = *expected;
-        const std::optional<std::int64_t> after = HeldConsensus(false);
-        const bool moved =
-            after && m_heldDuration - held.duration >= m_window && std::llabs(*after - own) <= m_tolerance;
-        if (moved && step > 0 && step <= m_maxGap) {
+        const std::optional<std::int64_t> after = HeldConsensus(1);
+        const std::optional<std::int64_t> end = HeldConsensus(m_held.size() - m_held.size() / 4);
+        const bool comesBack = end && std::llabs(*end - *expected) <= tolerance;
+        const bool moved = after && !comesBack && m_heldDuration - held.duration >= m_window &&
+                           std::llabs(*after - own) <= tolerance;
+        if (moved && step > 0 && step <= m_maxGap && m_keepGaps) {
             continues = false;  // a gap
             stamp = own;
         } else if (moved) {
-            m_shift += *expected - own;  // a restart: the stream goes on where it was
+            // A restart: the stream goes on where it was, as the file's other streams do.
+            std::int64_t shift = *expected - own;
+            if (m_restarts) {
+                const REFERENCE_TIME common =
+                    m_restarts->Shift(ToReferenceTime(own, m_timeBase), ToReferenceTime(shift, m_timeBase));
+                shift = FromReferenceTime(common, m_timeBase);
+            }
+            m_shift += shift;
+            if (own + shift > *expected + tolerance) {
+                continues = false;  // a gap before the other streams' restart
+                stamp = own + shift;
+            } else if (m_audio && own + shift + held.duration <= *expected) {
+                m_playedUntil = *expected;  // sound from before the restart was played already
+                return false;
+            }
         }
     }
 
     const std::int64_t correction = stamp - held.time;
-    if (packet.dts != AV_NOPTS_VALUE) packet.dts += correction;
-    if (packet.pts != AV_NOPTS_VALUE) packet.pts += correction;
+    if (m_audio) {
+        if (packet.dts != AV_NOPTS_VALUE) packet.dts += correction;
+        if (packet.pts != AV_NOPTS_VALUE) packet.pts += correction;
+    } else {
+        m_pictures.Mend(packet, correction);
+    }
     if (!m_firstPtsCorrection && packet.pts != AV_NOPTS_VALUE) m_firstPtsCorrection = correction;
     if (continues) {
         m_elapsed += av_rescale_q(held.duration, m_timeBase, m_countingUnit);
     } else {
         Anchor(stamp, held.duration);
     }
+    return true;
 }
 
 }  // namespace media
