@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include "cli/start_failure_cause.h"
 #include "cli/stop_signals.h"
 #include "engine/conversion_job.h"
 #include "engine/engine_messages.h"
@@ -57,11 +58,16 @@ JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const 
     return {JobOutcome::Converted, {}};
 }
 
+// ConvertFile once the output's folder is there.
+JobResult Converting(const ListedJob& job, const JobSettings& settings,
+                     InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
+                     MessageRelay& messages);
+
 }  // namespace
 
 JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
                       InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
-                      const MessageRelay& messages) {
+                      MessageRelay& messages) {
     // The window refuses such a row before it probes it; the engine checks only the output.
     if (job.input.size() > MAX_PATH - 1) {
         AfxMessageBox(kFileNameTooLong);
@@ -70,15 +76,27 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     struct stat existing {};
     if (!settings.overwrite && ::lstat(job.output.c_str(), &existing) == 0)
         return Failure(ExistsReason(job.output));
-    if (settings.createFolder) (void)::mkdir(FolderOf(job.output).c_str(), 0777);
+    const bool madeFolder = settings.createFolder && ::mkdir(FolderOf(job.output).c_str(), 0777) == 0;
+    JobResult result = Converting(job, settings, compressorFilter, progress, messages);
+    // A run that wrote nothing leaves no trace of itself.
+    if (madeFolder && result.outcome == JobOutcome::Failed) (void)::rmdir(FolderOf(job.output).c_str());
+    return result;
+}
 
+namespace {
+
+JobResult Converting(const ListedJob& job, const JobSettings& settings,
+                     InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
+                     MessageRelay& messages) {
     ConversionJob conversion;
     HRESULT hr = S_OK;
     {
         const StopSignalsBlocked streamingThreadsIgnoreSignals;
+        messages.HoldBack();
         hr = conversion.Start(job.input, job.output, settings.compressorIndex, settings.keepAudio,
                               settings.ignoreWarnings, compressorFilter,
                               settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep);
+        messages.ShowHeld(FAILED(hr) && hr != kOutputExists ? StartFailureCause(job, hr) : std::string());
     }
     if (hr == kOutputExists) return Failure(ExistsReason(job.output));
     if (FAILED(hr)) {
@@ -97,3 +115,5 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     conversion.TearDown();
     return Ending(job, eventCode, completed, cause);
 }
+
+}  // namespace

@@ -38,7 +38,7 @@ constexpr std::size_t kMostFormatsTried = 4;
 constexpr int kSizeMultiples[] = {2, 4, 8, 16};
 
 // The encoder's formats that swscale makes, nearest to inputFormat first (least loss of depth,
-// colour and resolution, as libavcodec ranks them).
+// colour and resolution, as libavcodec ranks them), but a playable 4:2:0 first (PlayableFormatFor).
 std::vector<AVPixelFormat> CandidateFormats(const AVCodec& codec, AVPixelFormat inputFormat) {
     std::vector<AVPixelFormat> listed;
     if (codec.pix_fmts != nullptr) {
@@ -55,6 +55,15 @@ std::vector<AVPixelFormat> CandidateFormats(const AVCodec& codec, AVPixelFormat 
         if (nearest == AV_PIX_FMT_NONE) break;
         order.push_back(nearest);
         std::erase(listed, nearest);
+    }
+    // What players take goes before what keeps the most colour.
+    if (!order.empty()) {
+        if (const AVPixelFormat playable = PlayableFormatFor(codec, order.front());
+            playable != AV_PIX_FMT_NONE) {
+            if (std::find(order.begin(), order.end(), playable) == order.end()) order.push_back(playable);
+            std::rotate(order.begin(), std::find(order.begin(), order.end(), playable),
+                        std::find(order.begin(), order.end(), playable) + 1);
+        }
     }
     return order;
 }
