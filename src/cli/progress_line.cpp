@@ -110,8 +110,19 @@ void ProgressLine::Update(int percent, long long frames) {
 void ProgressLine::Converted(const std::string& output) {
     if (m_style == ProgressStyle::Quiet) return;
     if (m_style == ProgressStyle::Json) return Report("converted", 100, true);
-    const std::string tail =
-        " -> " + output + "  " + ClockText(Seconds()) + "  " + FramesPerSecond(m_frames, Seconds());
+    const std::string pace = "  " + ClockText(Seconds()) + "  " + FramesPerSecond(m_frames, Seconds());
+    std::string shownOutput = output;
+    // The output's name is cut too when the file's name alone can't make the line fit.
+    if (const int columns = m_style == ProgressStyle::Terminal ? TerminalColumns(::fileno(m_out)) : 0;
+        columns > 0) {
+        const std::size_t number = std::to_string(m_number).size() + std::to_string(m_count).size() + 4;
+        const std::size_t rest =
+            number + std::min(ColumnsOf(m_name), kShortestName) + ColumnsOf(" -> " + pace) + 1;
+        if (rest + ColumnsOf(output) > static_cast<std::size_t>(columns))
+            shownOutput =
+                CutToColumns(output, std::max(columns - std::min<std::size_t>(rest, columns), kShortestName));
+    }
+    const std::string tail = " -> " + shownOutput + pace;
     const std::string text = Head(tail) + tail;
     if (m_style == ProgressStyle::Terminal) {
         Draw(text);
