@@ -76,11 +76,11 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     struct stat existing {};
     if (!settings.overwrite && ::lstat(job.output.c_str(), &existing) == 0)
         return Failure(ExistsReason(job.output));
-    const bool madeFolder = settings.createFolder && ::mkdir(FolderOf(job.output).c_str(), 0777) == 0;
-    JobResult result = Converting(job, settings, compressorFilter, progress, messages);
-    // A run that wrote nothing leaves no trace of itself.
-    if (madeFolder && result.outcome == JobOutcome::Failed) (void)::rmdir(FolderOf(job.output).c_str());
-    return result;
+    // No folder is made for an input that can only fail. (Removing it after the failure could
+    // take it from under another run's output, which has no name in it until it is finished.)
+    if (settings.createFolder && InputCause(job.input).empty())
+        (void)::mkdir(FolderOf(job.output).c_str(), 0777);
+    return Converting(job, settings, compressorFilter, progress, messages);
 }
 
 namespace {

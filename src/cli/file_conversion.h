@@ -16,8 +16,8 @@ struct JobSettings {
     bool keepAudio = true;
     bool ignoreWarnings = false;  // as the window's hidden box: no warning of an unknown duration
     bool overwrite = false;       // an existing output is replaced
-    bool createFolder = false;    // the output's folder is made when missing, and removed again
-                                  // when the job fails and it stays empty
+    bool createFolder = false;    // the output's folder is made when missing, for an input that
+                                  // looks like video
 };
 
 enum class JobOutcome {

@@ -61,8 +61,7 @@ std::string MediaCause(const std::string& input) {
     return "holds no video stream";
 }
 
-}  // namespace
-
+// The input's stat or open error, "is a directory", "is not a regular file" or "is empty".
 std::string UnreadableInputCause(const std::string& input) {
     struct stat status {};
     if (::stat(input.c_str(), &status) != 0) return std::strerror(errno);
@@ -73,6 +72,13 @@ std::string UnreadableInputCause(const std::string& input) {
     ::close(descriptor);
     if (status.st_size == 0) return "is empty";
     return {};
+}
+
+}  // namespace
+
+std::string InputCause(const std::string& input) {
+    if (std::string cause = UnreadableInputCause(input); !cause.empty()) return cause;
+    return MediaCause(input);
 }
 
 std::string StartFailureCause(const ListedJob& job, HRESULT started) {
