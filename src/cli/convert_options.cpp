@@ -20,6 +20,12 @@ std::string Set(ConvertOptions& options, const std::string&) {
     return {};
 }
 
+template <auto field>
+std::string SetText(ConvertOptions& options, const std::string& value) {
+    options.*field = value;
+    return {};
+}
+
 std::string SetProgress(ConvertOptions& options, const std::string& value) {
     if (value != "json") return "--progress takes only json";
     options.jsonProgress = true;
@@ -27,11 +33,9 @@ std::string SetProgress(ConvertOptions& options, const std::string& value) {
 }
 
 constexpr OptionRule kOptions[] = {
-    {"-o", "", true, [](ConvertOptions& o, const std::string& v) { return (o.output = v, std::string()); }},
-    {"", "--output-dir", true,
-     [](ConvertOptions& o, const std::string& v) { return (o.outputDir = v, std::string()); }},
-    {"", "--compressor", true,
-     [](ConvertOptions& o, const std::string& v) { return (o.compressor = v, std::string()); }},
+    {"-o", "", true, SetText<&ConvertOptions::output>},
+    {"", "--output-dir", true, SetText<&ConvertOptions::outputDir>},
+    {"", "--compressor", true, SetText<&ConvertOptions::compressor>},
     {"", "--list", false, Set<&ConvertOptions::list>},
     {"", "--no-audio", false, Set<&ConvertOptions::keepAudio, false>},
     {"", "--overwrite", false, Set<&ConvertOptions::overwrite>},

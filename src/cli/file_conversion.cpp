@@ -76,9 +76,10 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     struct stat existing {};
     if (!settings.overwrite && ::lstat(job.output.c_str(), &existing) == 0)
         return Failure(ExistsReason(job.output));
-    // No folder is made for an input that can only fail. (Removing it after the failure could
-    // take it from under another run's output, which has no name in it until it is finished.)
-    if (settings.createFolder && InputCause(job.input).empty())
+    // No folder is made for an input that can't even be read: the conversion fails on it before
+    // it looks at the output. (One made for nothing is not removed again: it could be taken from
+    // under another run's output, which has no name in it until it is finished.)
+    if (settings.createFolder && UnreadableInputCause(job.input).empty())
         (void)::mkdir(FolderOf(job.output).c_str(), 0777);
     return Converting(job, settings, compressorFilter, progress, messages);
 }

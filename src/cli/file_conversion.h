@@ -17,7 +17,7 @@ struct JobSettings {
     bool ignoreWarnings = false;  // as the window's hidden box: no warning of an unknown duration
     bool overwrite = false;       // an existing output is replaced
     bool createFolder = false;    // the output's folder is made when missing, for an input that
-                                  // looks like video
+                                  // can be read
 };
 
 enum class JobOutcome {

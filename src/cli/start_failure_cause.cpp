@@ -61,7 +61,8 @@ std::string MediaCause(const std::string& input) {
     return "holds no video stream";
 }
 
-// The input's stat or open error, "is a directory", "is not a regular file" or "is empty".
+}  // namespace
+
 std::string UnreadableInputCause(const std::string& input) {
     struct stat status {};
     if (::stat(input.c_str(), &status) != 0) return std::strerror(errno);
@@ -70,20 +71,14 @@ std::string UnreadableInputCause(const std::string& input) {
     const int descriptor = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0) return std::strerror(errno);
     ::close(descriptor);
-    if (status.st_size == 0) return "is empty";
     return {};
-}
-
-}  // namespace
-
-std::string InputCause(const std::string& input) {
-    if (std::string cause = UnreadableInputCause(input); !cause.empty()) return cause;
-    return MediaCause(input);
 }
 
 std::string StartFailureCause(const ListedJob& job, HRESULT started) {
     if (std::string cause = UnreadableInputCause(job.input); !cause.empty()) return cause;
     if (std::string cause = OutputCause(job.output); !cause.empty()) return cause;
+    struct stat status {};
+    if (::stat(job.input.c_str(), &status) == 0 && status.st_size == 0) return "is empty";
     if (std::string cause = MediaCause(job.input); !cause.empty()) return cause;
     return FAILED(started) ? ResultText(started) : std::string();
 }

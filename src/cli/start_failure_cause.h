@@ -16,7 +16,6 @@
 // Empty when nothing better than the message can be said.
 [[nodiscard]] std::string StartFailureCause(const ListedJob& job, HRESULT started);
 
-// Why the input FILE cannot be converted, as far as a look at it tells: its stat or open error,
-// "is a directory", "is not a regular file", "is empty", not media, or no video; empty when it
-// looks like a video file.
-[[nodiscard]] std::string InputCause(const std::string& input);
+// Why the input FILE cannot even be read: its stat or open error, "is a directory" or "is not a
+// regular file"; empty for a readable regular file.
+[[nodiscard]] std::string UnreadableInputCause(const std::string& input);

@@ -203,8 +203,6 @@ TEST(CommandLine, EveryFailureNamesItsCauseAfterTheWindowsMessage) {
         EXPECT_EQ(run.exitCode, 1) << failure.said;
         EXPECT_NE(run.errors.find(failure.said), std::string::npos) << run.errors;
     }
-    EXPECT_FALSE(fs::exists(folder / "converted") || fs::exists(folder / "out"))
-        << "no folder for failed outputs";
     // -o on a folder, or for another container, is refused before anything starts.
     for (const std::string& output : {(folder / "folder").string(), (folder / "out.mkv").string()}) {
         const ConvertRun run = RunConvert({"--overwrite", "-o", output, good});
