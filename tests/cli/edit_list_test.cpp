@@ -14,9 +14,9 @@
 namespace clitest {
 namespace {
 
-using testsupport::DecodePictures;
 using testsupport::ReadBack;
 using testsupport::SamplePath;
+using testsupport::DecodePictures;
 
 TEST(EditListConversion, OutputHoldsWhatAPlayerShows) {
     ScratchFolder folder("edit-list");
@@ -35,8 +35,7 @@ TEST(EditListConversion, OutputHoldsWhatAPlayerShows) {
     EXPECT_EQ(out.Video().shownFrames, in.Video().shownFrames);
     ASSERT_FALSE(out.Video().shownFrameTimes.empty());
     EXPECT_NEAR(out.Video().shownFrameTimes.front(), 0.0, 1e-6);
-    EXPECT_GT(testsupport::Psnr(DecodePictures(output, 0, 1), DecodePictures(input, 0, 1)), 30.0)
-        << "first picture";
+    EXPECT_GT(testsupport::Psnr(DecodePictures(output, 0, 1), DecodePictures(input, 0, 1)), 30.0) << "first picture";
     EXPECT_GT(testsupport::Psnr(DecodePictures(output, 116, 1), DecodePictures(input, 116, 1)), 30.0)
         << "last picture";
 

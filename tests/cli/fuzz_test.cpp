@@ -23,8 +23,8 @@
 
 #include <gtest/gtest.h>
 
-#include "convert_run.h"
 #include "header_mutator.h"
+#include "convert_run.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 
