@@ -58,11 +58,6 @@ JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const 
     return {JobOutcome::Converted, {}};
 }
 
-// ConvertFile once the output's folder is there.
-JobResult Converting(const ListedJob& job, const JobSettings& settings,
-                     InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
-                     MessageRelay& messages);
-
 }  // namespace
 
 JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
@@ -81,14 +76,7 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     // under another run's output, which has no name in it until it is finished.)
     if (settings.createFolder && UnreadableInputCause(job.input).empty())
         (void)::mkdir(FolderOf(job.output).c_str(), 0777);
-    return Converting(job, settings, compressorFilter, progress, messages);
-}
 
-namespace {
-
-JobResult Converting(const ListedJob& job, const JobSettings& settings,
-                     InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
-                     MessageRelay& messages) {
     ConversionJob conversion;
     HRESULT hr = S_OK;
     {
@@ -116,5 +104,3 @@ JobResult Converting(const ListedJob& job, const JobSettings& settings,
     conversion.TearDown();
     return Ending(job, eventCode, completed, cause);
 }
-
-}  // namespace
