@@ -39,9 +39,8 @@ const std::set<std::string> kCoarseFormats{"cljr", "msvideo1", "svq1", "y41p"};
 constexpr double kPsnrBelowXvid = 3.0;
 constexpr double kLeastCoarsePsnr = 18.0;
 // swscale's 4:2:0 chroma of a picture of odd size costs about 6 dB on this picture (the ffmpeg
-// command loses as much), while Xvid codes the even part of it; odd sizes get a floor of their own,
-// which rav1e at its fastest speed, given 4:2:0 as players want, comes within a dB of.
-constexpr double kLeastOddPsnr = 24.0;
+// command loses as much), while Xvid codes the even part of it; odd sizes get a floor of their own.
+constexpr double kLeastOddPsnr = 25.0;
 // The largest size multiple an encoder may need: at most this many columns or rows less.
 constexpr int kMostDropped = 15;
 

@@ -38,7 +38,7 @@ constexpr std::size_t kMostFormatsTried = 4;
 constexpr int kSizeMultiples[] = {2, 4, 8, 16};
 
 // The encoder's formats that swscale makes, nearest to inputFormat first (least loss of depth,
-// colour and resolution, as libavcodec ranks them), but a playable 4:2:0 first (PlayableFormatFor).
+// colour and resolution, as libavcodec ranks them).
 std::vector<AVPixelFormat> CandidateFormats(const AVCodec& codec, AVPixelFormat inputFormat) {
     std::vector<AVPixelFormat> listed;
     if (codec.pix_fmts != nullptr) {
@@ -56,16 +56,14 @@ std::vector<AVPixelFormat> CandidateFormats(const AVCodec& codec, AVPixelFormat 
         order.push_back(nearest);
         std::erase(listed, nearest);
     }
-    // What players take goes before what keeps the most colour.
-    if (!order.empty()) {
-        if (const AVPixelFormat playable = PlayableFormatFor(codec, order.front());
-            playable != AV_PIX_FMT_NONE) {
-            if (std::find(order.begin(), order.end(), playable) == order.end()) order.push_back(playable);
-            std::rotate(order.begin(), std::find(order.begin(), order.end(), playable),
-                        std::find(order.begin(), order.end(), playable) + 1);
-        }
-    }
     return order;
+}
+
+// Whether a picture of width x height has whole chroma samples in format.
+bool ChromaFits(AVPixelFormat format, int width, int height) {
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    if (descriptor == nullptr) return false;
+    return width % (1 << descriptor->log2_chroma_w) == 0 && height % (1 << descriptor->log2_chroma_h) == 0;
 }
 
 // The whole picture, then the largest sizes of each multiple that differ from it.
@@ -186,6 +184,17 @@ HRESULT TryEncoder(const AVCodec& codec, const RawVideoLayout& input, EncoderCho
     choice = EncoderChoice{};
     const std::vector<AVPixelFormat> formats = CandidateFormats(codec, input.format);
     HRESULT hr = VFW_E_TYPE_NOT_ACCEPTED;
+    // What players take goes before what keeps the most colour: 4:2:0 at the largest size its
+    // chroma fits (a column or row less rather than a picture few players open).
+    if (const AVPixelFormat playable =
+            formats.empty() ? AV_PIX_FMT_NONE : PlayableFormatFor(codec, formats.front());
+        playable != AV_PIX_FMT_NONE) {
+        for (const auto& [width, height] : CandidateSizes(input)) {
+            if (!ChromaFits(playable, width, height)) continue;
+            hr = TryPicture(codec, input, CodedPicture{playable, width, height}, choice);
+            if (SUCCEEDED(hr) || hr == E_OUTOFMEMORY) return hr;
+        }
+    }
     for (const auto& [width, height] : CandidateSizes(input)) {
         for (AVPixelFormat format : formats) {
             hr = TryPicture(codec, input, CodedPicture{format, width, height}, choice);
