@@ -26,6 +26,8 @@ packages=(
   time
   # the Debian package and its checks (make package, .ci/run), and the batch recipe for many machines
   dpkg-dev lintian appstream desktop-file-utils file gzip parallel
+  # the README's copy-over recipe, tried over a private sshd on the loopback
+  openssh-server openssh-client rsync
 )
 
 sudo_cmd=()

@@ -1,6 +1,12 @@
 #include "app/converter_app.h"
 
+#include <string>
+#include <vector>
+
 #include <QApplication>
+#include <QFile>
+#include <QStringList>
+#include <QTimer>
 
 #include "ui/application_language.h"
 #include "ui/converter_dialog.h"
@@ -20,6 +26,14 @@ bool ConverterApp::InitInstance() {
         (void)UseApplicationLanguage(*application);
 
     ConverterDialog dialog;
+    // Files named on the command line (a file manager's "Open with") join the lists once the
+    // window is up, as if chosen with Browse.
+    std::vector<std::string> files;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        files.push_back(QFile::encodeName(arguments[i]).toStdString());
+    if (!files.empty())
+        QTimer::singleShot(0, &dialog, [&dialog, files] { dialog.AddCommandLineFiles(files); });
     // Its result makes no difference: the program ends either way.
     (void)dialog.exec();
     return false;

@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <string_view>
+
 #include <QCoreApplication>
 
 #include "platform/desktop_notification.h"
@@ -6,7 +9,28 @@
 #include "platform/sleep_inhibitor.h"
 #include "platform/win_app.h"
 
+namespace {
+
+constexpr char kHelp[] =
+    "Usage: tessarel [FILE...]\n"
+    "\n"
+    "Opens the Tessarel window, a batch converter of video files (MPEG, AVI, QuickTime)\n"
+    "into AVI files. Each FILE given joins the job list as if chosen with Browse.\n"
+    "tessarel-convert(1) does the same conversion from the command line.\n"
+    "\n"
+    "  -h, --help     print this help\n"
+    "      --version  print the version\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // These print and end before any window or display is needed.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") break;
+        if (argument == "-h" || argument == "--help") return std::fputs(kHelp, stdout) < 0 ? 1 : 0;
+        if (argument == "--version") return std::printf("tessarel %s\n", TESSAREL_FILE_VERSION) < 0 ? 1 : 0;
+    }
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSAREL_FILE_VERSION));
     // Only the program itself may switch the computer off or talk to the desktop's services;
     // tests and tools keep the defaults, which refuse or do nothing.

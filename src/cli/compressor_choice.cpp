@@ -1,7 +1,9 @@
 #include "cli/compressor_choice.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <string_view>
 
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
@@ -21,6 +23,38 @@ std::string Listed(const std::vector<std::string>& names, const std::vector<std:
     return text;
 }
 
+// The encoders a short name stands for, the first installed one chosen. DivX and Xvid write the
+// same MPEG-4 part 2 that FFmpeg's own encoder writes.
+struct ShortName {
+    std::string_view name;
+    std::array<std::string_view, 2> encoders;
+};
+constexpr ShortName kShortNames[] = {
+    {"h264", {"libx264", {}}},
+    {"x264", {"libx264", {}}},
+    {"xvid", {"libxvid", "mpeg4"}},
+    {"divx", {"libxvid", "mpeg4"}},
+};
+
+// The entry that lowered names exactly, by its name, its encoder's name or a short name.
+std::optional<std::size_t> ExactMatch(const std::vector<std::string>& names,
+                                      const std::vector<std::string>& encoders, const std::string& lowered) {
+    const auto encoderIndex = [&](std::string_view encoder) -> std::optional<std::size_t> {
+        for (std::size_t i = 0; i < encoders.size() && i < names.size(); ++i)
+            if (!encoder.empty() && Lowered(encoders[i]) == encoder) return i;
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (Lowered(names[i]) == lowered) return i;
+    if (const auto index = encoderIndex(lowered)) return index;
+    for (const ShortName& shortName : kShortNames) {
+        if (shortName.name != lowered) continue;
+        for (std::string_view encoder : shortName.encoders)
+            if (const auto index = encoderIndex(encoder)) return index;
+    }
+    return std::nullopt;
+}
+
 std::vector<std::size_t> AllIndices(std::size_t count) {
     std::vector<std::size_t> indices(count);
     for (std::size_t i = 0; i < count; ++i) indices[i] = i;
@@ -29,7 +63,8 @@ std::vector<std::size_t> AllIndices(std::size_t count) {
 
 }  // namespace
 
-CompressorChoice MatchCompressor(const std::vector<std::string>& names, const std::string& wanted) {
+CompressorChoice MatchCompressor(const std::vector<std::string>& names,
+                                 const std::vector<std::string>& encoders, const std::string& wanted) {
     CompressorChoice choice;
     if (!wanted.empty() &&
         std::all_of(wanted.begin(), wanted.end(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -42,15 +77,13 @@ CompressorChoice MatchCompressor(const std::vector<std::string>& names, const st
         return choice;
     }
     const std::string lowered = Lowered(wanted);
-    std::vector<std::size_t> holding;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string name = Lowered(names[i]);
-        if (name == lowered) {
-            choice.index = static_cast<LONG>(i);
-            return choice;
-        }
-        if (name.find(lowered) != std::string::npos) holding.push_back(i);
+    if (const auto exact = ExactMatch(names, encoders, lowered)) {
+        choice.index = static_cast<LONG>(*exact);
+        return choice;
     }
+    std::vector<std::size_t> holding;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (Lowered(names[i]).find(lowered) != std::string::npos) holding.push_back(i);
     if (holding.size() == 1) {
         choice.index = static_cast<LONG>(holding.front());
     } else if (holding.empty()) {
@@ -64,11 +97,18 @@ CompressorChoice MatchCompressor(const std::vector<std::string>& names, const st
 
 CompressorChoice ChooseCompressor(const std::optional<std::string>& wanted, bool quiet) {
     std::vector<std::string> names;
+    std::vector<std::string> encoders;
     LONG automatic = -1;
-    (void)EnumerateCompressors(names, automatic);
-    if (wanted) return MatchCompressor(names, *wanted);
+    (void)EnumerateCompressors(names, automatic, &encoders);
     CompressorChoice choice;
-    choice.index = StartupCompressorIndex(automatic);
+    if (wanted) {
+        choice = MatchCompressor(names, encoders, *wanted);
+    } else {
+        choice.index = StartupCompressorIndex(automatic);
+    }
+    if (choice.index >= 0 && static_cast<std::size_t>(choice.index) < names.size())
+        choice.name = names[static_cast<std::size_t>(choice.index)];
+    if (wanted) return choice;
     if (automatic == -1 && !quiet) {
         std::fprintf(stderr,
                      "tessarel-convert: no Xvid or DivX compressor is installed; converting with the stored "

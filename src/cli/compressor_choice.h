@@ -11,13 +11,16 @@
 
 struct CompressorChoice {
     LONG index = -1;
+    std::string name;        // the entry's name, when index is in the catalogue
     std::string usageError;  // empty when index is the choice
 };
 
-// The catalogue entry that wanted means: an index when it is all digits; otherwise the entry
-// whose name it is, in any case, or else the one entry whose name holds it (in any case). No
-// entry, or more than one, is a usage error that lists the candidates.
+// The catalogue entry that wanted means: an index when it is all digits; otherwise, in any case,
+// the entry whose name or encoder name ("libx264", beside encoders[i]) it is, or the one a short
+// name users type stands for ("h264", "x264", "xvid", "divx"), or else the one entry whose name
+// holds it. No entry, or more than one, is a usage error that lists the candidates.
 [[nodiscard]] CompressorChoice MatchCompressor(const std::vector<std::string>& names,
+                                               const std::vector<std::string>& encoders,
                                                const std::string& wanted);
 
 // wanted matched against the installed catalogue, or, without it, the automatic choice (the

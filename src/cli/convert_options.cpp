@@ -4,22 +4,81 @@
 
 namespace {
 
-// A long option that takes a value: "--name VALUE" or "--name=VALUE".
-bool TakeValue(std::string_view name, const std::vector<std::string>& arguments, std::size_t& i,
-               std::string& value, std::string& error) {
-    const std::string_view argument = arguments[i];
-    if (!argument.starts_with(name)) return false;
-    if (argument.size() > name.size()) {
-        if (argument[name.size()] != '=' || !name.starts_with("--")) return false;
-        value = argument.substr(name.size() + 1);
-    } else if (i + 1 < arguments.size()) {
-        value = arguments[++i];
-    } else {
-        error = "option " + std::string(name) + " needs a value";
-        return true;
+// One option of the table: its short and long spellings, and what it sets. An option with a
+// value gets it as the next argument, after "=" (long spelling) or glued on (short spelling).
+struct OptionRule {
+    std::string_view shortName;  // "-o", or empty
+    std::string_view longName;   // "--output-dir", or empty
+    bool takesValue = false;
+    // Sets what the option means; returns a usage error, or empty.
+    std::string (*apply)(ConvertOptions& options, const std::string& value) = nullptr;
+};
+
+template <bool ConvertOptions::*flag, bool value = true>
+std::string Set(ConvertOptions& options, const std::string&) {
+    options.*flag = value;
+    return {};
+}
+
+template <auto field>
+std::string SetText(ConvertOptions& options, const std::string& value) {
+    options.*field = value;
+    return {};
+}
+
+std::string SetProgress(ConvertOptions& options, const std::string& value) {
+    if (value != "json") return "--progress takes only json";
+    options.jsonProgress = true;
+    return {};
+}
+
+constexpr OptionRule kOptions[] = {
+    {"-o", "", true, SetText<&ConvertOptions::output>},
+    {"", "--output-dir", true, SetText<&ConvertOptions::outputDir>},
+    {"", "--compressor", true, SetText<&ConvertOptions::compressor>},
+    {"", "--list", false, Set<&ConvertOptions::list>},
+    {"", "--no-audio", false, Set<&ConvertOptions::keepAudio, false>},
+    {"", "--overwrite", false, Set<&ConvertOptions::overwrite>},
+    {"", "--skip-existing", false, Set<&ConvertOptions::skipExisting>},
+    {"", "--keep-going", false, Set<&ConvertOptions::keepGoing>},
+    {"", "--dry-run", false, Set<&ConvertOptions::dryRun>},
+    {"", "--progress", true, SetProgress},
+    {"-q", "--quiet", false, Set<&ConvertOptions::quiet>},
+    {"", "--verbose", false, Set<&ConvertOptions::verbose>},
+    {"-h", "--help", false, Set<&ConvertOptions::help>},
+    {"", "--version", false, Set<&ConvertOptions::version>},
+};
+
+// The rule argument spells, and the value glued to it ("--name=VALUE", "-oVALUE") if any.
+const OptionRule* RuleFor(std::string_view argument, std::optional<std::string>& glued) {
+    for (const OptionRule& rule : kOptions) {
+        if (!rule.longName.empty() && argument.starts_with(rule.longName)) {
+            if (argument.size() == rule.longName.size()) return &rule;
+            if (argument[rule.longName.size()] == '=') {
+                glued = std::string(argument.substr(rule.longName.size() + 1));
+                return &rule;
+            }
+        }
+        if (!rule.shortName.empty() && argument.starts_with(rule.shortName)) {
+            if (argument.size() == rule.shortName.size()) return &rule;
+            if (rule.takesValue) {
+                glued = std::string(argument.substr(rule.shortName.size()));
+                return &rule;
+            }
+        }
     }
-    if (value.empty()) error = "option " + std::string(name) + " needs a value";
-    return true;
+    return nullptr;
+}
+
+// The name's extension, lower-cased with its dot; empty when it has none.
+std::string ExtensionOf(const std::string& path) {
+    const std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0) return {};
+    std::string extension = name.substr(dot);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension;
 }
 
 // What the options mean together.
@@ -30,7 +89,11 @@ std::string Contradiction(const ConvertOptions& options) {
     if (!options.output.empty() && options.files.size() != 1) return "-o names the output of one FILE only";
     if (!options.output.empty() && !options.outputDir.empty())
         return "-o and --output-dir exclude each other";
+    if (const std::string extension = ExtensionOf(options.output); !extension.empty() && extension != ".avi")
+        return "-o " + options.output + ": the output is an AVI file; name it .avi";
     if (options.quiet && options.verbose) return "--quiet and --verbose exclude each other";
+    if (options.overwrite && options.skipExisting)
+        return "--overwrite and --skip-existing exclude each other";
     return {};
 }
 
@@ -43,38 +106,31 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size() && error.empty(); ++i) {
         const std::string& argument = arguments[i];
-        std::string value;
         if (optionsEnded || argument == "-" || !argument.starts_with("-")) {
             options.files.push_back(argument);
-        } else if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "--list") {
-            options.list = true;
-        } else if (argument == "--no-audio") {
-            options.keepAudio = false;
-        } else if (argument == "--overwrite") {
-            options.overwrite = true;
-        } else if (argument == "--keep-going") {
-            options.keepGoing = true;
-        } else if (argument == "-q" || argument == "--quiet") {
-            options.quiet = true;
-        } else if (argument == "--verbose") {
-            options.verbose = true;
-        } else if (argument == "-h" || argument == "--help") {
-            options.help = true;
-        } else if (argument == "--version") {
-            options.version = true;
-        } else if (TakeValue("--compressor", arguments, i, value, error)) {
-            options.compressor = value;
-        } else if (TakeValue("--output-dir", arguments, i, value, error)) {
-            options.outputDir = value;
-        } else if (argument.starts_with("-o") && argument.size() > 2) {
-            options.output = argument.substr(2);
-        } else if (TakeValue("-o", arguments, i, value, error)) {
-            options.output = value;
-        } else {
-            error = "unknown option " + argument;
+            continue;
         }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::optional<std::string> value;
+        const OptionRule* rule = RuleFor(argument, value);
+        if (rule == nullptr) {
+            error = "unknown option " + argument;
+            continue;
+        }
+        const std::string name(rule->longName.empty() ? rule->shortName : rule->longName);
+        if (!rule->takesValue && value) {
+            error = "option " + name + " takes no value";
+            continue;
+        }
+        if (rule->takesValue && !value && i + 1 < arguments.size()) value = arguments[++i];
+        if (rule->takesValue && (!value || value->empty())) {
+            error = "option " + name + " needs a value";
+            continue;
+        }
+        error = rule->apply(options, value.value_or(std::string()));
     }
     if (error.empty()) error = Contradiction(options);
     return parsed;

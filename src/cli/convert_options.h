@@ -15,7 +15,10 @@ struct ConvertOptions {
     bool list = false;
     bool keepAudio = true;
     bool overwrite = false;
+    bool skipExisting = false;  // a FILE whose output exists is passed over, and counts as done
     bool keepGoing = false;
+    bool dryRun = false;        // each FILE's output and the compressor are printed, nothing converted
+    bool jsonProgress = false;  // --progress=json: one JSON object per line, for front ends
     bool quiet = false;
     bool verbose = false;
     bool help = false;
@@ -28,5 +31,6 @@ struct ParsedArguments {
 };
 
 // Options may come in any order among the files; "--" ends them, so a file may begin with "-".
-// An option's value follows it as the next argument, or after "=" for a long option.
+// An option's value follows it as the next argument, or after "=" for a long option, or glued to
+// a short one ("-oOUT"). The options are one table: a new one is one row.
 [[nodiscard]] ParsedArguments ParseArguments(const std::vector<std::string>& arguments);

@@ -1,8 +1,6 @@
 #include "cli/file_batch.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,25 +25,36 @@ struct FailedFile {
     std::string reason;
 };
 
-// "DIR" without trailing slashes ("/" stays), made when missing. Empty on failure, after saying why.
+// "DIR" without trailing slashes ("/" stays); the jobs make it when they write into it. Empty when
+// something else has the name, after saying so.
 std::string PreparedOutputDir(std::string dir) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-        std::fprintf(stderr, "tessarel-convert: cannot make the folder %s: %s\n", dir.c_str(),
-                     std::strerror(errno));
-        return {};
-    }
     struct stat status {};
-    if (::stat(dir.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+    if (::stat(dir.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
         std::fprintf(stderr, "tessarel-convert: %s is not a folder\n", dir.c_str());
         return {};
     }
     return dir;
 }
 
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+bool IsFolder(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+// --dry-run: what the run would do, one line per FILE, and the compressor.
+void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compressor, bool skipExisting) {
+    std::printf("compressor: %ld\t%s\n", static_cast<long>(compressor.index), compressor.name.c_str());
+    for (const ListedJob& job : jobs) {
+        const bool skipped = skipExisting && Exists(job.output);
+        std::printf("%s -> %s%s\n", job.input.c_str(), job.output.c_str(),
+                    skipped ? " (exists, skipped)" : "");
+    }
 }
 
 // With --keep-going, every failure again at the end; and whatever was left undone.
@@ -70,20 +79,29 @@ int ConvertFiles(const ConvertOptions& options) {
         std::fprintf(stderr, "tessarel-convert: %s\n%s", compressor.usageError.c_str(), kTryHelp);
         return kUsageError;
     }
+    if (!options.output.empty() && IsFolder(options.output)) {
+        std::fprintf(stderr, "tessarel-convert: -o %s is a folder; --output-dir puts the output into it\n%s",
+                     options.output.c_str(), kTryHelp);
+        return kUsageError;
+    }
     std::string outputDir;
     if (!options.outputDir.empty() && (outputDir = PreparedOutputDir(options.outputDir)).empty())
         return kAnyFailed;
 
     const std::vector<ListedJob> jobs = PlanJobs(options.files, options.output, outputDir);
+    if (options.dryRun) {
+        PrintPlan(jobs, compressor, options.skipExisting);
+        return std::fflush(stdout) == 0 ? 0 : kAnyFailed;
+    }
     JobSettings settings;
     settings.compressorIndex = compressor.index;
     settings.keepAudio = options.keepAudio;
     settings.overwrite = options.overwrite;
     settings.ignoreWarnings = options.quiet;
-    settings.createFolder = options.output.empty() && outputDir.empty();
+    settings.createFolder = options.output.empty();
 
     CatchStopSignals();
-    ProgressLine progress(ProgressStyleFor(STDOUT_FILENO, options.quiet));
+    ProgressLine progress(ProgressStyleFor(STDOUT_FILENO, options.quiet, options.jsonProgress));
     MessageRelay messages(progress);
     InterfaceRef<IBaseFilter> compressorFilter;
     std::vector<FailedFile> failures;
@@ -91,13 +109,17 @@ int ConvertFiles(const ConvertOptions& options) {
     while (next < jobs.size() && StopSignal() == 0) {
         const ListedJob& job = jobs[next++];
         messages.BeginFile(job.input);
-        progress.Begin(static_cast<int>(next), static_cast<int>(jobs.size()), NameOf(job.input));
+        progress.Begin(static_cast<int>(next), static_cast<int>(jobs.size()), job.input);
+        if (options.skipExisting && Exists(job.output)) {
+            progress.Skipped(job.output);
+            continue;
+        }
         const JobResult result = ConvertFile(job, settings, compressorFilter, progress, messages);
         if (result.outcome == JobOutcome::Converted) {
             progress.Converted(job.output);
             continue;
         }
-        progress.Clear();
+        progress.Ended(result.outcome == JobOutcome::Failed ? "failed" : "stopped");
         if (!result.shown) messages.Show(result.reason);
         if (result.outcome == JobOutcome::Failed) {
             failures.push_back({job.input, result.reason});

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include "cli/start_failure_cause.h"
 #include "cli/stop_signals.h"
 #include "engine/conversion_job.h"
 #include "engine/engine_messages.h"
@@ -61,7 +62,7 @@ JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const 
 
 JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
                       InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
-                      const MessageRelay& messages) {
+                      MessageRelay& messages) {
     // The window refuses such a row before it probes it; the engine checks only the output.
     if (job.input.size() > MAX_PATH - 1) {
         AfxMessageBox(kFileNameTooLong);
@@ -70,15 +71,21 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     struct stat existing {};
     if (!settings.overwrite && ::lstat(job.output.c_str(), &existing) == 0)
         return Failure(ExistsReason(job.output));
-    if (settings.createFolder) (void)::mkdir(FolderOf(job.output).c_str(), 0777);
+    // No folder is made for an input that can't even be read: the conversion fails on it before
+    // it looks at the output. (One made for nothing is not removed again: it could be taken from
+    // under another run's output, which has no name in it until it is finished.)
+    if (settings.createFolder && UnreadableInputCause(job.input).empty())
+        (void)::mkdir(FolderOf(job.output).c_str(), 0777);
 
     ConversionJob conversion;
     HRESULT hr = S_OK;
     {
         const StopSignalsBlocked streamingThreadsIgnoreSignals;
+        messages.HoldBack();
         hr = conversion.Start(job.input, job.output, settings.compressorIndex, settings.keepAudio,
                               settings.ignoreWarnings, compressorFilter,
                               settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep);
+        messages.ShowHeld(FAILED(hr) && hr != kOutputExists ? StartFailureCause(job, hr) : std::string());
     }
     if (hr == kOutputExists) return Failure(ExistsReason(job.output));
     if (FAILED(hr)) {

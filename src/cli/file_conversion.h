@@ -16,7 +16,8 @@ struct JobSettings {
     bool keepAudio = true;
     bool ignoreWarnings = false;  // as the window's hidden box: no warning of an unknown duration
     bool overwrite = false;       // an existing output is replaced
-    bool createFolder = false;    // the output's folder is made when missing ("converted")
+    bool createFolder = false;    // the output's folder is made when missing, for an input that
+                                  // can be read
 };
 
 enum class JobOutcome {
@@ -35,4 +36,4 @@ struct JobResult {
 // bound, as the window's. A stop signal ends the wait; the job's file is then finished.
 [[nodiscard]] JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
                                     InterfaceRef<IBaseFilter>& compressorFilter, ProgressLine& progress,
-                                    const MessageRelay& messages);
+                                    MessageRelay& messages);

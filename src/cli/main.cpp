@@ -9,6 +9,7 @@
 #include "cli/convert_options.h"
 #include "cli/file_batch.h"
 #include "cli/help_text.h"
+#include "cli/stop_signals.h"
 #include "media/api/class_registry.h"
 #include "media/api/ffmpeg_log.h"
 
@@ -26,5 +27,7 @@ int main(int argc, char** argv) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int status = options.list ? ListCompressors() : ConvertFiles(options);
     CoUninitialize();
+    // A shell stops its loop only for a program that a signal ended.
+    DieByStopSignal();
     return status;
 }

@@ -1,11 +1,16 @@
 #include "cli/message_relay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
 MessageRelay::MessageRelay(ProgressLine& progress) : m_progress(progress) {
     m_previous = SetMessageBoxHandler([this](const std::string& text) {
-        Show(text);
+        if (m_holding) {
+            m_held.push_back(text);
+        } else {
+            Show(text);
+        }
         m_last = text.substr(0, text.find_first_of("\r\n"));
         return IDOK;
     });
@@ -28,4 +33,20 @@ void MessageRelay::Show(const std::string& text) const {
     std::fprintf(stderr, "tessarel-convert: %s%s%s\n", m_file.c_str(), m_file.empty() ? "" : ": ",
                  lines.c_str());
     std::fflush(stderr);
+}
+
+void MessageRelay::HoldBack() {
+    m_holding = true;
+}
+
+void MessageRelay::ShowHeld(const std::string& cause) {
+    m_holding = false;
+    std::vector<std::string> held = std::move(m_held);
+    m_held.clear();
+    if (!cause.empty() && !held.empty()) {
+        std::string& last = held.back();
+        last.insert(std::min(last.find_first_of("\r\n"), last.size()), ": " + cause);
+        m_last += ": " + cause;
+    }
+    for (const std::string& text : held) Show(text);
 }

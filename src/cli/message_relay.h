@@ -5,6 +5,7 @@
 // one of a job is the reason it failed.
 
 #include <string>
+#include <vector>
 
 #include "cli/progress_line.h"
 #include "platform/message_box.h"
@@ -26,9 +27,17 @@ public:
     // "tessarel-convert: FILE: TEXT" on the error output; TEXT's "\r\n" become line breaks.
     void Show(const std::string& text) const;
 
+    // The messages from now on wait for ShowHeld: why a step failed is known only after it.
+    void HoldBack();
+    // Shows the messages held back, in order; the first line of the last one is followed by
+    // ": cause" when cause is not empty, and so is LastMessage.
+    void ShowHeld(const std::string& cause);
+
 private:
     ProgressLine& m_progress;
     MessageBoxHandler m_previous;
     std::string m_file;
     std::string m_last;
+    bool m_holding = false;
+    std::vector<std::string> m_held;
 };

@@ -1,24 +1,41 @@
 #include "cli/stop_signals.h"
 
 #include <atomic>
+#include <cstdio>
 
 #include <pthread.h>
 #include <signal.h>
 
 namespace {
 
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signal that ends the program at once, for a user who insists.
+constexpr int kSignalsBeforeGivingUp = 3;
+
 std::atomic<int> g_stopSignal{0};
+std::atomic<int> g_signalsTaken{0};
 static_assert(std::atomic<int>::is_always_lock_free, "written from a signal handler");
 
 extern "C" void OnStopSignal(int signal) {
-    g_stopSignal.store(signal);
+    int none = 0;
+    (void)g_stopSignal.compare_exchange_strong(none, signal);
+    if (g_signalsTaken.fetch_add(1) + 1 >= kSignalsBeforeGivingUp) {
+        ::signal(signal, SIG_DFL);
+        ::raise(signal);
+    }
+}
+
+sigset_t StopSignalSet() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : kStopSignals) sigaddset(&signals, signal);
+    return signals;
 }
 
 void SetStopSignalsBlocked(bool blocked) {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
+    sigset_t signals = StopSignalSet();
+    // A resized terminal is the main thread's business too.
+    sigaddset(&signals, SIGWINCH);
     pthread_sigmask(blocked ? SIG_BLOCK : SIG_UNBLOCK, &signals, nullptr);
 }
 
@@ -27,14 +44,25 @@ void SetStopSignalsBlocked(bool blocked) {
 void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;  // a second signal takes its default course
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // The handler runs with every stop signal held back, so two that come together count in turn.
+    action.sa_mask = StopSignalSet();
+    for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
 }
 
 int StopSignal() {
     return g_stopSignal.load();
+}
+
+void DieByStopSignal() {
+    const int signal = StopSignal();
+    if (signal == 0) return;
+    std::fflush(nullptr);
+    ::signal(signal, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
 }
 
 StopSignalsBlocked::StopSignalsBlocked() {

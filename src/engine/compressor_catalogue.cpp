@@ -34,9 +34,9 @@ HRESULT OpenCompressorCategory(InterfaceRef<ICreateDevEnum>& devices, InterfaceR
     return S_OK;
 }
 
-// The display name of a catalogue entry, or nullopt when its property bag or its name does not
-// read: such an entry is not part of the catalogue.
-std::optional<std::string> FriendlyNameOf(IMoniker* moniker) {
+// A text property of a catalogue entry, or nullopt when its property bag or the property does not
+// read. An entry whose "FriendlyName" does not read is not part of the catalogue.
+std::optional<std::string> PropertyOf(IMoniker* moniker, const char16_t* property = u"FriendlyName") {
     InterfaceRef<IPropertyBag> bag;
     if (FAILED(moniker->BindToStorage(nullptr, nullptr, IPropertyBag::iid, bag.ReceiveVoid())) || !bag) {
         return std::nullopt;
@@ -44,7 +44,7 @@ std::optional<std::string> FriendlyNameOf(IMoniker* moniker) {
     VARIANT name;
     VariantInit(&name);
     std::optional<std::string> result;
-    if (bag->Read(u"FriendlyName", &name, nullptr) == S_OK && name.vt == VT_BSTR) {
+    if (bag->Read(property, &name, nullptr) == S_OK && name.vt == VT_BSTR) {
         result = ToNarrow(name.bstrVal);
     }
     VariantClear(&name);
@@ -59,7 +59,7 @@ InterfaceRef<IMoniker> NextNamedEntry(IEnumMoniker* category, std::string* name)
         ULONG fetched = 0;
         category->Next(1, moniker.Receive(), &fetched);
         if (!moniker) return moniker;
-        if (auto read = FriendlyNameOf(moniker.Get())) {
+        if (auto read = PropertyOf(moniker.Get())) {
             if (name) *name = std::move(*read);
             return moniker;
         }
@@ -76,8 +76,10 @@ bool IsAutomaticChoiceName(const std::string& name) {
     return lower.find("divx") != std::string::npos || lower.find("xvid") != std::string::npos;
 }
 
-HRESULT EnumerateCompressors(std::vector<std::string>& names, LONG& autoCompressorIndex) {
+HRESULT EnumerateCompressors(std::vector<std::string>& names, LONG& autoCompressorIndex,
+                             std::vector<std::string>* encoders) {
     names.clear();
+    if (encoders) encoders->clear();
     InterfaceRef<ICreateDevEnum> devices;
     InterfaceRef<IEnumMoniker> category;
     const HRESULT hr = OpenCompressorCategory(devices, category);
@@ -85,9 +87,10 @@ HRESULT EnumerateCompressors(std::vector<std::string>& names, LONG& autoCompress
 
     category->Reset();
     std::string name;
-    while (NextNamedEntry(category.Get(), &name)) {
+    while (const InterfaceRef<IMoniker> entry = NextNamedEntry(category.Get(), &name)) {
         if (IsAutomaticChoiceName(name)) autoCompressorIndex = static_cast<LONG>(names.size());
         names.push_back(name);
+        if (encoders) encoders->push_back(PropertyOf(entry.Get(), u"Encoder").value_or(""));
     }
     return S_OK;
 }

@@ -15,7 +15,9 @@
 // first), and sets autoCompressorIndex to the index of the automatic choice when an entry
 // qualifies; otherwise autoCompressorIndex keeps what the caller put there. An empty category
 // gives an empty list. Returns 0, or the failing result after its message (names stays empty).
-HRESULT EnumerateCompressors(std::vector<std::string>& names, LONG& autoCompressorIndex);
+// encoders, when given, gets each entry's encoder name ("libx264"), empty where none is told.
+HRESULT EnumerateCompressors(std::vector<std::string>& names, LONG& autoCompressorIndex,
+                             std::vector<std::string>* encoders = nullptr);
 
 // Whether a display name makes its entry a candidate for the automatic choice: its lower-cased
 // form contains "divx" or "xvid" anywhere. The last candidate in catalogue order is chosen.

@@ -52,6 +52,11 @@ public:
     // preview area is black again.
     void ReleasePreviewGraph();
 
+    // Adds the files named on the program's command line (bytes, as given) as jobs, as Browse adds
+    // the files its dialog returns; names that are no existing file are left out.
+    // (converter_dialog_command_line.cpp)
+    void AddCommandLineFiles(const std::vector<std::string>& files);
+
     // Renders the file at path (UTF-8) into a new preview graph and plays it in the preview
     // area; any earlier preview graph is released first. Each failure shows its message.
     void PlayInPreview(const std::string& path);

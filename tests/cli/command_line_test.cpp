@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "convert_run.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
@@ -26,6 +29,19 @@ fs::path CopySample(const ScratchFolder& folder, const std::string& sample, cons
     fs::create_directories((folder / name).parent_path());
     fs::copy_file(SamplePath(sample), folder / name);
     return folder / name;
+}
+
+// The first video stream's picture format as ffprobe reads it: "yuv420p".
+std::string PixelFormatOf(const fs::path& file) {
+    const std::string command =
+        "ffprobe -v error -select_streams v:0 -show_entries stream=pix_fmt -of csv=p=0 '" + file.string() +
+        "'";
+    std::string text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        for (int c; (c = std::fgetc(pipe)) != EOF;) text += static_cast<char>(c);
+        ::pclose(pipe);
+    }
+    return text.substr(0, text.find('\n'));
 }
 
 bool Converted(const fs::path& output) {
@@ -61,10 +77,23 @@ TEST(CommandLine, SeveralFilesGoToConvertedBesideThemByTheWindowsNamingRules) {
 TEST(CommandLine, CompressorByAUniquePartOfItsNameElseAUsageErrorWithTheCandidates) {
     ScratchFolder folder("compressor");
     const std::string input = SamplePath("video_only.avi").string();
-    const ConvertRun named =
-        RunConvert({"--compressor", "MOTION jpeg", "-o", (folder / "m.avi").string(), input});
-    ASSERT_TRUE(named.Succeeded()) << named.errors;
-    EXPECT_EQ(ReadBack(folder / "m.avi").Video().codecName, "mjpeg");
+    // Names users type, and pictures every player takes: 4:2:0, not the 4:4:4 nearest to RGB.
+    const struct {
+        const char* name;
+        const char* codec;
+        const char* pixelFormat;
+    } kTyped[] = {{"MOTION jpeg", "mjpeg", "yuvj420p"},
+                  {"h264", "h264", "yuv420p"},
+                  {"libx264", "h264", "yuv420p"},
+                  {"x264", "h264", "yuv420p"},
+                  {"mpeg4", "mpeg4", "yuv420p"}};
+    for (const auto& typed : kTyped) {
+        const fs::path output = folder / (std::string(typed.name) + ".avi");
+        const ConvertRun named = RunConvert({"--compressor", typed.name, "-o", output.string(), input});
+        ASSERT_TRUE(named.Succeeded()) << typed.name << ": " << named.errors;
+        EXPECT_EQ(ReadBack(output).Video().codecName, typed.codec) << typed.name;
+        EXPECT_EQ(PixelFormatOf(output), typed.pixelFormat) << typed.name;
+    }
 
     const ConvertRun none = RunConvert({"--compressor", "no such codec", input});
     EXPECT_EQ(none.exitCode, 2);
@@ -112,9 +141,77 @@ TEST(CommandLine, AnExistingOutputIsReplacedOnlyWithOverwrite) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1)
         << "nothing written";
 
-    const ConvertRun replaced = RunConvert({"--overwrite", "-o", output.string(), input});
+    // A stopped batch starts again: an output that is there is passed over, as done.
+    const ConvertRun skipped = RunConvert({"--skip-existing", "-o", output.string(), input});
+    ASSERT_TRUE(skipped.Succeeded()) << skipped.errors;
+    EXPECT_NE(skipped.output.find("out.avi exists, skipped"), std::string::npos) << skipped.output;
+    const ConvertRun planned = RunConvert({"--dry-run", "--compressor", "mjpeg", input, input + "2"});
+    ASSERT_TRUE(planned.Succeeded()) << planned.errors;
+    EXPECT_TRUE(planned.output.starts_with("compressor: ")) << planned.output;
+    EXPECT_TRUE(planned.output.ends_with("\tMJPEG (Motion JPEG)\n" + input + " -> " +
+                                         SamplePath("converted/mpeg1_mp2.avi").string() + "\n" + input +
+                                         "2 -> " + SamplePath("converted/mpeg1_mp2 (2).avi").string() + "\n"))
+        << planned.output;
+    EXPECT_EQ(Contents(output), "earlier");
+
+    const ConvertRun replaced = RunConvert({"--overwrite", "--progress=json", "-o", output.string(), input});
     ASSERT_TRUE(replaced.Succeeded()) << replaced.errors;
     EXPECT_TRUE(Converted(output));
+    // One object per line for front ends, ending with the result.
+    const std::string object = R"(\{"file":")" + input +
+                               R"(","index":1,"count":1,"percent":\d+,"fps":\d+,"eta":(\d+|null),"state":")";
+    EXPECT_TRUE(std::regex_match(
+        replaced.output, std::regex("(" + object + "converting\"\\}\n)+" + object + "converted\"\\}\n")))
+        << replaced.output;
+}
+
+TEST(CommandLine, EveryFailureNamesItsCauseAfterTheWindowsMessage) {
+    ScratchFolder folder("causes");
+    const std::string good = SamplePath("mpeg1_mp2.mpg").string();
+    fs::create_directory(folder / "folder");
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    std::ofstream(folder / "text.mpg") << "not a video\n";
+    fs::copy_file(good, folder / "unreadable.mpg");
+    fs::permissions(folder / "unreadable.mpg", fs::perms::none);
+    fs::create_directory(folder / "read-only");
+    fs::permissions(folder / "read-only", fs::perms::owner_read | fs::perms::owner_exec);
+    // Root reads and writes whatever the permissions say.
+    const bool root = ::geteuid() == 0;
+    const struct {
+        std::vector<std::string> arguments;
+        std::string said;
+        bool skippedByRoot = false;
+    } kCases[] = {
+        {{(folder / "folder").string()}, "指定的輸入檔案不存在.: is a directory"},
+        {{(folder / "fifo").string()}, "無法載入檔案的來源濾鏡: is not a regular file"},
+        {{"--output-dir", (folder / "out").string(), "/dev/zero"},
+         "無法載入檔案的來源濾鏡: is not a regular file"},
+        {{(folder / "unreadable.mpg").string()}, ": Permission denied", true},
+        {{(folder / "text.mpg").string()}, "無法連接視訊鏈: is not a media file FFmpeg can read ("},
+        {{"--output-dir", (folder / "out").string(), SamplePath("audio_only.mpg").string()},
+         "無法連接視訊鏈: holds no video stream"},
+        {{"--output-dir", (folder / "read-only").string(), good},
+         "output folder " + (folder / "read-only").string() + ": Permission denied",
+         true},
+        {{"-o", (folder / "missing/out.avi").string(), good},
+         "無法設定 MUX 和檔案寫入: output folder " + (folder / "missing").string() +
+             ": No such file or directory"},
+    };
+    for (const auto& failure : kCases) {
+        if (failure.skippedByRoot && root) continue;
+        const ConvertRun run = RunConvert(failure.arguments);
+        EXPECT_EQ(run.exitCode, 1) << failure.said;
+        EXPECT_NE(run.errors.find(failure.said), std::string::npos) << run.errors;
+    }
+    // -o on a folder, or for another container, is refused before anything starts.
+    for (const std::string& output : {(folder / "folder").string(), (folder / "out.mkv").string()}) {
+        const ConvertRun run = RunConvert({"--overwrite", "-o", output, good});
+        EXPECT_EQ(run.exitCode, 2) << run.errors;
+        EXPECT_NE(run.errors.find(output +
+                                  (output.ends_with("mkv") ? ": the output is an AVI file" : " is a folder")),
+                  std::string::npos)
+            << run.errors;
+    }
 }
 
 // Every option token ("-o", "--output-dir") in text from the line that begins with start up to
@@ -138,7 +235,11 @@ TEST(CommandLine, HelpAndTheManualPageNameTheSameOptions) {
     const std::string page = std::regex_replace(Contents(TESSAREL_CONVERT_MANUAL), std::regex(R"(\\-)"), "-");
     const std::set<std::string> helped = OptionsIn(help.output, "Options:", "\n");
     EXPECT_EQ(helped, OptionsIn(page, ".SH OPTIONS", ".SH"));
-    EXPECT_EQ(helped.size(), 13u);
+    EXPECT_EQ(helped.size(), 16u);
+    for (std::size_t from = 0, to = 0; from < help.output.size(); from = to + 1) {
+        to = help.output.find('\n', from);
+        EXPECT_LE(to - from, 80u) << "fits 80 columns: " << help.output.substr(from, to - from);
+    }
 }
 
 }  // namespace

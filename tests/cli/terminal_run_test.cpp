@@ -35,19 +35,34 @@ using testsupport::SamplePath;
 namespace clitest {
 namespace {
 
+// How the child runs: on a terminal of some width, with a file size limit (writes past it
+// fail), on a small disk (the child sees a 256 KiB tmpfs at that folder, in a mount namespace of
+// its own, and exits 125 when it cannot have one), or in a shell: `bash -c loop PROGRAM ARGUMENTS`.
+struct TerminalSetting {
+    unsigned short columns = 80;
+    std::optional<rlim_t> fileSizeLimit;
+    fs::path smallDisk;
+    std::string loop;
+};
+
 // tessarel-convert ARGUMENTS as a child on a pseudo-terminal, which is its standard and error
-// output. With a file size limit, writes past it fail; with a small disk, the child sees a 256 KiB
-// tmpfs at that folder (in a mount namespace of its own), and exits 125 when it cannot have one.
+// output.
 class TerminalConvert {
 public:
-    explicit TerminalConvert(const std::vector<std::string>& arguments,
-                             std::optional<rlim_t> fileSizeLimit = {}, const fs::path& smallDisk = {}) {
-        const std::string disk = smallDisk.string();
-        const std::string program = ConvertProgram().string();
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    explicit TerminalConvert(const std::vector<std::string>& arguments, const TerminalSetting& setting = {}) {
+        const std::optional<rlim_t> fileSizeLimit = setting.fileSizeLimit;
+        const std::string disk = setting.smallDisk.string();
+        std::vector<std::string> words{ConvertProgram().string()};
+        if (!setting.loop.empty()) words.insert(words.begin(), {"/bin/bash", "-c", setting.loop});
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        const std::string program = words.front();
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
-        m_pid = ::forkpty(&m_terminal, nullptr, nullptr, nullptr);
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = setting.columns;
+        m_pid = ::forkpty(&m_terminal, nullptr, nullptr, &size);
         if (m_pid == 0) {
             // Only async-signal-safe calls until exec.
             if (fileSizeLimit) {
@@ -90,6 +105,8 @@ public:
     }
 
     void Signal(int signal) const { ::kill(m_pid, signal); }
+    // What the user's keys send: "\x03" is Ctrl-C, a SIGINT to the terminal's foreground.
+    void Type(const std::string& keys) const { (void)!::write(m_terminal, keys.data(), keys.size()); }
 
     // The exit status, or nullopt when the child did not end within the timeout (it is then
     // killed) or ended by a signal. What the terminal showed is in Text().
@@ -108,6 +125,11 @@ public:
         return WEXITSTATUS(status);
     }
 
+    // The signal that ended the child, after Wait; 0 when it exited by itself.
+    [[nodiscard]] int KilledBy() const {
+        return m_status && WIFSIGNALED(*m_status) ? WTERMSIG(*m_status) : 0;
+    }
+
     [[nodiscard]] const std::string& Text() const { return m_text; }
 
 private:
@@ -124,24 +146,33 @@ std::vector<std::string> FolderNames(const fs::path& folder) {
     return names;
 }
 
-class StopSignal : public ::testing::TestWithParam<int> {};
-
-TEST_P(StopSignal, FinishesTheFileInHandStartsNoOtherAndExitsWith128PlusTheSignal) {
-    ScratchFolder folder(GetParam() == SIGINT ? "interrupt" : "terminate");
-    // Forty seconds of video, long enough to be caught in the middle on any machine.
-    const fs::path input = folder / "long.avi";
+// Forty seconds of video, long enough to be caught in the middle on any machine; false when the
+// ffmpeg command can't make it.
+bool MakeLongInput(const fs::path& input) {
     const std::string command =
         "ffmpeg -hide_banner -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=40 "
         "-f lavfi -i sine=duration=40 -c:v mpeg4 -q:v 8 -c:a pcm_s16le '" +
         input.string() + "'";
-    if (std::system(command.c_str()) != 0) GTEST_SKIP() << "the ffmpeg command is needed to make the input";
+    return std::system(command.c_str()) == 0;
+}
+
+class StopSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(StopSignal, FinishesTheFileInHandStartsNoOtherAndEndsByTheSignal) {
+    ScratchFolder folder("stop-" + std::to_string(GetParam()));
+    const fs::path input = folder / "long.avi";
+    if (!MakeLongInput(input)) GTEST_SKIP() << "the ffmpeg command is needed to make the input";
     fs::copy_file(SamplePath("mpeg1_mp2.mpg"), folder / "next.mpg");
 
     TerminalConvert job({input.string(), (folder / "next.mpg").string()});
     ASSERT_TRUE(job.Started());
     ASSERT_TRUE(job.WaitForProgress(1)) << job.Text();
+    // Twice, 10 ms apart, as Ctrl-C pressed twice: the second does not cut the finish short.
     job.Signal(GetParam());
-    EXPECT_EQ(job.Wait(), 128 + GetParam()) << job.Text();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    job.Signal(GetParam());
+    EXPECT_EQ(job.Wait(), std::nullopt) << job.Text();
+    EXPECT_EQ(job.KilledBy(), GetParam()) << "a shell sees the signal, and stops its loop";
 
     const auto out = ReadBack(folder / "converted" / "long.avi");
     ASSERT_TRUE(out.Ok()) << out.error;
@@ -149,7 +180,8 @@ TEST_P(StopSignal, FinishesTheFileInHandStartsNoOtherAndExitsWith128PlusTheSigna
     EXPECT_GT(out.Video().packetCount, 0);
     EXPECT_LT(out.Video().packetCount, 1000) << "stopped in the middle";
     EXPECT_TRUE(out.HasAudio());
-    EXPECT_EQ(FolderNames(folder / "converted"), std::vector<std::string>{"long.avi"}) << "no second job";
+    EXPECT_EQ(FolderNames(folder / "converted"), std::vector<std::string>{"long.avi"})
+        << "no second job, nothing hidden";
     // The line was rewritten in place with the job's pace, and is cleared for the messages.
     EXPECT_TRUE(std::regex_search(job.Text(),
                                   std::regex(R"(\r\[1/2\] long\.avi  [1-9]\d? %  \d+ fps  \d+:\d\d left)")))
@@ -157,11 +189,63 @@ TEST_P(StopSignal, FinishesTheFileInHandStartsNoOtherAndExitsWith128PlusTheSigna
     EXPECT_NE(job.Text().find("keeps what was converted"), std::string::npos) << job.Text();
 }
 
-INSTANTIATE_TEST_SUITE_P(TerminalRun, StopSignal, ::testing::Values(SIGINT, SIGTERM),
+INSTANTIATE_TEST_SUITE_P(TerminalRun, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
                          [](const ::testing::TestParamInfo<int>& signal) {
-                             return signal.param == SIGINT ? std::string("Interrupt")
-                                                           : std::string("Terminate");
+                             return std::string(sigabbrev_np(signal.param));
                          });
+
+TEST(TerminalRun, CtrlCEndsAShellLoop) {
+    ScratchFolder folder("loop");
+    const fs::path input = folder / "long.avi";
+    if (!MakeLongInput(input)) GTEST_SKIP() << "the ffmpeg command is needed to make the input";
+    fs::copy_file(SamplePath("mpeg1_mp2.mpg"), folder / "next.mpg");
+    TerminalSetting shell;
+    shell.loop = R"(for f in "$@"; do "$0" "$f"; done; echo the loop went on)";
+    TerminalConvert loop({input.string(), (folder / "next.mpg").string()}, shell);
+    ASSERT_TRUE(loop.Started());
+    ASSERT_TRUE(loop.WaitForProgress(1)) << loop.Text();
+    loop.Type("\x03");
+    EXPECT_EQ(loop.Wait(), std::nullopt) << loop.Text();
+    EXPECT_EQ(loop.KilledBy(), SIGINT);
+    EXPECT_EQ(loop.Text().find("the loop went on"), std::string::npos) << loop.Text();
+}
+
+TEST(TerminalRun, AKilledRunLeavesNothingAndTheEarlierFileWhole) {
+    ScratchFolder folder("killed");
+    const fs::path input = folder / "long.avi";
+    if (!MakeLongInput(input)) GTEST_SKIP() << "the ffmpeg command is needed to make the input";
+    fs::create_directory(folder / "converted");
+    std::ofstream(folder / "converted" / "long.avi") << "earlier";
+    TerminalConvert job({"--overwrite", input.string()});
+    ASSERT_TRUE(job.Started());
+    ASSERT_TRUE(job.WaitForProgress(1)) << job.Text();
+    job.Signal(SIGKILL);
+    EXPECT_EQ(job.Wait(), std::nullopt) << job.Text();
+    EXPECT_EQ(Contents(folder / "converted" / "long.avi"), "earlier");
+    EXPECT_EQ(FolderNames(folder / "converted"), std::vector<std::string>{"long.avi"}) << "nothing hidden";
+}
+
+TEST(TerminalRun, TheProgressLineFitsANarrowTerminal) {
+    ScratchFolder folder("narrow");
+    const std::string name = "a rather long name of a recording, 一九九九年的夏天, part one of two.mpg";
+    fs::copy_file(SamplePath("mpeg1_mp2.mpg"), folder / name);
+    TerminalSetting narrow;
+    narrow.columns = 60;
+    TerminalConvert job({(folder / name).string()}, narrow);
+    ASSERT_TRUE(job.Started());
+    EXPECT_EQ(job.Wait(), 0) << job.Text();
+    // Every state of the line, between carriage returns and line breaks, in columns: the CJK
+    // characters take two, the mark of the cut one.
+    const std::string text = std::regex_replace(job.Text(), std::regex("\x1b\\[K"), "");
+    const std::string counted = std::regex_replace(text, std::regex("\xE2\x80\xA6"), ".");
+    std::size_t columns = 0;
+    for (const char c : counted) {
+        const auto byte = static_cast<unsigned char>(c);
+        columns = c == '\r' || c == '\n' ? 0 : columns + (byte < 0x80 ? 1 : byte >= 0xC0 ? 2 : 0);
+        ASSERT_LT(columns, 60u) << text;
+    }
+    EXPECT_NE(text.find("\xE2\x80\xA6"), std::string::npos) << "the name is cut in the middle: " << text;
+}
 
 TEST(TerminalRun, AFullDiskFailsSaysWhyAndKeepsTheEarlierOutput) {
     ScratchFolder folder("full-disk");
@@ -169,8 +253,10 @@ TEST(TerminalRun, AFullDiskFailsSaysWhyAndKeepsTheEarlierOutput) {
     fs::copy_file(SamplePath("video_only.avi"), output);
     const std::string earlier = Contents(output);
 
+    TerminalSetting limited;
+    limited.fileSizeLimit = 64 * 1024;
     TerminalConvert job({"--overwrite", "-o", output.string(), SamplePath("mjpeg_pcm.avi").string()},
-                        64 * 1024);
+                        limited);
     ASSERT_TRUE(job.Started());
     EXPECT_EQ(job.Wait(), 1) << job.Text();
     EXPECT_NE(job.Text().find("failed part-way: File too large (AVI Mux)"), std::string::npos) << job.Text();
@@ -180,9 +266,10 @@ TEST(TerminalRun, AFullDiskFailsSaysWhyAndKeepsTheEarlierOutput) {
 
     // The same on a disk that is really full: a small tmpfs.
     fs::create_directory(folder / "disk");
+    TerminalSetting onSmallDisk;
+    onSmallDisk.smallDisk = folder / "disk";
     TerminalConvert small(
-        {"-o", (folder / "disk" / "out.avi").string(), SamplePath("mjpeg_pcm.avi").string()}, {},
-        folder / "disk");
+        {"-o", (folder / "disk" / "out.avi").string(), SamplePath("mjpeg_pcm.avi").string()}, onSmallDisk);
     ASSERT_TRUE(small.Started());
     const std::optional<int> status = small.Wait();
     if (status == 125) GTEST_SKIP() << "mounting a tmpfs needs root";

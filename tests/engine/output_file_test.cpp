@@ -151,13 +151,14 @@ TEST_F(OutputFileTest, AFileThatCannotBeMovedIntoPlaceFailsTheJobAndKeepsTheEarl
     const fs::path output = m_dir / "out.avi";
     WriteFile(output, "an earlier output");
     ASSERT_EQ(Build(SamplePath("video_only.avi"), output), S_OK);
-    // The file being written goes while the job runs, as when the folder is tidied by hand.
-    for (const auto& entry : fs::directory_iterator(m_dir)) {
-        if (entry.path().filename().string().front() == '.') fs::remove(entry.path());
-    }
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"}) << "the file being written has no name";
+    // A folder takes the output's name while the job runs: nothing can replace it.
+    fs::remove(output);
+    fs::create_directory(output);
+    WriteFile(output / "earlier.avi", "an earlier output");
     EXPECT_EQ(WaitStopAndTearDown(), EC_COMPLETE) << "the conversion itself reached its end";
-    EXPECT_TRUE(FAILED(m_stopResult)) << "yet its file is not there";
-    EXPECT_EQ(Contents(output), "an earlier output");
+    EXPECT_TRUE(FAILED(m_stopResult)) << "yet its file could not take its name";
+    EXPECT_EQ(Contents(output / "earlier.avi"), "an earlier output");
     EXPECT_EQ(FolderNames(), std::vector<std::string>{"out.avi"});
 }
 

@@ -8,6 +8,7 @@
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include "media/api/guid.h"
@@ -93,6 +94,23 @@ void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDi
     // asked: it sets thread_count to 1 before such an encoder opens, so libxvid's own
     // motion-search threads are out of reach through it.
     context.thread_count = (codec.capabilities & kAnyThreads) != 0 ? 0 : 1;
+}
+
+AVPixelFormat PlayableFormatFor(const AVCodec& codec, AVPixelFormat nearest) {
+    const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(nearest);
+    if (format == nullptr || (format->flags & AV_PIX_FMT_FLAG_RGB) != 0 || format->nb_components < 3 ||
+        (format->log2_chroma_w >= 1 && format->log2_chroma_h >= 1) || codec.pix_fmts == nullptr)
+        return AV_PIX_FMT_NONE;
+    // JPEG's full-range formats keep their range: MJPEG's decoders expect it.
+    const bool fullRange = nearest == AV_PIX_FMT_YUVJ444P || nearest == AV_PIX_FMT_YUVJ422P ||
+                           nearest == AV_PIX_FMT_YUVJ440P || nearest == AV_PIX_FMT_YUVJ411P;
+    const AVPixelFormat wanted[] = {fullRange ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P,
+                                    fullRange ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUVJ420P};
+    for (AVPixelFormat candidate : wanted) {
+        for (const AVPixelFormat* f = codec.pix_fmts; *f != AV_PIX_FMT_NONE; ++f)
+            if (*f == candidate) return candidate;
+    }
+    return AV_PIX_FMT_NONE;
 }
 
 DWORD AviFourCC(const AVCodec& codec) {

@@ -25,6 +25,9 @@ public:
             if (m_entry.nameUnreadable) return E_FAIL;
             return ReadString(ToUtf16(m_entry.friendlyName), value);
         }
+        // The encoder's own name, as FFmpeg's tools and users know it ("libx264", "mjpeg").
+        if (property == u"Encoder" && !m_entry.encoderName.empty())
+            return ReadString(ToUtf16(m_entry.encoderName), value);
         if (property == u"CLSID") return ReadString(GuidToText(CLSID_VideoCompressor), value);
         if (property == u"FccHandler" && m_entry.fourcc != 0) {
             std::u16string fourcc;

@@ -59,6 +59,13 @@ std::vector<AVPixelFormat> CandidateFormats(const AVCodec& codec, AVPixelFormat 
     return order;
 }
 
+// Whether a picture of width x height has whole chroma samples in format.
+bool ChromaFits(AVPixelFormat format, int width, int height) {
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    if (descriptor == nullptr) return false;
+    return width % (1 << descriptor->log2_chroma_w) == 0 && height % (1 << descriptor->log2_chroma_h) == 0;
+}
+
 // The whole picture, then the largest sizes of each multiple that differ from it.
 std::vector<std::pair<int, int>> CandidateSizes(const RawVideoLayout& input) {
     std::vector<std::pair<int, int>> sizes{{input.width, input.height}};
@@ -177,6 +184,17 @@ HRESULT TryEncoder(const AVCodec& codec, const RawVideoLayout& input, EncoderCho
     choice = EncoderChoice{};
     const std::vector<AVPixelFormat> formats = CandidateFormats(codec, input.format);
     HRESULT hr = VFW_E_TYPE_NOT_ACCEPTED;
+    // What players take goes before what keeps the most colour: 4:2:0 at the largest size its
+    // chroma fits (a column or row less rather than a picture few players open).
+    if (const AVPixelFormat playable =
+            formats.empty() ? AV_PIX_FMT_NONE : PlayableFormatFor(codec, formats.front());
+        playable != AV_PIX_FMT_NONE) {
+        for (const auto& [width, height] : CandidateSizes(input)) {
+            if (!ChromaFits(playable, width, height)) continue;
+            hr = TryPicture(codec, input, CodedPicture{playable, width, height}, choice);
+            if (SUCCEEDED(hr) || hr == E_OUTOFMEMORY) return hr;
+        }
+    }
     for (const auto& [width, height] : CandidateSizes(input)) {
         for (AVPixelFormat format : formats) {
             hr = TryPicture(codec, input, CodedPicture{format, width, height}, choice);

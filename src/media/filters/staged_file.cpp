@@ -42,6 +42,64 @@ std::string RandomTag() {
     return tag;
 }
 
+// The hidden name beside finalPath, less its random tag: ".<final name>.".
+std::string HiddenPrefix(const std::string& finalPath) {
+    return FolderOf(finalPath) + "/." + NameOf(finalPath).substr(0, kMaxKeptName) + ".";
+}
+
+// Creates a new file named prefix and a random tag, for writing.
+HRESULT CreateHidden(const std::string& prefix, mode_t mode, int& descriptor, std::string& path) {
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string candidate = prefix + RandomTag();
+        descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (descriptor >= 0) {
+            path = std::move(candidate);
+            return S_OK;
+        }
+        if (errno != EEXIST) return ResultFromErrno(errno);
+    }
+    return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+}
+
+// The name through which an unnamed file can be linked into a folder by anyone who may write it.
+std::string ProcessLinkOf(int descriptor) {
+    return "/proc/self/fd/" + std::to_string(descriptor);
+}
+
+// Opens a file without a name in folder: nothing of it outlives the process, whatever ends it,
+// until LinkUnnamed names it. kNoUnnamedFiles when the file system (or the kernel) has no such
+// files, or when it could not be named later (no /proc); the negated errno otherwise.
+constexpr int kNoUnnamedFiles = -1'000'000;
+int OpenUnnamed(const std::string& folder, mode_t mode) {
+    const int descriptor = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC | O_NOCTTY, mode);
+    if (descriptor < 0) {
+        const int error = errno;
+        // Kernels that do not know the flag see a folder opened for writing (EISDIR).
+        if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS)
+            return kNoUnnamedFiles;
+        return -error;
+    }
+    if (::access(ProcessLinkOf(descriptor).c_str(), F_OK) != 0) {
+        ::close(descriptor);
+        return kNoUnnamedFiles;
+    }
+    return descriptor;
+}
+
+// Gives the unnamed file behind descriptor a new hidden name beginning with prefix.
+HRESULT LinkUnnamed(int descriptor, const std::string& prefix, std::string& path) {
+    const std::string source = ProcessLinkOf(descriptor);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string candidate = prefix + RandomTag();
+        if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            path = std::move(candidate);
+            return S_OK;
+        }
+        if (errno != EEXIST) return ResultFromErrno(errno);
+    }
+    return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+}
+
 // Renames from to to in one step. Keep never replaces what has that name: a file system that
 // cannot say so in the rename gets a hard link and the removal of the old name, which is as safe.
 HRESULT MoveIntoPlace(const std::string& from, const std::string& to, StagedFile::Existing existing) {
@@ -82,34 +140,38 @@ HRESULT StagedFile::Create(const std::string& finalPath, Existing policy) {
         if (::access(finalPath.c_str(), W_OK) != 0) return ResultFromErrno(errno);
     }
 
-    const std::string prefix = FolderOf(finalPath) + "/." + NameOf(finalPath).substr(0, kMaxKeptName) + ".";
-    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::string staged = prefix + RandomTag();
-        // A new file gets the usual permissions less the umask; a replacement those of the file
-        // it replaces.
-        const int descriptor = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                                      replacing ? 0600 : 0644);
-        if (descriptor < 0) {
-            if (errno == EEXIST) continue;
-            return ResultFromErrno(errno);
-        }
-        if (replacing) (void)::fchmod(descriptor, existing.st_mode & 0777);
-        m_finalPath = finalPath;
-        m_stagedPath = std::move(staged);
-        m_existing = policy;
-        m_descriptor = descriptor;
-        return S_OK;
+    // A new file gets the usual permissions less the umask; a replacement those of the file it
+    // replaces.
+    const mode_t mode = replacing ? 0600 : 0644;
+    int descriptor = OpenUnnamed(FolderOf(finalPath), mode);
+    std::string staged;
+    if (descriptor < 0) {
+        if (descriptor != kNoUnnamedFiles) return ResultFromErrno(-descriptor);
+        const HRESULT hr = CreateHidden(HiddenPrefix(finalPath), mode, descriptor, staged);
+        if (FAILED(hr)) return hr;
     }
-    return HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+    if (replacing) (void)::fchmod(descriptor, existing.st_mode & 0777);
+    m_finalPath = finalPath;
+    m_stagedPath = std::move(staged);
+    m_existing = policy;
+    m_descriptor = descriptor;
+    return S_OK;
 }
 
 HRESULT StagedFile::Publish() {
     if (m_descriptor < 0) return E_UNEXPECTED;
+    HRESULT hr = S_OK;
+    if (m_stagedPath.empty()) {
+        // The unnamed file gets a hidden name for the instant between its link and its move into
+        // place: a link cannot replace, and the move then decides as for a named one.
+        hr = LinkUnnamed(m_descriptor, HiddenPrefix(m_finalPath), m_stagedPath);
+    }
     // A failed close can mean lost data (on network file systems): such a file is not published.
-    HRESULT hr = ::close(m_descriptor) == 0 || errno == EINTR ? S_OK : ResultFromErrno(errno);
+    const int closed = ::close(m_descriptor) == 0 || errno == EINTR ? 0 : errno;
     m_descriptor = -1;
+    if (SUCCEEDED(hr) && closed != 0) hr = ResultFromErrno(closed);
     if (SUCCEEDED(hr)) hr = MoveIntoPlace(m_stagedPath, m_finalPath, m_existing);
-    if (FAILED(hr)) ::unlink(m_stagedPath.c_str());
+    if (FAILED(hr) && !m_stagedPath.empty()) ::unlink(m_stagedPath.c_str());
     m_stagedPath.clear();
     return hr;
 }
@@ -118,7 +180,7 @@ void StagedFile::Discard() {
     if (m_descriptor < 0) return;
     ::close(m_descriptor);
     m_descriptor = -1;
-    ::unlink(m_stagedPath.c_str());
+    if (!m_stagedPath.empty()) ::unlink(m_stagedPath.c_str());
     m_stagedPath.clear();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
-// A file written beside its final name and moved into place only once it is whole. While it is
-// being written, whatever already has the final name stays as it was; a file that is discarded
-// leaves nothing behind. Two staged files for the same name never share bytes: the last one
-// published wins, whole, unless they keep what is there; then the first one wins and the other
-// is refused.
+// A file written without a name in the folder of its final name, and given that name only once it
+// is whole. While it is being written, whatever already has the final name stays as it was; a file
+// that is discarded, or whose process dies however it dies, leaves nothing behind. Where the file
+// system has no unnamed files, the file is written under a hidden name beside the final one
+// instead, which only a process that is killed can leave behind. Two staged files for the same name never
+// share bytes: the last one published wins, whole, unless they keep what is there; then the first one wins
+// and the other is refused.
 
 #include <string>
 
@@ -23,8 +25,8 @@ public:
     // What publishing does to a file that has the final name: replace it, or keep it and refuse.
     enum class Existing { Replace, Keep };
 
-    // Creates an empty file in the folder of finalPath (bytes, as the system takes them), hidden
-    // and named after it. What has the final name already must be a regular file this process
+    // Creates an empty file in the folder of finalPath (bytes, as the system takes them), unnamed,
+    // or else hidden and named after it. What has the final name already must be a regular file this process
     // may write and that no source of this process is reading; the new file takes its
     // permissions. Refusals come as HRESULT_FROM_WIN32 codes: ERROR_DIRECTORY,
     // ERROR_ACCESS_DENIED (not a regular file, or read-only), ERROR_SHARING_VIOLATION (open as a
@@ -35,7 +37,7 @@ public:
     // The descriptor to write through, -1 while nothing is staged.
     [[nodiscard]] int Descriptor() const { return m_descriptor; }
 
-    // Closes the file and renames it to its final name in one step. On failure the staged file
+    // Closes the file and gives it its final name in one step. On failure the staged file
     // is removed and the final name keeps what it had. With Existing::Keep, a file that took the
     // final name since Create stays, and this gives ERROR_FILE_EXISTS.
     [[nodiscard]] HRESULT Publish();
