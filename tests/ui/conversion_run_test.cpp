@@ -140,20 +140,19 @@ TEST_F(ConversionRunTest, AJobWhoseFileCannotBeMovedIntoPlaceSaysSoAndEndsTheRun
     const fs::path first = AddJob(*dialog, "mpeg1_mp2.mpg", "1_first.mpg");
     const fs::path second = AddJob(*dialog, "video_only.avi", "2_second.avi");
     CheckBox(*dialog, kPowerOff).setChecked(true);
-    // The file being written goes while the first job runs, as when the folder is tidied by hand.
-    bool removed = false;
+    // A folder takes the first output's name while its job runs: nothing can replace it.
+    bool taken = false;
     QObject::connect(dialog.get(), &ConverterDialog::JobProgressed, [&](int row, int) {
-        if (row != 0 || removed) return;
-        for (const auto& entry : fs::directory_iterator(first.parent_path()))
-            removed |= entry.path().filename().string().front() == '.' && fs::remove(entry.path());
+        if (row != 0 || taken) return;
+        taken = fs::create_directory(first);
     });
 
     PressStart(*dialog);
 
-    ASSERT_TRUE(removed);
+    ASSERT_TRUE(taken);
     EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{kConversionFailed});
     EXPECT_NE(StatusLine(*dialog), kComplete);
-    EXPECT_FALSE(fs::exists(first));
+    EXPECT_TRUE(fs::is_directory(first)) << "the folder that took the name stays";
     EXPECT_FALSE(fs::exists(second)) << "no later row starts";
     EXPECT_TRUE(m_powerOff.Requests().empty());
 }
