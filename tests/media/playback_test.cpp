@@ -205,8 +205,10 @@ TEST_F(PlaybackTest, SoundOnlyFilePlaysToItsEndWithoutPicturesOrVideoWindow) {
     LONG code = 0;
     LONG_PTR p1 = 0;
     LONG_PTR p2 = 0;
-    while (playback.events->GetEvent(&code, &p1, &p2, 0) == S_OK)
+    while (playback.events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
         EXPECT_EQ(code, EC_COMPLETE) << "no other event";
+        playback.events->FreeEventParams(code, p1, p2);
+    }
 }
 
 TEST_F(PlaybackTest, SoundIsPlayedSampleForSampleAsTheFileHoldsIt) {

@@ -13,8 +13,8 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "media/api/com_object.h"
 #include "media/api/uuids.h"
-#include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
 #include "media/ffmpeg/av_ptr.h"
 
