@@ -6,7 +6,7 @@
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
 #include "media/com/wide_text.h"
-#include "media/filters/avi_mux_stream_format.h"
+#include "media/ffmpeg/avi_stream_format.h"
 #include "media/registered_classes.h"
 
 namespace media {
