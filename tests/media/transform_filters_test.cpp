@@ -669,17 +669,22 @@ ComPtr<IPin> OutputCarrying(IBaseFilter* filter, const GUID& major) {
     return {};
 }
 
+// A new graph with a file source for a sample file in it.
+void GraphWithSource(const char* sample, ComPtr<IGraphBuilder>& graph, ComPtr<IBaseFilter>& source) {
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
+        S_OK);
+    const std::u16string path = ToUtf16(testsupport::SamplePath(sample).string());
+    ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
+}
+
 TEST(TransformFilters, FileReachesAnRgbGrabberThroughDecoderAndAudioStaysCompressed) {
     // The recompression graph's chain: intelligent connect from the file source to a grabber that
     // wants RGB24 inserts the splitter and the decoder; an audio grabber that wants any audio
     // takes the splitter's MP2 as it is.
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
-        S_OK);
-    const std::u16string path = ToUtf16(testsupport::SamplePath("mpeg1_mp2.mpg").string());
     ComPtr<IBaseFilter> source;
-    ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(GraphWithSource("mpeg1_mp2.mpg", graph, source));
     ComPtr<ISampleGrabber> video = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
     ComPtr<ISampleGrabber> audio = Grabber(MEDIATYPE_Audio, GUID_NULL);
     ComPtr<IBaseFilter> videoFilter = video.As<IBaseFilter>();
@@ -840,12 +845,8 @@ private:
 
 TEST(TransformFilters, GrabberCallbackMayAskForClockAndPinsWhileTheGraphStops) {
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
-        S_OK);
-    const std::u16string path = ToUtf16(testsupport::SamplePath("mpeg1_mp2.mpg").string());
     ComPtr<IBaseFilter> source;
-    ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(GraphWithSource("mpeg1_mp2.mpg", graph, source));
     ComPtr<ISampleGrabber> grabber = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
     ComPtr<IBaseFilter> grabberFilter = grabber.As<IBaseFilter>();
     ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink(AM_FILTER_MISC_FLAGS_IS_RENDERER));
