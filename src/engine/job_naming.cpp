@@ -2,22 +2,12 @@
 
 #include <algorithm>
 
+#include "text/path_parts.h"
+
 namespace {
 
 constexpr char kOutputFolderName[] = "converted";
 constexpr char kOutputExtension[] = ".avi";
-
-// The text before path's last '/' ("/" for the root folder), empty for a bare name.
-std::string FolderPartOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // name in folder: the root folder's own text ends in "/" already, and a name without a folder
 // stays relative.

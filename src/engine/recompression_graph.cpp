@@ -13,8 +13,7 @@
 
 namespace {
 
-// Every object of the graph is created with this context: in-process server and handler,
-// local and remote server.
+// Every object of the graph is created with this context: whatever server the class registry has.
 constexpr DWORD kClassContext = CLSCTX_ALL;
 
 // A failing step: its message, then everything obtained so far released in reverse order.
@@ -114,45 +113,45 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     // The writer takes the path as the platform would: at most MAX_PATH - 1 bytes.
     if (outputPath.size() > MAX_PATH - 1) return Fail(graph, kFileNameTooLong, E_INVALIDARG);
 
-    // 1. The input exists. A folder with attributes beyond the directory bit gets past this and
-    //    fails to load at step 4.
+    // The input exists. A folder with attributes beyond the directory bit gets past this and
+    // fails when the source loads it.
     if (IsPlainDirectoryOrMissing(inputPath)) {
         return Fail(graph, kInputFileMissing, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     }
     const std::u16string wideInput = ToWide(inputPath);
     const std::u16string wideOutput = ToWide(outputPath);
 
-    // 2. The graph.
+    // The graph.
     HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, kClassContext, IGraphBuilder::iid,
                                   graph.graph.ReceiveVoid());
     if (FAILED(hr) || !graph.graph) return Fail(graph, kCannotCreateGraph, hr);
 
-    // 3. The capture graph builder, attached to it.
+    // The capture graph builder, attached to it.
     hr = CoCreateInstance(CLSID_CaptureGraphBuilder, nullptr, kClassContext, ICaptureGraphBuilder::iid,
                           graph.builder.ReceiveVoid());
     if (SUCCEEDED(hr) && graph.builder) hr = graph.builder->SetFiltergraph(graph.graph.Get());
     if (FAILED(hr) || !graph.builder) return Fail(graph, kCannotSetCaptureGraph, hr);
 
-    // 4. The source; only whether a filter came back counts.
+    // The source; only whether a filter came back counts.
     graph.graph->AddSourceFilter(wideInput.c_str(), u"Source", graph.source.Receive());
     if (!graph.source) return Fail(graph, kCannotLoadSourceFilter, VFW_E_CANNOT_RENDER);
 
-    // 5. A freshly bound compressor; an empty holder fails at step 10.
+    // A freshly bound compressor; an empty holder fails when the compressor joins the graph.
     RebindCompressor(compressorIndex, compressorFilter);
 
-    // 6. The video grabber.
+    // The video grabber.
     if (FAILED(hr = CreateSampleGrabber(graph.videoGrabber, graph.videoGrabberControl))) {
         return Fail(graph, kCannotCreateSampleGrabber, hr);
     }
 
-    // 7. It takes only uncompressed 24-bit RGB, which is what every compressor accepts.
+    // It takes only uncompressed 24-bit RGB, which is what every compressor accepts.
     graph.videoType.majortype = MEDIATYPE_Video;
     graph.videoType.subtype = MEDIASUBTYPE_RGB24;
     if (FAILED(hr = graph.videoGrabberControl->SetMediaType(&graph.videoType))) {
         return Fail(graph, kCannotSetGrabberMediaType, hr);
     }
 
-    // 8. The AVI multiplexer and the file writer, already joined, writing outputPath.
+    // The AVI multiplexer and the file writer, already joined, writing outputPath.
     hr = graph.builder->SetOutputFileName(&MEDIASUBTYPE_Avi, wideOutput.c_str(), graph.mux.Receive(),
                                           graph.sink.Receive());
     if (FAILED(hr) || !graph.mux) return Fail(graph, kCannotSetMuxAndFileWriter, hr);
@@ -161,7 +160,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
         return Fail(graph, kCannotSetMuxAndFileWriter, hr);
     }
 
-    // 9, 10. The grabber and the compressor join the graph.
+    // The grabber and the compressor join the graph.
     if (FAILED(hr = graph.graph->AddFilter(graph.videoGrabber.Get(), u"VideoGrabber"))) {
         return Fail(graph, kCannotAddVideoGrabber, hr);
     }
@@ -170,7 +169,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
         return Fail(graph, kCannotAddCompressor, hr);
     }
 
-    // 11. The pins of the video path; a missing one fails the connection that needs it.
+    // The pins of the video path; a missing one fails the connection that needs it.
     graph.sourceOut = OutputPinAt(graph.source.Get(), 0);
     graph.videoGrabberIn = InputPinAt(graph.videoGrabber.Get(), 0);
     graph.videoGrabberOut = OutputPinAt(graph.videoGrabber.Get(), 0);
@@ -178,8 +177,8 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     graph.compressorOut = OutputPinAt(compressorFilter.Get(), 0);
     graph.muxIn = InputPinAt(graph.mux.Get(), 0);
 
-    // 12 - 14. Source to grabber (splitter, decoders and converters come in as needed), grabber
-    // to compressor, compressor to multiplexer.
+    // Source to grabber (splitter, decoders and converters come in as needed), grabber to
+    // compressor, compressor to multiplexer.
     if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.sourceOut.Get(), graph.videoGrabberIn.Get()))) {
         return Fail(graph, kCannotConnectVideoChain, hr);
     }
@@ -190,28 +189,28 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
         return Fail(graph, kCannotConnectCompressorToMux, hr);
     }
 
-    // 15. The audio, when asked for.
+    // The audio, when asked for.
     if (keepAudio && FAILED(hr = AddAudioBranch(graph))) {
         TearDownRecompressionGraph(graph);
         return hr;
     }
 
-    // 16. The graph's control, seeking, event and clock interfaces.
+    // The graph's control, seeking, event and clock interfaces.
     graph.control.Query(graph.graph.Get());
     graph.seeking.Query(graph.graph.Get());
     graph.events.Query(graph.graph.Get());
     graph.clockFilter.Query(graph.graph.Get());
 
-    // 17. No reference clock: run as fast as the filters can. Failing that, it still converts.
+    // No reference clock: run as fast as the filters can. Failing that, it still converts.
     hr = graph.clockFilter ? graph.clockFilter->SetSyncSource(nullptr) : E_NOINTERFACE;
     if (FAILED(hr)) AfxMessageBox(kCannotRunWithoutClock);
 
-    // 18. Seeking must answer; the capabilities themselves are not needed.
+    // Seeking must answer; the capabilities themselves are not needed.
     DWORD capabilities = 0;
     hr = graph.seeking ? graph.seeking->GetCapabilities(&capabilities) : E_NOINTERFACE;
     if (FAILED(hr)) return Fail(graph, kCannotReadSeekingCapabilities, hr);
 
-    // 19. The duration drives the progress; without one, progress is measured against 20 s.
+    // The duration drives the progress; without one, progress is measured against 20 s.
     graph.duration = 0;
     graph.seeking->GetDuration(&graph.duration);
     if (graph.duration == 0) {
@@ -219,7 +218,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
         if (!ignoreWarnings) AfxMessageBox(kUnknownDuration);
     }
 
-    // 20, 21. Full interleaving, one second of interleave and preroll.
+    // Full interleaving, one second of interleave and preroll.
     hr = graph.interleaving.Query(graph.mux.Get());
     if (SUCCEEDED(hr)) hr = graph.interleaving->put_Mode(INTERLEAVE_FULL);
     if (FAILED(hr)) return Fail(graph, kCannotSetInterleavingMode, hr);
@@ -227,7 +226,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
         return Fail(graph, kCannotSetInterleavingTimes, hr);
     }
 
-    // 22. Run. The job is watched through events and seeking, so both must be there.
+    // Run. The job is watched through events and seeking, so both must be there.
     hr = graph.control && graph.events ? graph.control->Run() : E_NOINTERFACE;
     if (FAILED(hr)) return Fail(graph, kCannotRunGraph, hr);
     return S_OK;

@@ -6,28 +6,28 @@
 
 #include <atomic>
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
 
-class VideoFrameCounter final : public ISampleGrabberCB {
+class VideoFrameCounter final : public media::ComObject<ISampleGrabberCB> {
 public:
     // A new counter at 0 with one reference, the caller's (transfer full: hold it with
     // InterfaceRef::Adopt).
     [[nodiscard]] static VideoFrameCounter* Create() { return new VideoFrameCounter; }
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-
-    // One more frame; the frame itself is not touched.
-    HRESULT SampleCB(double time, IMediaSample* sample) override;
-    HRESULT BufferCB(double time, BYTE* buffer, LONG length) override;
+    // One more frame; the frame itself is not touched. Streaming thread.
+    HRESULT SampleCB(double, IMediaSample*) override { return Count(); }
+    HRESULT BufferCB(double, BYTE*, LONG) override { return Count(); }
 
     [[nodiscard]] long long Frames() const { return m_frames.load(std::memory_order_relaxed); }
 
 private:
     VideoFrameCounter() = default;
-    ~VideoFrameCounter() = default;
 
-    std::atomic<ULONG> m_references{1};
+    HRESULT Count() {
+        m_frames.fetch_add(1, std::memory_order_relaxed);
+        return S_OK;
+    }
+
     std::atomic<long long> m_frames{0};
 };

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
-#include "media/com/com_object.h"
 
 namespace media {
 

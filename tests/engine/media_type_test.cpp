@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "media/api/class_registry.h"
+#include "media/api/com_object.h"
 #include "media/api/interface_ref.h"
 #include "media/api/interfaces.h"
 #include "media/api/media_type.h"
 #include "media/api/task_memory.h"
 #include "media/api/uuids.h"
-#include "media/com/com_object.h"
 
 namespace {
 

@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 
 #include "engine/conversion_job.h"
+#include "engine/job_ending.h"
+#include "media/graph/pin_base.h"
 #include "recompression_fixture.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
@@ -117,6 +119,32 @@ TEST_F(OutputFileTest, AJobItsCallerLeavesStopsIntoAFinishedFileAndAJobRunToItsE
     EXPECT_EQ(whole.Stop(), S_OK);
 }
 
+TEST(JobEndingTest, OnlyAnEndWithItsFileInPlaceIsAConversion) {
+    constexpr HRESULT kExists = HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+    constexpr HRESULT kFull = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    const struct {
+        LONG eventCode;
+        HRESULT completed;
+        bool stopRequested;
+        JobEnding ending;
+    } cases[] = {
+        {EC_COMPLETE, S_OK, false, JobEnding::Converted},
+        {EC_COMPLETE, kFull, false, JobEnding::OutputNotCompleted},
+        {EC_COMPLETE, kExists, false, JobEnding::OutputAppeared},
+        {EC_ERRORABORT, S_OK, false, JobEnding::FailedPartWay},
+        {EC_ERRORABORT, kFull, false, JobEnding::FailedPartWay},
+        {0, S_FALSE, true, JobEnding::StoppedOnRequest},
+        {0, kFull, true, JobEnding::OutputNotCompleted},
+        {0, kExists, true, JobEnding::OutputAppeared},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JudgeJobEnding(c.eventCode, c.completed, c.stopRequested), c.ending)
+            << c.eventCode << " " << std::hex << c.completed << " " << c.stopRequested;
+        EXPECT_EQ(JobSucceeded(c.eventCode, c.completed),
+                  c.ending == JobEnding::Converted && !c.stopRequested);
+    }
+}
+
 TEST_F(OutputFileTest, AFinishedJobReplacesAnEarlierFileAndTakesItsPermissions) {
     const fs::path output = m_dir / "out.avi";
     WriteFile(output, "an earlier output");
@@ -166,7 +194,11 @@ TEST_F(OutputFileTest, AnErrorAbortUpstreamKeepsTheEarlierFile) {
     const fs::path output = m_dir / "out.avi";
     WriteFile(output, "an earlier output");
     ASSERT_EQ(Build(SamplePath("mpeg1_mp2.mpg"), output), S_OK);
-    // As a decoder or compressor reports a streaming error.
+    // As a decoder or compressor reports a streaming error: first down its stream, then to the
+    // graph.
+    InterfaceRef<media::IUpstreamFailure> stream;
+    ASSERT_EQ(stream.Query(m_graph.muxIn.Get()), S_OK);
+    stream->StreamFailed(E_FAIL);
     InterfaceRef<IMediaEventSink> sink;
     ASSERT_EQ(sink.Query(m_graph.graph.Get()), S_OK);
     sink->Notify(EC_ERRORABORT, E_FAIL, 0);

@@ -14,8 +14,9 @@
 #include <unistd.h>
 
 #include "engine/compressor_catalogue.h"
+#include "engine/job_percent.h"
 #include "engine/recompression_graph.h"
-#include "media/com/com_object.h"
+#include "media/api/com_object.h"
 #include "message_recorder.h"
 
 // The catalogue index of the first compressor with this display name, or -1.
@@ -68,8 +69,7 @@ protected:
             graph.events->WaitForCompletion(100, &code);
             LONGLONG position = 0;
             graph.seeking->GetCurrentPosition(&position);
-            m_lastPercent =
-                static_cast<int>(static_cast<double>(position) * 100.0 / static_cast<double>(graph.duration));
+            m_lastPercent = PercentOf(position, graph.duration);
         }
         m_stopResult = StopRecompressionGraph(graph);
         TearDownRecompressionGraph(graph);

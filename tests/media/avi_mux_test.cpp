@@ -170,6 +170,8 @@ public:
     void EndStreams() {
         for (auto& p : m_pins) p->DeliverEndOfStream();
     }
+    // As a decoder or compressor upstream fails.
+    void Fail(HRESULT hr) { AbortStream(hr, m_pins.front().get()); }
 
 private:
     std::vector<std::unique_ptr<TypedOutput>> m_pins;
@@ -490,7 +492,9 @@ TEST_F(AviMuxTest, AFailedWriteAbortsAndRefusesFurtherSamples) {
         LONG_PTR result = 0;
         LONG_PTR unused = 0;
         while (m_events->GetEvent(&event, &result, &unused, 0) == S_OK && event != EC_ERRORABORT) {
+            m_events->FreeEventParams(event, result, unused);
         }
+        m_events->FreeEventParams(event, result, unused);
         EXPECT_EQ(event, EC_ERRORABORT);
         EXPECT_EQ(static_cast<HRESULT>(result), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
         m_control->Stop();
@@ -518,6 +522,37 @@ TEST_F(AviMuxTest, WithoutAPictureAnEarlierFileStaysWhetherTheStreamsEndOrTheGra
         m_graph->RemoveFilter(m_sink.As<IBaseFilter>().Get());
         source->Release();
         EXPECT_EQ(Contents(output), "an earlier file") << (ended ? "ended" : "stopped");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2) << "nothing beside";
+}
+
+TEST_F(AviMuxTest, AFailureUpstreamKeepsTheEarlierFileWhateverTheGraphDoesNext) {
+    // The streams fail, then end; a repositioning that cannot move anything follows, or the graph
+    // is simply stopped. Neither turns the failed run into a file.
+    for (const bool repositioned : {true, false}) {
+        const fs::path output = m_dir / (repositioned ? "repositioned.avi" : "stopped.avi");
+        std::ofstream(output) << "an earlier file";
+        auto* source = new SyntheticSource({Mpeg4VideoType(), PcmAudioType(48000, 2, 16)});
+        Attach(source, output);
+        ASSERT_EQ(m_control->Run(), S_OK);
+        for (int i = 0; i < 25; ++i) {
+            ASSERT_EQ(source->Push(0, i * kSecond / 25, std::vector<std::uint8_t>(100)), S_OK);
+            ASSERT_EQ(source->Push(1, i * kSecond / 25, std::vector<std::uint8_t>(7680)), S_OK);
+        }
+        source->Fail(E_FAIL);
+        if (repositioned) {
+            source->EndStreams();
+            LONGLONG start = 0;
+            EXPECT_TRUE(FAILED(m_graph.As<IMediaSeeking>()->SetPositions(
+                &start, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning)));
+        }
+        EXPECT_EQ(WaitForEnd(), EC_ERRORABORT) << "a failed run stays failed";
+        m_control->Stop();
+        m_graph->RemoveFilter(source);
+        m_graph->RemoveFilter(m_mux.Get());
+        m_graph->RemoveFilter(m_sink.As<IBaseFilter>().Get());
+        source->Release();
+        EXPECT_EQ(Contents(output), "an earlier file") << (repositioned ? "repositioned" : "stopped");
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 2) << "nothing beside";
 }

@@ -214,6 +214,32 @@ TEST_F(FilterGraphTest, StreamingErrorsReachTheWaiterAsAbort) {
     renderer->Release();
 }
 
+TEST_F(FilterGraphTest, AnAbortHoldsItsPinUntilFreedAndGoesWithARemovedFilter) {
+    // One abort is taken before its filter leaves the graph: its pin stays readable until
+    // FreeEventParams. The other is still queued when its filter leaves: it leaves with it.
+    auto* taken = new TestRenderer(kRawTest);
+    auto* queued = new TestRenderer(kRawTest);
+    m_graph->AddFilter(taken, u"Taken");
+    m_graph->AddFilter(queued, u"Queued");
+    ASSERT_EQ(m_control->Run(), S_OK);
+    for (TestRenderer* r : {taken, queued})
+        r->NotifyEvent(EC_ERRORABORT, E_FAIL, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(&r->m_in)));
+    m_control->Stop();
+    LONG code = 0;
+    LONG_PTR result = 0;
+    LONG_PTR pin = 0;
+    ASSERT_EQ(m_events->GetEvent(&code, &result, &pin, 0), S_OK);
+    for (TestRenderer* r : {taken, queued}) {
+        m_graph->RemoveFilter(r);
+        r->Release();
+    }
+    PIN_INFO info{};
+    ASSERT_EQ(reinterpret_cast<IPin*>(pin)->QueryPinInfo(&info), S_OK);
+    EXPECT_EQ(ComPtr<IBaseFilter>::Adopt(info.pFilter).Get(), static_cast<IBaseFilter*>(taken));
+    EXPECT_EQ(m_events->FreeEventParams(code, result, pin), S_OK);
+    EXPECT_EQ(m_events->GetEvent(&code, &result, &pin, 0), E_ABORT) << "no event names a pin that is gone";
+}
+
 TEST_F(FilterGraphTest, DuplicateNamesAreMadeUniqueAndRemoveDisconnects) {
     auto* a = new TestSource(1);
     auto* b = new TestRenderer(kRawTest);

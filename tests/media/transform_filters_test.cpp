@@ -3,10 +3,15 @@
 // checked against libavcodec's own decoding of the same files.
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -664,17 +669,22 @@ ComPtr<IPin> OutputCarrying(IBaseFilter* filter, const GUID& major) {
     return {};
 }
 
+// A new graph with a file source for a sample file in it.
+void GraphWithSource(const char* sample, ComPtr<IGraphBuilder>& graph, ComPtr<IBaseFilter>& source) {
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
+        S_OK);
+    const std::u16string path = ToUtf16(testsupport::SamplePath(sample).string());
+    ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
+}
+
 TEST(TransformFilters, FileReachesAnRgbGrabberThroughDecoderAndAudioStaysCompressed) {
     // The recompression graph's chain: intelligent connect from the file source to a grabber that
     // wants RGB24 inserts the splitter and the decoder; an audio grabber that wants any audio
     // takes the splitter's MP2 as it is.
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(
-        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_ALL, IID_IGraphBuilder, graph.ReceiveVoid()),
-        S_OK);
-    const std::u16string path = ToUtf16(testsupport::SamplePath("mpeg1_mp2.mpg").string());
     ComPtr<IBaseFilter> source;
-    ASSERT_EQ(graph->AddSourceFilter(path.c_str(), u"Source", source.Receive()), S_OK);
+    ASSERT_NO_FATAL_FAILURE(GraphWithSource("mpeg1_mp2.mpg", graph, source));
     ComPtr<ISampleGrabber> video = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
     ComPtr<ISampleGrabber> audio = Grabber(MEDIATYPE_Audio, GUID_NULL);
     ComPtr<IBaseFilter> videoFilter = video.As<IBaseFilter>();
@@ -797,6 +807,71 @@ TEST(TransformFilters, GrabberPassesTheSameSamplesOn) {
     EXPECT_EQ(source->EndOfStream(), S_OK);
     EXPECT_EQ(sink->received.size(), 2u);
     EXPECT_EQ(sink->endOfStreams, 1);
+    EXPECT_EQ(grabber->SetCallback(nullptr, 0), S_OK);
+}
+
+// On the splitter's thread, while the graph stops: the callback waits until the splitter has been
+// told to stop, then asks both filters for their clock and pins, as a callback may.
+class CallbackDuringStop final : public ComObject<ISampleGrabberCB> {
+public:
+    CallbackDuringStop(IBaseFilter* splitter, IBaseFilter* grabber)
+        : m_splitter(splitter), m_grabber(grabber) {}
+    HRESULT SampleCB(double, IMediaSample*) override {
+        if (answered.load()) return S_OK;
+        entered = true;
+        FILTER_STATE state = State_Running;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (m_splitter->GetState(0, &state) == S_OK && state != State_Stopped &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        for (IBaseFilter* filter : {m_splitter, m_grabber}) {
+            ComPtr<IReferenceClock> clock;
+            ComPtr<IEnumPins> pins;
+            if (FAILED(filter->GetSyncSource(clock.Receive())) || FAILED(filter->EnumPins(pins.Receive())))
+                return E_FAIL;
+        }
+        answered = true;
+        return S_OK;
+    }
+    HRESULT BufferCB(double, BYTE*, LONG) override { return S_OK; }
+    std::atomic<bool> entered{false};
+    std::atomic<bool> answered{false};
+
+private:
+    IBaseFilter* m_splitter;
+    IBaseFilter* m_grabber;
+};
+
+TEST(TransformFilters, GrabberCallbackMayAskForClockAndPinsWhileTheGraphStops) {
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<IBaseFilter> source;
+    ASSERT_NO_FATAL_FAILURE(GraphWithSource("mpeg1_mp2.mpg", graph, source));
+    ComPtr<ISampleGrabber> grabber = Grabber(MEDIATYPE_Video, MEDIASUBTYPE_RGB24);
+    ComPtr<IBaseFilter> grabberFilter = grabber.As<IBaseFilter>();
+    ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(new TestSink(AM_FILTER_MISC_FLAGS_IS_RENDERER));
+    ASSERT_EQ(graph->AddFilter(grabberFilter.Get(), u"Grabber"), S_OK);
+    ASSERT_EQ(graph->AddFilter(sink.Get(), u"Sink"), S_OK);
+    ASSERT_EQ(
+        graph->Connect(PinOf(source.Get(), u"Output").Get(), PinOf(grabberFilter.Get(), u"Input").Get()),
+        S_OK);
+    ASSERT_EQ(graph->Connect(PinOf(grabberFilter.Get(), u"Output").Get(), sink->Input()), S_OK);
+    ComPtr<IBaseFilter> splitter;
+    ASSERT_EQ(graph->FindFilterByName(u"Splitter", splitter.Receive()), S_OK);
+    ComPtr<CallbackDuringStop> callback =
+        ComPtr<CallbackDuringStop>::Adopt(new CallbackDuringStop(splitter.Get(), grabberFilter.Get()));
+    ASSERT_EQ(grabber->SetCallback(callback.Get(), 0), S_OK);
+
+    ComPtr<IMediaControl> control = graph.As<IMediaControl>();
+    ASSERT_EQ(control->Run(), S_OK);
+    while (!callback->entered.load()) std::this_thread::yield();
+    auto stopped = std::async(std::launch::async, [&] { return control->Stop(); });
+    if (stopped.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "Stop never returned: a lock the callback needs is held across the join";
+        std::_Exit(1);  // the stuck threads cannot be unwound
+    }
+    EXPECT_EQ(stopped.get(), S_OK);
+    EXPECT_TRUE(callback->answered.load());
     EXPECT_EQ(grabber->SetCallback(nullptr, 0), S_OK);
 }
 

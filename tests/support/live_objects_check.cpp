@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "media/api/bstr.h"
+#include "media/api/com_object.h"
 #include "media/api/task_memory.h"
-#include "media/com/com_object.h"
 
 namespace {
 

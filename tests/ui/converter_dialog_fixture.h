@@ -12,7 +12,7 @@
 
 #include "engine/compressor_setting.h"
 #include "engine/message_recorder.h"
-#include "media/com/com_object.h"
+#include "media/api/com_object.h"
 #include "platform/profile_file.h"
 #include "platform/win_app.h"
 #include "ui/converter_dialog.h"

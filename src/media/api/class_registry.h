@@ -17,8 +17,8 @@ inline constexpr DWORD CLSCTX_ALL = 0x17;
 inline constexpr DWORD COINIT_MULTITHREADED = 0x0;
 inline constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
 
-// Always succeeds here: the media layer needs no per-thread set-up. S_FALSE when the thread was
-// initialised before, as on the original platform.
+// Always succeeds here: the media layer needs no per-thread set-up. S_OK when the thread was not
+// initialised, S_FALSE when it already was (since its last CoUninitialize).
 HRESULT CoInitializeEx(void* reserved, DWORD coinit);
 void CoUninitialize();
 

@@ -281,7 +281,7 @@ HRESULT CompressorFilter::DeliverPacket(const AVPacket& packet, AVRational timeB
 void CompressorFilter::ReportFailure(HRESULT hr, std::uint64_t flushCount, const std::stop_token& stop) {
     if (stop.stop_requested() || flushCount != m_flushCount.load()) return;
     m_streamResult = hr;
-    NotifyEvent(EC_ERRORABORT, hr, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(&m_input)));
+    AbortStream(hr, &m_input);
 }
 
 }  // namespace

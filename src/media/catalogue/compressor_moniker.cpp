@@ -1,10 +1,10 @@
 #include "media/catalogue/compressor_moniker.h"
 
+#include "media/api/com_object.h"
 #include "media/api/uuids.h"
 #include "media/catalogue/compressor_filter.h"
 #include "media/catalogue/compressor_property_bag.h"
 #include "media/catalogue/guid_text.h"
-#include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "media/api/com_object.h"
 #include "media/api/uuids.h"
 #include "media/catalogue/guid_text.h"
-#include "media/com/com_object.h"
 #include "media/com/wide_text.h"
 
 namespace media {

@@ -7,14 +7,11 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "media/ffmpeg/av_error.h"
 #include "media/ffmpeg/av_ptr.h"
 
 namespace media {
 namespace {
-
-HRESULT FromAvError(int error) {
-    return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : VFW_E_TYPE_NOT_ACCEPTED;
-}
 
 AvFramePtr BlackPicture(const AVCodecContext& encoder) {
     AvFramePtr frame(av_frame_alloc());
@@ -40,14 +37,16 @@ AvFramePtr BlackPicture(const AVCodecContext& encoder) {
 HRESULT EncodeOne(AVCodecContext& encoder, std::vector<AvPacketPtr>& packets) {
     AvFramePtr picture = BlackPicture(encoder);
     if (!picture) return E_OUTOFMEMORY;
-    if (const int sent = avcodec_send_frame(&encoder, picture.get()); sent < 0) return FromAvError(sent);
-    if (const int sent = avcodec_send_frame(&encoder, nullptr); sent < 0) return FromAvError(sent);
+    if (const int sent = avcodec_send_frame(&encoder, picture.get()); sent < 0)
+        return ResultFromAvError(sent, VFW_E_TYPE_NOT_ACCEPTED);
+    if (const int sent = avcodec_send_frame(&encoder, nullptr); sent < 0)
+        return ResultFromAvError(sent, VFW_E_TYPE_NOT_ACCEPTED);
     for (;;) {
         AvPacketPtr packet(av_packet_alloc());
         if (!packet) return E_OUTOFMEMORY;
         const int received = avcodec_receive_packet(&encoder, packet.get());
         if (received == AVERROR_EOF) break;
-        if (received < 0) return FromAvError(received);
+        if (received < 0) return ResultFromAvError(received, VFW_E_TYPE_NOT_ACCEPTED);
         packets.push_back(std::move(packet));
     }
     return packets.empty() ? VFW_E_TYPE_NOT_ACCEPTED : S_OK;

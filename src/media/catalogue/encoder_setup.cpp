@@ -16,6 +16,7 @@ extern "C" {
 
 #include "media/catalogue/compressor_defaults.h"
 #include "media/catalogue/encoder_round_trip.h"
+#include "media/ffmpeg/av_error.h"
 
 namespace media {
 namespace {
@@ -84,10 +85,6 @@ void TagColours(AVCodecContext& context) {
     context.colorspace = AVCOL_SPC_BT470BG;
     const std::string_view name = format->name;
     context.color_range = name.starts_with("yuvj") ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
-}
-
-HRESULT FromAvError(int error) {
-    return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 // The FourCC of a stream from an opened encoder: the table's, else the one the encoder chose for
@@ -175,7 +172,7 @@ HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const Cod
         square.sampleAspect = AVRational{0, 1};
         return OpenEncoder(codec, square, picture, context);
     }
-    if (result < 0) return FromAvError(result);
+    if (result < 0) return ResultFromAvError(result, VFW_E_TYPE_NOT_ACCEPTED);
     context = std::move(opened);
     return S_OK;
 }

@@ -5,15 +5,9 @@ extern "C" {
 }
 
 #include "media/catalogue/encoder_setup.h"
+#include "media/ffmpeg/av_error.h"
 
 namespace media {
-namespace {
-
-HRESULT FromAvError(int error) {
-    return error == AVERROR(ENOMEM) ? E_OUTOFMEMORY : E_FAIL;
-}
-
-}  // namespace
 
 HRESULT FrameEncoder::Open(const AVCodec& codec, const RawVideoLayout& input, const CodedPicture& picture,
                            std::unique_ptr<FrameEncoder>& encoder) {
@@ -56,11 +50,11 @@ HRESULT FrameEncoder::Finish(const PacketSink& sink) {
 
 HRESULT FrameEncoder::Send(const AVFrame* frame, const PacketSink& sink) {
     const int sent = avcodec_send_frame(m_context.get(), frame);
-    if (sent < 0) return FromAvError(sent);
+    if (sent < 0) return ResultFromAvError(sent, E_FAIL);
     for (;;) {
         const int received = avcodec_receive_packet(m_context.get(), m_packet.get());
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return S_OK;
-        if (received < 0) return FromAvError(received);
+        if (received < 0) return ResultFromAvError(received, E_FAIL);
         // Packets count frames as the pictures did: in ticks of the frame time, one per frame.
         const HRESULT hr = sink(*m_packet, m_frameTimeBase);
         av_packet_unref(m_packet.get());

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "media/api/com_object.h"
 #include "media/catalogue/compressor_moniker.h"
-#include "media/com/com_object.h"
 
 namespace media {
 namespace {

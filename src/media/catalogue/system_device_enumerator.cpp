@@ -1,10 +1,10 @@
 #include "media/catalogue/system_device_enumerator.h"
 
+#include "media/api/com_object.h"
 #include "media/api/device_interfaces.h"
 #include "media/api/uuids.h"
 #include "media/catalogue/compressor_catalogue.h"
 #include "media/catalogue/moniker_enumerator.h"
-#include "media/com/com_object.h"
 
 namespace media {
 namespace {

@@ -7,7 +7,8 @@
 namespace {
 std::atomic<long> g_liveStrings{0};
 
-// Layout as on the original platform: a 32-bit byte count, then the text, then a terminator.
+// A string's block: a 32-bit byte count, then the text, then a terminator; a BSTR points at the
+// text, so that it reads as a terminated wide string and its length is found without a scan.
 std::uint32_t* Header(BSTR text) { return reinterpret_cast<std::uint32_t*>(text) - 1; }
 }  // namespace
 

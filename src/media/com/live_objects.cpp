@@ -1,6 +1,6 @@
 #include <atomic>
 
-#include "media/com/com_object.h"
+#include "media/api/com_object.h"
 
 namespace media {
 namespace {

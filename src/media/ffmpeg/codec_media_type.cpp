@@ -13,10 +13,11 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "media/api/com_object.h"
 #include "media/api/uuids.h"
-#include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
 #include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/riff_tags.h"
 
 namespace media {
 namespace {
@@ -70,16 +71,6 @@ constexpr KnownPixelFormat kFourCCPixelFormats[] = {
     {AV_PIX_FMT_YUYV422, MakeFourCC('Y', 'U', 'Y', '2')},
     {AV_PIX_FMT_UYVY422, MakeFourCC('U', 'Y', 'V', 'Y')},
 };
-
-// av_codec_get_tag and av_codec_get_id take a null-terminated list of tables.
-const AVCodecTag* const* RiffVideoTags() {
-    static const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
-    return tables;
-}
-const AVCodecTag* const* RiffAudioTags() {
-    static const AVCodecTag* const tables[] = {avformat_get_riff_audio_tags(), nullptr};
-    return tables;
-}
 
 // The stream's own tag when it is an AVI tag for its codec (XVID for Xvid's MPEG-4, say, where
 // FFmpeg's first tag for the codec would be FMP4); otherwise FFmpeg's tag for the codec.

@@ -9,8 +9,8 @@ extern "C" {
 #include <libavutil/buffer.h>
 }
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
-#include "media/com/com_object.h"
 
 namespace media {
 

@@ -14,8 +14,8 @@
 
 #include <mutex>
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
-#include "media/com/com_object.h"
 
 namespace media {
 

@@ -12,8 +12,8 @@ extern "C" {
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
 #include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/codec_packet_loop.h"
 #include "media/ffmpeg/media_sample.h"
-#include "media/filters/codec_packet_loop.h"
 #include "media/graph/filter_registry.h"
 #include "media/registered_classes.h"
 

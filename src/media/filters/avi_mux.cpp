@@ -6,7 +6,7 @@
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
 #include "media/com/wide_text.h"
-#include "media/filters/avi_mux_stream_format.h"
+#include "media/ffmpeg/avi_stream_format.h"
 #include "media/registered_classes.h"
 
 namespace media {
@@ -91,14 +91,14 @@ void* AviMux::FindExtraInterface(REFIID riid) {
 }
 
 std::vector<PinBase*> AviMux::Pins() {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     std::vector<PinBase*> pins{m_output.get()};
     for (auto& input : m_inputs) pins.push_back(input.get());
     return pins;
 }
 
 void AviMux::OnInputConnected() {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     const bool anyFree =
         std::any_of(m_inputs.begin(), m_inputs.end(), [](auto& p) { return !p->IsConnected(); });
     if (!anyFree) m_inputs.push_back(std::make_unique<AviMuxInputPin>(*this, InputPinName(m_inputs.size())));
@@ -125,9 +125,16 @@ HRESULT AviMux::OnActivate() {
     return AviMuxSession::Start(sink, types, settings, &m_session);
 }
 
+bool AviMux::StreamFailedLocked() const {
+    if (FAILED(m_failure)) return true;
+    return std::any_of(m_inputs.begin(), m_inputs.end(),
+                       [](auto& p) { return p->m_stream >= 0 && FAILED(p->UpstreamFailure()); });
+}
+
 void AviMux::OnDeactivate() {
     std::lock_guard lock(m_muxLock);
-    if (m_session && !m_session->Finished()) {
+    // A stop before every input ended is an end too, unless the stream failed here or upstream.
+    if (m_session && !m_session->Finished() && !StreamFailedLocked()) {
         // Nobody is left to tell of a failure here; an unfinished file is not committed, so the
         // writer does not keep it, and neither does it keep a file that shows nothing.
         if (SUCCEEDED(m_session->Finish()) && m_session->EveryVideoStreamHasAFrame())
@@ -175,7 +182,7 @@ HRESULT AviMux::EndInput(AviMuxInputPin& pin) {
         std::lock_guard lock(m_muxLock);
         if (!m_session || pin.m_stream < 0 || pin.m_ended) return S_OK;
         pin.m_ended = true;
-        if (FAILED(m_failure)) return S_OK;  // the abort was reported already
+        if (StreamFailedLocked()) return S_OK;  // the abort was reported already; nothing is kept
         const bool allEnded = std::all_of(m_inputs.begin(), m_inputs.end(),
                                           [](auto& p) { return p->m_stream < 0 || p->m_ended; });
         if (!allEnded || m_session->Finished()) return S_OK;
@@ -246,7 +253,7 @@ HRESULT AviMux::GetDuration(LONGLONG* duration) {
     if (duration == nullptr) return E_POINTER;
     std::vector<ComPtr<IPin>> upstream;
     {
-        std::lock_guard lock(m_stateLock);
+        std::lock_guard lock(m_objectLock);
         for (auto& input : m_inputs) {
             if (IPin* peer = input->Peer()) upstream.emplace_back(peer);
         }

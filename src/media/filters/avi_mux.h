@@ -12,6 +12,11 @@
 // stops. A file with a video stream but no picture is never committed, so the writer keeps
 // nothing of it. A write failure posts EC_ERRORABORT and refuses further samples.
 //
+// Whether the file is published is decided here, by the streams alone: it is committed (and so
+// takes its name when the writer stops) only when every input reached its end, or the graph was
+// stopped first, without a failure of this filter's own or one upstream (IUpstreamFailure). After
+// a failure nothing is committed and the writer discards the file, whatever the graph does next.
+//
 // Seeking, for the graph's progress: the duration is the longest of the upstream streams', the
 // current position the end time of what has been written.
 
@@ -115,9 +120,13 @@ private:
     HRESULT WriteSample(AviMuxInputPin& pin, IMediaSample* sample);
     HRESULT EndInput(AviMuxInputPin& pin);
     void NotePosition(IMediaSample* sample);
+    // Whether this run failed, here or upstream of an input that writes a stream. m_muxLock held.
+    [[nodiscard]] bool StreamFailedLocked() const;
 
     std::unique_ptr<AviMuxOutputPin> m_output;
-    std::vector<std::unique_ptr<AviMuxInputPin>> m_inputs;  // guarded by m_stateLock; never shrinks
+    // Grows under m_objectLock (application thread, stopped) and never shrinks; read under
+    // m_muxLock or m_objectLock.
+    std::vector<std::unique_ptr<AviMuxInputPin>> m_inputs;
 
     std::atomic<InterleavingMode> m_mode{INTERLEAVE_CAPTURE};
     std::atomic<REFERENCE_TIME> m_interleave{10'000'000};

@@ -12,10 +12,10 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "media/ffmpeg/avi_stream_format.h"
 #include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/avi_mux_header.h"
 #include "media/filters/avi_mux_output_io.h"
-#include "media/filters/avi_mux_stream_format.h"
 
 namespace media {
 namespace {

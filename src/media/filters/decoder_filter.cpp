@@ -3,23 +3,13 @@
 #include <cstring>
 
 #include "media/ffmpeg/codec_media_type.h"
-#include "media/filters/codec_packet_loop.h"
+#include "media/ffmpeg/codec_packet_loop.h"
+#include "media/ffmpeg/extradata.h"
 
 namespace media {
 namespace {
 
 constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)};
-
-// Gives codec a copy of extradata, with the padding libavcodec reads past its end. False when
-// memory ran out.
-bool CopyExtradata(std::span<const BYTE> extradata, AVCodecContext& codec) {
-    if (extradata.empty()) return true;
-    codec.extradata = static_cast<std::uint8_t*>(av_mallocz(extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (codec.extradata == nullptr) return false;
-    std::memcpy(codec.extradata, extradata.data(), extradata.size());
-    codec.extradata_size = static_cast<int>(extradata.size());
-    return true;
-}
 
 }  // namespace
 
@@ -41,7 +31,8 @@ HRESULT DecoderFilter::OnInputConnected() {
     const AVCodecParameters* parameters = CodecParametersOf(type);
     if (parameters != nullptr) {
         if (avcodec_parameters_to_context(codec.get(), parameters) < 0) return E_OUTOFMEMORY;
-    } else if (!CopyExtradata(DescribeFromFormatBlock(type, *codec), *codec)) {
+    } else if (!CopyExtradata(DescribeFromFormatBlock(type, *codec), codec->extradata,
+                              codec->extradata_size)) {
         return E_OUTOFMEMORY;
     }
     codec->pkt_timebase = kReferenceTimeBase;  // sample times go in as packet timestamps unchanged

@@ -130,7 +130,7 @@ void* FileSource::FindExtraInterface(REFIID riid) {
 
 HRESULT FileSource::Load(LPCOLESTR file, const AM_MEDIA_TYPE*) {
     if (file == nullptr) return E_POINTER;
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     if (Descriptor() >= 0) return E_UNEXPECTED;
     const std::u16string_view wide(file);
     // A name that cannot be said exactly would open a different file.
@@ -163,7 +163,7 @@ HRESULT FileSource::Load(LPCOLESTR file, const AM_MEDIA_TYPE*) {
 
 HRESULT FileSource::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) {
     if (file == nullptr) return E_POINTER;
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     *file = nullptr;
     if (Descriptor() < 0) {
         if (type) *type = AM_MEDIA_TYPE{};

@@ -11,25 +11,9 @@
 #include "media/com/errno_result.h"
 #include "media/com/wide_text.h"
 #include "media/registered_classes.h"
+#include "text/path_parts.h"
 
 namespace media {
-namespace {
-
-// The folder a path names a file in: everything before the last '/', "/" for a file in the root,
-// "." for a bare name.
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The events that end a run because something failed.
-bool IsErrorEnd(LONG code) {
-    return code == EC_ERRORABORT || code == EC_STREAM_ERROR_STOPPED;
-}
-
-}  // namespace
 
 // ---- input pin ---------------------------------------------------------------------------------
 
@@ -134,18 +118,6 @@ void* FileWriter::FindExtraInterface(REFIID riid) {
     return FilterBase::FindExtraInterface(riid);
 }
 
-HRESULT FileWriter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-    const HRESULT hr = FilterBase::JoinFilterGraph(graph, name);
-    if (FAILED(hr)) return hr;
-    std::lock_guard lock(m_stateLock);
-    m_graphEvents = nullptr;
-    ComPtr<IMediaEvent> events;
-    if (graph && SUCCEEDED(graph->QueryInterface(IMediaEvent::iid, events.ReceiveVoid()))) {
-        m_graphEvents = events.Get();
-    }
-    return S_OK;
-}
-
 HRESULT FileWriter::SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) {
     if (file == nullptr) return E_POINTER;
     if (IsActive()) return VFW_E_NOT_STOPPED;
@@ -169,7 +141,7 @@ HRESULT FileWriter::SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) {
     // when the file is opened.
     if (::access(folder.c_str(), W_OK | X_OK) != 0) return ResultFromErrno(errno);
 
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     m_path = wide;
     if (type) {
         m_type.emplace(*type);
@@ -182,7 +154,7 @@ HRESULT FileWriter::SetFileName(LPCOLESTR file, const AM_MEDIA_TYPE* type) {
 HRESULT FileWriter::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) {
     if (file == nullptr) return E_POINTER;
     *file = nullptr;
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     if (m_path.empty()) return E_FAIL;
     if (type) {
         if (m_type) {
@@ -203,14 +175,14 @@ HRESULT FileWriter::GetCurFile(LPOLESTR* file, AM_MEDIA_TYPE* type) {
 HRESULT FileWriter::SetMode(DWORD flags) {
     if ((flags & ~AM_FILE_OVERWRITE) != 0) return E_INVALIDARG;
     if (IsActive()) return VFW_E_NOT_STOPPED;
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     m_mode = flags;
     return S_OK;
 }
 
 HRESULT FileWriter::GetMode(DWORD* flags) {
     if (flags == nullptr) return E_POINTER;
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     *flags = m_mode;
     return S_OK;
 }
@@ -233,18 +205,13 @@ void FileWriter::OnDeactivate() {
     std::lock_guard lock(m_fileLock);
     m_position = 0;
     if (m_file.Descriptor() < 0) return;
-    if (!m_committed || FAILED(m_failure) || GraphEndedInError()) {
+    if (!m_committed || FAILED(m_failure)) {
         m_file.Discard();
         return;
     }
     // Nobody may be waiting for events any more, but a caller that looks finds the failure.
     const HRESULT hr = m_file.Publish();
     if (FAILED(hr)) NotifyEvent(EC_ERRORABORT, hr, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(&m_input)));
-}
-
-bool FileWriter::GraphEndedInError() const {
-    LONG code = 0;
-    return m_graphEvents != nullptr && m_graphEvents->WaitForCompletion(0, &code) == S_OK && IsErrorEnd(code);
 }
 
 HRESULT FileWriter::NoteFailureLocked(HRESULT hr) {

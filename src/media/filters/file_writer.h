@@ -7,11 +7,12 @@
 // The bytes go to a new file beside the named one, created when the filter leaves Stopped. When
 // it returns there, that file takes the name if it is whole, and is removed otherwise; until
 // then a file that already has the name stays untouched. It is whole when upstream committed it
-// (IStream::Commit, or the end of the stream) after its last change, no write failed, and the
-// graph did not end in an error abort. So a stop keeps what was finished; a failure keeps what
-// was there before. It never replaces a file that a source of this process is reading, whatever
-// name reaches it. Without AM_FILE_OVERWRITE in its mode (IFileSinkFilter2), it replaces no file
-// at all: a name already taken refuses the start, and a name taken while it ran keeps its file.
+// (IStream::Commit, or the end of the stream) after its last change and no write failed: the
+// multiplexer upstream decides, from its streams, whether the run gave a file (avi_mux.h). So a
+// stop keeps what was finished; a failure keeps what was there before. It never replaces a file that a source
+// of this process is reading, whatever name reaches it. Without AM_FILE_OVERWRITE in its mode
+// (IFileSinkFilter2), it replaces no file at all: a name already taken refuses the start, and a name taken
+// while it ran keeps its file.
 
 #include <mutex>
 #include <optional>
@@ -85,10 +86,6 @@ public:
     HRESULT SetMode(DWORD flags) override;
     HRESULT GetMode(DWORD* flags) override;
 
-    // Also keeps the graph's event interface (not counted: the graph outlives membership), to
-    // learn at the stop how the run ended.
-    HRESULT JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-
     std::vector<PinBase*> Pins() override { return {&m_input}; }
 
 protected:
@@ -109,14 +106,11 @@ private:
     HRESULT WriteLocked(const void* buffer, std::size_t size);
     // Remembers the first failure of the file. Caller holds m_fileLock.
     HRESULT NoteFailureLocked(HRESULT hr);
-    // Whether the graph's run ended in an error abort.
-    [[nodiscard]] bool GraphEndedInError() const;
 
     FileWriterInputPin m_input;
     std::u16string m_path;
     std::optional<MediaType> m_type;
-    DWORD m_mode = AM_FILE_OVERWRITE;      // guarded by m_stateLock
-    IMediaEvent* m_graphEvents = nullptr;  // the graph's, not counted; guarded by m_stateLock
+    DWORD m_mode = AM_FILE_OVERWRITE;  // guarded by m_objectLock
 
     std::mutex m_fileLock;  // guards everything below
     StagedFile m_file;

@@ -97,7 +97,7 @@ MediaSplitter::~MediaSplitter() {
 }
 
 std::vector<PinBase*> MediaSplitter::Pins() {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     std::vector<PinBase*> pins{&m_input};
     for (const Stream& stream : m_streams) pins.push_back(stream.pin.get());
     return pins;
@@ -108,8 +108,8 @@ int MediaSplitter::InterruptRequested(void* opaque) {
 }
 
 HRESULT MediaSplitter::OpenStream(IPin* source) {
-    std::lock_guard lock(m_stateLock);
     CloseStream();
+    std::lock_guard lock(m_objectLock);
     ComPtr<IAsyncReader> reader;
     if (source == nullptr || FAILED(source->QueryInterface(IAsyncReader::iid, reader.ReceiveVoid()))) {
         return E_NOINTERFACE;
@@ -178,8 +178,8 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
 }
 
 void MediaSplitter::CloseStream() {
-    std::lock_guard lock(m_stateLock);
-    StopStreaming();
+    StopStreaming();  // joins: not under the object lock, which the streaming thread may want
+    std::lock_guard lock(m_objectLock);
     for (Stream& stream : m_streams) {
         // The graph disconnects the outputs first; should it not have, the downstream pins must
         // not keep pointing at a pin that no longer streams.
@@ -222,7 +222,7 @@ void MediaSplitter::StopStreaming() {
 }
 
 HRESULT MediaSplitter::SeekTo(REFERENCE_TIME position) {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     if (!m_format) return VFW_E_NOT_CONNECTED;
     if (position < 0) position = 0;
     if (const REFERENCE_TIME duration = m_duration.load(); duration > 0 && position > duration)
@@ -282,7 +282,7 @@ void MediaSplitter::StreamPackets(std::stop_token stop) {
 
     AvPacketPtr packet(av_packet_alloc());
     if (!packet) {
-        NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+        AbortStream(E_OUTOFMEMORY, nullptr);
         return;
     }
     bool delivering = true;
@@ -373,7 +373,7 @@ HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
     while (slot < m_streams.size() && m_streams[slot].index != packet->stream_index) ++slot;
     AvPacketPtr held(av_packet_alloc());
     if (!held) {
-        NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+        AbortStream(E_OUTOFMEMORY, nullptr);
         return E_OUTOFMEMORY;
     }
     av_packet_move_ref(held.get(), packet.get());
@@ -402,7 +402,7 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
     ComPtr<IMediaSample> sample;
     const HRESULT made = SampleFromPacket(packet, target->repacker ? &*target->repacker : nullptr, sample);
     if (FAILED(made)) {
-        NotifyEvent(EC_ERRORABORT, made, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(target->pin.get())));
+        AbortStream(made, target->pin.get());
         return made;
     }
     if (!sample) return S_OK;
@@ -411,7 +411,7 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
     if (const std::optional<VideoPalette> palette = PaletteOfPacket(packet)) {
         MediaType withPalette = TypeWithPalette(target->pin->ConnectionType(), *palette);
         if (FAILED(sample->SetMediaType(&withPalette))) {
-            NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY);
+            AbortStream(E_OUTOFMEMORY, nullptr);
             return E_OUTOFMEMORY;
         }
     }

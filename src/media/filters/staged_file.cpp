@@ -10,6 +10,7 @@
 
 #include "media/com/errno_result.h"
 #include "media/filters/open_source_files.h"
+#include "text/path_parts.h"
 
 namespace media {
 namespace {
@@ -20,18 +21,6 @@ constexpr std::size_t kTagLength = 6;
 constexpr std::size_t kMaxNameLength = 255;
 constexpr std::size_t kMaxKeptName = kMaxNameLength - kTagLength - 2;
 constexpr int kNameAttempts = 100;
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string RandomTag() {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";

@@ -56,7 +56,7 @@ HRESULT TransformFilter::DeliverEndOfStreamOnce() {
 HRESULT TransformFilter::AbortStreaming(HRESULT hr) {
     if (SUCCEEDED(m_failure)) {
         m_failure = hr;
-        NotifyEvent(EC_ERRORABORT, hr, reinterpret_cast<LONG_PTR>(static_cast<IPin*>(&m_input)));
+        AbortStream(hr, &m_input);
     }
     return hr;
 }

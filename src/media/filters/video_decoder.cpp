@@ -10,7 +10,7 @@ extern "C" {
 
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
-#include "media/filters/codec_packet_loop.h"
+#include "media/ffmpeg/codec_packet_loop.h"
 #include "media/filters/video_palette.h"
 #include "media/graph/filter_registry.h"
 #include "media/registered_classes.h"

@@ -26,8 +26,9 @@
 
 #include "media/api/video_surface.h"
 #include "media/ffmpeg/codec_media_type.h"
-#include "media/filters/frame_scaler.h"
 #include "media/filters/renderer_base.h"
+#include "media/filters/video_picture_shaper.h"
+#include "media/filters/video_quality.h"
 
 namespace media {
 
@@ -47,8 +48,8 @@ public:
     ULONG AddRef() override { return RendererBase::AddRef(); }
     ULONG Release() override { return RendererBase::Release(); }
 
-    // IVideoWindow (application thread). After put_Owner returns, no picture reaches the surface
-    // that was the owner before.
+    // IVideoWindow (application thread; video_renderer_window.cpp). After put_Owner returns, no picture
+    // reaches the surface that was the owner before.
     HRESULT put_Owner(LONG_PTR owner) override;
     HRESULT get_Owner(LONG_PTR* owner) override;
     HRESULT put_WindowStyle(LONG style) override;
@@ -92,17 +93,12 @@ private:
     void ShowPictures(std::stop_token stop);
     // Waits on m_changed until `until` (stream time) or until something changes. m_lock held.
     void WaitForStreamTime(std::unique_lock<std::mutex>& lock, std::stop_token stop, REFERENCE_TIME until);
-    // Converts picture into m_converted unless it is top-down RGB32 already. Returns the pixels to
-    // show, or null when the conversion failed. m_lock not held.
-    [[nodiscard]] const std::uint8_t* Convert(IMediaSample& sample);
     // Hands the picture to the surface and counts it. `offset` is how late it is (stream time).
     void Show(const std::uint8_t* pixels, REFERENCE_TIME offset);
-    void CountDropped();
+    // One IQualProp figure.
+    HRESULT Report(int* value, int VideoQuality::*figure) const;
 
-    RawVideoLayout m_inputLayout;           // application thread, stopped; read by the thread while active
-    RawVideoLayout m_shownLayout;           // top-down RGB32 of the same size
-    FrameScaler m_scaler;                   // the showing thread only
-    std::vector<std::uint8_t> m_converted;  // the showing thread only
+    PictureShaper m_shaper;  // set up on the application thread, stopped; used by the showing thread
 
     // Guarded by m_lock.
     std::deque<Picture> m_queue;
@@ -120,18 +116,7 @@ private:
     LONG m_height = 0;
     bool m_visible = true;
 
-    // Quality figures, guarded by m_statsLock.
-    mutable std::mutex m_statsLock;
-    int m_drawn = 0;
-    int m_dropped = 0;
-    double m_offsetSum = 0;      // ms
-    double m_offsetSquares = 0;  // ms²
-    int m_offsetCount = 0;
-    REFERENCE_TIME m_firstShown = 0;  // reference times of running pictures, for the rate
-    REFERENCE_TIME m_lastShown = 0;
-    int m_runningShown = 0;
-    double m_intervalSum = 0;      // ms
-    double m_intervalSquares = 0;  // ms²
+    VideoQualityStatistics m_quality;
 
     std::jthread m_thread;  // last: joined before the rest goes
 };

@@ -1,9 +1,9 @@
 #include "media/graph/capture_graph_builder.h"
 
 #include "media/api/class_registry.h"
+#include "media/api/com_object.h"
 #include "media/api/pin_lookup.h"
 #include "media/api/uuids.h"
-#include "media/com/com_object.h"
 #include "media/graph/graph_topology.h"
 #include "media/registered_classes.h"
 

@@ -4,8 +4,8 @@
 // works on one filter graph (set once) and adds to it an AVI multiplexer connected to a file
 // writer for a path. Application thread only.
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
-#include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
 
 namespace media {

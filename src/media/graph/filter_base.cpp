@@ -14,7 +14,7 @@ HRESULT FilterBase::GetClassID(CLSID* clsid) {
 }
 
 HRESULT FilterBase::Stop() {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard transition(m_transitionLock);
     if (m_state.load() == State_Stopped) return S_OK;
     m_state = State_Stopped;
     OnDeactivate();
@@ -22,10 +22,17 @@ HRESULT FilterBase::Stop() {
 }
 
 HRESULT FilterBase::Pause() {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard transition(m_transitionLock);
+    return PauseLocked();
+}
+
+HRESULT FilterBase::PauseLocked() {
     const FILTER_STATE old = m_state.load();
     if (old == State_Paused) return S_OK;
     if (old == State_Stopped) {
+        for (PinBase* pin : Pins()) {
+            if (auto* input = dynamic_cast<InputPin*>(pin)) input->ForgetUpstreamFailure();
+        }
         m_state = State_Paused;
         const HRESULT hr = OnActivate();
         if (FAILED(hr)) {
@@ -41,9 +48,9 @@ HRESULT FilterBase::Pause() {
 }
 
 HRESULT FilterBase::Run(REFERENCE_TIME start) {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard transition(m_transitionLock);
     if (m_state.load() == State_Stopped) {
-        const HRESULT hr = Pause();
+        const HRESULT hr = PauseLocked();
         if (FAILED(hr)) return hr;
     }
     if (m_state.load() == State_Running) return S_OK;
@@ -58,13 +65,13 @@ HRESULT FilterBase::GetState(DWORD, FILTER_STATE* state) {
 }
 
 HRESULT FilterBase::SetSyncSource(IReferenceClock* clock) {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     m_clock = ComPtr<IReferenceClock>(clock);
     return S_OK;
 }
 
 HRESULT FilterBase::GetSyncSource(IReferenceClock** clock) {
-    std::lock_guard lock(m_stateLock);
+    std::lock_guard lock(m_objectLock);
     return ReturnInterface(m_clock.Get(), clock);
 }
 
@@ -87,19 +94,18 @@ HRESULT FilterBase::FindPin(LPCWSTR id, IPin** pin) {
 
 HRESULT FilterBase::QueryFilterInfo(FILTER_INFO* info) {
     if (info == nullptr) return E_POINTER;
+    std::lock_guard lock(m_objectLock);
     CopyToFixed(m_name, info->achName, MAX_FILTER_NAME);
-    info->pGraph = InterfaceRef<IFilterGraph>(m_graph).Detach();
+    info->pGraph = InterfaceRef<IFilterGraph>(m_graph.load()).Detach();
     return S_OK;
 }
 
 HRESULT FilterBase::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-    std::lock_guard lock(m_stateLock);
+    ComPtr<IMediaEventSink> sink;
+    if (graph && FAILED(graph->QueryInterface(IMediaEventSink::iid, sink.ReceiveVoid()))) sink.Reset();
+    std::lock_guard lock(m_objectLock);
     m_graph = graph;
-    m_eventSink = nullptr;
-    if (graph) {
-        ComPtr<IMediaEventSink> sink;
-        if (SUCCEEDED(graph->QueryInterface(IMediaEventSink::iid, sink.ReceiveVoid()))) m_eventSink = sink.Get();
-    }
+    m_eventSink = sink.Get();
     m_name = name ? std::u16string(name) : std::u16string();
     return S_OK;
 }
@@ -107,7 +113,18 @@ HRESULT FilterBase::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
 HRESULT FilterBase::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
 
 void FilterBase::NotifyEvent(LONG code, LONG_PTR param1, LONG_PTR param2) {
-    if (IMediaEventSink* sink = m_eventSink) sink->Notify(code, param1, param2);
+    if (IMediaEventSink* sink = m_eventSink.load()) sink->Notify(code, param1, param2);
+}
+
+void FilterBase::PassStreamFailure(HRESULT hr) {
+    for (PinBase* pin : Pins()) {
+        if (auto* output = dynamic_cast<OutputPin*>(pin)) output->DeliverStreamFailure(hr);
+    }
+}
+
+void FilterBase::AbortStream(HRESULT hr, IPin* failed) {
+    PassStreamFailure(hr);
+    NotifyEvent(EC_ERRORABORT, hr, reinterpret_cast<LONG_PTR>(failed));
 }
 
 }  // namespace media

@@ -85,6 +85,7 @@ HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter) {
     DisconnectAllPins(keep.Get());
     keep->JoinFilterGraph(nullptr, nullptr);
     m_members.erase(it);
+    m_events.DropEventsNaming([&](IPin* pin) { return OwnerOf(pin).Get() == keep.Get(); });
     return S_OK;
 }
 
@@ -226,6 +227,11 @@ HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LO
 
 HRESULT FilterGraph::WaitForCompletion(LONG timeoutMs, LONG* code) {
     return m_events.WaitForCompletion(timeoutMs, code, m_state.State() == State_Stopped);
+}
+
+HRESULT FilterGraph::FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) {
+    GraphEventQueue::FreeParams(code, param1, param2);
+    return S_OK;
 }
 
 HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {

@@ -9,8 +9,8 @@
 
 #include <string>
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
-#include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
 #include "media/graph/graph_event_queue.h"
 #include "media/graph/graph_members.h"
@@ -83,7 +83,7 @@ public:
     HRESULT WaitForCompletion(LONG timeoutMs, LONG* code) override;
     HRESULT CancelDefaultHandling(LONG) override { return S_OK; }
     HRESULT RestoreDefaultHandling(LONG) override { return S_OK; }
-    HRESULT FreeEventParams(LONG, LONG_PTR, LONG_PTR) override { return S_OK; }
+    HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) override;
     // IMediaEventSink (MT safe)
     HRESULT Notify(LONG code, LONG_PTR param1, LONG_PTR param2) override;
     // IVideoWindow: the video renderer's.

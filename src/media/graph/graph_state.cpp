@@ -33,12 +33,12 @@ std::vector<IBaseFilter*> GraphState::SinksFirst() const {
     return order;
 }
 
-std::size_t GraphState::RestartCompletion() {
+std::size_t GraphState::RestartCompletion(bool keepErrorEnd) {
     const auto renderers =
         static_cast<std::size_t>(std::count_if(m_members.begin(), m_members.end(), [](const GraphMember& m) {
             return HasMiscFlag(m.filter.Get(), AM_FILTER_MISC_FLAGS_IS_RENDERER);
         }));
-    m_events.RestartCompletion(renderers);
+    m_events.RestartCompletion(renderers, keepErrorEnd);
     return renderers;
 }
 
@@ -112,6 +112,13 @@ HRESULT GraphState::Pause() {
     if (m_state == State_Paused) return S_OK;
     std::size_t renderers = 0;
     if (m_state == State_Stopped) {
+        // A pin named by an event of an earlier run whose filter has left the graph names nothing
+        // the new run knows.
+        m_events.DropEventsNaming([&](IPin* pin) {
+            const ComPtr<IBaseFilter> owner = OwnerOf(pin);
+            return std::none_of(m_members.begin(), m_members.end(),
+                                [&](const GraphMember& m) { return m.filter.Get() == owner.Get(); });
+        });
         renderers = RestartCompletion();
         if (!m_clockSet) ChooseDefaultClock();
         m_pausedStreamTime = 0;
@@ -172,8 +179,9 @@ HRESULT GraphState::Reposition(const std::function<HRESULT()>& move) {
         m_state = State_Paused;
     }
     HRESULT result = move();
-    if (was != State_Stopped) {
-        RestartCompletion();
+    // Only a move that happened starts a new stretch of the run; a failed run stays failed.
+    if (was != State_Stopped && SUCCEEDED(result)) {
+        RestartCompletion(true);
         m_pausedStreamTime = 0;
     }
     if (was == State_Running) {

@@ -54,16 +54,16 @@ public:
 
     // Runs move, which takes the sources to a new position. A running graph pauses for it, waits
     // for its renderers to hold the new position's first samples, and runs on; a paused or
-    // running one starts stream time and completion again. Returns the first failure of move or
-    // of running on.
+    // running one starts stream time and completion again (keeping an error end) when move
+    // succeeded. Returns the first failure of move or of running on.
     HRESULT Reposition(const std::function<HRESULT()>& move);
 
 private:
     // The members from the sinks up to the sources.
     [[nodiscard]] std::vector<IBaseFilter*> SinksFirst() const;
     void ChooseDefaultClock();
-    // Returns the number of renderers the run waits for.
-    std::size_t RestartCompletion();
+    // Returns the number of renderers the run waits for. keepErrorEnd: see GraphEventQueue.
+    std::size_t RestartCompletion(bool keepErrorEnd = false);
     // Before the clock starts: waits until every renderer holds its first sample, or gives up as
     // kPrerollWait and kPrerollGrace say.
     void WaitForPreroll();

@@ -152,7 +152,14 @@ InputPin::InputPin(FilterBase& filter, std::u16string name) : PinBase(filter, PI
 
 void* InputPin::FindExtraInterface(REFIID riid) {
     if (riid == IMemInputPin::iid) return static_cast<IMemInputPin*>(this);
+    if (riid == IUpstreamFailure::iid) return static_cast<IUpstreamFailure*>(this);
     return nullptr;
+}
+
+void InputPin::StreamFailed(HRESULT hr) {
+    HRESULT none = S_OK;
+    m_upstreamFailure.compare_exchange_strong(none, hr);
+    Filter().PassStreamFailure(hr);
 }
 
 HRESULT InputPin::ReceiveMultiple(IMediaSample** samples, LONG count, LONG* processed) {
@@ -199,6 +206,13 @@ HRESULT OutputPin::Deliver(IMediaSample* sample) {
 HRESULT OutputPin::DeliverEndOfStream() {
     IPin* peer = Peer();
     return peer ? peer->EndOfStream() : VFW_E_NOT_CONNECTED;
+}
+
+void OutputPin::DeliverStreamFailure(HRESULT hr) {
+    IPin* peer = Peer();
+    ComPtr<IUpstreamFailure> receiver;
+    if (peer && SUCCEEDED(peer->QueryInterface(IUpstreamFailure::iid, receiver.ReceiveVoid())) && receiver)
+        receiver->StreamFailed(hr);
 }
 
 HRESULT OutputPin::DeliverBeginFlush() {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
-#include "media/com/com_object.h"
 #include "media/com/com_ptr.h"
 
 namespace media {
@@ -68,8 +68,21 @@ private:
     MediaType m_type;
 };
 
+// How a failed stream ends inside this layer. The filter whose streaming failed tells its output
+// pins' peers through this first, then reports EC_ERRORABORT to the graph (FilterBase::
+// AbortStream); each filter on the way passes it on to its own outputs, so that a sink learns it
+// with the stream itself, before anyone can stop the graph because of it, and never has to ask
+// the graph how the run ended. Not part of the application's face.
+struct IUpstreamFailure : IUnknown {
+    using Parent = IUnknown;
+    static constexpr IID iid = {0x2D1F7A40, 0x5C3B, 0x4E8A, {0x9B, 0x61, 0x7E, 0x0C, 0x44, 0xA2, 0x19, 0xD5}};
+    // The stream this pin receives failed upstream with hr: what it carried so far is not a
+    // whole stream. Streaming threads; MT safe.
+    virtual void StreamFailed(HRESULT hr) = 0;
+};
+
 // The receiving side. Subclasses implement Receive and the end-of-stream and flush handling.
-class InputPin : public PinBase, public IMemInputPin {
+class InputPin : public PinBase, public IMemInputPin, public IUpstreamFailure {
 public:
     InputPin(FilterBase& filter, std::u16string name);
 
@@ -90,11 +103,21 @@ public:
     // Whether samples are accepted now: the filter is active and no flush is in progress.
     [[nodiscard]] bool IsAccepting() const;
 
+    // Keeps the first failure and passes it on to the filter's outputs (FilterBase::
+    // PassStreamFailure).
+    void StreamFailed(HRESULT hr) override;
+    // The first failure upstream since the filter last left Stopped, S_OK while there was none. A
+    // flush does not clear it: a run that failed stays failed. MT safe.
+    [[nodiscard]] HRESULT UpstreamFailure() const { return m_upstreamFailure.load(); }
+    // Stopped -> Paused: a new run. Application thread.
+    void ForgetUpstreamFailure() { m_upstreamFailure = S_OK; }
+
 protected:
     void* FindExtraInterface(REFIID riid) override;
 
 private:
     std::atomic<bool> m_flushing{false};
+    std::atomic<HRESULT> m_upstreamFailure{S_OK};
 };
 
 // The sending side: delivers to the connected input pin.
@@ -108,6 +131,9 @@ public:
     // Streaming thread only. The failure of the receiver tells the caller to stop.
     HRESULT Deliver(IMediaSample* sample);
     HRESULT DeliverEndOfStream();
+    // Tells the connected input pin that the stream failed upstream (IUpstreamFailure); nothing
+    // when it is not connected or not of this layer.
+    void DeliverStreamFailure(HRESULT hr);
     HRESULT DeliverBeginFlush();
     HRESULT DeliverEndFlush();
 

@@ -3,8 +3,8 @@
 // The system's reference clock: the monotonic clock of the machine in 100-ns units. The graph
 // uses it when no filter offers a clock of its own (a file without sound).
 
+#include "media/api/com_object.h"
 #include "media/api/interfaces.h"
-#include "media/com/com_object.h"
 
 namespace media {
 

@@ -1,4 +1,4 @@
-#include "media/filters/avi_mux_stream_format.h"
+#include "media/ffmpeg/avi_stream_format.h"
 
 #include <climits>
 #include <cstdint>
@@ -13,19 +13,11 @@ extern "C" {
 
 #include "media/api/uuids.h"
 #include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/extradata.h"
+#include "media/ffmpeg/riff_tags.h"
 
 namespace media {
 namespace {
-
-// av_codec_get_tag and av_codec_get_id take a null-terminated list of tables.
-const AVCodecTag* const* AviVideoTags() {
-    static const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
-    return tables;
-}
-const AVCodecTag* const* AviAudioTags() {
-    static const AVCodecTag* const tables[] = {avformat_get_riff_audio_tags(), nullptr};
-    return tables;
-}
 
 const VIDEOINFOHEADER* VideoInfoOf(const AM_MEDIA_TYPE& type) {
     if (type.majortype != MEDIATYPE_Video || type.formattype != FORMAT_VideoInfo ||
@@ -61,7 +53,7 @@ AVCodecID LittleEndianPcmCodec(int bitsPerSample) {
 AVCodecID VideoCodecOf(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih) {
     const AVCodecID id = CodecIdOf(type);
     if (id != AV_CODEC_ID_NONE) return id;
-    return av_codec_get_id(AviVideoTags(), vih.bmiHeader.biCompression);
+    return av_codec_get_id(RiffVideoTags(), vih.bmiHeader.biCompression);
 }
 
 AVCodecID AudioCodecOf(const AM_MEDIA_TYPE& type, const WAVEFORMATEX& wfx) {
@@ -72,7 +64,7 @@ AVCodecID AudioCodecOf(const AM_MEDIA_TYPE& type, const WAVEFORMATEX& wfx) {
     }
     const AVCodecID id = CodecIdOf(type);
     if (id != AV_CODEC_ID_NONE) return id;
-    return av_codec_get_id(AviAudioTags(), wfx.wFormatTag);
+    return av_codec_get_id(RiffAudioTags(), wfx.wFormatTag);
 }
 
 bool IsCountedInFrames(AVCodecID codec) {
@@ -95,9 +87,9 @@ bool IsCountedInFrames(AVCodecID codec) {
 DWORD VideoFourCC(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih, AVCodecID codec) {
     const DWORD named[] = {IsFourCCGuid(type.subtype) ? type.subtype.Data1 : 0, vih.bmiHeader.biCompression};
     for (const DWORD fourcc : named) {
-        if (fourcc != 0 && av_codec_get_id(AviVideoTags(), fourcc) == codec) return fourcc;
+        if (fourcc != 0 && av_codec_get_id(RiffVideoTags(), fourcc) == codec) return fourcc;
     }
-    return av_codec_get_tag(AviVideoTags(), codec);
+    return av_codec_get_tag(RiffVideoTags(), codec);
 }
 
 // Copies the codec extradata that follows a format record in the type's format block.
@@ -105,12 +97,7 @@ bool CopyTrailingExtradata(const AM_MEDIA_TYPE& type, std::size_t recordSize, st
                            AVCodecParameters& parameters) {
     const std::size_t available = type.cbFormat - recordSize;
     const std::size_t size = declared < available ? declared : available;
-    if (size == 0 || size > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE) return true;
-    parameters.extradata = static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (parameters.extradata == nullptr) return false;
-    std::memcpy(parameters.extradata, type.pbFormat + recordSize, size);
-    parameters.extradata_size = static_cast<int>(size);
-    return true;
+    return CopyExtradata({type.pbFormat + recordSize, size}, parameters.extradata, parameters.extradata_size);
 }
 
 AvCodecParametersPtr VideoParameters(const AM_MEDIA_TYPE& type) {
@@ -161,7 +148,7 @@ AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
     const WAVEFORMATEX* wfx = WaveFormatOf(type);
     if (wfx == nullptr) return nullptr;
     const AVCodecID codec = AudioCodecOf(type, *wfx);
-    if (codec == AV_CODEC_ID_NONE || av_codec_get_tag(AviAudioTags(), codec) == 0) return nullptr;
+    if (codec == AV_CODEC_ID_NONE || av_codec_get_tag(RiffAudioTags(), codec) == 0) return nullptr;
 
     AvCodecParametersPtr parameters(avcodec_parameters_alloc());
     if (!parameters) return nullptr;

@@ -1,4 +1,4 @@
-#include "media/filters/codec_packet_loop.h"
+#include "media/ffmpeg/codec_packet_loop.h"
 
 namespace media {
 namespace {
