@@ -10,19 +10,15 @@
 #include "engine/conversion_job.h"
 #include "engine/engine_messages.h"
 #include "engine/failure_cause.h"
+#include "engine/job_ending.h"
 #include "engine/video_frame_counter.h"
 #include "platform/message_box.h"
 #include "platform/win_types.h"
+#include "text/path_parts.h"
 
 namespace {
 
 constexpr HRESULT kOutputExists = HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 JobResult Failure(std::string reason, bool shown = false) {
     return {JobOutcome::Failed, std::move(reason), shown};
@@ -35,25 +31,27 @@ std::string ExistsReason(const std::string& output) {
 // How the job ended, once its graph has stopped: eventCode from the wait, completed from Stop,
 // cause the first failure a filter reported, in words.
 JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const std::string& cause) {
-    if (const int signal = StopSignal(); signal != 0 && SUCCEEDED(completed)) {
+    const int signal = StopSignal();
+    switch (JudgeJobEnding(eventCode, completed, signal != 0)) {
+    case JobEnding::StoppedOnRequest: {
         const std::string kept = completed == S_FALSE
                                      ? " was not written: the stop came before the first picture"
                                      : " keeps what was converted";
         return {JobOutcome::Stopped,
                 "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
     }
-    if (completed == kOutputExists) {
+    case JobEnding::OutputAppeared:
         return Failure(job.output + " appeared while converting and was kept; this conversion was discarded");
-    }
-    if (FAILED(completed) && (eventCode == EC_COMPLETE || StopSignal() != 0)) {
+    case JobEnding::OutputNotCompleted:
         return Failure(
             "the output could not be completed: " + (cause.empty() ? ResultText(completed) : cause) + "; " +
             job.output + " keeps what it had");
-    }
-    if (eventCode != EC_COMPLETE) {
+    case JobEnding::FailedPartWay:
         return Failure("the conversion failed part-way: " +
                        (cause.empty() ? "event " + std::to_string(eventCode) : cause) + "; " + job.output +
                        " keeps what it had");
+    case JobEnding::Converted:
+        break;
     }
     return {JobOutcome::Converted, {}};
 }

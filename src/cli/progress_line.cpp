@@ -8,6 +8,7 @@
 
 #include "cli/terminal_width.h"
 #include "engine/job_percent.h"
+#include "text/path_parts.h"
 
 namespace {
 
@@ -23,11 +24,6 @@ long long PerSecond(long long frames, double seconds) {
 
 std::string FramesPerSecond(long long frames, double seconds) {
     return std::to_string(PerSecond(frames, seconds)) + " fps";
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // text as a JSON string: bytes that are not UTF-8 become U+FFFD.

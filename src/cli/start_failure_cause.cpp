@@ -13,15 +13,10 @@
 #include "media/api/interface_ref.h"
 #include "media/api/interfaces.h"
 #include "media/api/uuids.h"
+#include "text/path_parts.h"
 #include "text/text_conversion.h"
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 std::string OutputCause(const std::string& output) {
     struct stat status {};

@@ -5,16 +5,13 @@
 #include <string_view>
 #include <utility>
 
+#include "text/path_parts.h"
+
 namespace {
 
 FileDialogHandler& InstalledHandler() {
     static FileDialogHandler handler;
     return handler;
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
@@ -50,21 +47,15 @@ FileDialogHandler SetFileDialogHandler(FileDialogHandler handler) {
     return std::exchange(InstalledHandler(), std::move(handler));
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 std::string ChosenPathText(const std::vector<std::string>& paths) {
     if (paths.empty()) return {};
-    return paths.size() == 1 ? paths.front() : FolderOf(paths.front());
+    return paths.size() == 1 ? paths.front() : FolderPartOf(paths.front());
 }
 
 std::size_t ResultBufferBytes(const std::vector<std::string>& paths) {
     if (paths.empty()) return 0;
     if (paths.size() == 1) return paths.front().size() + 1;
-    std::size_t bytes = FolderOf(paths.front()).size() + 1;
+    std::size_t bytes = FolderPartOf(paths.front()).size() + 1;
     for (const std::string& path : paths) bytes += NameOf(path).size() + 1;
     return bytes + 1;
 }

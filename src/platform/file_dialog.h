@@ -54,10 +54,6 @@ private:
     std::vector<std::string> m_paths;
 };
 
-// The folder of path: the text before its last "/", or "/" when that is the root; empty when path
-// has no "/".
-[[nodiscard]] std::string FolderOf(const std::string& path);
-
 // Whether fileName matches one of the patterns of the platform's filter text, ignoring case as
 // the platform's dialog does. Only patterns of the form "*.ext" and "*" are understood.
 [[nodiscard]] bool MatchesFilter(const std::string& fileName, const std::string& filter);

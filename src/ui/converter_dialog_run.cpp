@@ -17,6 +17,7 @@
 
 #include "engine/conversion_job.h"
 #include "engine/engine_messages.h"
+#include "engine/job_ending.h"
 #include "engine/job_percent.h"
 #include "platform/desktop_notification.h"
 #include "platform/launcher_progress.h"
@@ -215,7 +216,7 @@ void ConverterDialog::OnStartConversion() {
         // Only a job that reached its end, with its file in place, is done. One that failed
         // part-way, or whose file could not be completed, ends the run the way a failed build
         // does, its row still selected.
-        if (eventCode != EC_COMPLETE || FAILED(completed)) {
+        if (!JobSucceeded(eventCode, completed)) {
             run.FailuresEndTheRun(true);
             AfxMessageBox(kConversionFailed, MB_OK);
             return;
