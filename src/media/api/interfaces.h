@@ -6,6 +6,7 @@
 // reference that the caller owns (transfer full), and one passed in is borrowed.
 
 #include "media/api/media_type.h"
+#include "media/api/video_compression.h"
 #include "media/api/unknown.h"
 
 struct IBaseFilter;
