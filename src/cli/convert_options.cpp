@@ -1,6 +1,9 @@
 #include "cli/convert_options.h"
 
+#include <charconv>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -26,6 +29,29 @@ std::string SetText(ConvertOptions& options, const std::string& value) {
     return {};
 }
 
+// A whole number from low to high, written in decimal digits only, for the option name.
+template <int ConvertOptions::*field, int low, int high>
+std::string SetNumber(ConvertOptions& options, const std::string& value, std::string_view name) {
+    int number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (error != std::errc() || end != value.data() + value.size() || number < low || number > high) {
+        return std::string(name) + " takes a whole number from " + std::to_string(low) + " to " +
+               std::to_string(high) + ", not '" + value + "'";
+    }
+    options.*field = number;
+    return {};
+}
+
+std::string SetQuality(ConvertOptions& options, const std::string& value) {
+    return SetNumber<&ConvertOptions::quality, 0, 100>(options, value, "--quality");
+}
+std::string SetBitRate(ConvertOptions& options, const std::string& value) {
+    return SetNumber<&ConvertOptions::bitRateKbits, 1, 1'000'000>(options, value, "--bitrate");
+}
+std::string SetKeyFrameInterval(ConvertOptions& options, const std::string& value) {
+    return SetNumber<&ConvertOptions::keyFrameInterval, 1, 100'000>(options, value, "--keyint");
+}
+
 std::string SetProgress(ConvertOptions& options, const std::string& value) {
     if (value != "json") return "--progress takes only json";
     options.jsonProgress = true;
@@ -36,6 +62,9 @@ constexpr OptionRule kOptions[] = {
     {"-o", "", true, SetText<&ConvertOptions::output>},
     {"", "--output-dir", true, SetText<&ConvertOptions::outputDir>},
     {"", "--compressor", true, SetText<&ConvertOptions::compressor>},
+    {"", "--quality", true, SetQuality},
+    {"", "--bitrate", true, SetBitRate},
+    {"", "--keyint", true, SetKeyFrameInterval},
     {"", "--list", false, Set<&ConvertOptions::list>},
     {"", "--no-audio", false, Set<&ConvertOptions::keepAudio, false>},
     {"", "--overwrite", false, Set<&ConvertOptions::overwrite>},
@@ -92,6 +121,8 @@ std::string Contradiction(const ConvertOptions& options) {
     if (const std::string extension = ExtensionOf(options.output); !extension.empty() && extension != ".avi")
         return "-o " + options.output + ": the output is an AVI file; name it .avi";
     if (options.quiet && options.verbose) return "--quiet and --verbose exclude each other";
+    if (options.quality >= 0 && options.bitRateKbits > 0)
+        return "--quality and --bitrate exclude each other: a data rate replaces quality";
     if (options.overwrite && options.skipExisting)
         return "--overwrite and --skip-existing exclude each other";
     return {};

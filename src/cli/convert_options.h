@@ -12,6 +12,9 @@ struct ConvertOptions {
     std::string output;                     // -o: the one output's name
     std::string outputDir;                  // --output-dir: where every output goes
     std::optional<std::string> compressor;  // --compressor: a name, a part of one, or an index
+    int quality = -1;                       // --quality: 0 (smallest) to 100 (best); -1: the compressor's own
+    int bitRateKbits = 0;                   // --bitrate: average kbit/s instead of quality; 0: quality
+    int keyFrameInterval = -1;              // --keyint: at most this many frames between key frames; -1: own
     bool list = false;
     bool keepAudio = true;
     bool overwrite = false;

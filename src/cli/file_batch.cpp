@@ -48,8 +48,28 @@ bool Exists(const std::string& path) {
 }
 
 // --dry-run: what the run would do, one line per FILE, and the compressor.
-void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compressor, bool skipExisting) {
+// A setting's value, or "own" where the compressor keeps its own.
+std::string SettingText(int value, bool own) {
+    return own ? std::string("own") : std::to_string(value);
+}
+
+// The options' compression settings, as the compressor takes them.
+CompressionChoice CompressionChoiceOf(const ConvertOptions& options) {
+    CompressionChoice choice;
+    if (options.quality >= 0) choice.quality = options.quality / 100.0;
+    if (options.keyFrameInterval > 0) choice.keyFrameRate = options.keyFrameInterval;
+    choice.dataRate = LONGLONG{options.bitRateKbits} * 1000;
+    return choice;
+}
+
+void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compressor,
+               const ConvertOptions& options) {
     std::printf("compressor: %ld\t%s\n", static_cast<long>(compressor.index), compressor.name.c_str());
+    std::printf("settings: quality=%s bitrate=%s keyint=%s\n",
+                SettingText(options.quality, options.quality < 0).c_str(),
+                SettingText(options.bitRateKbits, options.bitRateKbits <= 0).c_str(),
+                SettingText(options.keyFrameInterval, options.keyFrameInterval <= 0).c_str());
+    const bool skipExisting = options.skipExisting;
     for (const ListedJob& job : jobs) {
         const bool skipped = skipExisting && Exists(job.output);
         std::printf("%s -> %s%s\n", job.input.c_str(), job.output.c_str(),
@@ -90,11 +110,12 @@ int ConvertFiles(const ConvertOptions& options) {
 
     const std::vector<ListedJob> jobs = PlanJobs(options.files, options.output, outputDir);
     if (options.dryRun) {
-        PrintPlan(jobs, compressor, options.skipExisting);
+        PrintPlan(jobs, compressor, options);
         return std::fflush(stdout) == 0 ? 0 : kAnyFailed;
     }
     JobSettings settings;
     settings.compressorIndex = compressor.index;
+    settings.compression = CompressionChoiceOf(options);
     settings.keepAudio = options.keepAudio;
     settings.overwrite = options.overwrite;
     settings.ignoreWarnings = options.quiet;

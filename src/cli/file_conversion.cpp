@@ -82,7 +82,8 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
         messages.HoldBack();
         hr = conversion.Start(job.input, job.output, settings.compressorIndex, settings.keepAudio,
                               settings.ignoreWarnings, compressorFilter,
-                              settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep);
+                              settings.overwrite ? ExistingOutput::Replace : ExistingOutput::Keep,
+                              settings.compression);
         messages.ShowHeld(FAILED(hr) && hr != kOutputExists ? StartFailureCause(job, hr) : std::string());
     }
     if (hr == kOutputExists) return Failure(ExistsReason(job.output));

@@ -7,12 +7,14 @@
 
 #include "cli/message_relay.h"
 #include "cli/progress_line.h"
+#include "engine/compression_choice.h"
 #include "engine/job_naming.h"
 #include "media/api/interface_ref.h"
 #include "media/api/interfaces.h"
 
 struct JobSettings {
     LONG compressorIndex = -1;
+    CompressionChoice compression;  // set on the compressor once it is bound
     bool keepAudio = true;
     bool ignoreWarnings = false;  // as the window's hidden box: no warning of an unknown duration
     bool overwrite = false;       // an existing output is replaced

@@ -19,11 +19,12 @@ std::string FileIdentity(const std::string& path) {
 
 HRESULT ConversionJob::Start(const std::string& inputPath, const std::string& outputPath,
                              LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
-                             InterfaceRef<IBaseFilter>& compressorFilter, ExistingOutput existing) {
+                             InterfaceRef<IBaseFilter>& compressorFilter, ExistingOutput existing,
+                             const CompressionChoice& choice) {
     m_outputPath = outputPath;
     m_outputBefore = FileIdentity(outputPath);
     return BuildRecompressionGraph(inputPath, outputPath, compressorIndex, keepAudio, ignoreWarnings,
-                                   compressorFilter, m_graph, existing);
+                                   compressorFilter, m_graph, existing, choice);
 }
 
 HRESULT ConversionJob::WatchVideoFrames(ISampleGrabberCB* watcher) {

@@ -26,12 +26,13 @@ public:
 
     // Builds the graph for inputPath -> outputPath and starts it; the messages and their order
     // are BuildRecompressionGraph's. compressorFilter is the caller's bound compressor, bound
-    // anew from compressorIndex. existing says what becomes of a file that has the output's name.
-    // On failure the step's message has been shown and nothing is held.
+    // anew from compressorIndex and given choice. existing says what becomes of a file that has the output's
+    // name. On failure the step's message has been shown and nothing is held.
     [[nodiscard]] HRESULT Start(const std::string& inputPath, const std::string& outputPath,
                                 LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
                                 InterfaceRef<IBaseFilter>& compressorFilter,
-                                ExistingOutput existing = ExistingOutput::Replace);
+                                ExistingOutput existing = ExistingOutput::Replace,
+                                const CompressionChoice& choice = {});
 
     // Has watcher's SampleCB called, on a streaming thread, for every video frame that goes to
     // the compressor from now on; the job holds a reference to it until TearDown. Only while

@@ -105,7 +105,7 @@ RecompressionGraph::~RecompressionGraph() {
 HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string& outputPath,
                                 LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
                                 InterfaceRef<IBaseFilter>& compressorFilter, RecompressionGraph& graph,
-                                ExistingOutput existing) {
+                                ExistingOutput existing, const CompressionChoice& choice) {
     TearDownRecompressionGraph(graph);
     graph.duration = 0;
     graph.failureCause.clear();
@@ -165,7 +165,8 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
         return Fail(graph, kCannotAddVideoGrabber, hr);
     }
     if (!compressorFilter) return Fail(graph, kCannotAddCompressor, E_POINTER);
-    if (FAILED(hr = graph.graph->AddFilter(compressorFilter.Get(), u"Compressor"))) {
+    if (FAILED(hr = graph.graph->AddFilter(compressorFilter.Get(), u"Compressor")) ||
+        FAILED(hr = ApplyCompressionChoice(*compressorFilter.Get(), choice))) {
         return Fail(graph, kCannotAddCompressor, hr);
     }
 

@@ -13,6 +13,7 @@
 
 #include <string>
 
+#include "engine/compression_choice.h"
 #include "media/api/interface_ref.h"
 #include "media/api/interfaces.h"
 #include "media/api/media_type.h"
@@ -65,6 +66,7 @@ inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleav
 // compressorFilter, which the caller keeps and which stays bound afterwards, failure or not.
 // keepAudio routes the input's first audio stream into the output when there is one (silently
 // video only otherwise); ignoreWarnings suppresses the warning about an unknown duration.
+// choice is set on the compressor once it is bound.
 // A graph that still holds references from an earlier job is torn down first.
 //
 // Returns S_OK with graph running. On failure the step's message has been shown, everything the
@@ -74,7 +76,8 @@ inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleav
                                               LONG compressorIndex, bool keepAudio, bool ignoreWarnings,
                                               InterfaceRef<IBaseFilter>& compressorFilter,
                                               RecompressionGraph& graph,
-                                              ExistingOutput existing = ExistingOutput::Replace);
+                                              ExistingOutput existing = ExistingOutput::Replace,
+                                              const CompressionChoice& choice = {});
 
 // Stops a running graph, which completes the output file and moves it into place. Returns the
 // failure a filter reported on the way, a file that could not be completed or moved into place

@@ -2,12 +2,16 @@
 // files, the compressor by name, failures with and without --keep-going, existing outputs, and
 // --help against the manual page.
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -42,6 +46,23 @@ std::string PixelFormatOf(const fs::path& file) {
         ::pclose(pipe);
     }
     return text.substr(0, text.find('\n'));
+}
+
+// The first video stream's packets as ffprobe reads them: each one's size and whether it is a key frame.
+std::vector<std::pair<int, bool>> VideoPackets(const fs::path& file) {
+    const std::string command =
+        "ffprobe -v error -select_streams v:0 -show_entries packet=size,flags -of csv=p=0 '" + file.string() +
+        "'";
+    std::vector<std::pair<int, bool>> packets;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, pipe) != nullptr) {
+            const std::string text(line);
+            packets.emplace_back(std::atoi(text.c_str()), text.find(",K") != std::string::npos);
+        }
+        ::pclose(pipe);
+    }
+    return packets;
 }
 
 bool Converted(const fs::path& output) {
@@ -105,6 +126,48 @@ TEST(CommandLine, CompressorByAUniquePartOfItsNameElseAUsageErrorWithTheCandidat
     EXPECT_FALSE(fs::exists(SamplePath("converted")));
 }
 
+TEST(CommandLine, QualityDataRateAndKeyFrameDistanceReachTheCompressor) {
+    ScratchFolder folder("settings");
+    const std::string input = SamplePath("marker_ac3.mpg").string();  // 250 frames of noise, 10 s
+    const auto convert = [&](std::vector<std::string> arguments) {
+        const fs::path output = folder / "out.avi";
+        arguments.insert(arguments.end(),
+                         {"--overwrite", "--compressor", "xvid", "-o", output.string(), input});
+        const ConvertRun run = RunConvert(arguments);
+        EXPECT_TRUE(run.Succeeded()) << run.errors;
+        std::int64_t bytes = 0;
+        std::vector<int> keyFrames;
+        const std::vector<std::pair<int, bool>> packets = VideoPackets(output);
+        for (std::size_t i = 0; i < packets.size(); ++i) {
+            bytes += packets[i].first;
+            if (packets[i].second) keyFrames.push_back(static_cast<int>(i));
+        }
+        EXPECT_EQ(packets.size(), 250u);
+        return std::pair{bytes, keyFrames};
+    };
+    const std::int64_t best = convert({"--quality", "90"}).first;
+    const std::int64_t middle = convert({"--quality", "50"}).first;
+    EXPECT_GT(best, middle);
+    EXPECT_GT(middle, convert({"--quality", "10"}).first);
+    // An average of 300 kbit/s over 10 s, within 15 %, more than quality 90 spends on this noise.
+    EXPECT_NEAR(static_cast<double>(convert({"--bitrate", "300"}).first), 375'000, 375'000 * 0.15);
+    const std::vector<int> keyFrames = convert({"--keyint", "50"}).second;
+    ASSERT_FALSE(keyFrames.empty());
+    EXPECT_EQ(keyFrames.front(), 0);
+    for (std::size_t i = 1; i < keyFrames.size(); ++i) EXPECT_LE(keyFrames[i] - keyFrames[i - 1], 50);
+    EXPECT_GE(keyFrames.size(), 5u);
+
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{"--quality", "101"},
+                                               {"--quality", "9x"},
+                                               {"--keyint", "0"},
+                                               {"--quality", "50", "--bitrate", "900"}}) {
+        std::vector<std::string> arguments = wrong;
+        arguments.push_back(input);
+        EXPECT_EQ(RunConvert(arguments).exitCode, 2) << wrong.front();
+    }
+}
+
 TEST(CommandLine, AFailedFileEndsTheRunUnlessKeepGoing) {
     ScratchFolder folder("keep-going");
     const fs::path good = CopySample(folder, "mpeg1_mp2.mpg", "a.mpg");
@@ -145,12 +208,14 @@ TEST(CommandLine, AnExistingOutputIsReplacedOnlyWithOverwrite) {
     const ConvertRun skipped = RunConvert({"--skip-existing", "-o", output.string(), input});
     ASSERT_TRUE(skipped.Succeeded()) << skipped.errors;
     EXPECT_NE(skipped.output.find("out.avi exists, skipped"), std::string::npos) << skipped.output;
-    const ConvertRun planned = RunConvert({"--dry-run", "--compressor", "mjpeg", input, input + "2"});
+    const ConvertRun planned =
+        RunConvert({"--dry-run", "--keyint", "50", "--compressor", "mjpeg", input, input + "2"});
     ASSERT_TRUE(planned.Succeeded()) << planned.errors;
     EXPECT_TRUE(planned.output.starts_with("compressor: ")) << planned.output;
-    EXPECT_TRUE(planned.output.ends_with("\tMJPEG (Motion JPEG)\n" + input + " -> " +
-                                         SamplePath("converted/mpeg1_mp2.avi").string() + "\n" + input +
-                                         "2 -> " + SamplePath("converted/mpeg1_mp2 (2).avi").string() + "\n"))
+    EXPECT_TRUE(
+        planned.output.ends_with("\tMJPEG (Motion JPEG)\nsettings: quality=own bitrate=own keyint=50\n" +
+                                 input + " -> " + SamplePath("converted/mpeg1_mp2.avi").string() + "\n" +
+                                 input + "2 -> " + SamplePath("converted/mpeg1_mp2 (2).avi").string() + "\n"))
         << planned.output;
     EXPECT_EQ(Contents(output), "earlier");
 
@@ -235,7 +300,7 @@ TEST(CommandLine, HelpAndTheManualPageNameTheSameOptions) {
     const std::string page = std::regex_replace(Contents(TESSAREL_CONVERT_MANUAL), std::regex(R"(\\-)"), "-");
     const std::set<std::string> helped = OptionsIn(help.output, "Options:", "\n");
     EXPECT_EQ(helped, OptionsIn(page, ".SH OPTIONS", ".SH"));
-    EXPECT_EQ(helped.size(), 16u);
+    EXPECT_EQ(helped.size(), 19u);
     for (std::size_t from = 0, to = 0; from < help.output.size(); from = to + 1) {
         to = help.output.find('\n', from);
         EXPECT_LE(to - from, 80u) << "fits 80 columns: " << help.output.substr(from, to - from);

@@ -539,5 +539,62 @@ TEST(CompressorFilterTest, StopWithAFullQueueReturnsAndFreesEverything) {
     EXPECT_EQ(last, VFW_E_WRONG_STATE);
 }
 
+// Quality, key-frame distance and data rate reach the encoder only through the filter's
+// interfaces, and only when the filter next leaves Stopped.
+TEST(CompressorFilterTest, CompressionSettingsChangeWhatTheEncoderWrites) {
+    constexpr int kFrames = 12;
+    const auto encode = [](const char* encoder, double quality, LONG keyFrameRate, LONGLONG dataRate) {
+        Chain chain(encoder, 320, 240);
+        EXPECT_EQ(chain.Connect(), S_OK);
+        const ComPtr<IAMVideoCompression> compression = chain.compressor.As<IAMVideoCompression>();
+        const ComPtr<IVideoDataRate> rate = chain.compressor.As<IVideoDataRate>();
+        EXPECT_TRUE(compression && rate);
+        EXPECT_EQ(compression->put_Quality(quality), S_OK);
+        EXPECT_EQ(compression->put_KeyFrameRate(keyFrameRate), S_OK);
+        EXPECT_EQ(rate->put_DataRate(dataRate), S_OK);
+        chain.Pause();
+        for (int i = 0; i < kFrames; ++i) EXPECT_EQ(chain.source->Deliver(i * kFrameTime), S_OK);
+        EXPECT_EQ(chain.source->DeliverEndOfStream(), S_OK);
+        EXPECT_TRUE(chain.sink->WaitForEndOfStream(kPatience));
+        std::size_t bytes = 0;
+        std::vector<int> keyFrames;
+        const std::vector<mediatest::RecordedSample> packets = chain.sink->Samples();
+        for (std::size_t i = 0; i < packets.size(); ++i) {
+            bytes += packets[i].size;
+            if (packets[i].syncPoint) keyFrames.push_back(static_cast<int>(i));
+        }
+        return std::pair{bytes, keyFrames};
+    };
+    // The test picture is flat: only encoders that spend more on its one edge tell quality apart.
+    for (const char* encoder : {"libxvid", "libx264"}) {
+        SCOPED_TRACE(encoder);
+        EXPECT_GT(encode(encoder, 0.9, -1, 0).first, encode(encoder, 0.1, -1, 0).first);
+        EXPECT_EQ(encode(encoder, -1.0, 5, 0).second, (std::vector<int>{0, 5, 10}));
+        EXPECT_EQ(encode(encoder, -1.0, -1, 0).second, (std::vector<int>{0}));
+        // A high rate spends more than the default quantizer on the same pictures.
+        EXPECT_GT(encode(encoder, -1.0, -1, 20'000'000).first, encode(encoder, -1.0, -1, 0).first);
+    }
+
+    ComPtr<IBaseFilter> xvid = ComPtr<IBaseFilter>::Adopt(CreateCompressorFilter("libxvid"));
+    const ComPtr<IAMVideoCompression> compression = xvid.As<IAMVideoCompression>();
+    ASSERT_TRUE(compression);
+    EXPECT_EQ(compression->put_Quality(1.5), E_INVALIDARG);
+    EXPECT_EQ(compression->put_KeyFrameRate(0), E_INVALIDARG);
+    LONG keyFrameRate = 0;
+    LONG capabilities = 0;
+    double quality = 0;
+    int versionSize = 4;  // room for one character and the terminator
+    WCHAR version[2] = {u'?', u'?'};
+    ASSERT_EQ(compression->GetInfo(version, &versionSize, nullptr, nullptr, &keyFrameRate, nullptr, &quality,
+                                   &capabilities),
+              S_OK);
+    EXPECT_EQ(std::u16string(version), u"l");
+    EXPECT_EQ(versionSize, static_cast<int>(sizeof(u"libxvid")));
+    EXPECT_EQ(keyFrameRate, 250);
+    EXPECT_NEAR(quality, 27.0 / 29.0, 1e-9);  // quantizer 4 of 2..31
+    EXPECT_EQ(capabilities,
+              CompressionCaps_CanQuality | CompressionCaps_CanCrunch | CompressionCaps_CanKeyFrame);
+}
+
 }  // namespace
 }  // namespace media

@@ -9,6 +9,7 @@
 #include "media/api/detector_interfaces.h"
 #include "media/api/filter_interfaces.h"
 #include "media/api/sink_interfaces.h"
+#include "media/api/video_compression.h"
 #include "media/api/window_interfaces.h"
 
 // Interface ids under their platform names.

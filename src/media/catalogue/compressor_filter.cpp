@@ -16,11 +16,13 @@ extern "C" {
 
 #include "media/api/uuids.h"
 #include "media/catalogue/compressor_catalogue.h"
+#include "media/catalogue/compressor_defaults.h"
 #include "media/catalogue/encoder_setup.h"
 #include "media/catalogue/encoder_trial_cache.h"
 #include "media/catalogue/frame_encoder.h"
 #include "media/catalogue/picture_converter.h"
 #include "media/com/com_ptr.h"
+#include "media/com/wide_text.h"
 #include "media/ffmpeg/media_sample.h"
 #include "media/filters/transform_pins.h"
 #include "media/graph/bounded_queue.h"
@@ -36,7 +38,10 @@ namespace {
 // runs beside the encoder rather than in series with it.
 constexpr std::size_t kQueueCapacity = 4;
 
-class CompressorFilter final : public FilterBase, private TransformPinOwner {
+class CompressorFilter final : public FilterBase,
+                               public IAMVideoCompression,
+                               public IVideoDataRate,
+                               private TransformPinOwner {
 public:
     explicit CompressorFilter(const AVCodec& codec)
         : FilterBase(CLSID_VideoCompressor),
@@ -46,9 +51,39 @@ public:
           m_output(*this, *this, m_input) {}
     ~CompressorFilter() override { StopStreaming(); }
 
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return FilterBase::QueryInterface(riid, object);
+    }
+    ULONG AddRef() override { return FilterBase::AddRef(); }
+    ULONG Release() override { return FilterBase::Release(); }
+
     std::vector<PinBase*> Pins() override { return {&m_input, &m_output}; }
 
+    // IAMVideoCompression and IVideoDataRate: the values are kept whatever the encoder supports
+    // and used where it does (GetInfo says which). MT safe.
+    HRESULT put_KeyFrameRate(LONG keyFrameRate) override;
+    HRESULT get_KeyFrameRate(LONG* keyFrameRate) override;
+    HRESULT put_PFramesPerKeyFrame(LONG) override { return E_NOTIMPL; }
+    HRESULT get_PFramesPerKeyFrame(LONG*) override { return E_NOTIMPL; }
+    HRESULT put_Quality(double quality) override;
+    HRESULT get_Quality(double* quality) override;
+    HRESULT put_WindowSize(LONGLONG) override { return E_NOTIMPL; }
+    HRESULT get_WindowSize(LONGLONG*) override { return E_NOTIMPL; }
+    HRESULT GetInfo(WCHAR* version, int* versionSize, WCHAR* description, int* descriptionSize,
+                    LONG* defaultKeyFrameRate, LONG* defaultPFramesPerKey, double* defaultQuality,
+                    LONG* capabilities) override;
+    HRESULT OverrideKeyFrame(LONG) override { return E_NOTIMPL; }
+    HRESULT OverrideFrameSize(LONG, LONG) override { return E_NOTIMPL; }
+    HRESULT put_DataRate(LONGLONG bitsPerSecond) override;
+    HRESULT get_DataRate(LONGLONG* bitsPerSecond) override;
+
 protected:
+    void* FindExtraInterface(REFIID riid) override {
+        if (riid == IAMVideoCompression::iid) return static_cast<IAMVideoCompression*>(this);
+        if (riid == IVideoDataRate::iid) return static_cast<IVideoDataRate*>(this);
+        return FilterBase::FindExtraInterface(riid);
+    }
+
     HRESULT OnActivate() override;
     void OnDeactivate() override { StopStreaming(); }
 
@@ -131,7 +166,13 @@ private:
     TransformInputPin m_input;
     TransformOutputPin m_output;
 
+    // What the user asked; read when the filter leaves Stopped into m_settings.
+    std::atomic<double> m_quality{-1.0};
+    std::atomic<LONG> m_keyFrameRate{-1};
+    std::atomic<LONGLONG> m_dataRate{0};
+
     // Set while the input is connected, fixed while active.
+    CompressionSettings m_settings;
     RawVideoLayout m_layout;
     EncoderChoice m_choice;
     std::optional<MediaType> m_outputType;
@@ -195,7 +236,11 @@ HRESULT CompressorFilter::OnActivate() {
     m_streamResult = S_OK;
     m_queue.Reset();
     if (!m_input.IsConnected()) return S_OK;
-    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder); FAILED(hr)) {
+    m_settings = CompressionSettings{.quality = m_quality.load(),
+                                     .keyFrameInterval = std::max<LONG>(m_keyFrameRate.load(), 0),
+                                     .bitRate = m_dataRate.load()};
+    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder, m_settings);
+        FAILED(hr)) {
         return hr;
     }
     m_worker = std::jthread([this](std::stop_token stop) { Stream(std::move(stop)); });
@@ -223,7 +268,8 @@ void CompressorFilter::Stream(std::stop_token stop) {
         if (item->flushCount != encoder.flushCount || encoder.finished) {
             // A new stream after a flush or an end: the encoder starts afresh.
             m_encoder.reset();
-            if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder);
+            if (const HRESULT hr =
+                    FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder, m_settings);
                 FAILED(hr)) {
                 ReportFailure(hr, item->flushCount, stop);
                 continue;
@@ -282,6 +328,70 @@ void CompressorFilter::ReportFailure(HRESULT hr, std::uint64_t flushCount, const
     if (stop.stop_requested() || flushCount != m_flushCount.load()) return;
     m_streamResult = hr;
     AbortStream(hr, &m_input);
+}
+
+// ---- IAMVideoCompression, IVideoDataRate --------------------------------------------------------
+
+HRESULT CompressorFilter::put_KeyFrameRate(LONG keyFrameRate) {
+    if (keyFrameRate < -1 || keyFrameRate == 0) return E_INVALIDARG;
+    m_keyFrameRate = keyFrameRate;
+    return S_OK;
+}
+
+HRESULT CompressorFilter::get_KeyFrameRate(LONG* keyFrameRate) {
+    if (keyFrameRate == nullptr) return E_POINTER;
+    *keyFrameRate = m_keyFrameRate.load();
+    return S_OK;
+}
+
+HRESULT CompressorFilter::put_Quality(double quality) {
+    if (quality != -1.0 && !(quality >= 0.0 && quality <= 1.0)) return E_INVALIDARG;
+    m_quality = quality;
+    return S_OK;
+}
+
+HRESULT CompressorFilter::get_Quality(double* quality) {
+    if (quality == nullptr) return E_POINTER;
+    *quality = m_quality.load();
+    return S_OK;
+}
+
+HRESULT CompressorFilter::put_DataRate(LONGLONG bitsPerSecond) {
+    if (bitsPerSecond < 0) return E_INVALIDARG;
+    m_dataRate = bitsPerSecond;
+    return S_OK;
+}
+
+HRESULT CompressorFilter::get_DataRate(LONGLONG* bitsPerSecond) {
+    if (bitsPerSecond == nullptr) return E_POINTER;
+    *bitsPerSecond = m_dataRate.load();
+    return S_OK;
+}
+
+HRESULT CompressorFilter::GetInfo(WCHAR* version, int* versionSize, WCHAR* description, int* descriptionSize,
+                                  LONG* defaultKeyFrameRate, LONG* defaultPFramesPerKey,
+                                  double* defaultQuality, LONG* capabilities) {
+    // Each text is copied as far as its buffer goes, always terminated.
+    const auto copyText = [](const std::u16string& text, WCHAR* buffer, int* size) {
+        if (size == nullptr) return;
+        if (buffer != nullptr && *size >= static_cast<int>(sizeof(WCHAR))) {
+            const std::size_t room = static_cast<std::size_t>(*size) / sizeof(WCHAR) - 1;
+            const std::size_t count = std::min(room, text.size());
+            std::copy_n(text.data(), count, buffer);
+            buffer[count] = u'\0';
+        }
+        *size = static_cast<int>((text.size() + 1) * sizeof(WCHAR));
+    };
+    copyText(ToUtf16(m_codec.name), version, versionSize);
+    copyText(ToUtf16(m_codec.long_name != nullptr ? m_codec.long_name : m_codec.name), description,
+             descriptionSize);
+    const CompressorDefaults& row = DefaultsFor(m_codec.name);
+    if (defaultKeyFrameRate != nullptr)
+        *defaultKeyFrameRate = row.keyFrameInterval > 0 ? row.keyFrameInterval : -1;
+    if (defaultPFramesPerKey != nullptr) *defaultPFramesPerKey = -1;
+    if (defaultQuality != nullptr) *defaultQuality = DefaultQuality(m_codec.name);
+    if (capabilities != nullptr) *capabilities = CompressionCapabilities(m_codec.name);
+    return S_OK;
 }
 
 }  // namespace

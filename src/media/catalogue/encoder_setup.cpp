@@ -143,7 +143,7 @@ AVRational CodedTimeBase(const RawVideoLayout& input) {
 }
 
 HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const CodedPicture& picture,
-                    AvCodecContextPtr& context) {
+                    AvCodecContextPtr& context, const CompressionSettings& settings) {
     context.reset();
     if (input.width <= 0 || input.height <= 0 || input.width > kLargestSide || input.height > kLargestSide) {
         return VFW_E_TYPE_NOT_ACCEPTED;
@@ -164,13 +164,13 @@ HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input, const Cod
     opened->framerate = av_inv_q(opened->time_base);
     TagColours(*opened);
     AVDictionary* options = nullptr;
-    ApplyCompressorDefaults(codec, *opened, &options);
+    ApplyCompressorDefaults(codec, *opened, &options, settings);
     const int result = avcodec_open2(opened.get(), &codec, &options);
     av_dict_free(&options);
     if (result < 0 && IsAnamorphic(input.sampleAspect)) {
         RawVideoLayout square = input;
         square.sampleAspect = AVRational{0, 1};
-        return OpenEncoder(codec, square, picture, context);
+        return OpenEncoder(codec, square, picture, context, settings);
     }
     if (result < 0) return ResultFromAvError(result, VFW_E_TYPE_NOT_ACCEPTED);
     context = std::move(opened);

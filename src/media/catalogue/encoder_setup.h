@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "media/api/media_type.h"
+#include "media/catalogue/compressor_defaults.h"
 #include "media/ffmpeg/av_ptr.h"
 #include "media/ffmpeg/codec_media_type.h"
 
@@ -39,10 +40,11 @@ struct CodedPicture {
     int height = 0;
 };
 
-// Opens codec for coded pictures of input, with the compressor defaults. VFW_E_TYPE_NOT_ACCEPTED
-// when the encoder refuses (a size it cannot code, say).
+// Opens codec for coded pictures of input, with the compressor defaults and settings.
+// VFW_E_TYPE_NOT_ACCEPTED when the encoder refuses (a size it cannot code, say).
 [[nodiscard]] HRESULT OpenEncoder(const AVCodec& codec, const RawVideoLayout& input,
-                                  const CodedPicture& picture, AvCodecContextPtr& context);
+                                  const CodedPicture& picture, AvCodecContextPtr& context,
+                                  const CompressionSettings& settings = {});
 
 // What a successful trial of an encoder found.
 struct EncoderChoice {

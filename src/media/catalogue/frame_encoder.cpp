@@ -10,10 +10,10 @@ extern "C" {
 namespace media {
 
 HRESULT FrameEncoder::Open(const AVCodec& codec, const RawVideoLayout& input, const CodedPicture& picture,
-                           std::unique_ptr<FrameEncoder>& encoder) {
+                           std::unique_ptr<FrameEncoder>& encoder, const CompressionSettings& settings) {
     encoder.reset();
     AvCodecContextPtr context;
-    if (const HRESULT hr = OpenEncoder(codec, input, picture, context); FAILED(hr)) return hr;
+    if (const HRESULT hr = OpenEncoder(codec, input, picture, context, settings); FAILED(hr)) return hr;
     AvPacketPtr packet(av_packet_alloc());
     if (!packet) return E_OUTOFMEMORY;
     encoder.reset(new FrameEncoder(std::move(context), std::move(packet), input));

@@ -21,9 +21,10 @@ public:
     // during the call.
     using PacketSink = std::function<HRESULT(const AVPacket& packet, AVRational timeBase)>;
 
-    // Opens codec for pictures laid out as input, converted to picture.
+    // Opens codec for pictures laid out as input, converted to picture, with settings.
     [[nodiscard]] static HRESULT Open(const AVCodec& codec, const RawVideoLayout& input,
-                                      const CodedPicture& picture, std::unique_ptr<FrameEncoder>& encoder);
+                                      const CodedPicture& picture, std::unique_ptr<FrameEncoder>& encoder,
+                                      const CompressionSettings& settings = {});
 
     // Encodes frame, a picture in the coded format and size. Its timestamp is the frame nearest to
     // start, and always later than the previous one; without a start it follows the previous one.
