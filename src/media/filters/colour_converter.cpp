@@ -112,14 +112,8 @@ HRESULT ColourConverter::Transform(IMediaSample* sample) {
     if (SameLayout(m_inputLayout, m_outputLayout)) {
         std::memcpy(target, data, static_cast<std::size_t>(m_outputLayout.imageSize));
     } else {
-        PicturePlanes source;
-        std::uint8_t* planes[4];
-        FillPlanes(m_inputLayout, data, planes, source.linesize);
-        for (int i = 0; i < 4; ++i) source.data[i] = planes[i];
-        source.format = m_inputLayout.format;
-        source.width = m_inputLayout.width;
-        source.height = m_inputLayout.height;
-        if (!m_scaler.Scale(source, m_outputLayout, target)) return AbortStreaming(VFW_E_INVALIDMEDIATYPE);
+        if (!m_scaler.Scale(PlanesIn(m_inputLayout, data), m_outputLayout, target))
+            return AbortStreaming(VFW_E_INVALIDMEDIATYPE);
     }
     converted->SetActualDataLength(m_outputLayout.imageSize);
     CopySampleProperties(*sample, *converted.Get());

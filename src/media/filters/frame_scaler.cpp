@@ -8,6 +8,17 @@ extern "C" {
 
 namespace media {
 
+PicturePlanes PlanesIn(const RawVideoLayout& layout, BYTE* buffer) {
+    PicturePlanes picture;
+    std::uint8_t* planes[4];
+    FillPlanes(layout, buffer, planes, picture.linesize);
+    for (int i = 0; i < 4; ++i) picture.data[i] = planes[i];
+    picture.format = layout.format;
+    picture.width = layout.width;
+    picture.height = layout.height;
+    return picture;
+}
+
 bool FrameScaler::Scale(const PicturePlanes& source, const RawVideoLayout& target, BYTE* buffer) {
     std::uint8_t* planes[4];
     int strides[4];

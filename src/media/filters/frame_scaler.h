@@ -22,6 +22,9 @@ struct PicturePlanes {
     int height = 0;
 };
 
+// The picture that buffer holds, laid out as layout.
+[[nodiscard]] PicturePlanes PlanesIn(const RawVideoLayout& layout, BYTE* buffer);
+
 class FrameScaler {
 public:
     // Scales source into buffer, which holds one frame laid out as target. False when libswscale

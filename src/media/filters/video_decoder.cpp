@@ -232,12 +232,7 @@ bool VideoDecoder::CopyShownFrame(const AVFrame& frame, BYTE* buffer) {
     if (stored.format != m_storedLayout.format || stored.width != m_storedLayout.width ||
         stored.height != m_storedLayout.height) {
         if (!CopyFrame(frame, m_storedLayout, m_stored.data())) return false;
-        std::uint8_t* planes[4];
-        FillPlanes(m_storedLayout, m_stored.data(), planes, stored.linesize);
-        for (int i = 0; i < 4; ++i) stored.data[i] = planes[i];
-        stored.format = m_storedLayout.format;
-        stored.width = m_storedLayout.width;
-        stored.height = m_storedLayout.height;
+        stored = PlanesIn(m_storedLayout, m_stored.data());
     }
     std::uint8_t* shown[4];
     int strides[4];

@@ -47,13 +47,7 @@ const std::uint8_t* PictureShaper::Shape(IMediaSample& sample) {
         return data;
     }
 
-    PicturePlanes source;
-    std::uint8_t* planes[4];
-    FillPlanes(m_input, data, planes, source.linesize);
-    for (int i = 0; i < 4; ++i) source.data[i] = planes[i];
-    source.format = m_input.format;
-    source.width = m_input.width;
-    source.height = m_input.height;
+    const PicturePlanes source = PlanesIn(m_input, data);
     m_converted.resize(static_cast<std::size_t>(m_shown.imageSize));
     if (!m_scaler.Scale(source, m_shown, m_converted.data())) return nullptr;
     return m_converted.data();
