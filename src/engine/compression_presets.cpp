@@ -1,0 +1,47 @@
+#include "engine/compression_presets.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace {
+
+// DVD players with DivX/Xvid support play MPEG-4 part 2 up to PAL's picture size at a few
+// megabits, with MP3, MPEG audio, AC-3 or PCM sound; the HD ones up to 720p at twice the rate.
+constexpr std::array kPresets{
+    CompressionPreset{
+        .name = "dvd-player",
+        .compressor = "xvid",
+        .summary = "Xvid, at most 720x576, 4000 kbit/s, a key frame every 250 frames, MP3 sound when needed",
+        .choice = {.keyFrameRate = 250,
+                   .dataRate = 4'000'000,
+                   .largest = {720, 576},
+                   .audio = AudioChoice::Mp3WhenNeeded},
+    },
+    CompressionPreset{
+        .name = "hd-player",
+        .compressor = "xvid",
+        .summary = "Xvid, at most 1280x720, 8000 kbit/s, a key frame every 250 frames, MP3 sound when needed",
+        .choice = {.keyFrameRate = 250,
+                   .dataRate = 8'000'000,
+                   .largest = {1280, 720},
+                   .audio = AudioChoice::Mp3WhenNeeded},
+    },
+};
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return std::ranges::equal(
+        a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+}  // namespace
+
+std::span<const CompressionPreset> CompressionPresets() {
+    return kPresets;
+}
+
+const CompressionPreset* FindCompressionPreset(std::string_view name) {
+    const auto found = std::ranges::find_if(
+        kPresets, [name](const CompressionPreset& preset) { return SameIgnoringCase(preset.name, name); });
+    return found == kPresets.end() ? nullptr : &*found;
+}
