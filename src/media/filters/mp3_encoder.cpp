@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/dict.h>
 #include <libswresample/swresample.h>
 }
 
@@ -28,6 +29,10 @@ constexpr int kLowestInputRate = 8'000;
 constexpr int kHighestInputRate = 384'000;
 // A step in the input's times larger than this is a gap or a restart, not the rounding of stamps.
 constexpr REFERENCE_TIME kLeastJump = 10'000;  // 1 ms
+// Gaps up to this long (packets lost in reception, a broken frame) are coded as silence here, to
+// the sample; longer ones (a recording paused) are left to the multiplexer, which fills them with
+// silent frames without coding them, to within half a frame that it carries to the next gap.
+constexpr REFERENCE_TIME kLongestFilledGap = 10'000'000;  // 1 s
 
 // The format block of constant-rate MP3 in an AVI file, as the audio codec managers of the
 // platform write it: a byte stream (blocks of one byte) at nAvgBytesPerSec.
@@ -96,7 +101,14 @@ AvCodecContextPtr OpenLame(int rate, int channels) {
     av_channel_layout_default(&codec->ch_layout, channels);
     codec->bit_rate = BitRateAt(rate);
     codec->time_base = AVRational{1, rate};
-    if (avcodec_open2(codec.get(), lame, nullptr) < 0 || codec->frame_size <= 0) return nullptr;
+    // Every frame holds its own bits, none in the frames before it (the bit reservoir): a silent
+    // frame that the multiplexer puts into a gap would otherwise stand where the next frame's bits
+    // are looked for, and that frame would decode as noise.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "reservoir", "0", 0);
+    const int opened = avcodec_open2(codec.get(), lame, &options);
+    av_dict_free(&options);
+    if (opened < 0 || codec->frame_size <= 0) return nullptr;
     return codec;
 }
 
@@ -190,7 +202,9 @@ void Mp3Encoder::Close() {
     m_marks.clear();
     m_queuedSamples = 0;
     m_encodedSamples = 0;
-    m_unplayable = -1;
+    m_leftOut = -1;
+    m_unplayable = 0;
+    m_packets = 0;
     m_nextPacketTime.reset();
 }
 
@@ -218,10 +232,12 @@ HRESULT Mp3Encoder::Open() {
 }
 
 std::int64_t Mp3Encoder::TimeOfSample(std::int64_t n) {
-    const auto mark = std::find_if(m_marks.rbegin(), m_marks.rend(),
-                                   [n](const TimeMark& candidate) { return candidate.sample <= n; });
-    if (mark == m_marks.rend()) return n;  // an input without times plays from 0
-    return mark->time + (n - mark->sample);
+    if (m_marks.empty()) return n;  // an input without times plays from 0
+    const auto later = std::find_if(m_marks.rbegin(), m_marks.rend(),
+                                    [n](const TimeMark& candidate) { return candidate.sample <= n; });
+    // Before the first sample (where the encoder's delay reaches) the first mark goes on backwards.
+    const TimeMark& mark = later != m_marks.rend() ? *later : m_marks.front();
+    return mark.time + (n - mark.sample);
 }
 
 HRESULT Mp3Encoder::Transform(IMediaSample* sample) {
@@ -239,8 +255,17 @@ HRESULT Mp3Encoder::Transform(IMediaSample* sample) {
         const std::int64_t time = FromReferenceTime(start, AVRational{1, m_rate});
         const std::int64_t expected = TimeOfSample(m_queuedSamples);
         if (m_marks.empty() ||
-            std::llabs(time - expected) > FromReferenceTime(kLeastJump, AVRational{1, m_rate}))
-            m_marks.push_back(TimeMark{m_queuedSamples, time});
+            std::llabs(time - expected) > FromReferenceTime(kLeastJump, AVRational{1, m_rate})) {
+            if (!m_marks.empty() && time > expected) {
+                // A gap: silence to the sample where it is short; where it is long, silence up to
+                // where a packet begins, and the multiplexer's silent frames.
+                const std::int64_t gap = time - expected;
+                const bool filled = gap <= FromReferenceTime(kLongestFilledGap, AVRational{1, m_rate});
+                const std::int64_t silence = filled ? gap : SamplesToPacketStart();
+                if (const HRESULT hr = QueueSilence(silence <= gap ? silence : 0); hr != S_OK) return hr;
+            }
+            if (TimeOfSample(m_queuedSamples) != time) m_marks.push_back(TimeMark{m_queuedSamples, time});
+        }
     }
 
     AvFramePtr converted(av_frame_alloc());
@@ -267,20 +292,50 @@ HRESULT Mp3Encoder::Transform(IMediaSample* sample) {
 }
 
 void Mp3Encoder::LeaveOutUnplayable() {
-    if (m_unplayable < 0)
-        m_unplayable =
+    if (m_leftOut < 0) {
+        m_leftOut =
             std::clamp<std::int64_t>(m_codec->initial_padding - TimeOfSample(0), 0, m_codec->initial_padding);
+        m_unplayable = m_leftOut;
+    }
     const int count =
         static_cast<int>(std::min<std::int64_t>(m_unplayable, av_audio_fifo_size(m_queue.get())));
     if (count <= 0) return;
     av_audio_fifo_drain(m_queue.get(), count);
     m_unplayable -= count;
     m_encodedSamples += count;
-    DropPassedMarks();
 }
 
-void Mp3Encoder::DropPassedMarks() {
-    while (m_marks.size() > 1 && m_marks[1].sample <= m_encodedSamples) m_marks.pop_front();
+std::int64_t Mp3Encoder::PacketStartSample(std::int64_t packet) const {
+    return m_leftOut + packet * m_codec->frame_size - m_codec->initial_padding;
+}
+
+std::int64_t Mp3Encoder::SamplesToPacketStart() const {
+    const int frameSize = m_codec->frame_size;
+    return ((PacketStartSample(0) - m_queuedSamples) % frameSize + frameSize) % frameSize;
+}
+
+HRESULT Mp3Encoder::QueueSilence(std::int64_t count) {
+    AvFramePtr silence(av_frame_alloc());
+    if (!silence) return AbortStreaming(E_OUTOFMEMORY);
+    silence->format = AV_SAMPLE_FMT_S16P;
+    silence->nb_samples = m_codec->frame_size;
+    if (av_channel_layout_copy(&silence->ch_layout, &m_codec->ch_layout) < 0 ||
+        av_frame_get_buffer(silence.get(), 0) < 0) {
+        return AbortStreaming(E_OUTOFMEMORY);
+    }
+    av_samples_set_silence(silence->extended_data, 0, silence->nb_samples, m_channels, AV_SAMPLE_FMT_S16P);
+    // A frame at a time, coded as it fills: a long gap takes no more memory than a short one.
+    while (count > 0) {
+        const int part = static_cast<int>(std::min<std::int64_t>(count, silence->nb_samples));
+        if (av_audio_fifo_write(m_queue.get(), reinterpret_cast<void**>(silence->extended_data), part) < part)
+            return AbortStreaming(E_OUTOFMEMORY);
+        m_queuedSamples += part;
+        count -= part;
+        while (av_audio_fifo_size(m_queue.get()) >= m_codec->frame_size) {
+            if (const HRESULT hr = EncodeQueued(m_codec->frame_size); hr != S_OK) return hr;
+        }
+    }
+    return S_OK;
 }
 
 HRESULT Mp3Encoder::Drain() {
@@ -323,7 +378,6 @@ HRESULT Mp3Encoder::EncodeQueued(int count) {
         return AbortStreaming(E_FAIL);
     frame->pts = TimeOfSample(m_encodedSamples);
     m_encodedSamples += count;
-    DropPassedMarks();
     return Send(frame.get());
 }
 
@@ -342,11 +396,14 @@ HRESULT Mp3Encoder::Send(const AVFrame* frame) {
 
 HRESULT Mp3Encoder::Deliver(const AVPacket& packet) {
     if (packet.size <= 0) return S_OK;
-    // libmp3lame stamps each packet where its sound plays, its delay taken off; a packet never
-    // plays before the end of the one before it (the stamps of the last few, made of the padding
-    // alone, fall short). Past the end of the input there is only that padding.
+    // One frame a packet, the first one the encoder's delay before the first sample coded: the
+    // packet plays from the time of the sample it begins with, and never before the end of the
+    // packet before it (after a step back in the input's times the sound goes on). Past the end of
+    // the input there is only the padding of the last frame.
     const AVRational sampleTime{1, m_rate};
-    std::int64_t at = packet.pts != AV_NOPTS_VALUE ? packet.pts : TimeOfSample(m_encodedSamples);
+    const std::int64_t first = PacketStartSample(m_packets++);
+    std::int64_t at = TimeOfSample(first);
+    while (m_marks.size() > 1 && m_marks[1].sample <= first) m_marks.pop_front();
     if (m_nextPacketTime) at = std::max(at, *m_nextPacketTime);
     if (at >= TimeOfSample(m_queuedSamples)) return S_OK;
     m_nextPacketTime = at + m_codec->frame_size;

@@ -7,15 +7,22 @@
 // to stereo. The output type is the constant-rate MP3 format block players expect in an AVI file
 // (MPEGLAYER3WAVEFORMAT, a block of one byte).
 //
-// Each packet is stamped where its sound plays against the input: libmp3lame's delay is taken
-// off, and a jump in the input's times (a gap, a restart) moves the stamps of the frames after it
-// so that the multiplexer can fill the gap. Packets that hold only the encoder's padding after
-// the end of the input are not delivered, so the sound lasts as long as the input's, within one
-// frame. A stream cannot start before time 0: where the delay would put the first frame there,
-// as much of the sound's beginning is left out (at most the delay, 25 ms at 44.1 kHz), so that
-// what follows plays at its time and not that much late. Synchronous on the splitter's thread, like the other
-// transform filters; the encoder is not a candidate for intelligent connect and comes into a graph only when
-// asked for.
+// Each packet is stamped where its sound plays against the input, libmp3lame's delay taken off.
+// A stream cannot start before time 0: where the delay would put the first frame there, as much
+// of the sound's beginning is left out (at most the delay, 25 ms at 44.1 kHz), so that what
+// follows plays at its time and not that much late. Packets that hold only the encoder's padding
+// after the end of the input are not delivered: the sound lasts as long as the input's, within
+// one frame.
+//
+// A gap in the input's times is coded as silence, to the sample. One of over a second is left to
+// the multiplexer, which fills it with silent frames without coding them: the sound after it
+// begins a packet of its own (silence of the gap fills the last packet before it), so that none
+// of it plays early, and no frame takes bits from the frames before it (the bit reservoir), so
+// that silent frames may stand anywhere. A step back in the input's times (a restart) is closed
+// up: the sound goes on.
+//
+// Synchronous on the splitter's thread, like the other transform filters. The encoder is no
+// candidate for intelligent connect: it comes into a graph only when asked for.
 
 #include <cstdint>
 #include <deque>
@@ -60,8 +67,13 @@ private:
     [[nodiscard]] std::int64_t TimeOfSample(std::int64_t n);
     // Leaves out what of the stream's beginning would play before time 0 (see above).
     void LeaveOutUnplayable();
-    // Forgets the marks that no sample still to be coded needs.
-    void DropPassedMarks();
+    // The sample of the stream that packet (counted from 0) begins with; negative within the
+    // encoder's delay.
+    [[nodiscard]] std::int64_t PacketStartSample(std::int64_t packet) const;
+    // Samples from the end of the queue to where a packet begins.
+    [[nodiscard]] std::int64_t SamplesToPacketStart() const;
+    // Queues count samples of silence, coding whole frames as they fill.
+    [[nodiscard]] HRESULT QueueSilence(std::int64_t count);
     // Codes count queued samples (fewer only at the end) and delivers what comes out.
     [[nodiscard]] HRESULT EncodeQueued(int count);
     // Sends frame (null: the end) and delivers every packet the encoder gives back.
@@ -80,11 +92,12 @@ private:
     SwrContextPtr m_resampler;
     AvAudioFifoPtr m_queue;  // resampled sound waiting for a whole frame
     AvPacketPtr m_packet;
-    std::int64_t m_queuedSamples = 0;   // every sample that went into the queue, this stream
-    std::int64_t m_encodedSamples = 0;  // every sample that went to the encoder, this stream
-    std::deque<TimeMark> m_marks;       // the first applies to m_encodedSamples
-    // Samples still to leave out at the start of the stream; -1 until its first sample came.
-    std::int64_t m_unplayable = -1;
+    std::int64_t m_queuedSamples = 0;              // every sample that went into the queue, this stream
+    std::int64_t m_encodedSamples = 0;             // every sample that went to the encoder, this stream
+    std::deque<TimeMark> m_marks;                  // the first applies to the next packet's first sample
+    std::int64_t m_leftOut = -1;                   // samples left out at the start; -1 until the first came
+    std::int64_t m_unplayable = 0;                 // of those, still to leave out
+    std::int64_t m_packets = 0;                    // packets the encoder gave, this stream
     std::optional<std::int64_t> m_nextPacketTime;  // where the last packet delivered ends
 };
 
