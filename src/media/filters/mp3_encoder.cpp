@@ -262,9 +262,10 @@ HRESULT Mp3Encoder::Transform(IMediaSample* sample) {
                 const std::int64_t gap = time - expected;
                 const bool filled = gap <= FromReferenceTime(kLongestFilledGap, AVRational{1, m_rate});
                 const std::int64_t silence = filled ? gap : SamplesToPacketStart();
-                if (const HRESULT hr = QueueSilence(silence <= gap ? silence : 0); hr != S_OK) return hr;
+                if (const HRESULT hr = QueueSilence(silence); hr != S_OK) return hr;
             }
-            if (TimeOfSample(m_queuedSamples) != time) m_marks.push_back(TimeMark{m_queuedSamples, time});
+            if (m_marks.empty() || TimeOfSample(m_queuedSamples) != time)
+                m_marks.push_back(TimeMark{m_queuedSamples, time});
         }
     }
 
