@@ -165,6 +165,7 @@ HRESULT Mp3Encoder::OnInputConnected() {
 
 void Mp3Encoder::OnInputDisconnected() {
     m_outputType.reset();
+    m_inputRate = m_inputChannels = m_rate = m_channels = 0;
 }
 
 std::vector<MediaType> Mp3Encoder::OutputTypes() {
