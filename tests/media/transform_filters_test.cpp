@@ -563,8 +563,9 @@ TEST(TransformFilters, Mp3EncoderKeepsWhatMp3HasFillsTheGapAndKeepsTheLength) {
         int codedRate, codedChannels;
         DWORD bytesPerSecond;
     };
-    for (const Case c : {Case{44100, 2, 44100, 2, 24000}, Case{22050, 1, 22050, 1, 20000},
-                         Case{96000, 6, 48000, 2, 24000}, Case{37800, 2, 44100, 2, 24000}}) {
+    for (const Case c :
+         {Case{44100, 2, 44100, 2, 24000}, Case{22050, 1, 22050, 1, 20000}, Case{11025, 1, 11025, 1, 8000},
+          Case{96000, 6, 48000, 2, 24000}, Case{37800, 2, 44100, 2, 24000}}) {
         auto source = ComPtr<TestSource>::Adopt(new TestSource(PcmAudioType(c.rate, c.channels, 16)));
         ComPtr<IBaseFilter> encoder = Create(CLSID_Mp3Encoder);
         auto sink = ComPtr<TestSink>::Adopt(new TestSink);
@@ -602,6 +603,13 @@ TEST(TransformFilters, Mp3EncoderKeepsWhatMp3HasFillsTheGapAndKeepsTheLength) {
                     5'000'000, 10'000'000.0 / c.codedRate)
             << c.rate;
         EXPECT_NEAR(static_cast<double>(packets.back().stop), 18'000'000, frame) << c.rate;
+        // Players count time in bytes at the declared rate: it must be the rate coded.
+        LONGLONG bytes = 0;
+        for (const auto& packet : packets) bytes += packet.length;
+        EXPECT_NEAR(static_cast<double>(bytes) * 1e7 /
+                        static_cast<double>(packets.back().stop - packets.front().start),
+                    c.bytesPerSecond, c.bytesPerSecond / 100.0)
+            << c.rate;
         for (std::size_t i = 1; i < packets.size(); ++i)
             ASSERT_NEAR(static_cast<double>(packets[i].start), static_cast<double>(packets[i - 1].stop), 1)
                 << i;

@@ -22,7 +22,8 @@ namespace media {
 namespace {
 
 constexpr std::int64_t kBitRate = 192'000;
-constexpr std::int64_t kMpeg2BitRate = 160'000;  // the highest bit rate MPEG-2 layer 3 has
+constexpr std::int64_t kMpeg2BitRate = 160'000;  // the highest MPEG-2 layer 3 has (16 to 24 kHz)
+constexpr std::int64_t kMpeg25BitRate = 64'000;  // the highest libmp3lame codes at 8 to 12 kHz
 // The rates MP3 codes, lowest first: MPEG-2.5, MPEG-2 and MPEG-1 layer 3.
 constexpr std::array<int, 9> kRates{8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
 constexpr int kLowestInputRate = 8'000;
@@ -58,8 +59,9 @@ int EncodedRate(int rate) {
     return above != kRates.end() ? *above : kRates.back();
 }
 
+// The rate the format block declares must be the one coded: players count time in its bytes.
 std::int64_t BitRateAt(int rate) {
-    return rate >= 32'000 ? kBitRate : kMpeg2BitRate;
+    return rate >= 32'000 ? kBitRate : rate >= 16'000 ? kMpeg2BitRate : kMpeg25BitRate;
 }
 
 int SamplesPerFrame(int rate) {

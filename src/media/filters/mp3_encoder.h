@@ -1,11 +1,13 @@
 #pragma once
 
 // The MP3 encoder (CLSID_Mp3Encoder): 16-bit PCM in, MPEG audio layer 3 out, coded by FFmpeg's
-// libmp3lame at a constant 192 kbit/s (160 kbit/s at the MPEG-2 rates, their highest). The sound
+// libmp3lame at a constant 192 kbit/s (at the lower rates of MPEG-2 the highest it codes: 160
+// kbit/s from 16 kHz, 64 kbit/s below). The sound
 // keeps its rate where MP3 has it (32, 44.1 and 48 kHz and their halves and quarters) and is
 // resampled otherwise, to the next rate above that MP3 has (48 kHz from above it), so that
-// nothing of its bandwidth goes; mono stays mono, more channels are mixed down to stereo. The output type is the constant-rate MP3 format block players expect in an AVI file
-// (MPEGLAYER3WAVEFORMAT, a block of one byte).
+// nothing of its bandwidth goes; mono stays mono, more channels are mixed down to stereo. The output type is
+// the constant-rate MP3 format block players expect in an AVI file (MPEGLAYER3WAVEFORMAT, a block of one
+// byte).
 //
 // Each packet is stamped where its sound plays against the input, libmp3lame's delay taken off.
 // A stream cannot start before time 0: where the delay would put the first frame there, as much
