@@ -30,10 +30,11 @@ constexpr int kLowestInputRate = 8'000;
 constexpr int kHighestInputRate = 384'000;
 // A step in the input's times larger than this is a gap or a restart, not the rounding of stamps.
 constexpr REFERENCE_TIME kLeastJump = 10'000;  // 1 ms
-// Gaps up to this long (packets lost in reception, a broken frame) are coded as silence here, to
-// the sample; longer ones (a recording paused) are left to the multiplexer, which fills them with
-// silent frames without coding them, to within half a frame that it carries to the next gap.
-constexpr REFERENCE_TIME kLongestFilledGap = 10'000'000;  // 1 s
+// Gaps up to this long are coded as silence here, to the sample and at the stream's own byte rate
+// (the splitter keeps no longer gap in an MPEG stream); longer ones are left to the multiplexer,
+// which fills them with silent frames without coding them, to within half a frame that it carries
+// to the next gap, and at the byte rate of unpadded frames.
+constexpr REFERENCE_TIME kLongestFilledGap = 100'000'000;  // 10 s
 
 // The format block of constant-rate MP3 in an AVI file, as the audio codec managers of the
 // platform write it: a byte stream (blocks of one byte) at nAvgBytesPerSec.

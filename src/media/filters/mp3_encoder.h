@@ -16,7 +16,7 @@
 // after the end of the input are not delivered: the sound lasts as long as the input's, within
 // one frame.
 //
-// A gap in the input's times is coded as silence, to the sample. One of over a second is left to
+// A gap in the input's times is coded as silence, to the sample. One of over 10 s is left to
 // the multiplexer, which fills it with silent frames without coding them: the sound after it
 // begins a packet of its own (silence of the gap fills the last packet before it), so that none
 // of it plays early, and no frame takes bits from the frames before it (the bit reservoir), so
