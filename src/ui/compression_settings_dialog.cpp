@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <iterator>
 #include <span>
 #include <utility>
@@ -12,6 +13,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -110,6 +112,7 @@ void CompressionSettingsDialog::BuildControls() {
     m_quality = new QSlider(Qt::Horizontal);
     m_quality->setRange(0, kHighestQualityPercent);
     m_quality->setPageStep(10);
+    m_quality->setMinimumWidth(120);
     m_qualityValue = new QLabel;
     // Room for "100" whatever the value, so the slider keeps its length.
     m_qualityValue->setMinimumWidth(m_qualityValue->fontMetrics().horizontalAdvance(QStringLiteral("100")) +
@@ -144,11 +147,19 @@ void CompressionSettingsDialog::BuildControls() {
     m_largest->addItem(QStringLiteral("自訂"));
     m_largestWidth = NewSpinBox(kSmallestPictureSide, kLargestPictureSide);
     m_largestHeight = NewSpinBox(kSmallestPictureSide, kLargestPictureSide);
+    // A size of one's own starts from full HD.
+    m_largestWidth->setValue(1920);
+    m_largestHeight->setValue(1080);
+    m_largestBy = new QLabel(QStringLiteral("×"));
     auto* largestRow = new QHBoxLayout;
     largestRow->addWidget(m_largest);
-    largestRow->addWidget(m_largestWidth);
-    largestRow->addWidget(new QLabel(QStringLiteral("×")));
-    largestRow->addWidget(m_largestHeight);
+    // The size fields show only for a size of the user's own; their room stays, so nothing moves.
+    for (QWidget* field : std::initializer_list<QWidget*>{m_largestWidth, m_largestBy, m_largestHeight}) {
+        QSizePolicy policy = field->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        field->setSizePolicy(policy);
+        largestRow->addWidget(field);
+    }
     auto* largestLabel = new QLabel(QStringLiteral("最大畫面(&M):"));
     largestLabel->setBuddy(m_largest);
     largestLabel->setToolTip(QStringLiteral("較大的畫面會等比例縮小, 較小的畫面不會放大"));
@@ -162,9 +173,15 @@ void CompressionSettingsDialog::BuildControls() {
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
                                          QDialogButtonBox::RestoreDefaults);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("確定"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-    buttons->button(QDialogButtonBox::RestoreDefaults)->setText(QStringLiteral("預設值(&D)"));
+    // Plain text buttons, as the About box has.
+    const std::pair<QDialogButtonBox::StandardButton, QString> texts[] = {
+        {QDialogButtonBox::Ok, QStringLiteral("確定")},
+        {QDialogButtonBox::Cancel, QStringLiteral("取消")},
+        {QDialogButtonBox::RestoreDefaults, QStringLiteral("預設值(&D)")}};
+    for (const auto& [which, text] : texts) {
+        buttons->button(which)->setText(text);
+        buttons->button(which)->setIcon(QIcon());
+    }
     layout->addWidget(buttons);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -281,6 +298,7 @@ void CompressionSettingsDialog::FollowPictureChoice() {
         m_largestWidth->setValue(kCommonPictureLimits[picture - 1].width);
         m_largestHeight->setValue(kCommonPictureLimits[picture - 1].height);
     }
-    m_largestWidth->setEnabled(picture == kCustomPicture);
-    m_largestHeight->setEnabled(picture == kCustomPicture);
+    for (QWidget* field : {static_cast<QWidget*>(m_largestWidth), static_cast<QWidget*>(m_largestBy),
+                           static_cast<QWidget*>(m_largestHeight)})
+        field->setVisible(picture == kCustomPicture);
 }

@@ -68,5 +68,6 @@ private:
     QComboBox* m_largest = nullptr;
     QSpinBox* m_largestWidth = nullptr;
     QSpinBox* m_largestHeight = nullptr;
+    QLabel* m_largestBy = nullptr;  // the "×" between them
     QComboBox* m_audio = nullptr;
 };
