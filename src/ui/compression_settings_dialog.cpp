@@ -118,12 +118,14 @@ void CompressionSettingsDialog::BuildControls() {
     m_qualityValue->setMinimumWidth(m_qualityValue->fontMetrics().horizontalAdvance(QStringLiteral("100")) +
                                     4);
     m_qualityValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* qualityRow = new QHBoxLayout;
+    m_qualityRow = new QWidget;
+    auto* qualityRow = new QHBoxLayout(m_qualityRow);
+    qualityRow->setContentsMargins(0, 0, 0, 0);
     qualityRow->addWidget(new QLabel(QStringLiteral("小檔案")));
     qualityRow->addWidget(m_quality, 1);
     qualityRow->addWidget(new QLabel(QStringLiteral("高品質")));
     qualityRow->addWidget(m_qualityValue);
-    videoRows->addRow(m_byQuality, qualityRow);
+    videoRows->addRow(m_byQuality, m_qualityRow);
 
     m_byDataRate = new QRadioButton(QStringLiteral("平均位元率(&R):"));
     m_dataRate = NewSpinBox(1, kHighestDataRateKbits, QStringLiteral(" kbit/s"));
@@ -135,7 +137,9 @@ void CompressionSettingsDialog::BuildControls() {
     m_keyFrameRate = NewSpinBox(0, kHighestKeyFrameRate, QStringLiteral(" 個畫格"));
     m_keyFrameRate->setSpecialValueText(QStringLiteral("視訊轉換器預設"));
     m_keyFrameRate->setToolTip(QStringLiteral("兩個關鍵畫格之間最多相隔的畫格數"));
-    videoRows->addRow(QStringLiteral("關鍵畫格間隔(&K):"), m_keyFrameRate);
+    m_keyFrameLabel = new QLabel(QStringLiteral("關鍵畫格間隔(&K):"));
+    m_keyFrameLabel->setBuddy(m_keyFrameRate);
+    videoRows->addRow(m_keyFrameLabel, m_keyFrameRate);
     layout->addWidget(video);
 
     // What players take: the picture's size and the sound's format.
@@ -205,9 +209,9 @@ void CompressionSettingsDialog::EnableWhatTheCompressorSupports() {
             if (!supported) control->setToolTip(QString::fromUtf8(kNotSupported));
         }
     };
-    allow({m_byQuality, m_quality, m_qualityValue}, Supports(CompressionCaps_CanQuality));
+    allow({m_byQuality, m_qualityRow}, Supports(CompressionCaps_CanQuality));
     allow({m_byDataRate, m_dataRate}, Supports(CompressionCaps_CanCrunch));
-    allow({m_keyFrameRate}, Supports(CompressionCaps_CanKeyFrame));
+    allow({m_keyFrameLabel, m_keyFrameRate}, Supports(CompressionCaps_CanKeyFrame));
 }
 
 int CompressionSettingsDialog::DefaultQualityPercent() const {
@@ -287,8 +291,7 @@ void CompressionSettingsDialog::ShowQualityValue(int percent) {
 
 void CompressionSettingsDialog::FollowRateOrQuality() {
     const bool byRate = m_byDataRate->isChecked();
-    m_quality->setEnabled(!byRate && Supports(CompressionCaps_CanQuality));
-    m_qualityValue->setEnabled(!byRate && Supports(CompressionCaps_CanQuality));
+    m_qualityRow->setEnabled(!byRate && Supports(CompressionCaps_CanQuality));
     m_dataRate->setEnabled(byRate && Supports(CompressionCaps_CanCrunch));
 }
 

@@ -61,9 +61,11 @@ private:
     QRadioButton* m_byQuality = nullptr;
     QRadioButton* m_byDataRate = nullptr;
     QButtonGroup* m_rateOrQuality = nullptr;
+    QWidget* m_qualityRow = nullptr;  // the slider with its ends and its value
     QSlider* m_quality = nullptr;
     QLabel* m_qualityValue = nullptr;
-    QSpinBox* m_dataRate = nullptr;      // kbit/s
+    QSpinBox* m_dataRate = nullptr;  // kbit/s
+    QLabel* m_keyFrameLabel = nullptr;
     QSpinBox* m_keyFrameRate = nullptr;  // 0: the compressor's own
     QComboBox* m_largest = nullptr;
     QSpinBox* m_largestWidth = nullptr;
