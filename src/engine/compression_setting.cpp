@@ -18,17 +18,6 @@ constexpr char kKeyFrameRateKey[] = "KeyFrameRate";
 constexpr char kLargestPictureKey[] = "LargestPicture";
 constexpr char kAudioKey[] = "Audio";
 
-struct AudioWord {
-    AudioChoice choice;
-    const char* word;
-};
-// The command line's words for the same choices.
-constexpr AudioWord kAudioWords[] = {
-    {AudioChoice::Keep, "keep"},
-    {AudioChoice::Mp3WhenNeeded, "mp3-when-needed"},
-    {AudioChoice::Mp3, "mp3"},
-};
-
 std::string StoredValue(const std::string& section, const char* key) {
     char text[256];
     GetPrivateProfileStringA(section.c_str(), key, "", text, sizeof text, kSettingsFileName);
@@ -75,10 +64,7 @@ CompressionChoice ReadStoredCompressionChoice(const std::string& compressorName)
         choice.keyFrameRate = static_cast<LONG>(*frames);
     if (const auto largest = ReadPictureLimit(StoredValue(compressorName, kLargestPictureKey)))
         choice.largest = *largest;
-    const std::string audio = StoredValue(compressorName, kAudioKey);
-    for (const AudioWord& word : kAudioWords) {
-        if (audio == word.word) choice.audio = word.choice;
-    }
+    if (const auto audio = AudioChoiceNamed(StoredValue(compressorName, kAudioKey))) choice.audio = *audio;
     return choice;
 }
 
@@ -98,9 +84,7 @@ bool StoreCompressionChoice(const std::string& compressorName, const Compression
     if (choice.largest.IsSet())
         largest = std::to_string(choice.largest.width) + "x" + std::to_string(choice.largest.height);
     std::optional<std::string> audio;
-    for (const AudioWord& word : kAudioWords) {
-        if (choice.audio == word.choice && word.choice != AudioChoice::Keep) audio = word.word;
-    }
+    if (choice.audio != AudioChoice::Keep) audio = std::string(AudioChoiceName(choice.audio));
 
     bool stored = store(kQualityKey, numberOrNone(quality, std::lround(choice.quality * 100)));
     stored = store(kDataRateKey, numberOrNone(rate, std::max<LONGLONG>(1, (choice.dataRate + 500) / 1000))) &&
