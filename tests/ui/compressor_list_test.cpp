@@ -84,7 +84,7 @@ TEST_F(ConverterDialogTest, ManualModeShowsTheListAndParksTheAutomaticChoice) {
     EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), picked);
 }
 
-TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorAndAHandEditedValueFallsBack) {
+TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorThroughTheDialog) {
     const auto dialog = Start();
     const std::string xvid = dialog->m_compressorCombo->currentText().toStdString();
     const std::string other = dialog->m_compressorCombo->itemText(0).toStdString();
@@ -118,14 +118,6 @@ TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorAndAHandEdite
     });
     EXPECT_EQ(ReadStoredCompressionChoice(xvid), CompressionChoice{});
 
-    // A hand-edited file: what does not read back is the default, the rest stays.
-    for (const auto& [key, value] : {std::pair{"Quality", "70"},
-                                     {"DataRate", "-5"},
-                                     {"KeyFrameRate", "0"},
-                                     {"LargestPicture", "640x"},
-                                     {"Audio", "ogg"}})
-        WritePrivateProfileStringA(xvid.c_str(), key, value, kSettingsFileName);
-    EXPECT_EQ(ReadStoredCompressionChoice(xvid), (CompressionChoice{.quality = 0.7, .largest = {}}));
     EXPECT_TRUE(m_messages.Messages().empty());
 }
 
