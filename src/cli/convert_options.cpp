@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "engine/compression_presets.h"
+#include "engine/compression_setting.h"
 
 namespace {
 
@@ -48,14 +49,14 @@ std::string SetNumber(ConvertOptions& options, const std::string& value, std::st
 std::string SetQuality(ConvertOptions& options, const std::string& value) {
     if (options.rateFromPreset) options.bitRateKbits = 0;
     options.rateFromPreset = false;
-    return SetNumber<&ConvertOptions::quality, 0, 100>(options, value, "--quality");
+    return SetNumber<&ConvertOptions::quality, 0, kHighestQualityPercent>(options, value, "--quality");
 }
 std::string SetBitRate(ConvertOptions& options, const std::string& value) {
     options.rateFromPreset = false;
-    return SetNumber<&ConvertOptions::bitRateKbits, 1, 1'000'000>(options, value, "--bitrate");
+    return SetNumber<&ConvertOptions::bitRateKbits, 1, kHighestDataRateKbits>(options, value, "--bitrate");
 }
 std::string SetKeyFrameInterval(ConvertOptions& options, const std::string& value) {
-    return SetNumber<&ConvertOptions::keyFrameInterval, 1, 100'000>(options, value, "--keyint");
+    return SetNumber<&ConvertOptions::keyFrameInterval, 1, kHighestKeyFrameRate>(options, value, "--keyint");
 }
 
 // WxH, each side from 16 to 16384 pixels ("x" or "X" between them).
@@ -70,7 +71,7 @@ std::string SetMaxSize(ConvertOptions& options, const std::string& value) {
         const auto [end, failure] =
             std::from_chars(parts[i].data(), parts[i].data() + parts[i].size(), sides[i]);
         if (parts[i].empty() || failure != std::errc() || end != parts[i].data() + parts[i].size() ||
-            sides[i] < 16 || sides[i] > 16384) {
+            sides[i] < kSmallestPictureSide || sides[i] > kLargestPictureSide) {
             return error;
         }
     }

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QRegion>
 
+#include "engine/compression_setting.h"
 #include "media/api/class_registry.h"
 #include "platform/message_box.h"
 #include "resource_ids.h"
@@ -19,6 +20,7 @@
 #include "string_table.h"
 #include "ui/about_dialog.h"
 #include "ui/combo_selection.h"
+#include "ui/compression_settings_dialog.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_group_navigation.h"
 #include "ui/dialog_item.h"
@@ -88,6 +90,7 @@ ConverterDialog::ConverterDialog(QWidget* parent)
     // The separator before the About entry shows although nothing goes before it: the window's
     // own commands are the window manager's.
     m_systemMenu->setSeparatorsCollapsible(false);
+    connect(m_systemMenu, &QMenu::aboutToShow, this, &ConverterDialog::UpdateCompressionSettingsEntry);
     InstallGroupNavigation(*this);
     setAcceptDrops(true);
     ConnectHandlers();
@@ -172,6 +175,9 @@ bool ConverterDialog::OnInitDialog() {
     }
 
     m_systemMenu->clear();
+    m_compressionSettingsEntry = m_systemMenu->addAction(QStringLiteral("壓縮設定..."));
+    connect(m_compressionSettingsEntry, &QAction::triggered, this,
+            [this] { OnSysCommand(IDM_COMPRESSIONSETTINGS, 0); });
     const std::string about = LoadResourceString(resource_ids::kAboutMenuString);
     if (!about.empty()) {
         m_systemMenu->addSeparator();
@@ -274,6 +280,26 @@ void ConverterDialog::OnSysCommand(unsigned id, long /*param*/) {
         AboutDialog about(this);
         about.exec();
     }
+    if ((id & 0xFFF0) == IDM_COMPRESSIONSETTINGS) OnCompressionSettings();
+}
+
+void ConverterDialog::UpdateCompressionSettingsEntry() {
+    if (m_compressionSettingsEntry != nullptr)
+        m_compressionSettingsEntry->setEnabled(!m_runInProgress && m_compressorCombo->currentIndex() >= 0);
+}
+
+void ConverterDialog::OnCompressionSettings() {
+    // A run reads the settings job by job: they change only between runs.
+    if (m_runInProgress || m_compressorCombo->currentIndex() < 0) return;
+    const std::string name = m_compressorCombo->itemText(m_compressorCombo->currentIndex()).toStdString();
+    CompressionSettingsDialog settings(name, m_compressorFilter.Get(), this);
+    settings.exec();
+}
+
+CompressionChoice ConverterDialog::SelectedCompressionChoice() const {
+    const int index = m_compressorCombo->currentIndex();
+    if (index < 0) return {};
+    return ReadStoredCompressionChoice(m_compressorCombo->itemText(index).toStdString());
 }
 
 // ---- controls ------------------------------------------------------------------------------
@@ -307,4 +333,3 @@ void ConverterDialog::EnableJobButtons(bool enable) {
     m_btnPlayOutput->setEnabled(enable);
     m_btnStop->setEnabled(enable);
 }
-

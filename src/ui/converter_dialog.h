@@ -8,11 +8,13 @@
 #include <QIcon>
 #include <QString>
 
+#include "engine/compression_choice.h"
 #include "media/api/interface_ref.h"
 #include "media/api/interfaces.h"
 #include "skin/skin_dialog.h"
 
 class PreviewArea;
+class QAction;
 class QComboBox;
 class QListWidget;
 class QMenu;
@@ -37,6 +39,8 @@ class ConverterDialog : public SkinDialog {
 public:
     // Command id of the About entry in the window menu.
     static constexpr unsigned IDM_ABOUTBOX = 0x0010;
+    // Command id of the compression settings entry, above the About entry.
+    static constexpr unsigned IDM_COMPRESSIONSETTINGS = 0x0020;
 
     explicit ConverterDialog(QWidget* parent = nullptr);
     ~ConverterDialog() override;
@@ -77,7 +81,7 @@ public:
     // The control with template id id, or null.
     [[nodiscard]] QWidget* GetDlgItem(int id) const;
 
-    // The window menu: its last entries are a separator and the About entry.
+    // The window menu: the compression settings entry, then a separator and the About entry.
     [[nodiscard]] QMenu& SystemMenu() const { return *m_systemMenu; }
 
     // ---- handlers -------------------------------------------------------------------------
@@ -100,6 +104,9 @@ public:
     void OnClearLists();
     void OnManualCodec();
     void OnTransparentButtons();
+    // Opens the compression settings of the compressor selected in the list, modally; nothing
+    // while a run converts or when no compressor is selected.
+    void OnCompressionSettings();
     // Enter with no default button to take it: the members are read and the dialog ends.
     void OnOK();
 
@@ -173,10 +180,15 @@ private:
     void ConnectHandlers();
     void ApplyTransparentButtons();
     void SelectStartupCompressor();
+    // The compression settings entry is greyed during a run and while no compressor is selected.
+    void UpdateCompressionSettingsEntry();
+    // The settings stored for the compressor selected in the list, for the next job.
+    [[nodiscard]] CompressionChoice SelectedCompressionChoice() const;
     void EndWindow();
 
     std::unique_ptr<Ui::ConverterDialog> m_ui;
     QMenu* m_systemMenu = nullptr;
+    QAction* m_compressionSettingsEntry = nullptr;  // in m_systemMenu while the window exists
     bool m_windowCreated = false;
     bool m_runInProgress = false;
     QString m_runTitle;                 // the title before the run

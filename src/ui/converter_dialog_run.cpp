@@ -53,6 +53,7 @@ public:
     explicit RunInProgress(ConverterDialog& dialog)
         : m_dialog(dialog), m_awake(InhibitSleep(kCompressingToOutput)), m_keys(dialog) {
         m_dialog.m_runInProgress = true;
+        m_dialog.UpdateCompressionSettingsEntry();
         m_dialog.m_runTitle = m_dialog.windowTitle();
         m_messages = SetMessageBoxHandler([this](const std::string& text) {
             Told(text);
@@ -67,6 +68,7 @@ public:
         m_dialog.setWindowTitle(m_dialog.m_runTitle);
         m_dialog.m_runTitle.clear();
         m_dialog.m_runInProgress = false;
+        m_dialog.UpdateCompressionSettingsEntry();
         // The window was asked to end while the run's handler was on the stack; it ends now that
         // the handler returns.
         if (const std::optional<int> result = std::exchange(m_dialog.m_deferredDone, std::nullopt))
@@ -176,7 +178,8 @@ void ConverterDialog::OnStartConversion() {
         ConversionJob job;
         run.FailuresEndTheRun(true);
         if (FAILED(job.Start(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(),
-                             m_keepAudio != FALSE, m_ignoreWarnings != FALSE, m_compressorFilter)))
+                             m_keepAudio != FALSE, m_ignoreWarnings != FALSE, m_compressorFilter,
+                             ExistingOutput::Replace, SelectedCompressionChoice())))
             return;
         run.FailuresEndTheRun(false);
 

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "engine/compression_setting.h"
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
 #include "engine/compressor_setting.h"
@@ -141,6 +143,21 @@ TEST_F(CompressorCatalogueTest, TheStoredIndexReadsLikeAtoiWithDefaultOne) {
     }
     StoreCompressorIndex(-2);
     EXPECT_EQ(ReadStoredCompressorIndex(), -2);
+}
+
+TEST_F(CompressorCatalogueTest, AHandEditedCompressionSettingThatDoesNotReadBackIsTheDefault) {
+    const char* name = "libxvidcore MPEG-4 part 2";
+    for (const auto& [key, value] : {std::pair{"Quality", "70"},
+                                     {"DataRate", "-5"},
+                                     {"KeyFrameRate", "0"},
+                                     {"LargestPicture", "640x"},
+                                     {"Audio", "ogg"}})
+        WritePrivateProfileStringA(name, key, value, kSettingsFileName);
+    EXPECT_EQ(ReadStoredCompressionChoice(name), (CompressionChoice{.quality = 0.7, .largest = {}}));
+    WritePrivateProfileStringA(name, "DataRate", "1500", kSettingsFileName);
+    EXPECT_EQ(ReadStoredCompressionChoice(name), (CompressionChoice{.dataRate = 1'500'000, .largest = {}}))
+        << "a data rate replaces the quality";
+    EXPECT_FALSE(StoreCompressionChoice("[x]", {})) << "no section can have that name";
 }
 
 TEST_F(CompressorCatalogueTest, TheStoredSelectionCountsOnlyWithoutAnAutomaticChoice) {

@@ -1,13 +1,17 @@
 // The compressor list: the catalogue with the automatic choice bound at start-up, the user's
-// choice kept at once, and manual mode.
+// choice kept at once, manual mode, and each compressor's compression settings.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QComboBox>
 #include <QLabel>
+#include <QSlider>
+#include <QSpinBox>
 
 #include "converter_dialog_fixture.h"
+#include "engine/compression_setting.h"
 #include "engine/compressor_catalogue.h"
 #include "media/catalogue/compressor_catalogue.h"
 
@@ -80,6 +84,43 @@ TEST_F(ConverterDialogTest, ManualModeShowsTheListAndParksTheAutomaticChoice) {
     EXPECT_EQ(dialog->m_compressorCombo->currentIndex(), picked);
 }
 
+TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorThroughTheDialog) {
+    const auto dialog = Start();
+    const std::string xvid = dialog->m_compressorCombo->currentText().toStdString();
+    const std::string other = dialog->m_compressorCombo->itemText(0).toStdString();
+    ASSERT_NE(xvid, other);
+    EXPECT_EQ(dialog->SystemMenu().actions().front()->text(), QStringLiteral("壓縮設定..."));
+
+    const CompressionChoice chosen{
+        .quality = 0.3, .keyFrameRate = 50, .largest = {1000, 500}, .audio = AudioChoice::Mp3WhenNeeded};
+    ASSERT_TRUE(InCompressionSettings(*dialog, [&](CompressionSettingsDialog& settings) {
+        EXPECT_EQ(settings.Choice(), CompressionChoice{}) << "nothing stored: the compressor's own";
+        settings.ShowChoice(chosen);
+    }));
+    EXPECT_EQ(ReadStoredCompressionChoice(xvid), chosen);
+    EXPECT_EQ(ReadStoredCompressionChoice(other), CompressionChoice{});
+    // Shown again as stored; Cancel keeps it, a data rate replaces the quality, and the
+    // defaults button stores nothing.
+    InCompressionSettings(
+        *dialog,
+        [&](CompressionSettingsDialog& settings) {
+            EXPECT_EQ(settings.Choice(), chosen);
+            settings.ShowChoice({.dataRate = 1'500'000, .largest = {}});
+        },
+        QDialogButtonBox::Cancel);
+    EXPECT_EQ(ReadStoredCompressionChoice(xvid), chosen);
+    InCompressionSettings(*dialog, [](CompressionSettingsDialog& settings) {
+        settings.ShowChoice({.quality = 0.9, .dataRate = 1'500'000, .largest = {}});
+    });
+    EXPECT_EQ(ReadStoredCompressionChoice(xvid), (CompressionChoice{.dataRate = 1'500'000, .largest = {}}));
+    InCompressionSettings(*dialog, [](CompressionSettingsDialog& settings) {
+        settings.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::RestoreDefaults)->click();
+    });
+    EXPECT_EQ(ReadStoredCompressionChoice(xvid), CompressionChoice{});
+
+    EXPECT_TRUE(m_messages.Messages().empty());
+}
+
 class WithoutAutomaticChoice : public ConverterDialogTest {
 protected:
     void SetUp() override {
@@ -115,6 +156,21 @@ TEST_F(WithoutAutomaticChoice, AStoredIndexOutsideTheListSelectsAndBindsNothingS
         EXPECT_FALSE(dialog->m_compressorFilter) << stored;
     }
     EXPECT_TRUE(m_messages.Messages().empty());
+}
+
+TEST_F(WithoutAutomaticChoice, WhatTheCompressorDoesNotSupportIsGreyedAndStoredAsItsDefault) {
+    const auto dialog = Start();
+    dialog->m_compressorCombo->setCurrentIndex(2);  // Huffyuv: lossless, nothing to set
+    dialog->OnSelchangeCompressor();
+    ASSERT_TRUE(InCompressionSettings(*dialog, [](CompressionSettingsDialog& settings) {
+        EXPECT_FALSE(settings.findChild<QSlider*>()->isEnabled());
+        // Key frames and data rate greyed; the picture's own size shows only when chosen.
+        for (const QSpinBox* box : settings.findChildren<QSpinBox*>())
+            EXPECT_FALSE(box->isEnabled() && box->isVisibleTo(&settings)) << box->suffix().toStdString();
+        settings.ShowChoice({.quality = 0.2, .keyFrameRate = 7, .largest = {}, .audio = AudioChoice::Mp3});
+    }));
+    EXPECT_EQ(ReadStoredCompressionChoice("Huffyuv"),
+              (CompressionChoice{.largest = {}, .audio = AudioChoice::Mp3}));
 }
 
 }  // namespace

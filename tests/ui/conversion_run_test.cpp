@@ -11,6 +11,7 @@
 
 #include "conversion_run_fixture.h"
 #include "platform/desktop_notification.h"
+#include "support/ffmpeg_handles.h"
 
 namespace {
 
@@ -20,6 +21,27 @@ using testsupport::ReadBack;
 constexpr char kComplete[] = "壓縮完成.";
 constexpr char kFileNameTooLong[] = "檔案名稱太長.";
 constexpr char kConversionFailed[] = "失敗於轉換選取的檔案";
+
+// The packet numbers of the key frames of file's video, read with libavformat, and after them
+// the number of packets.
+std::vector<int> KeyFramesAndCount(const fs::path& file) {
+    AVFormatContext* opened = nullptr;
+    if (avformat_open_input(&opened, file.c_str(), nullptr, nullptr) < 0) return {};
+    const testsupport::InputFormatContextPtr context(opened);
+    const int video = av_find_best_stream(opened, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const testsupport::PacketPtr packet(av_packet_alloc());
+    std::vector<int> keyFrames;
+    int count = 0;
+    while (av_read_frame(opened, packet.get()) >= 0) {
+        if (packet->stream_index == video) {
+            if ((packet->flags & AV_PKT_FLAG_KEY) != 0) keyFrames.push_back(count);
+            ++count;
+        }
+        av_packet_unref(packet.get());
+    }
+    keyFrames.push_back(count);
+    return keyFrames;
+}
 
 // The job buttons and Browse, which a run disables while a job runs.
 void ExpectControlsEnabled(const ConverterDialog& dialog) {
@@ -267,6 +289,26 @@ TEST_F(ConversionRunTest, FourteenHundredChineseCharactersAreTooLongAndEarlierJo
     EXPECT_FALSE(fs::exists(m_dir / "converted" / "2_second.avi"));
     EXPECT_NE(StatusLine(*dialog), kComplete);
     EXPECT_TRUE(m_powerOff.Requests().empty());
+}
+
+TEST_F(ConversionRunTest, TheNextRunUsesTheStoredSettingsOfTheSelectedCompressorWhichARunKeepsUnchanged) {
+    const auto dialog = Start();
+    const fs::path output = AddJob(*dialog, "video_only.avi", "clip.avi");  // 75 frames
+    ASSERT_TRUE(InCompressionSettings(*dialog, [](CompressionSettingsDialog& settings) {
+        settings.ShowChoice({.keyFrameRate = 10, .largest = {}});
+    }));
+    QAction* settingsEntry = dialog->SystemMenu().actions().front();
+    QObject::connect(dialog.get(), &ConverterDialog::JobProgressed,
+                     [&] { EXPECT_FALSE(settingsEntry->isEnabled()); });
+
+    PressStart(*dialog);
+
+    EXPECT_TRUE(settingsEntry->isEnabled());
+    ExpectWholeConversion(output, "video_only.avi", false);
+    const std::vector<int> keyFrames = KeyFramesAndCount(output);
+    ASSERT_GE(keyFrames.size(), 9U) << "the compressor's own distance is 250";
+    EXPECT_EQ(keyFrames.front(), 0);
+    for (std::size_t i = 1; i < keyFrames.size(); ++i) EXPECT_LE(keyFrames[i] - keyFrames[i - 1], 10) << i;
 }
 
 }  // namespace

@@ -1,20 +1,27 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 
 #include "engine/compressor_setting.h"
 #include "engine/message_recorder.h"
 #include "media/api/com_object.h"
 #include "platform/profile_file.h"
 #include "platform/win_app.h"
+#include "ui/compression_settings_dialog.h"
 #include "ui/converter_dialog.h"
 #include "ui/seam_recorders.h"
 
@@ -54,6 +61,28 @@ protected:
     // A click on the box itself, where the user clicks to tick it.
     static void Click(QCheckBox& box) {
         QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(6, box.height() / 2));
+    }
+
+    // Opens the compression settings from the window's menu, has act do what the user does in
+    // them, and presses button (OK, Cancel). False when the dialog did not open.
+    static bool InCompressionSettings(ConverterDialog& dialog,
+                                      const std::function<void(CompressionSettingsDialog&)>& act,
+                                      QDialogButtonBox::StandardButton button = QDialogButtonBox::Ok) {
+        bool opened = false;
+        // A timer of this call's own: when nothing opens, it never fires after the call.
+        QTimer timer;
+        timer.setSingleShot(true);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            auto* settings = qobject_cast<CompressionSettingsDialog*>(QApplication::activeModalWidget());
+            if (settings == nullptr) return;
+            opened = true;
+            act(*settings);
+            settings->findChild<QDialogButtonBox*>()->button(button)->click();
+            settings->reject();  // whatever button did
+        });
+        timer.start(0);
+        dialog.SystemMenu().actions().front()->trigger();
+        return opened;
     }
 
     [[nodiscard]] std::string StoredOption() const {
