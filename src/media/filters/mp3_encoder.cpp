@@ -410,7 +410,7 @@ HRESULT Mp3Encoder::Deliver(const AVPacket& packet) {
     std::int64_t at = TimeOfSample(first);
     while (m_marks.size() > 1 && m_marks[1].sample <= first) m_marks.pop_front();
     if (m_nextPacketTime) at = std::max(at, *m_nextPacketTime);
-    if (at >= TimeOfSample(m_queuedSamples)) return S_OK;
+    if (first >= m_queuedSamples) return S_OK;
     m_nextPacketTime = at + m_codec->frame_size;
     ComPtr<MediaSample> sample = ComPtr<MediaSample>::Adopt(MediaSample::Create(packet.size));
     if (!sample) return AbortStreaming(E_OUTOFMEMORY);
