@@ -4,9 +4,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,6 +26,12 @@ using testsupport::SamplePath;
 namespace {
 
 using RecompressionGraphTest = RecompressionTest;
+
+std::string FileBytes(const fs::path& file) {
+    std::string bytes(fs::file_size(file), '\0');
+    std::ifstream(file, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
 
 // ---- whole conversions -------------------------------------------------------------------------
 
@@ -128,6 +136,66 @@ TEST_F(RecompressionGraphTest, AnOddFrameSizeLosesItsLastColumnAndRowToXvidAndNo
             testsupport::Psnr(testsupport::DecodePictures(output), testsupport::DecodePictures(input));
         // The sample's hard colour edges lose much to 4:2:0; a shifted or garbled picture loses more.
         EXPECT_GT(psnr, 20.0) << compressor;
+    }
+}
+
+// ---- the largest picture --------------------------------------------------------------------
+
+TEST_F(RecompressionGraphTest, APictureLargerThanTheLargestIsScaledDownToFitAsAPlayerShowsIt) {
+    // Turned upright and widened to its display aspect first, then fitted with square pixels and
+    // even sides; the pictures are those the ffmpeg command scales to the same size.
+    struct Case {
+        const char* sample;
+        PictureLimit largest;
+        int width;
+        int height;
+        double aspect;  // as shown
+    };
+    for (const auto& [sample, largest, width, height, aspect] :
+         {Case{"wide_1080p.mov", {720, 576}, 720, 406, 16.0 / 9},        // 720 x 405, rounded to even
+          Case{"dvd_pal_16x9.mpg", {720, 576}, 720, 406, 16.0 / 9},      // stored 720 x 576, shown 1024 x 576
+          Case{"rotate90.mov", {160, 160}, 90, 160, 9.0 / 16},           // stored 320 x 180
+          Case{"chart_rgb555.avi", {64, 64}, 64, 32, 2.0},               // scaled by the colour converter
+          Case{"catalogue_even.avi", {88, 88}, 88, 72, 176.0 / 144}}) {  // RGB24 straight from the file
+        m_choice.largest = largest;
+        const fs::path input = SamplePath(sample);
+        const fs::path output = m_dir / (std::string(sample) + ".avi");
+        ASSERT_EQ(Convert(input, output), EC_COMPLETE) << sample;
+        const auto in = ReadBack(input);
+        const auto out = ReadBack(output);
+        ASSERT_TRUE(out.Ok()) << out.error;
+        EXPECT_EQ(out.Video().width, width) << sample;
+        EXPECT_EQ(out.Video().height, height) << sample;
+        const AVRational pixel = out.Video().sampleAspect;
+        EXPECT_TRUE(pixel.num == 0 || pixel.num == pixel.den) << sample << ": square pixels";
+        EXPECT_NEAR(width / (height * aspect), 1.0, 0.01) << sample;
+        EXPECT_NEAR(static_cast<double>(out.Video().packetCount), static_cast<double>(in.Video().packetCount),
+                    1.0);
+        if (in.HasAudio()) {
+            EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5) << sample;
+        }
+
+        const fs::path reference = m_dir / (std::string(sample) + ".reference.avi");
+        const std::string command = "ffmpeg -hide_banner -loglevel error -y -i '" + input.string() +
+                                    "' -vf scale=" + std::to_string(width) + ":" + std::to_string(height) +
+                                    " -c:v ffv1 -an '" + reference.string() + "'";
+        if (std::system(command.c_str()) != 0)
+            GTEST_SKIP() << "the ffmpeg command is needed for the reference";
+        const double psnr =
+            testsupport::Psnr(testsupport::DecodePictures(output), testsupport::DecodePictures(reference));
+        EXPECT_GT(psnr, 24.0) << sample;
+    }
+}
+
+TEST_F(RecompressionGraphTest, APictureWithinTheLargestConvertsExactlyAsWithoutOne) {
+    // The limit counts the picture as shown: the quarter-turned one is 180 wide, not 320.
+    for (const auto& [sample, largest] : {std::pair{"h264_aac.mov", PictureLimit{320, 240}},
+                                          std::pair{"rotate90.mov", PictureLimit{180, 320}}}) {
+        m_choice.largest = {};
+        ASSERT_EQ(Convert(SamplePath(sample), m_dir / "free.avi"), EC_COMPLETE);
+        m_choice.largest = largest;
+        ASSERT_EQ(Convert(SamplePath(sample), m_dir / "limited.avi"), EC_COMPLETE);
+        EXPECT_EQ(FileBytes(m_dir / "limited.avi"), FileBytes(m_dir / "free.avi")) << sample;
     }
 }
 
