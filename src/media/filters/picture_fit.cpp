@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/mathematics.h>
+}
+
 #include "media/ffmpeg/codec_media_type.h"
 
 namespace media {
@@ -21,10 +26,20 @@ bool operator==(const PictureShape& a, const PictureShape& b) {
            a.sampleAspect.den == b.sampleAspect.den;
 }
 
+int ShownWidth(int width, int height, AVRational sampleAspect) {
+    if (!IsAnamorphic(sampleAspect) || av_cmp_q(sampleAspect, AVRational{8, 1}) > 0 ||
+        av_cmp_q(sampleAspect, AVRational{1, 8}) < 0) {
+        return width;
+    }
+    const auto shown = static_cast<int>(av_rescale(width, sampleAspect.num, sampleAspect.den));
+    const bool fits = shown > 0 && av_image_check_size(static_cast<unsigned>(shown),
+                                                       static_cast<unsigned>(height), 0, nullptr) >= 0;
+    return fits ? shown : width;
+}
+
 PictureShape FitWithin(const PictureShape& picture, int largestWidth, int largestHeight) {
     if (largestWidth <= 0 || largestHeight <= 0 || picture.width <= 0 || picture.height <= 0) return picture;
-    const double shownWidth =
-        IsAnamorphic(picture.sampleAspect) ? picture.width * av_q2d(picture.sampleAspect) : picture.width;
+    const double shownWidth = ShownWidth(picture.width, picture.height, picture.sampleAspect);
     const double shownHeight = picture.height;
     // A picture whose stored width alone is too large (narrow pixels) is too large for a player
     // as well.
