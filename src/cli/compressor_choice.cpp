@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "engine/compression_presets.h"
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
 
@@ -127,4 +128,12 @@ int ListCompressors() {
                     static_cast<LONG>(i) == automatic ? "\t(automatic)" : "");
     }
     return 0;
+}
+
+int ListPresets() {
+    for (const CompressionPreset& preset : CompressionPresets()) {
+        std::printf("%.*s\t%.*s\n", static_cast<int>(preset.name.size()), preset.name.data(),
+                    static_cast<int>(preset.summary.size()), preset.summary.data());
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }

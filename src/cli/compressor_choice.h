@@ -30,3 +30,6 @@ struct CompressorChoice {
 // --list: "INDEX<TAB>NAME", and "<TAB>(automatic)" after the automatic choice. 0, or 1 when the
 // catalogue cannot be read (its message has been shown).
 [[nodiscard]] int ListCompressors();
+
+// --list-presets: "NAME<TAB>SUMMARY" for each preset. 0, or 1 when the list cannot be written.
+[[nodiscard]] int ListPresets();

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "engine/compression_presets.h"
+
 namespace {
 
 // One option of the table: its short and long spellings, and what it sets. An option with a
@@ -42,14 +44,62 @@ std::string SetNumber(ConvertOptions& options, const std::string& value, std::st
     return {};
 }
 
+// A quality given after a preset replaces the preset's data rate, as a data rate replaces quality.
 std::string SetQuality(ConvertOptions& options, const std::string& value) {
+    if (options.rateFromPreset) options.bitRateKbits = 0;
+    options.rateFromPreset = false;
     return SetNumber<&ConvertOptions::quality, 0, 100>(options, value, "--quality");
 }
 std::string SetBitRate(ConvertOptions& options, const std::string& value) {
+    options.rateFromPreset = false;
     return SetNumber<&ConvertOptions::bitRateKbits, 1, 1'000'000>(options, value, "--bitrate");
 }
 std::string SetKeyFrameInterval(ConvertOptions& options, const std::string& value) {
     return SetNumber<&ConvertOptions::keyFrameInterval, 1, 100'000>(options, value, "--keyint");
+}
+
+// WxH, each side from 16 to 16384 pixels ("x" or "X" between them).
+std::string SetMaxSize(ConvertOptions& options, const std::string& value) {
+    const std::string error = "--max-size takes WIDTHxHEIGHT, each from 16 to 16384, not '" + value + "'";
+    const auto by = value.find_first_of("xX");
+    if (by == std::string::npos) return error;
+    int sides[2] = {};
+    const std::string_view parts[2] = {std::string_view(value).substr(0, by),
+                                       std::string_view(value).substr(by + 1)};
+    for (int i = 0; i < 2; ++i) {
+        const auto [end, failure] =
+            std::from_chars(parts[i].data(), parts[i].data() + parts[i].size(), sides[i]);
+        if (parts[i].empty() || failure != std::errc() || end != parts[i].data() + parts[i].size() ||
+            sides[i] < 16 || sides[i] > 16384) {
+            return error;
+        }
+    }
+    options.maxWidth = sides[0];
+    options.maxHeight = sides[1];
+    return {};
+}
+
+std::string SetAudio(ConvertOptions& options, const std::string& value) {
+    if (!AudioChoiceNamed(value)) return "--audio takes keep, mp3 or mp3-when-needed, not '" + value + "'";
+    options.audio = value;
+    return {};
+}
+
+// Every setting the preset has, as if given here: what follows on the line overrides it.
+std::string SetPreset(ConvertOptions& options, const std::string& value) {
+    const CompressionPreset* preset = FindCompressionPreset(value);
+    if (preset == nullptr) return "no preset is called '" + value + "'; --list-presets lists them";
+    const CompressionChoice& choice = preset->choice;
+    options.preset = preset->name;
+    options.compressor = std::string(preset->compressor);
+    options.quality = choice.quality < 0 ? -1 : static_cast<int>(choice.quality * 100 + 0.5);
+    options.bitRateKbits = static_cast<int>(choice.dataRate / 1000);
+    options.rateFromPreset = choice.dataRate > 0;
+    options.keyFrameInterval = choice.keyFrameRate;
+    options.maxWidth = choice.largest.width;
+    options.maxHeight = choice.largest.height;
+    options.audio = AudioChoiceName(choice.audio);
+    return {};
 }
 
 std::string SetProgress(ConvertOptions& options, const std::string& value) {
@@ -65,6 +115,10 @@ constexpr OptionRule kOptions[] = {
     {"", "--quality", true, SetQuality},
     {"", "--bitrate", true, SetBitRate},
     {"", "--keyint", true, SetKeyFrameInterval},
+    {"", "--max-size", true, SetMaxSize},
+    {"", "--audio", true, SetAudio},
+    {"", "--preset", true, SetPreset},
+    {"", "--list-presets", false, Set<&ConvertOptions::listPresets>},
     {"", "--list", false, Set<&ConvertOptions::list>},
     {"", "--no-audio", false, Set<&ConvertOptions::keepAudio, false>},
     {"", "--overwrite", false, Set<&ConvertOptions::overwrite>},
@@ -114,6 +168,7 @@ std::string ExtensionOf(const std::string& path) {
 std::string Contradiction(const ConvertOptions& options) {
     if (options.help || options.version) return {};
     if (options.list) return options.files.empty() ? std::string() : "--list takes no FILE";
+    if (options.listPresets) return options.files.empty() ? std::string() : "--list-presets takes no FILE";
     if (options.files.empty()) return "no FILE to convert";
     if (!options.output.empty() && options.files.size() != 1) return "-o names the output of one FILE only";
     if (!options.output.empty() && !options.outputDir.empty())

@@ -15,6 +15,12 @@ struct ConvertOptions {
     int quality = -1;                       // --quality: 0 (smallest) to 100 (best); -1: the compressor's own
     int bitRateKbits = 0;                   // --bitrate: average kbit/s instead of quality; 0: quality
     int keyFrameInterval = -1;              // --keyint: at most this many frames between key frames; -1: own
+    int maxWidth = 0;                       // --max-size: the largest picture; 0 x 0: each its own size
+    int maxHeight = 0;
+    std::string audio = "keep";   // --audio: keep, mp3 or mp3-when-needed
+    std::string preset;           // --preset: the last one named, for --dry-run
+    bool rateFromPreset = false;  // the data rate is the preset's: --quality replaces it
+    bool listPresets = false;
     bool list = false;
     bool keepAudio = true;
     bool overwrite = false;

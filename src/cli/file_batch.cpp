@@ -59,16 +59,23 @@ CompressionChoice CompressionChoiceOf(const ConvertOptions& options) {
     if (options.quality >= 0) choice.quality = options.quality / 100.0;
     if (options.keyFrameInterval > 0) choice.keyFrameRate = options.keyFrameInterval;
     choice.dataRate = LONGLONG{options.bitRateKbits} * 1000;
+    choice.largest = {options.maxWidth, options.maxHeight};
+    choice.audio = AudioChoiceNamed(options.audio).value_or(AudioChoice::Keep);
     return choice;
 }
 
 void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compressor,
                const ConvertOptions& options) {
     std::printf("compressor: %ld\t%s\n", static_cast<long>(compressor.index), compressor.name.c_str());
-    std::printf("settings: quality=%s bitrate=%s keyint=%s\n",
+    const std::string largest =
+        options.maxWidth > 0 ? std::to_string(options.maxWidth) + "x" + std::to_string(options.maxHeight)
+                             : "own";
+    std::printf("settings: quality=%s bitrate=%s keyint=%s max-size=%s audio=%s%s%s\n",
                 SettingText(options.quality, options.quality < 0).c_str(),
                 SettingText(options.bitRateKbits, options.bitRateKbits <= 0).c_str(),
-                SettingText(options.keyFrameInterval, options.keyFrameInterval <= 0).c_str());
+                SettingText(options.keyFrameInterval, options.keyFrameInterval <= 0).c_str(), largest.c_str(),
+                options.keepAudio ? options.audio.c_str() : "none",
+                options.preset.empty() ? "" : " preset=", options.preset.c_str());
     const bool skipExisting = options.skipExisting;
     for (const ListedJob& job : jobs) {
         const bool skipped = skipExisting && Exists(job.output);

@@ -33,25 +33,26 @@ std::string ExistsReason(const std::string& output) {
 JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const std::string& cause) {
     const int signal = StopSignal();
     switch (JudgeJobEnding(eventCode, completed, signal != 0)) {
-    case JobEnding::StoppedOnRequest: {
-        const std::string kept = completed == S_FALSE
-                                     ? " was not written: the stop came before the first picture"
-                                     : " keeps what was converted";
-        return {JobOutcome::Stopped,
-                "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
-    }
-    case JobEnding::OutputAppeared:
-        return Failure(job.output + " appeared while converting and was kept; this conversion was discarded");
-    case JobEnding::OutputNotCompleted:
-        return Failure(
-            "the output could not be completed: " + (cause.empty() ? ResultText(completed) : cause) + "; " +
-            job.output + " keeps what it had");
-    case JobEnding::FailedPartWay:
-        return Failure("the conversion failed part-way: " +
-                       (cause.empty() ? "event " + std::to_string(eventCode) : cause) + "; " + job.output +
-                       " keeps what it had");
-    case JobEnding::Converted:
-        break;
+        case JobEnding::StoppedOnRequest: {
+            const std::string kept = completed == S_FALSE
+                                         ? " was not written: the stop came before the first picture"
+                                         : " keeps what was converted";
+            return {JobOutcome::Stopped,
+                    "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
+        }
+        case JobEnding::OutputAppeared:
+            return Failure(job.output +
+                           " appeared while converting and was kept; this conversion was discarded");
+        case JobEnding::OutputNotCompleted:
+            return Failure(
+                "the output could not be completed: " + (cause.empty() ? ResultText(completed) : cause) +
+                "; " + job.output + " keeps what it had");
+        case JobEnding::FailedPartWay:
+            return Failure("the conversion failed part-way: " +
+                           (cause.empty() ? "event " + std::to_string(eventCode) : cause) + "; " +
+                           job.output + " keeps what it had");
+        case JobEnding::Converted:
+            break;
     }
     return {JobOutcome::Converted, {}};
 }

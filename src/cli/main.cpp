@@ -25,7 +25,9 @@ int main(int argc, char** argv) {
 
     if (options.verbose) media::SetFfmpegLogging(media::FfmpegLogging::Warnings);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const int status = options.list ? ListCompressors() : ConvertFiles(options);
+    const int status = options.list          ? ListCompressors()
+                       : options.listPresets ? ListPresets()
+                                             : ConvertFiles(options);
     CoUninitialize();
     // A shell stops its loop only for a program that a signal ended.
     DieByStopSignal();

@@ -6,6 +6,9 @@
 // compressor and on the graph before it runs. Every member at its default converts as the program
 // always has.
 
+#include <optional>
+#include <string_view>
+
 #include "media/api/interfaces.h"
 
 // The largest picture, in pixels as shown; 0 x 0 leaves every picture at its own size. A larger
@@ -24,6 +27,11 @@ enum class AudioChoice {
     Mp3WhenNeeded,  // MP3 unless players commonly decode it in AVI already (MP3, MP2, AC-3, PCM)
     Mp3,            // always MP3
 };
+
+// The choice's name as typed and stored: "keep", "mp3-when-needed", "mp3".
+[[nodiscard]] std::string_view AudioChoiceName(AudioChoice choice);
+// The choice name names; none for any other text.
+[[nodiscard]] std::optional<AudioChoice> AudioChoiceNamed(std::string_view name);
 
 struct CompressionChoice {
     double quality = -1.0;   // 0.0 (smallest) to 1.0 (best); -1: the compressor's

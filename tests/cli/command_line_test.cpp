@@ -161,7 +161,12 @@ TEST(CommandLine, QualityDataRateAndKeyFrameDistanceReachTheCompressor) {
          std::vector<std::vector<std::string>>{{"--quality", "101"},
                                                {"--quality", "9x"},
                                                {"--keyint", "0"},
-                                               {"--quality", "50", "--bitrate", "900"}}) {
+                                               {"--quality", "50", "--bitrate", "900"},
+                                               {"--max-size", "720"},
+                                               {"--max-size", "8x8"},
+                                               {"--audio", "aac"},
+                                               {"--preset", "vcd"},
+                                               {"--list-presets"}}) {
         std::vector<std::string> arguments = wrong;
         arguments.push_back(input);
         EXPECT_EQ(RunConvert(arguments).exitCode, 2) << wrong.front();
@@ -212,11 +217,17 @@ TEST(CommandLine, AnExistingOutputIsReplacedOnlyWithOverwrite) {
         RunConvert({"--dry-run", "--keyint", "50", "--compressor", "mjpeg", input, input + "2"});
     ASSERT_TRUE(planned.Succeeded()) << planned.errors;
     EXPECT_TRUE(planned.output.starts_with("compressor: ")) << planned.output;
-    EXPECT_TRUE(
-        planned.output.ends_with("\tMJPEG (Motion JPEG)\nsettings: quality=own bitrate=own keyint=50\n" +
-                                 input + " -> " + SamplePath("converted/mpeg1_mp2.avi").string() + "\n" +
-                                 input + "2 -> " + SamplePath("converted/mpeg1_mp2 (2).avi").string() + "\n"))
+    EXPECT_TRUE(planned.output.ends_with(
+        "\tMJPEG (Motion JPEG)\nsettings: quality=own bitrate=own keyint=50 max-size=own audio=keep\n" +
+        input + " -> " + SamplePath("converted/mpeg1_mp2.avi").string() + "\n" + input + "2 -> " +
+        SamplePath("converted/mpeg1_mp2 (2).avi").string() + "\n"))
         << planned.output;
+    // A preset sets everything; what follows it changes single settings (a quality its data rate).
+    const ConvertRun preset = RunConvert({"--dry-run", "--preset", "dvd-player", "--quality", "70", input});
+    EXPECT_NE(preset.output.find("\nsettings: quality=70 bitrate=own keyint=250 max-size=720x576 "
+                                 "audio=mp3-when-needed preset=dvd-player\n"),
+              std::string::npos)
+        << preset.output;
     EXPECT_EQ(Contents(output), "earlier");
 
     const ConvertRun replaced = RunConvert({"--overwrite", "--progress=json", "-o", output.string(), input});
@@ -300,7 +311,7 @@ TEST(CommandLine, HelpAndTheManualPageNameTheSameOptions) {
     const std::string page = std::regex_replace(Contents(TESSAREL_CONVERT_MANUAL), std::regex(R"(\\-)"), "-");
     const std::set<std::string> helped = OptionsIn(help.output, "Options:", "\n");
     EXPECT_EQ(helped, OptionsIn(page, ".SH OPTIONS", ".SH"));
-    EXPECT_EQ(helped.size(), 19u);
+    EXPECT_EQ(helped.size(), 23u);
     for (std::size_t from = 0, to = 0; from < help.output.size(); from = to + 1) {
         to = help.output.find('\n', from);
         EXPECT_LE(to - from, 80u) << "fits 80 columns: " << help.output.substr(from, to - from);
