@@ -143,20 +143,14 @@ TEST_F(RecompressionGraphTest, AnOddFrameSizeLosesItsLastColumnAndRowToXvidAndNo
 
 TEST_F(RecompressionGraphTest, APictureLargerThanTheLargestIsScaledDownToFitAsAPlayerShowsIt) {
     // Turned upright and widened to its display aspect first, then fitted with square pixels and
-    // even sides; the pictures are those the ffmpeg command scales to the same size.
-    struct Case {
-        const char* sample;
-        PictureLimit largest;
-        int width;
-        int height;
-        double aspect;  // as shown
-    };
+    // even sides; the pictures are those the ffmpeg command scales to the same size. Each row:
+    // sample, largest picture, the size that comes out, the display aspect.
     for (const auto& [sample, largest, width, height, aspect] :
-         {Case{"wide_1080p.mov", {720, 576}, 720, 406, 16.0 / 9},        // 720 x 405, rounded to even
-          Case{"dvd_pal_16x9.mpg", {720, 576}, 720, 406, 16.0 / 9},      // stored 720 x 576, shown 1024 x 576
-          Case{"rotate90.mov", {160, 160}, 90, 160, 9.0 / 16},           // stored 320 x 180
-          Case{"chart_rgb555.avi", {64, 64}, 64, 32, 2.0},               // scaled by the colour converter
-          Case{"catalogue_even.avi", {88, 88}, 88, 72, 176.0 / 144}}) {  // RGB24 straight from the file
+         {std::tuple{"wide_1080p.mov", PictureLimit{720, 576}, 720, 406, 16.0 / 9},    // 720 x 405, to even
+          std::tuple{"dvd_pal_16x9.mpg", PictureLimit{720, 576}, 720, 406, 16.0 / 9},  // shown 1024 x 576
+          std::tuple{"rotate90.mov", PictureLimit{160, 160}, 90, 160, 9.0 / 16},       // stored 320 x 180
+          std::tuple{"chart_rgb555.avi", PictureLimit{64, 64}, 64, 32, 2.0},  // by the colour converter
+          std::tuple{"catalogue_even.avi", PictureLimit{88, 88}, 88, 72, 176.0 / 144}}) {  // RGB24 as stored
         m_choice.largest = largest;
         const fs::path input = SamplePath(sample);
         const fs::path output = m_dir / (std::string(sample) + ".avi");
@@ -164,13 +158,12 @@ TEST_F(RecompressionGraphTest, APictureLargerThanTheLargestIsScaledDownToFitAsAP
         const auto in = ReadBack(input);
         const auto out = ReadBack(output);
         ASSERT_TRUE(out.Ok()) << out.error;
-        EXPECT_EQ(out.Video().width, width) << sample;
-        EXPECT_EQ(out.Video().height, height) << sample;
-        const AVRational pixel = out.Video().sampleAspect;
-        EXPECT_TRUE(pixel.num == 0 || pixel.num == pixel.den) << sample << ": square pixels";
-        EXPECT_NEAR(width / (height * aspect), 1.0, 0.01) << sample;
-        EXPECT_NEAR(static_cast<double>(out.Video().packetCount), static_cast<double>(in.Video().packetCount),
-                    1.0);
+        const auto& video = out.Video();
+        EXPECT_EQ(std::pair(video.width, video.height), std::pair(width, height)) << sample;
+        EXPECT_TRUE(video.sampleAspect.num == 0 || video.sampleAspect.num == video.sampleAspect.den)
+            << sample;
+        EXPECT_NEAR(video.width / (video.height * aspect), 1.0, 0.01) << sample;
+        EXPECT_NEAR(static_cast<double>(video.packetCount), static_cast<double>(in.Video().packetCount), 1.0);
         if (in.HasAudio()) {
             EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5) << sample;
         }
