@@ -56,7 +56,7 @@ protected:
                       const std::filesystem::path& output, bool keepAudio = true,
                       bool ignoreWarnings = false) {
         return BuildRecompressionGraph(input.string(), output.string(), compressor, keepAudio, ignoreWarnings,
-                                       m_compressor, m_graph);
+                                       m_compressor, m_graph, ExistingOutput::Replace, m_choice);
     }
 
     // Waits for the running graph as the batch run does, then stops it and tears it down.
@@ -111,6 +111,7 @@ protected:
     std::filesystem::path m_dir;
     LONG m_xvid = -1;
     InterfaceRef<IBaseFilter> m_compressor;
+    CompressionChoice m_choice;  // what every build of the test asks for
     RecompressionGraph m_graph;
     int m_lastPercent = -1;
     HRESULT m_stopResult = E_UNEXPECTED;
