@@ -114,6 +114,38 @@ HRESULT AddAudioBranch(RecompressionGraph& graph, AudioChoice audio) {
     return S_OK;
 }
 
+// A picture larger than largest is made smaller by the filter that feeds the grabber (the
+// decoder, or the colour converter for uncompressed input), in the conversion to RGB24 it makes
+// anyway; that filter's output then joins the grabber again at the new size. RGB24 that the
+// splitter delivers as it is gets a colour converter of its own to scale it.
+HRESULT LimitPictureSize(RecompressionGraph& graph, const PictureLimit& largest) {
+    if (!largest.IsSet()) return S_OK;
+    InterfaceRef<IPin> feed;
+    graph.videoGrabberIn->ConnectedTo(feed.Receive());
+    PIN_INFO info{};
+    if (!feed || FAILED(feed->QueryPinInfo(&info))) return VFW_E_NOT_CONNECTED;
+    auto feeder = InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
+    InterfaceRef<IPictureLimit> limit;
+    HRESULT hr = S_OK;
+    if (SUCCEEDED(limit.Query(feeder.Get()))) {
+        // Pictures within the limit keep the connection they have.
+        hr = limit->put_LargestPicture(largest.width, largest.height);
+        if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+        graph.graph->Disconnect(feed.Get());
+        graph.graph->Disconnect(graph.videoGrabberIn.Get());
+        return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
+    }
+    hr = CoCreateInstance(CLSID_Colour, nullptr, kClassContext, IBaseFilter::iid, feeder.ReceiveVoid());
+    if (SUCCEEDED(hr)) hr = graph.graph->AddFilter(feeder.Get(), u"Picture Limit");
+    if (SUCCEEDED(hr)) hr = limit.Query(feeder.Get());
+    if (SUCCEEDED(hr)) hr = limit->put_LargestPicture(largest.width, largest.height);
+    if (FAILED(hr)) return hr;
+    graph.graph->Disconnect(feed.Get());
+    graph.graph->Disconnect(graph.videoGrabberIn.Get());
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), feed.Get(), InputPinAt(feeder.Get(), 0).Get()))) return hr;
+    return ConnectPins(graph.graph.Get(), OutputPinAt(feeder.Get(), 0).Get(), graph.videoGrabberIn.Get());
+}
+
 // The writer's mode without AM_FILE_OVERWRITE: it will replace nothing.
 HRESULT KeepExistingOutput(IFileSinkFilter* sink) {
     InterfaceRef<IFileSinkFilter2> writer;
@@ -210,7 +242,8 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
 
     // Source to grabber (splitter, decoders and converters come in as needed), grabber to
     // compressor, compressor to multiplexer.
-    if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.sourceOut.Get(), graph.videoGrabberIn.Get()))) {
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.sourceOut.Get(), graph.videoGrabberIn.Get())) ||
+        FAILED(hr = LimitPictureSize(graph, choice.largest))) {
         return Fail(graph, kCannotConnectVideoChain, hr);
     }
     if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.videoGrabberOut.Get(), graph.compressorIn.Get()))) {

@@ -7,6 +7,9 @@
 //   and, when audio is kept and found upstream of the grabber:
 //   first audio output -> AudioGrabber (any audio) -> multiplexer input 1
 //
+// Under a largest picture, the filter that feeds the grabber (IPictureLimit) scales a larger
+// picture down as it converts it to RGB24.
+//
 // It runs without a reference clock, so as fast as decoding and compression go. States: built
 // and running (BuildRecompressionGraph), stopped (StopRecompressionGraph, which completes the
 // file), released (TearDownRecompressionGraph). User-interface thread only.

@@ -111,6 +111,7 @@ protected:
     std::filesystem::path m_dir;
     LONG m_xvid = -1;
     InterfaceRef<IBaseFilter> m_compressor;
+    CompressionChoice m_choice;  // what every build of the test asks for
     RecompressionGraph m_graph;
     CompressionChoice m_choice;  // what every build asks for
     int m_lastPercent = -1;

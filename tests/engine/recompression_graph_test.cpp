@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -26,6 +27,12 @@ using testsupport::SamplePath;
 namespace {
 
 using RecompressionGraphTest = RecompressionTest;
+
+std::string FileBytes(const fs::path& file) {
+    std::string bytes(fs::file_size(file), '\0');
+    std::ifstream(file, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
 
 // ---- whole conversions -------------------------------------------------------------------------
 
@@ -206,6 +213,59 @@ TEST_F(RecompressionGraphTest, AnOddFrameSizeLosesItsLastColumnAndRowToXvidAndNo
             testsupport::Psnr(testsupport::DecodePictures(output), testsupport::DecodePictures(input));
         // The sample's hard colour edges lose much to 4:2:0; a shifted or garbled picture loses more.
         EXPECT_GT(psnr, 20.0) << compressor;
+    }
+}
+
+// ---- the largest picture --------------------------------------------------------------------
+
+TEST_F(RecompressionGraphTest, APictureLargerThanTheLargestIsScaledDownToFitAsAPlayerShowsIt) {
+    // Turned upright and widened to its display aspect first, then fitted with square pixels and
+    // even sides; the pictures are those the ffmpeg command scales to the same size. Each row:
+    // sample, largest picture, the size that comes out, the display aspect.
+    for (const auto& [sample, largest, width, height, aspect] :
+         {std::tuple{"wide_1080p.mov", PictureLimit{720, 576}, 720, 406, 16.0 / 9},    // 720 x 405, to even
+          std::tuple{"dvd_pal_16x9.mpg", PictureLimit{720, 576}, 720, 406, 16.0 / 9},  // shown 1024 x 576
+          std::tuple{"rotate90.mov", PictureLimit{160, 160}, 90, 160, 9.0 / 16},       // stored 320 x 180
+          std::tuple{"chart_rgb555.avi", PictureLimit{64, 64}, 64, 32, 2.0},  // by the colour converter
+          std::tuple{"catalogue_even.avi", PictureLimit{88, 88}, 88, 72, 176.0 / 144}}) {  // RGB24 as stored
+        m_choice.largest = largest;
+        const fs::path input = SamplePath(sample);
+        const fs::path output = m_dir / (std::string(sample) + ".avi");
+        ASSERT_EQ(Convert(input, output), EC_COMPLETE) << sample;
+        const auto in = ReadBack(input);
+        const auto out = ReadBack(output);
+        ASSERT_TRUE(out.Ok()) << out.error;
+        const auto& video = out.Video();
+        EXPECT_EQ(std::pair(video.width, video.height), std::pair(width, height)) << sample;
+        EXPECT_TRUE(video.sampleAspect.num == 0 || video.sampleAspect.num == video.sampleAspect.den)
+            << sample;
+        EXPECT_NEAR(video.width / (video.height * aspect), 1.0, 0.01) << sample;
+        EXPECT_NEAR(static_cast<double>(video.packetCount), static_cast<double>(in.Video().packetCount), 1.0);
+        if (in.HasAudio()) {
+            EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5) << sample;
+        }
+
+        const fs::path reference = m_dir / (std::string(sample) + ".reference.avi");
+        const std::string command = "ffmpeg -hide_banner -loglevel error -y -i '" + input.string() +
+                                    "' -vf scale=" + std::to_string(width) + ":" + std::to_string(height) +
+                                    " -c:v ffv1 -an '" + reference.string() + "'";
+        if (std::system(command.c_str()) != 0)
+            GTEST_SKIP() << "the ffmpeg command is needed for the reference";
+        const double psnr =
+            testsupport::Psnr(testsupport::DecodePictures(output), testsupport::DecodePictures(reference));
+        EXPECT_GT(psnr, 24.0) << sample;
+    }
+}
+
+TEST_F(RecompressionGraphTest, APictureWithinTheLargestConvertsExactlyAsWithoutOne) {
+    // The limit counts the picture as shown: the quarter-turned one is 180 wide, not 320.
+    for (const auto& [sample, largest] : {std::pair{"h264_aac.mov", PictureLimit{320, 240}},
+                                          std::pair{"rotate90.mov", PictureLimit{180, 320}}}) {
+        m_choice.largest = {};
+        ASSERT_EQ(Convert(SamplePath(sample), m_dir / "free.avi"), EC_COMPLETE);
+        m_choice.largest = largest;
+        ASSERT_EQ(Convert(SamplePath(sample), m_dir / "limited.avi"), EC_COMPLETE);
+        EXPECT_EQ(FileBytes(m_dir / "limited.avi"), FileBytes(m_dir / "free.avi")) << sample;
     }
 }
 

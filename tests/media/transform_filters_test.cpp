@@ -30,6 +30,7 @@ extern "C" {
 #include "media/ffmpeg/av_ptr.h"
 #include "media/ffmpeg/codec_media_type.h"
 #include "media/ffmpeg/media_sample.h"
+#include "media/filters/picture_fit.h"
 #include "media/graph/filter_base.h"
 #include "media/graph/pin_base.h"
 #include "support/samples_dir.h"
@@ -450,6 +451,24 @@ TEST(TransformFilters, DecoderConvertsFramesThatChangeSizeInMidStream) {
         ExpectBgr(sink->firstData, PixelOffset(stride, 319, row), 255, 255, 255);
         ExpectBgr(sink->firstData, PixelOffset(stride, 100, row), 255, 0, 255);
     }
+}
+
+TEST(TransformFilters, APictureFitsWithinTheLargestAsShownInEvenSides) {
+    using media::PictureShape;
+    struct Case {
+        PictureShape picture;
+        int largestWidth;
+        int largestHeight;
+        PictureShape fitted;
+    };
+    for (const auto& [picture, largestWidth, largestHeight, fitted] :
+         {Case{{320, 240, {0, 1}}, 640, 480, {320, 240, {0, 1}}},       // never scaled up
+          Case{{800, 400, {1, 2}}, 720, 576, {400, 400, {1, 1}}},       // shown within, but stored too wide
+          Case{{1920, 1080, {0, 1}}, 721, 577, {720, 406, {1, 1}}},     // 721 x 405.6: even, within the limit
+          Case{{1000, 10, {0, 1}}, 100, 100, {100, 2, {1, 1}}},         // no side below 2
+          Case{{720, 576, {100, 1}}, 720, 576, {720, 576, {100, 1}}}})  // a damaged aspect counts as square
+        EXPECT_EQ(media::FitWithin(picture, largestWidth, largestHeight), fitted)
+            << picture.width << "x" << picture.height << " in " << largestWidth << "x" << largestHeight;
 }
 
 // --- the converter ------------------------------------------------------------------------------

@@ -14,6 +14,13 @@ namespace {
 
 // Row alignment of the frames: what libavcodec's widest SIMD loads like.
 constexpr int kFrameAlignment = 64;
+// Frames hold rows up to the next multiple of this, as av_frame_get_buffer makes them: encoders
+// that work in blocks of rows (CineForm's) read that far past the last one.
+constexpr int kHeightAlignment = 32;
+
+int AllocatedHeight(const CodedPicture& picture) {
+    return (picture.height + kHeightAlignment - 1) / kHeightAlignment * kHeightAlignment;
+}
 
 bool TakesYuv420Path(const RawVideoLayout& input, const CodedPicture& picture) {
     return input.format == AV_PIX_FMT_BGR24 && IsYuv420(picture.format);
@@ -25,18 +32,19 @@ HRESULT PictureConverter::Create(const RawVideoLayout& input, const CodedPicture
                                  std::unique_ptr<PictureConverter>& converter) {
     converter.reset();
     const int frameSize =
-        av_image_get_buffer_size(picture.format, picture.width, picture.height, kFrameAlignment);
+        av_image_get_buffer_size(picture.format, picture.width, AllocatedHeight(picture), kFrameAlignment);
     if (frameSize <= 0) return E_INVALIDARG;
-    // Zeroed when first made: the padding at the end of each row, which no conversion writes,
-    // stays zero for encoders that read it.
+    // Zeroed when first made: the padding at the end of each row and below the last, which no
+    // conversion writes, stays zero for encoders that read it.
     AvBufferPoolPtr pool(av_buffer_pool_init(static_cast<std::size_t>(frameSize), av_buffer_allocz));
     if (!pool) return E_OUTOFMEMORY;
     SwsContextPtr context;
     if (!TakesYuv420Path(input, picture)) {
         // The source is the input's top-left part of the coded size: the converter reads only
         // that many rows, and that many bytes of each, from the input's planes.
-        context.reset(sws_getContext(picture.width, picture.height, input.format, picture.width, picture.height,
-                                     picture.format, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        context.reset(sws_getContext(picture.width, picture.height, input.format, picture.width,
+                                     picture.height, picture.format, SWS_BILINEAR, nullptr, nullptr,
+                                     nullptr));
         if (!context) return E_OUTOFMEMORY;
     }
     converter.reset(new PictureConverter(std::move(context), std::move(pool), input, picture));
@@ -55,8 +63,8 @@ AvFramePtr PictureConverter::Convert(const BYTE* image) {
     frame->height = m_picture.height;
     frame->buf[0] = av_buffer_pool_get(m_pool.get());
     if (frame->buf[0] == nullptr) return nullptr;
-    if (av_image_fill_arrays(frame->data, frame->linesize, frame->buf[0]->data, m_picture.format, m_picture.width,
-                             m_picture.height, kFrameAlignment) < 0) {
+    if (av_image_fill_arrays(frame->data, frame->linesize, frame->buf[0]->data, m_picture.format,
+                             m_picture.width, AllocatedHeight(m_picture), kFrameAlignment) < 0) {
         return nullptr;
     }
     std::uint8_t* planes[4];

@@ -46,6 +46,37 @@ bool ColourConverter::MayAcceptInput(const AM_MEDIA_TYPE& type) {
     return format != AV_PIX_FMT_NONE && sws_isSupportedInput(format) > 0;
 }
 
+void* ColourConverter::FindExtraInterface(REFIID riid) {
+    if (riid == IPictureLimit::iid) return static_cast<IPictureLimit*>(this);
+    return TransformFilter::FindExtraInterface(riid);
+}
+
+HRESULT ColourConverter::put_LargestPicture(LONG width, LONG height) {
+    if (width < 0 || height < 0) return E_INVALIDARG;
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    const PictureShape before = OutputShape();
+    m_largestWidth = width;
+    m_largestHeight = height;
+    return Input().IsConnected() && !(OutputShape() == before) ? S_OK : S_FALSE;
+}
+
+HRESULT ColourConverter::get_LargestPicture(LONG* width, LONG* height) {
+    if (width == nullptr || height == nullptr) return E_POINTER;
+    *width = m_largestWidth;
+    *height = m_largestHeight;
+    return S_OK;
+}
+
+bool ColourConverter::IsScaled() const {
+    return !(OutputShape() ==
+             PictureShape{m_inputLayout.width, m_inputLayout.height, m_inputLayout.sampleAspect});
+}
+
+PictureShape ColourConverter::OutputShape() const {
+    return FitWithin({m_inputLayout.width, m_inputLayout.height, m_inputLayout.sampleAspect}, m_largestWidth,
+                     m_largestHeight);
+}
+
 HRESULT ColourConverter::CheckInputType(const AM_MEDIA_TYPE& type) {
     if (!MayAcceptInput(type)) return VFW_E_TYPE_NOT_ACCEPTED;
     const RawVideoLayout layout = RawVideoLayoutOf(type);
@@ -63,10 +94,12 @@ HRESULT ColourConverter::OnInputConnected() {
 
 std::vector<MediaType> ColourConverter::OutputTypes() {
     const RawVideoLayout& in = m_inputLayout;
+    const PictureShape out = OutputShape();
     std::vector<MediaType> types;
-    types.push_back(RawVideoType(AV_PIX_FMT_BGR24, in.width, in.height, in.frameTime, in.sampleAspect));
-    types.push_back(RawVideoType(AV_PIX_FMT_BGRA, in.width, in.height, in.frameTime, in.sampleAspect));
-    if (InputType().subtype != MEDIASUBTYPE_RGB24 && InputType().subtype != MEDIASUBTYPE_RGB32) {
+    types.push_back(RawVideoType(AV_PIX_FMT_BGR24, out.width, out.height, in.frameTime, out.sampleAspect));
+    types.push_back(RawVideoType(AV_PIX_FMT_BGRA, out.width, out.height, in.frameTime, out.sampleAspect));
+    if (InputType().subtype != MEDIASUBTYPE_RGB24 && InputType().subtype != MEDIASUBTYPE_RGB32 &&
+        !IsScaled()) {
         types.emplace_back(InputType());
     }
     return types;
@@ -77,10 +110,15 @@ HRESULT ColourConverter::CheckTransform(const AM_MEDIA_TYPE& input, const AM_MED
         output.subtype != input.subtype) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
-    // Same picture size: the converter changes colours, never the frame.
-    const RawVideoLayout in = RawVideoLayoutOf(input);
+    // The input's own layout is passed on only at its own size (a palette or packed layout
+    // libswscale may not write); otherwise the converter changes colours, and the frame only
+    // under a largest picture.
+    const bool unchanged = output.subtype == input.subtype && output.subtype != MEDIASUBTYPE_RGB24 &&
+                           output.subtype != MEDIASUBTYPE_RGB32;
     const RawVideoLayout out = RawVideoLayoutOf(output);
-    if (out.format == AV_PIX_FMT_NONE || out.width != in.width || out.height != in.height) {
+    const PictureShape shape = OutputShape();
+    if (out.format == AV_PIX_FMT_NONE || out.width != shape.width || out.height != shape.height ||
+        (unchanged && IsScaled())) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     return S_OK;

@@ -36,9 +36,13 @@ bool FrameScaler::Scale(const PicturePlanes& source, const RawVideoLayout& targe
                             target.format, target.width, target.height};
     if (!m_context || !(wanted == m_conversion)) {
         // The full-range "J" formats go in as they are: libswscale derives their range from them.
+        // Bicubic filtering is widened by libswscale with the factor, so that fine detail of a
+        // picture made smaller averages out instead of aliasing; area averaging would be cheaper
+        // but softer, and the filter costs little next to decoding the large picture.
+        const bool shrinks = target.width < source.width || target.height < source.height;
+        const int filter = shrinks && m_shrinking == Shrinking::Smooth ? SWS_BICUBIC : SWS_BILINEAR;
         m_context.reset(sws_getContext(source.width, source.height, source.format, target.width,
-                                       target.height, target.format, SWS_BILINEAR, nullptr, nullptr,
-                                       nullptr));
+                                       target.height, target.format, filter, nullptr, nullptr, nullptr));
         m_conversion = wanted;
         if (!m_context) return false;
     }

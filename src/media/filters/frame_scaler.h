@@ -27,6 +27,12 @@ struct PicturePlanes {
 
 class FrameScaler {
 public:
+    // How a picture is made smaller: Fast (bilinear) where it is only shown, Smooth (bicubic,
+    // widened with the factor) where it is kept in a file.
+    enum class Shrinking { Fast, Smooth };
+
+    explicit FrameScaler(Shrinking shrinking = Shrinking::Fast) : m_shrinking(shrinking) {}
+
     // Scales source into buffer, which holds one frame laid out as target. False when libswscale
     // cannot convert between the two. Streaming thread only.
     [[nodiscard]] bool Scale(const PicturePlanes& source, const RawVideoLayout& target, BYTE* buffer);
@@ -43,6 +49,7 @@ private:
         bool operator==(const Conversion&) const = default;
     };
 
+    const Shrinking m_shrinking;
     SwsContextPtr m_context;
     Conversion m_conversion;  // what m_context was made for
 };

@@ -58,6 +58,31 @@ bool VideoDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
     return HasDecoderFor(type);
 }
 
+void* VideoDecoder::FindExtraInterface(REFIID riid) {
+    if (riid == IPictureLimit::iid) return static_cast<IPictureLimit*>(this);
+    return DecoderFilter::FindExtraInterface(riid);
+}
+
+HRESULT VideoDecoder::put_LargestPicture(LONG width, LONG height) {
+    if (width < 0 || height < 0) return E_INVALIDARG;
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    const PictureShape before = OutputShape();
+    m_largestWidth = width;
+    m_largestHeight = height;
+    return Codec() && !(OutputShape() == before) ? S_OK : S_FALSE;
+}
+
+HRESULT VideoDecoder::get_LargestPicture(LONG* width, LONG* height) {
+    if (width == nullptr || height == nullptr) return E_POINTER;
+    *width = m_largestWidth;
+    *height = m_largestHeight;
+    return S_OK;
+}
+
+PictureShape VideoDecoder::OutputShape() const {
+    return FitWithin({m_width, m_height, m_sampleAspect}, m_largestWidth, m_largestHeight);
+}
+
 HRESULT VideoDecoder::CheckInputType(const AM_MEDIA_TYPE& type) {
     if (!MayAcceptInput(type)) return VFW_E_TYPE_NOT_ACCEPTED;
     // Without a picture size there is no output type to offer; an absurd one is a damaged header.
@@ -120,26 +145,31 @@ void VideoDecoder::OnCodecClosed() {
 
 std::vector<MediaType> VideoDecoder::OutputTypes() {
     if (!Codec()) return {};
+    const PictureShape shape = OutputShape();
     std::vector<MediaType> types;
-    types.push_back(RawVideoType(m_decodedFormat, m_width, m_height, m_frameTime, m_sampleAspect));
-    // RGB24 as well, converted straight from the decoded frame: cheaper than a copy of the frame
-    // and a converter after it, for a consumer that takes nothing else.
+    types.push_back(
+        RawVideoType(m_decodedFormat, shape.width, shape.height, m_frameTime, shape.sampleAspect));
+    // RGB24 as well, converted (and scaled) straight from the decoded frame: cheaper than a copy
+    // of the frame and a converter after it, for a consumer that takes nothing else.
     if (m_decodedFormat != AV_PIX_FMT_BGR24) {
-        types.push_back(RawVideoType(AV_PIX_FMT_BGR24, m_width, m_height, m_frameTime, m_sampleAspect));
+        types.push_back(
+            RawVideoType(AV_PIX_FMT_BGR24, shape.width, shape.height, m_frameTime, shape.sampleAspect));
     }
     return types;
 }
 
 HRESULT VideoDecoder::CheckTransform(const AM_MEDIA_TYPE&, const AM_MEDIA_TYPE& output) {
-    // Any uncompressed layout of the shown picture's size that can be turned to it: frames are
+    // Any uncompressed layout of the output picture's size that can be turned to it: frames are
     // converted when they differ.
     const RawVideoLayout layout = RawVideoLayoutOf(output);
-    if (layout.format == AV_PIX_FMT_NONE || layout.width != m_width || layout.height != m_height) {
+    const PictureShape shape = OutputShape();
+    if (layout.format == AV_PIX_FMT_NONE || layout.width != shape.width || layout.height != shape.height) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     const bool swapped = m_orientation.SwapsSides();
     if (!m_orientation.IsUpright() &&
-        !m_orientation.CanTurn(layout.format, swapped ? m_height : m_width, swapped ? m_width : m_height)) {
+        !m_orientation.CanTurn(layout.format, swapped ? shape.height : shape.width,
+                               swapped ? shape.width : shape.height)) {
         return VFW_E_TYPE_NOT_ACCEPTED;
     }
     return S_OK;
@@ -151,8 +181,10 @@ HRESULT VideoDecoder::OnOutputConnected() {
     m_stored.clear();
     if (!m_orientation.IsUpright()) {
         const bool swapped = m_orientation.SwapsSides();
-        m_storedLayout = RawVideoLayoutOf(RawVideoType(m_outputLayout.format, swapped ? m_height : m_width,
-                                                       swapped ? m_width : m_height, m_frameTime));
+        const int width = m_outputLayout.width;
+        const int height = m_outputLayout.height;
+        m_storedLayout = RawVideoLayoutOf(RawVideoType(m_outputLayout.format, swapped ? height : width,
+                                                       swapped ? width : height, m_frameTime));
         m_stored.resize(static_cast<std::size_t>(m_storedLayout.imageSize));
     }
     m_pool.Reset();

@@ -3,7 +3,9 @@
 // The video decoder: compressed video from the splitter in, uncompressed frames out, in the
 // decoder's own pixel format or in RGB24 (the colour converter turns it into anything else asked
 // downstream). Pictures come out as a player shows them: turned upright as the container's
-// display matrix says, and typed with their pixels' shape (the sample aspect).
+// display matrix says, and typed with their pixels' shape (the sample aspect). Under a largest
+// picture (IPictureLimit) a larger one is scaled down on the way out, in the one conversion each
+// frame takes anyway.
 // libavcodec decodes with its own frame threads, so decoding uses every core while the filter
 // itself stays synchronous on the splitter's thread.
 
@@ -19,18 +21,31 @@ extern "C" {
 #include "media/filters/decoder_filter.h"
 #include "media/filters/frame_pool.h"
 #include "media/filters/frame_scaler.h"
+#include "media/filters/picture_fit.h"
 #include "media/filters/picture_orientation.h"
 
 namespace media {
 
-class VideoDecoder final : public DecoderFilter {
+class VideoDecoder final : public DecoderFilter, public IPictureLimit {
 public:
     VideoDecoder();
+
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return DecoderFilter::QueryInterface(riid, object);
+    }
+    ULONG AddRef() override { return DecoderFilter::AddRef(); }
+    ULONG Release() override { return DecoderFilter::Release(); }
+
+    // IPictureLimit. Application thread, filter stopped.
+    HRESULT put_LargestPicture(LONG width, LONG height) override;
+    HRESULT get_LargestPicture(LONG* width, LONG* height) override;
 
     // Whether the decoder may take type (a cheap test, as intelligent connect asks before creating).
     [[nodiscard]] static bool MayAcceptInput(const AM_MEDIA_TYPE& type);
 
 protected:
+    void* FindExtraInterface(REFIID riid) override;
+
     HRESULT CheckInputType(const AM_MEDIA_TYPE& type) override;
     std::vector<MediaType> OutputTypes() override;
     HRESULT CheckTransform(const AM_MEDIA_TYPE& input, const AM_MEDIA_TYPE& output) override;
@@ -51,6 +66,8 @@ protected:
     void Flush() override;
 
 private:
+    // The pictures the output carries: as shown, or fitted within the largest picture.
+    [[nodiscard]] PictureShape OutputShape() const;
     // Start and stop time of frame in 100-ns units; the stop is 0 when no duration is known.
     void FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop);
     // Copies frame into buffer laid out as layout, scaling when the frame changed size or format
@@ -65,15 +82,17 @@ private:
     REFERENCE_TIME m_frameTime = 0;   // AvgTimePerFrame of the input, 0 when unknown
     AVRational m_sampleAspect{0, 1};  // of the pictures as shown
     PictureOrientation m_orientation;
+    LONG m_largestWidth = 0;  // the largest picture; 0: none
+    LONG m_largestHeight = 0;
 
-    RawVideoLayout m_storedLayout;  // m_outputLayout's format at the stored size, when turned
+    RawVideoLayout m_storedLayout;  // m_outputLayout turned back to the stored orientation, when turned
     std::vector<BYTE> m_stored;     // a picture of m_storedLayout, when turned
 
     RawVideoLayout m_outputLayout;
     FramePool m_pool;
-    FrameScaler m_scaler;                           // only for frames that do not match the connected layout
-    REFERENCE_TIME m_nextStart = 0;                 // where a frame without a usable time goes
-    std::optional<REFERENCE_TIME> m_previousStart;  // of the last frame delivered in this run
+    FrameScaler m_scaler{FrameScaler::Shrinking::Smooth};  // for frames that differ from the connected layout
+    REFERENCE_TIME m_nextStart = 0;                        // where a frame without a usable time goes
+    std::optional<REFERENCE_TIME> m_previousStart;         // of the last frame delivered in this run
 };
 
 }  // namespace media

@@ -1,32 +1,14 @@
 #include "media/filters/video_picture_shaper.h"
 
-extern "C" {
-#include <libavutil/imgutils.h>
-#include <libavutil/mathematics.h>
-}
+#include "media/filters/picture_fit.h"
 
 namespace media {
-namespace {
-
-int ShownWidth(const RawVideoLayout& layout) {
-    const AVRational aspect = layout.sampleAspect;
-    if (!IsAnamorphic(aspect) || av_cmp_q(aspect, AVRational{8, 1}) > 0 ||
-        av_cmp_q(aspect, AVRational{1, 8}) < 0) {
-        return layout.width;
-    }
-    const auto width = static_cast<int>(av_rescale(layout.width, aspect.num, aspect.den));
-    const bool fits = width > 0 && av_image_check_size(static_cast<unsigned>(width),
-                                                       static_cast<unsigned>(layout.height), 0, nullptr) >= 0;
-    return fits ? width : layout.width;
-}
-
-}  // namespace
 
 void PictureShaper::SetInput(const RawVideoLayout& input) {
     m_input = input;
     m_shown = RawVideoLayout{};
     m_shown.format = AV_PIX_FMT_BGRA;
-    m_shown.width = ShownWidth(m_input);
+    m_shown.width = ShownWidth(m_input.width, m_input.height, m_input.sampleAspect);
     m_shown.height = m_input.height;
     m_shown.bottomUp = false;
     m_shown.imageSize = m_shown.width * 4 * m_shown.height;
