@@ -113,7 +113,6 @@ protected:
     InterfaceRef<IBaseFilter> m_compressor;
     CompressionChoice m_choice;  // what every build of the test asks for
     RecompressionGraph m_graph;
-    CompressionChoice m_choice;  // what every build asks for
     int m_lastPercent = -1;
     HRESULT m_stopResult = E_UNEXPECTED;
 };
