@@ -3,6 +3,7 @@
 #include "engine/compressor_selection.h"
 #include "engine/engine_messages.h"
 #include "engine/failure_cause.h"
+#include "engine/player_audio.h"
 #include "media/api/class_registry.h"
 #include "media/api/pin_lookup.h"
 #include "media/api/uuids.h"
@@ -42,25 +43,54 @@ HRESULT ConnectPins(IGraphBuilder* graph, IPin* output, IPin* input) {
     return graph->Connect(output, input);
 }
 
+// Puts the MP3 encoder between audioSource and the grabber: intelligent connect gives it PCM
+// through the audio decoder, and audioSource becomes the encoder's output. A failure shows its
+// message.
+HRESULT InsertMp3Encoder(IGraphBuilder* graph, InterfaceRef<IPin>& audioSource) {
+    InterfaceRef<IBaseFilter> encoder;
+    HRESULT hr =
+        CoCreateInstance(CLSID_Mp3Encoder, nullptr, kClassContext, IBaseFilter::iid, encoder.ReceiveVoid());
+    if (SUCCEEDED(hr) && encoder) hr = graph->AddFilter(encoder.Get(), u"Mp3Encoder");
+    if (FAILED(hr) || !encoder) {
+        AfxMessageBox(kCannotAddAudioGrabber);
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    InterfaceRef<IPin> encoderIn = InputPinAt(encoder.Get(), 0);
+    if (FAILED(hr = ConnectPins(graph, audioSource.Get(), encoderIn.Get()))) {
+        AfxMessageBox(kCannotConnectAudioSource);
+        return hr;
+    }
+    audioSource = OutputPinAt(encoder.Get(), 0);
+    return S_OK;
+}
+
 // Routes the first audio output upstream of the compressor's feed through an audio grabber into
-// the multiplexer's second input. S_OK also when there is no audio to route: the output then
-// has video only, without a message. A failure shows its message; the branch's own references
-// are released on return, before the caller releases the graph.
-HRESULT AddAudioBranch(RecompressionGraph& graph) {
+// the multiplexer's second input, coded as MP3 on the way where audio asks for it. S_OK also when
+// there is no audio to route: the output then has video only, without a message. A failure shows
+// its message; the branch's own references are released on return, before the caller releases
+// the graph.
+HRESULT AddAudioBranch(RecompressionGraph& graph, AudioChoice audio) {
     InterfaceRef<IPin> feedingPin;
     graph.compressorIn->ConnectedTo(feedingPin.Receive());
     InterfaceRef<IPin> audioSource;
     FindUpstreamOutputPin(feedingPin.Get(), MEDIATYPE_Audio, 0, audioSource.Receive());
     if (!audioSource) return S_OK;
 
+    HRESULT hr = S_OK;
+    if (ConvertsToMp3(audio, *audioSource.Get()) &&
+        FAILED(hr = InsertMp3Encoder(graph.graph.Get(), audioSource))) {
+        return hr;
+    }
+
     InterfaceRef<IBaseFilter> audioGrabber;
     InterfaceRef<ISampleGrabber> audioGrabberControl;
-    HRESULT hr = CreateSampleGrabber(audioGrabber, audioGrabberControl);
+    hr = CreateSampleGrabber(audioGrabber, audioGrabberControl);
     if (FAILED(hr)) {
         AfxMessageBox(kCannotCreateSampleGrabber);
         return hr;
     }
-    // Audio of any subtype: whatever the splitter delivers goes into the file unchanged.
+    // Audio of any subtype: whatever the splitter (or the encoder) delivers goes into the file
+    // unchanged.
     media::MediaType audioType;
     audioType.majortype = MEDIATYPE_Audio;
     audioGrabberControl->SetMediaType(&audioType);
@@ -224,7 +254,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     }
 
     // The audio, when asked for.
-    if (keepAudio && FAILED(hr = AddAudioBranch(graph))) {
+    if (keepAudio && FAILED(hr = AddAudioBranch(graph, choice.audio))) {
         TearDownRecompressionGraph(graph);
         return hr;
     }

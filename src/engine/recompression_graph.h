@@ -69,7 +69,8 @@ inline constexpr REFERENCE_TIME kInterleaveTime = 10'000'000;  // 1 s, interleav
 // compressorFilter, which the caller keeps and which stays bound afterwards, failure or not.
 // keepAudio routes the input's first audio stream into the output when there is one (silently
 // video only otherwise); ignoreWarnings suppresses the warning about an unknown duration.
-// choice is set on the compressor once it is bound.
+// choice is set on the compressor once it is bound; its audio says whether the audio is coded
+// anew as MP3 on the way.
 // A graph that still holds references from an earlier job is torn down first.
 //
 // Returns S_OK with graph running. On failure the step's message has been shown, everything the

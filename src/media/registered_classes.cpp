@@ -25,6 +25,7 @@ void RegisterMediaClasses() {
     RegisterFileWriter();
     RegisterCompressorCatalogue();
     RegisterAudioDecoder();
+    RegisterMp3Encoder();
     RegisterVideoRenderer();
     RegisterAudioRenderer();
     RegisterMediaDetector();

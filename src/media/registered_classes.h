@@ -19,6 +19,7 @@ void RegisterAviMux();               // filters/avi_mux.cpp
 void RegisterFileWriter();           // filters/file_writer.cpp
 void RegisterCompressorCatalogue();  // catalogue/*.cpp: device enumerator and compressor filters
 void RegisterAudioDecoder();         // filters/audio_decoder.cpp
+void RegisterMp3Encoder();           // filters/mp3_encoder.cpp
 void RegisterVideoRenderer();        // filters/video_renderer.cpp
 void RegisterAudioRenderer();        // filters/audio_renderer.cpp
 void RegisterMediaDetector();        // media_detector.cpp

@@ -406,11 +406,19 @@ std::vector<MarkerDamage> QuickTimeDamages() {
              }}};
 }
 
-// Every marker is there, every beep with its flash, and the picture as long as a player shows it.
+// Every marker is there, every beep with its flash, and the picture as long as a player shows it;
+// with the audio carried as it is, and coded anew as MP3.
 TEST(TimestampFuzz, DamagedRecordingsStayInStepAtEveryMarker) {
     ScratchFolder folder("markers");
     std::string failures;
-    for (const char* sample : {"marker_ac3.mpg", "marker_mp2.ts", "marker_aac.mov", "marker_dts.ts"}) {
+    struct Run {
+        const char* sample;
+        const char* audio;
+    };
+    for (const auto& [sample, audio] :
+         {Run{"marker_ac3.mpg", "keep"}, Run{"marker_mp2.ts", "keep"}, Run{"marker_aac.mov", "keep"},
+          Run{"marker_dts.ts", "keep"}, Run{"marker_ac3.mpg", "mp3"}, Run{"marker_aac.mov", "mp3"}}) {
+        const bool mp3 = std::string_view(audio) == "mp3";
         const std::filesystem::path path = testsupport::SamplePath(sample);
         std::ifstream in(path, std::ios::binary);
         const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -433,15 +441,19 @@ TEST(TimestampFuzz, DamagedRecordingsStayInStepAtEveryMarker) {
                        static_cast<std::streamsize>(damaged.size()));
             const std::filesystem::path output = folder / "damaged.avi";
             const bool converted =
-                RunConvert({"-q", "--overwrite", "-o", output.string(), input.string()}).Succeeded();
+                RunConvert({"-q", "--overwrite", "--audio", audio, "-o", output.string(), input.string()})
+                    .Succeeded();
+            if (mp3 && &damage == &damages.front()) {
+                EXPECT_EQ(testsupport::ReadBack(output).Audio().codecId, AV_CODEC_ID_MP3) << sample;
+            }
             const testsupport::SyncMarkers got = testsupport::FindSyncMarkers(output);
             const double worst = got.WorstOffset();
-            std::printf("markers: %s, %s: worst offset %.3f s, %zu flashes, %.2f s\n", sample,
+            std::printf("markers: %s, %s, %s: worst offset %.3f s, %zu flashes, %.2f s\n", sample, audio,
                         damage.name.c_str(), worst, got.flashes.size(), got.pictureEnd);
             if (!converted || got.flashes.size() != shown.flashes.size() || worst > 0.040 ||
                 std::abs(got.pictureEnd - got.pictureStart - (shown.pictureEnd - shown.pictureStart) -
                          damage.longer) > 0.041) {
-                failures += "\n  " + std::string(sample) + ", " + damage.name +
+                failures += "\n  " + std::string(sample) + ", " + audio + ", " + damage.name +
                             (converted ? "" : ": failed") + ": " + std::to_string(got.flashes.size()) +
                             " flashes, " + std::to_string(got.beeps.size()) + " beeps, worst offset " +
                             std::to_string(worst) + " s, " + std::to_string(got.pictureEnd) + " s long";

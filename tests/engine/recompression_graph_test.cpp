@@ -1,6 +1,7 @@
 // Whole jobs through the recompression graph on the sample media. Outputs are read back with
 // libavformat alone; every message is recorded.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -98,6 +99,82 @@ INSTANTIATE_TEST_SUITE_P(Samples, SampleConversion,
                              for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                              return name;
                          });
+
+// ---- audio a player takes ------------------------------------------------------------------------
+
+struct AudioCase {
+    const char* sample;
+    AudioChoice audio;
+    bool becomesMp3;
+};
+
+class AudioForPlayers : public RecompressionGraphTest, public ::testing::WithParamInterface<AudioCase> {};
+
+// The little-endian field of `bytes` bytes at `at` in the file's head.
+std::uint32_t FieldAt(const std::string& head, std::size_t at, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(head.at(at + i));
+    return value;
+}
+
+TEST_P(AudioForPlayers, IsCodedAsMp3OnlyWhereAsked) {
+    const fs::path input = SamplePath(GetParam().sample);
+    const fs::path output = m_dir / "out.avi";
+    m_choice.audio = GetParam().audio;
+    ASSERT_EQ(Convert(input, output), EC_COMPLETE);
+    const auto in = ReadBack(input);
+    const auto out = ReadBack(output);
+    ASSERT_TRUE(out.Ok() && out.HasAudio()) << out.error;
+    const auto& audioIn = in.Audio();
+    const auto& audioOut = out.Audio();
+    if (!GetParam().becomesMp3) {
+        EXPECT_EQ(audioOut.codecId, audioIn.codecId);
+        EXPECT_EQ(audioOut.audioMd5, audioIn.audioMd5) << "the audio is carried byte for byte";
+        return;
+    }
+    EXPECT_EQ(audioOut.codecId, AV_CODEC_ID_MP3);
+    EXPECT_EQ(audioOut.sampleRate, audioIn.sampleRate);
+    EXPECT_EQ(audioOut.channels, std::min(audioIn.channels, 2));
+    // Where the sound starts and how long it plays, each within one MP3 frame of the input's.
+    const double frame = 1152.0 / audioIn.sampleRate;
+    const double start = std::min(in.Video().firstPts, audioIn.firstPts);
+    EXPECT_NEAR(audioOut.firstPts, audioIn.firstPts - start, frame);
+    const double inputLength =
+        audioIn.codecId == AV_CODEC_ID_PCM_S16LE
+            ? static_cast<double>(audioIn.audioBytes.size()) / (2.0 * audioIn.channels * audioIn.sampleRate)
+            : static_cast<double>(audioIn.packetCount) *
+                  (audioIn.codecId == AV_CODEC_ID_AAC ? 1024.0 : 1152.0) / audioIn.sampleRate;
+    EXPECT_NEAR(audioOut.firstPts + static_cast<double>(audioOut.packetCount) * frame,
+                audioIn.firstPts - start + inputLength, frame);
+
+    // The header of constant-rate MP3: a byte stream at 24,000 bytes a second in the stream header
+    // (dwScale, dwRate, dwSampleSize) and in the format block (nAvgBytesPerSec, nBlockAlign of 1,
+    // then the MPEGLAYER3WAVEFORMAT fields: wID 1, one frame per block).
+    std::ifstream file(output, std::ios::binary);
+    std::string head(8192, '\0');
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    const std::size_t strh = head.find("auds");  // the audio stream header's body
+    const std::size_t strf = head.find("strf", strh);
+    ASSERT_NE(strf, std::string::npos);
+    EXPECT_EQ(FieldAt(head, strh + 20, 4), 1u) << "dwScale";
+    EXPECT_EQ(FieldAt(head, strh + 24, 4), 24000u) << "dwRate";
+    EXPECT_EQ(FieldAt(head, strh + 44, 4), 1u) << "dwSampleSize";
+    ASSERT_EQ(FieldAt(head, strf + 4, 4), 30u) << "the format block's size";
+    EXPECT_EQ(FieldAt(head, strf + 8, 2), 0x55u);
+    EXPECT_EQ(FieldAt(head, strf + 8 + 8, 4), 24000u) << "nAvgBytesPerSec";
+    EXPECT_EQ(FieldAt(head, strf + 8 + 12, 2), 1u) << "nBlockAlign";
+    EXPECT_EQ(FieldAt(head, strf + 8 + 16, 2), 12u) << "cbSize";
+    EXPECT_EQ(FieldAt(head, strf + 8 + 18, 2), 1u) << "wID";
+    EXPECT_EQ(FieldAt(head, strf + 8 + 26, 2), 1u) << "nFramesPerBlock";
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, AudioForPlayers,
+                         ::testing::Values(AudioCase{"h264_aac.mov", AudioChoice::Mp3, true},
+                                           AudioCase{"h264_aac.mov", AudioChoice::Mp3WhenNeeded, true},
+                                           AudioCase{"mpeg2_ac3.mpg", AudioChoice::Mp3WhenNeeded, false},
+                                           AudioCase{"mpeg1_mp2.mpg", AudioChoice::Mp3WhenNeeded, false},
+                                           AudioCase{"mpeg1_mp2.mpg", AudioChoice::Mp3, true},
+                                           AudioCase{"mjpeg_pcm.avi", AudioChoice::Mp3, true}));
 
 TEST_F(RecompressionGraphTest, WithoutKeepAudioTheOutputHasNoAudio) {
     const fs::path output = m_dir / "silent.avi";

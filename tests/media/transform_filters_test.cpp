@@ -1,10 +1,12 @@
 // The synchronous filters between the splitter and the compressor: the video decoder, the colour
 // space converter and the sample grabber, fed from libavformat packets by a small test source and
-// checked against libavcodec's own decoding of the same files.
+// checked against libavcodec's own decoding of the same files; and the MP3 encoder on the audio
+// side.
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -567,6 +569,78 @@ TEST(TransformFilters, DamagedPictureSizesAreRefusedAtConnection) {
     parameters->height = 240;
     const MediaType good = MediaTypeFromCodecParameters(*parameters, AVRational{1, 25}, AVRational{25, 1});
     EXPECT_EQ(decoderInput->QueryAccept(&good), S_OK);
+}
+
+// --- the MP3 encoder ----------------------------------------------------------------------------
+
+// One second of a tone in 10 ms samples from 0.5 s on, its third quarter 0.3 s late (a gap coded as
+// silence) and its last quarter 12 s later still (a gap left to the multiplexer), through the
+// encoder: the rates and channels MP3 has are kept, others resampled and mixed down; the packets
+// run on without a hole from where the sound starts (within a frame) to the long gap, the sound
+// after it begins a packet of its own, and the last ends within a frame of the sound's end.
+TEST(TransformFilters, Mp3EncoderKeepsWhatMp3HasFillsTheGapAndKeepsTheLength) {
+    struct Case {
+        int rate, channels;
+        int codedRate, codedChannels;
+        DWORD bytesPerSecond;
+    };
+    for (const Case c :
+         {Case{44100, 2, 44100, 2, 24000}, Case{22050, 1, 22050, 1, 20000}, Case{11025, 1, 11025, 1, 8000},
+          Case{96000, 6, 48000, 2, 24000}, Case{37800, 2, 44100, 2, 24000}}) {
+        auto source = ComPtr<TestSource>::Adopt(new TestSource(PcmAudioType(c.rate, c.channels, 16)));
+        ComPtr<IBaseFilter> encoder = Create(CLSID_Mp3Encoder);
+        auto sink = ComPtr<TestSink>::Adopt(new TestSink);
+        Chain chain;
+        chain.filters = {ComPtr<IBaseFilter>(source.Get()), encoder, ComPtr<IBaseFilter>(sink.Get())};
+        ASSERT_EQ(chain.Link(source->Output(), PinOf(encoder.Get(), u"Input").Get()), S_OK);
+        ASSERT_EQ(chain.Link(PinOf(encoder.Get(), u"Output").Get(), sink->Input()), S_OK);
+        const WAVEFORMATEX* coded = sink->Type().WaveFormat();
+        ASSERT_NE(coded, nullptr);
+        EXPECT_EQ(coded->nSamplesPerSec, static_cast<DWORD>(c.codedRate)) << c.rate;
+        EXPECT_EQ(coded->nChannels, c.codedChannels) << c.rate;
+        EXPECT_EQ(coded->nAvgBytesPerSec, c.bytesPerSecond) << c.rate;
+        EXPECT_EQ(coded->nBlockAlign, 1) << c.rate;
+
+        chain.Pause();
+        const int perSample = c.rate / 100;
+        std::vector<std::int16_t> tone(static_cast<std::size_t>(perSample * c.channels));
+        for (std::size_t i = 0; i < tone.size(); ++i)
+            tone[i] = static_cast<std::int16_t>(8000 * std::sin(static_cast<double>(i / c.channels) * 0.1));
+        for (int i = 0; i < 100; ++i) {
+            const REFERENCE_TIME start =
+                5'000'000 + i * 100'000 + (i >= 50 ? 3'000'000 : 0) + (i >= 75 ? 120'000'000 : 0);
+            ASSERT_EQ(source->Send(reinterpret_cast<const BYTE*>(tone.data()),
+                                   static_cast<int>(tone.size() * 2), start, 100'000, true),
+                      S_OK);
+        }
+        EXPECT_EQ(source->EndOfStream(), S_OK);
+        EXPECT_EQ(sink->endOfStreams, 1);
+        const auto& packets = sink->received;
+        ASSERT_FALSE(packets.empty());
+        const REFERENCE_TIME frame = (c.codedRate >= 32000 ? 1152 : 576) * 10'000'000LL / c.codedRate;
+        // The first packet starts the encoder's delay (its format block says how long) before the sound.
+        WORD delay = 0;
+        std::memcpy(&delay, sink->Type().pbFormat + 28, sizeof delay);
+        EXPECT_NEAR(static_cast<double>(packets.front().start + delay * 10'000'000LL / c.codedRate),
+                    5'000'000, 10'000'000.0 / c.codedRate)
+            << c.rate;
+        EXPECT_NEAR(static_cast<double>(packets.back().stop), 138'000'000, frame) << c.rate;
+        // Players count time in bytes at the declared rate: it must be the rate coded.
+        LONGLONG bytes = 0;
+        for (const auto& packet : packets) bytes += packet.length;
+        const REFERENCE_TIME played = static_cast<REFERENCE_TIME>(packets.size()) * frame;
+        EXPECT_NEAR(static_cast<double>(bytes) * 1e7 / static_cast<double>(played), c.bytesPerSecond,
+                    c.bytesPerSecond / 100.0)
+            << c.rate;
+        const double sample = 1e7 / c.codedRate;
+        std::size_t jumps = 0;
+        for (std::size_t i = 1; i < packets.size(); ++i) {
+            if (std::abs(packets[i].start - packets[i - 1].stop) <= sample) continue;
+            ++jumps;
+            EXPECT_NEAR(static_cast<double>(packets[i].start), 135'500'000, sample) << c.rate;
+        }
+        EXPECT_EQ(jumps, 1u) << c.rate;
+    }
 }
 
 // --- the grabber --------------------------------------------------------------------------------

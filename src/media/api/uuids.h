@@ -24,6 +24,7 @@ inline constexpr CLSID CLSID_AudioDecoder = TessarelClassId(3);
 inline constexpr CLSID CLSID_VideoCompressor = TessarelClassId(4);
 inline constexpr CLSID CLSID_VideoRenderer = TessarelClassId(5);
 inline constexpr CLSID CLSID_AudioRenderer = TessarelClassId(6);
+inline constexpr CLSID CLSID_Mp3Encoder = TessarelClassId(7);
 
 // Device categories.
 inline constexpr CLSID CLSID_VideoCompressorCategory = {0x33D9A760, 0x90C8, 0x11D0, {0xBD, 0x43, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
@@ -39,6 +40,10 @@ inline constexpr GUID MEDIASUBTYPE_RGB24 = {0xE436EB7D, 0x524F, 0x11CE, {0x9F, 0
 inline constexpr GUID MEDIASUBTYPE_RGB32 = {0xE436EB7E, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 inline constexpr GUID MEDIASUBTYPE_Avi = {0xE436EB88, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 inline constexpr GUID MEDIASUBTYPE_PCM = FourCCGuid(0x00000001);
+// Compressed audio is named by its WAVE format tag, as in an AVI file.
+inline constexpr GUID MEDIASUBTYPE_MPEG1AudioPayload = FourCCGuid(0x00000050);  // MPEG-1 layers 1 and 2
+inline constexpr GUID MEDIASUBTYPE_MP3 = FourCCGuid(0x00000055);
+inline constexpr GUID MEDIASUBTYPE_AC3 = FourCCGuid(0x00002000);
 
 // Format types.
 inline constexpr GUID FORMAT_None = {0x0F6417D6, 0xC318, 0x11D0, {0xA4, 0x3F, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};

@@ -7,6 +7,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -48,6 +49,9 @@ struct AvIoContextDeleter {
         avio_context_free(&c);
     }
 };
+struct AvAudioFifoDeleter {
+    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+};
 struct AvFreeDeleter {
     void operator()(void* p) const { av_free(p); }
 };
@@ -58,6 +62,7 @@ using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextDeleter>
 using AvCodecParametersPtr = std::unique_ptr<AVCodecParameters, AvCodecParametersDeleter>;
 using AvFramePtr = std::unique_ptr<AVFrame, AvFrameDeleter>;
 using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
+using AvAudioFifoPtr = std::unique_ptr<AVAudioFifo, AvAudioFifoDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
 using AvBufferPoolPtr = std::unique_ptr<AVBufferPool, AvBufferPoolDeleter>;

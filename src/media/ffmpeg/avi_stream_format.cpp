@@ -1,5 +1,6 @@
 #include "media/ffmpeg/avi_stream_format.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -82,6 +83,12 @@ bool IsCountedInFrames(AVCodecID codec) {
     }
 }
 
+// MP3 whose type says it is a byte stream at a constant rate: a format block of its own with a
+// block of one byte, not parameters carried from a demuxed stream (whose header may say anything).
+bool DeclaresConstantRateMp3(const AM_MEDIA_TYPE& type, const WAVEFORMATEX& wfx) {
+    return CodecParametersOf(type) == nullptr && wfx.nBlockAlign == 1 && CodecIdOf(type) == AV_CODEC_ID_MP3;
+}
+
 // The FourCC the type itself names (its subtype, else its bitmap header), when the AVI tables
 // know it for this codec; else the table's own tag for the codec; 0 when there is none.
 DWORD VideoFourCC(const AM_MEDIA_TYPE& type, const VIDEOINFOHEADER& vih, AVCodecID codec) {
@@ -155,7 +162,10 @@ AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
     if (const AVCodecParameters* carried = CodecParametersOf(type)) {
         if (avcodec_parameters_copy(parameters.get(), carried) < 0) return nullptr;
     } else {
-        if (!CopyTrailingExtradata(type, sizeof(WAVEFORMATEX), wfx->cbSize, *parameters)) return nullptr;
+        // The writer makes MP3's fields itself (and the header is patched after it).
+        if (!DeclaresConstantRateMp3(type, *wfx) &&
+            !CopyTrailingExtradata(type, sizeof(WAVEFORMATEX), wfx->cbSize, *parameters))
+            return nullptr;
         parameters->block_align = wfx->nBlockAlign;
         parameters->bits_per_coded_sample = wfx->wBitsPerSample;
     }
@@ -173,7 +183,7 @@ AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
 
     // Frame-based codecs are counted in frames (one per packet), whatever block size the source
     // header gave: a block size would make readers take the frames for fixed-size samples.
-    if (IsCountedInFrames(codec)) parameters->block_align = 0;
+    if (IsCountedInFrames(codec) && !DeclaresConstantRateMp3(type, *wfx)) parameters->block_align = 0;
     const int pcmBits = av_get_bits_per_sample(codec);
     if (pcmBits > 0 && parameters->block_align <= 0) parameters->block_align = channels * pcmBits / 8;
     // A codec whose packets have no known length in samples cannot be counted in frames: the
@@ -196,6 +206,13 @@ AvCodecParametersPtr AviCodecParameters(const AM_MEDIA_TYPE& type) {
     if (type.majortype == MEDIATYPE_Video) return VideoParameters(type);
     if (type.majortype == MEDIATYPE_Audio) return AudioParameters(type);
     return nullptr;
+}
+
+AviHeaderOverride AviHeaderOverrideFor(const AM_MEDIA_TYPE& type) {
+    const WAVEFORMATEX* wfx = WaveFormatOf(type);
+    if (wfx == nullptr || !DeclaresConstantRateMp3(type, *wfx) || wfx->nAvgBytesPerSec == 0) return {};
+    const std::size_t size = std::min<std::size_t>(sizeof(WAVEFORMATEX) + wfx->cbSize, type.cbFormat);
+    return {{type.pbFormat, type.pbFormat + size}, wfx->nAvgBytesPerSec};
 }
 
 AVRational AviVideoTimeBase(const AM_MEDIA_TYPE& type) {

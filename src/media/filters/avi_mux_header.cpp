@@ -21,7 +21,7 @@ std::uint32_t ReadLe32(const std::uint8_t* at) {
 
 // Walks the chunks in [begin, end), descending into the header lists.
 void Walk(const std::vector<std::uint8_t>& head, std::size_t begin, std::size_t end,
-          std::vector<std::int64_t>& fields) {
+          std::vector<StreamHeaderFields>& fields) {
     std::size_t at = begin;
     while (at + kChunkHeaderSize <= end) {
         const std::uint8_t* chunk = head.data() + at;
@@ -31,7 +31,11 @@ void Walk(const std::vector<std::uint8_t>& head, std::size_t begin, std::size_t 
         if (IsId(chunk, "LIST") && size >= 4 && (IsId(chunk + 8, "hdrl") || IsId(chunk + 8, "strl"))) {
             Walk(head, body + 4, body + size, fields);
         } else if (IsId(chunk, "strh") && size >= kStartFieldOffset + 4) {
-            fields.push_back(static_cast<std::int64_t>(body + kStartFieldOffset));
+            fields.push_back(
+                StreamHeaderFields{.start = static_cast<std::int64_t>(body + kStartFieldOffset)});
+        } else if (IsId(chunk, "strf") && !fields.empty() && fields.back().format < 0) {
+            fields.back().format = static_cast<std::int64_t>(body);
+            fields.back().formatSize = static_cast<std::int64_t>(size);
         }
         at = body + size + (size & 1);  // chunks are padded to an even size
     }
@@ -39,8 +43,8 @@ void Walk(const std::vector<std::uint8_t>& head, std::size_t begin, std::size_t 
 
 }  // namespace
 
-std::vector<std::int64_t> FindStreamStartFields(const std::vector<std::uint8_t>& head) {
-    std::vector<std::int64_t> fields;
+std::vector<StreamHeaderFields> FindStreamHeaderFields(const std::vector<std::uint8_t>& head) {
+    std::vector<StreamHeaderFields> fields;
     constexpr std::size_t kRiffHeaderSize = 12;
     if (head.size() < kRiffHeaderSize || !IsId(head.data(), "RIFF") || !IsId(head.data() + 8, "AVI "))
         return fields;

@@ -73,6 +73,7 @@ HRESULT AviMuxSession::Start(IStream* output, const std::vector<MediaType>& type
         } else {
             stream->time_base = AVRational{1, parameters->sample_rate};
             entry.gaps = std::make_unique<AviMuxAudioGaps>(*stream->codecpar);
+            entry.header = AviHeaderOverrideFor(type);
         }
         created->m_streams.push_back(std::move(entry));
     }
@@ -85,10 +86,16 @@ HRESULT AviMuxSession::Start(IStream* output, const std::vector<MediaType>& type
     }
     if (result < 0) return created->ResultOf(result);
     // The writer chose each stream's time base above; samples are placed in those from now on.
-    const std::vector<std::int64_t> startFields = FindStreamStartFields(created->m_io->TakeHead());
-    if (startFields.size() == created->m_streams.size()) {
-        for (std::size_t i = 0; i < startFields.size(); ++i)
-            created->m_streams[i].startField = startFields[i];
+    const std::vector<StreamHeaderFields> fields = FindStreamHeaderFields(created->m_io->TakeHead());
+    if (fields.size() == created->m_streams.size()) {
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            Stream& stream = created->m_streams[i];
+            stream.startField = fields[i].start;
+            // A declared format block replaces the writer's only where it fits the chunk exactly.
+            const std::vector<std::uint8_t>& block = stream.header.format;
+            if (!block.empty() && fields[i].formatSize == static_cast<std::int64_t>(block.size()))
+                stream.formatField = fields[i].format;
+        }
     }
     *session = std::move(created);
     return S_OK;
@@ -194,7 +201,7 @@ HRESULT AviMuxSession::Finish() {
     m_finished = true;
     const int result = av_write_trailer(m_format.get());
     HRESULT hr = result < 0 ? ResultOf(result) : S_OK;
-    const HRESULT patched = PatchStreamStarts();
+    const HRESULT patched = PatchStreamHeaders();
     if (SUCCEEDED(hr)) hr = patched;
     m_finishResult = hr;
     return hr;
@@ -205,12 +212,24 @@ bool AviMuxSession::EveryVideoStreamHasAFrame() const {
                        [](const Stream& stream) { return !stream.video || stream.frames > 0; });
 }
 
-HRESULT AviMuxSession::PatchStreamStarts() {
+HRESULT AviMuxSession::PatchStreamHeaders() {
     AVIOContext* io = m_format->pb;
     for (const Stream& stream : m_streams) {
-        if (stream.video || stream.lastDts < 0 || stream.firstDts <= 0 || stream.startField < 0) continue;
+        std::int64_t start = stream.lastDts < 0 ? 0 : stream.firstDts;
+        if (stream.formatField >= 0 && stream.startField >= 0) {
+            // A byte stream: dwScale 1 and dwRate its bytes per second, its start in bytes.
+            if (avio_seek(io, stream.formatField, SEEK_SET) < 0) return ResultOf(AVERROR(EIO));
+            const std::vector<std::uint8_t>& format = stream.header.format;
+            avio_write(io, format.data(), static_cast<int>(format.size()));
+            if (avio_seek(io, stream.startField - 8, SEEK_SET) < 0) return ResultOf(AVERROR(EIO));
+            avio_wl32(io, 1);
+            avio_wl32(io, stream.header.bytesPerSecond);
+            start = av_rescale_q(start, stream.stream->time_base,
+                                 AVRational{1, static_cast<int>(stream.header.bytesPerSecond)});
+        }
+        if (stream.video || start <= 0 || stream.startField < 0) continue;
         if (avio_seek(io, stream.startField, SEEK_SET) < 0) return ResultOf(AVERROR(EIO));
-        avio_wl32(io, static_cast<unsigned>(std::min<std::int64_t>(stream.firstDts, UINT32_MAX)));
+        avio_wl32(io, static_cast<unsigned>(std::min<std::int64_t>(start, UINT32_MAX)));
     }
     avio_flush(io);
     return io->error < 0 ? ResultOf(io->error) : S_OK;

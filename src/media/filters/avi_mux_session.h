@@ -5,7 +5,8 @@
 // input) into the AVI's frame counts: video sits on a grid of its frame time, with empty
 // ("skipped") frames wherever the input has none, from time 0 on; audio keeps its bytes and
 // starts where its first sample starts (the stream header's dwStart), with silence where its times
-// leave a gap (AviMuxAudioGaps). Files past 1 GiB continue
+// leave a gap (AviMuxAudioGaps). Constant-rate MP3 of our own encoder gets the header players
+// expect of it, a byte stream at its data rate, in place of the writer's. Files past 1 GiB continue
 // as OpenDML. Not MT safe: the multiplexer serialises every call.
 
 #include <cstdint>
@@ -19,6 +20,7 @@ extern "C" {
 #include "media/api/interfaces.h"
 #include "media/api/media_type.h"
 #include "media/ffmpeg/av_ptr.h"
+#include "media/ffmpeg/avi_stream_format.h"
 #include "media/filters/avi_mux_audio_gaps.h"
 
 namespace media {
@@ -56,11 +58,13 @@ private:
     struct Stream {
         AVStream* stream = nullptr;
         bool video = false;
-        std::int64_t lastDts = -1;     // in the stream's time base; -1 before the first packet
-        std::int64_t firstDts = 0;     // audio: the start of the stream, where its dts 0 is
-        std::int64_t nextDts = 0;      // audio: where the next sample starts when it has no time
-        std::int64_t startField = -1;  // file offset of the stream header's dwStart, -1 unknown
-        std::int64_t frames = 0;       // video: frames written with a picture (not skipped ones)
+        std::int64_t lastDts = -1;      // in the stream's time base; -1 before the first packet
+        std::int64_t firstDts = 0;      // audio: the start of the stream, where its dts 0 is
+        std::int64_t nextDts = 0;       // audio: where the next sample starts when it has no time
+        std::int64_t startField = -1;   // file offset of the stream header's dwStart, -1 unknown
+        std::int64_t formatField = -1;  // file offset of the format block ('strf'), -1 unknown
+        AviHeaderOverride header;       // what the header must say where the writer's does not do
+        std::int64_t frames = 0;        // video: frames written with a picture (not skipped ones)
         // audio: silent frames where the stream's times leave a gap
         std::unique_ptr<AviMuxAudioGaps> gaps;
     };
@@ -71,7 +75,9 @@ private:
     // Writes one packet of payload (copied) at dts; an empty payload is a skipped frame.
     HRESULT WritePacket(Stream& stream, std::int64_t dts, const std::uint8_t* data, int size, bool key);
     HRESULT ResultOf(int averror) const;
-    HRESULT PatchStreamStarts();
+    // The header fields the writer leaves as they are not: each stream's start, and the format
+    // blocks its types declare.
+    HRESULT PatchStreamHeaders();
 
     // Declared first, destroyed last: the format context writes through it.
     std::unique_ptr<AviMuxOutputIo> m_io;

@@ -1,0 +1,13 @@
+#pragma once
+
+// Which audio is coded anew as MP3 for the players that still need AVI files (DVD and media
+// players, car and TV sets): they decode MP3, MPEG-1 audio layers 1 and 2, AC-3 and PCM, and
+// commonly nothing else.
+
+#include "engine/compression_choice.h"
+#include "media/api/interfaces.h"
+
+// Whether the audio that audioSource offers first becomes MP3 under choice: always under Mp3,
+// never under Keep, and under Mp3WhenNeeded unless players decode it as it is. A pin that offers
+// no type keeps its audio.
+[[nodiscard]] bool ConvertsToMp3(AudioChoice choice, IPin& audioSource);
