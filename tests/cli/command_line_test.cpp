@@ -173,6 +173,35 @@ TEST(CommandLine, QualityDataRateAndKeyFrameDistanceReachTheCompressor) {
     }
 }
 
+// The preset for the players that still need AVI files, on a phone's H.264 and AAC: Xvid, a picture
+// that fits PAL's (only shrunk, its shape kept), and MP3 of the sound's length at 192 kbit/s.
+TEST(CommandLine, TheDvdPlayerPresetMakesWhatADvdPlayerPlays) {
+    ScratchFolder folder("preset");
+    struct Case {
+        const char* sample;
+        int width;  // as shown
+        int height;
+    };
+    for (const Case& phone : {Case{"wide_1080p.mov", 720, 406}, Case{"rotate90.mov", 180, 320}}) {
+        const fs::path output = folder / "out.avi";
+        const ConvertRun run = RunConvert(
+            {"--overwrite", "--preset", "dvd-player", "-o", output.string(), SamplePath(phone.sample)});
+        ASSERT_TRUE(run.Succeeded()) << run.errors;
+        const testsupport::MediaSummary in = ReadBack(SamplePath(phone.sample));
+        const testsupport::MediaSummary out = ReadBack(output);
+        ASSERT_TRUE(out.Ok() && out.HasVideo() && out.HasAudio()) << out.error;
+        EXPECT_EQ(out.Video().fourcc, "XVID");
+        EXPECT_EQ(out.Video().width, phone.width) << phone.sample;
+        EXPECT_EQ(out.Video().height, phone.height) << phone.sample;
+        EXPECT_EQ(out.Video().shownFrames, in.Video().shownFrames);
+        EXPECT_EQ(out.Audio().codecName, "mp3");
+        // A constant 24,000 bytes a second; the length within one MP3 frame of the input's.
+        const double seconds = static_cast<double>(out.Audio().audioBytes.size()) / 24'000;
+        const double inputSeconds = in.Audio().lastPts - in.Audio().firstPts;
+        EXPECT_NEAR(seconds, inputSeconds, 2 * 1152.0 / in.Audio().sampleRate) << phone.sample;
+    }
+}
+
 TEST(CommandLine, AFailedFileEndsTheRunUnlessKeepGoing) {
     ScratchFolder folder("keep-going");
     const fs::path good = CopySample(folder, "mpeg1_mp2.mpg", "a.mpg");
