@@ -134,8 +134,10 @@ row "Xvid 1080p CPU time" xvid1080 3 1.15
 row "MPEG-4 part 2 720p wall time" mpeg4_720 2 1.00
 row "MPEG-4 part 2 720p CPU time" mpeg4_720 3
 row "Xvid 1080p peak memory" xvid1080 4 1.10
-row "Xvid 4K phone wall time" xvid4k 2 0.80
-row "dvd-player 4K phone wall time" dvd4k 2 1.00
+# No goal yet for the 4K rows against ffmpeg: H.264 decoding dominates them, and the preset's
+# picture passes through RGB24 (which every compressor takes) where ffmpeg's stays YUV.
+row "Xvid 4K phone wall time" xvid4k 2
+row "dvd-player 4K phone wall time" dvd4k 2
 row "dvd-player / own default, 4K, ours" preset_gain 2 1.00
 
 echo
