@@ -307,6 +307,9 @@ struct MarkerDamage {
     std::string name;
     std::function<void(Bytes&, const std::vector<Pes>&)> damage;
     double longer = 0;  // seconds of frozen picture and silence a player shows in the damaged file
+    // PCM: silence goes in as chunks of the stream's usual size, so the output holds no more audio
+    // chunks than the input has packets.
+    bool pcmChunks = false;
 };
 
 std::vector<MarkerDamage> MarkerDamages() {
@@ -406,6 +409,89 @@ std::vector<MarkerDamage> QuickTimeDamages() {
              }}};
 }
 
+// ---- damage of the MPEG kinds broadcast and DVD recordings have -------------------------------
+
+// A reference B picture of a B-pyramid near the middle of the video: one with both stamps that is
+// shown before the picture decoded just before it. (Plain MPEG-2's B pictures carry no DTS.)
+const Pes& ReferenceBPicture(const Bytes& file, const std::vector<Pes>& pes) {
+    const std::vector<const Pes*> video = OfStream(pes, true);
+    for (std::size_t i = video.size() / 2; i < video.size(); ++i) {
+        if (video[i]->stamps.size() == 2 && StampAt(file, video[i]->stamps[0]) < StampAt(file, video[i - 1]->stamps[0]))
+            return *video[i];
+    }
+    return *video[video.size() / 2];
+}
+
+// The first audio packet from the from-th on that lies wholly between two beeps.
+const Pes* QuietAudioPes(const Bytes& file, const std::vector<Pes>& pes, std::size_t from) {
+    const std::vector<const Pes*> audio = OfStream(pes, false);
+    const std::int64_t start = StampAt(file, audio[0]->stamps[0]);
+    for (std::size_t i = from; i + 1 < audio.size(); ++i) {
+        const std::int64_t at = StampAt(file, audio[i]->stamps[0]) - start;
+        const std::int64_t end = StampAt(file, audio[i + 1]->stamps[0]) - start;
+        if (at % kClock > kClock * 6 / 10 && end - at < kClock / 2 && end % kClock < kClock * 4 / 10 + end - at)
+            return audio[i];
+    }
+    return nullptr;
+}
+
+MarkerDamage Named(const std::string& name) {
+    for (MarkerDamage& damage : MarkerDamages())
+        if (damage.name == name) return damage;
+    return {};
+}
+
+// The damage each of these samples was found to need: nothing for the others.
+std::vector<MarkerDamage> BroadcastDamages(const std::string& sample) {
+    std::vector<MarkerDamage> damages{Named("undamaged")};
+    const auto referenceB = [](std::optional<double> seconds) {
+        return [seconds](Bytes& file, const std::vector<Pes>& pes) {
+            const std::size_t pts = ReferenceBPicture(file, pes).stamps[0];
+            if (seconds) {
+                Move(file, pts, static_cast<std::int64_t>(*seconds * kClock));
+            } else {
+                Set(file, pts, kWrap - 1);
+            }
+        };
+    };
+    const auto repeated = [](std::ptrdiff_t count) {
+        return [count](Bytes& file, const std::vector<Pes>& pes) {
+            const std::vector<const Pes*> audio = OfStream(pes, false);
+            Repeat(file, {audio.begin() + 40, audio.begin() + 40 + count});
+        };
+    };
+    if (sample == "marker_ts_h264_aac.ts") {
+        for (const double seconds : {0.5, -0.5, 5.0, -5.0}) {
+            char name[64];
+            std::snprintf(name, sizeof name, "a reference B picture's PTS %+.1f s", seconds);
+            damages.push_back({name, referenceB(seconds)});
+        }
+        damages.push_back({"a reference B picture's PTS set to 2^33-1", referenceB(std::nullopt)});
+        damages.push_back(Named("17 pictures moved +0.5 s and back"));
+    } else if (sample == "marker_mpeg_pal_mp2.mpg") {
+        damages.push_back(Named("17 pictures moved +9.9 s and back"));
+        damages.push_back({"5 audio packets of 5 frames dropped through the file",
+                           [](Bytes& file, const std::vector<Pes>& pes) {
+                               const std::size_t count = OfStream(pes, false).size();
+                               for (std::size_t k = 1; k <= 5; ++k)
+                                   if (const Pes* lost = QuietAudioPes(file, pes, count * k / 6)) Drop(file, *lost);
+                           }});
+    } else if (sample == "marker_dvd_ntsc_ac3.mpg") {
+        damages.push_back({"1 audio pack repeated", repeated(1)});
+        damages.push_back({"5 audio packs repeated", repeated(5)});
+        damages.push_back({"20 audio packs repeated", repeated(20)});
+    } else if (sample == "marker_dvd_lpcm.mpg") {
+        damages.push_back({"an audio packet dropped",
+                           [](Bytes& file, const std::vector<Pes>& pes) {
+                               Drop(file, *QuietAudioPes(file, pes, OfStream(pes, false).size() / 2));
+                           },
+                           0, true});
+    } else {
+        return {};
+    }
+    return damages;
+}
+
 // Every marker is there, every beep with its flash, and the picture as long as a player shows it;
 // with the audio carried as it is, and coded anew as MP3.
 TEST(TimestampFuzz, DamagedRecordingsStayInStepAtEveryMarker) {
@@ -417,7 +503,9 @@ TEST(TimestampFuzz, DamagedRecordingsStayInStepAtEveryMarker) {
     };
     for (const auto& [sample, audio] :
          {Run{"marker_ac3.mpg", "keep"}, Run{"marker_mp2.ts", "keep"}, Run{"marker_aac.mov", "keep"},
-          Run{"marker_dts.ts", "keep"}, Run{"marker_ac3.mpg", "mp3"}, Run{"marker_aac.mov", "mp3"}}) {
+          Run{"marker_dts.ts", "keep"}, Run{"marker_ac3.mpg", "mp3"}, Run{"marker_aac.mov", "mp3"},
+          Run{"marker_ts_h264_aac.ts", "keep"}, Run{"marker_mpeg_pal_mp2.mpg", "keep"},
+          Run{"marker_dvd_ntsc_ac3.mpg", "keep"}, Run{"marker_dvd_lpcm.mpg", "keep"}}) {
         const bool mp3 = std::string_view(audio) == "mp3";
         const std::filesystem::path path = testsupport::SamplePath(sample);
         std::ifstream in(path, std::ios::binary);
@@ -427,7 +515,9 @@ TEST(TimestampFuzz, DamagedRecordingsStayInStepAtEveryMarker) {
         const testsupport::SyncMarkers shown = testsupport::FindSyncMarkers(path);
         ASSERT_EQ(shown.flashes.size(), 10u) << sample;
         std::vector<MarkerDamage> damages = quickTime ? QuickTimeDamages() : MarkerDamages();
-        if (path.filename() == "marker_dts.ts") {
+        if (std::vector<MarkerDamage> kinds = BroadcastDamages(path.filename().string()); !kinds.empty()) {
+            damages = std::move(kinds);
+        } else if (path.filename() == "marker_dts.ts") {
             // No silence can be coded in DTS: the gap is closed in both streams instead.
             damages = {damages[1]};
             damages[0].longer = 0;
@@ -448,6 +538,11 @@ TEST(TimestampFuzz, DamagedRecordingsStayInStepAtEveryMarker) {
             }
             const testsupport::SyncMarkers got = testsupport::FindSyncMarkers(output);
             const double worst = got.WorstOffset();
+            if (damage.pcmChunks) {
+                EXPECT_LE(testsupport::ReadBack(output).Audio().packetCount,
+                          static_cast<std::int64_t>(OfStream(pes, false).size()) + 1)
+                    << sample << ", " << damage.name;
+            }
             std::printf("markers: %s, %s, %s: worst offset %.3f s, %zu flashes, %.2f s\n", sample, audio,
                         damage.name.c_str(), worst, got.flashes.size(), got.pictureEnd);
             if (!converted || got.flashes.size() != shown.flashes.size() || worst > 0.040 ||

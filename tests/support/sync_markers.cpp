@@ -41,6 +41,9 @@ double Level(const AVFrame& frame, int i) {
     if (frame.format == AV_SAMPLE_FMT_FLTP) return std::abs(reinterpret_cast<const float*>(frame.data[0])[i]);
     if (frame.format == AV_SAMPLE_FMT_S16P)
         return std::abs(reinterpret_cast<const std::int16_t*>(frame.data[0])[i] / 32768.0);
+    if (frame.format == AV_SAMPLE_FMT_S16)  // PCM: the channels interleaved
+        return std::abs(
+            reinterpret_cast<const std::int16_t*>(frame.data[0])[i * frame.ch_layout.nb_channels] / 32768.0);
     return 0;
 }
 
