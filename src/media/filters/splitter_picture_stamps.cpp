@@ -12,38 +12,79 @@ namespace {
 
 // No stream reorders pictures by more than this many frames (H.264 allows 16).
 constexpr std::int64_t kMaxReorderFrames = 16;
+// Pictures decoded before one that may share its slot: those within two reorder spans.
+constexpr std::size_t kRemembered = 2 * kMaxReorderFrames;
 
 }  // namespace
 
 SplitterPictureStamps::SplitterPictureStamps(std::int64_t frameDuration, std::int64_t tolerance)
-    : m_tolerance(tolerance), m_maxDelay(frameDuration > 0 ? kMaxReorderFrames * frameDuration : 0) {}
+    : m_frameDuration(frameDuration),
+      m_tolerance(tolerance),
+      m_maxDelay(frameDuration > 0 ? kMaxReorderFrames * frameDuration : 0) {}
 
 std::int64_t SplitterPictureStamps::Misfit(std::int64_t delay) const {
     return std::min(std::llabs(delay), std::llabs(delay - m_delay));
 }
 
-void SplitterPictureStamps::Mend(AVPacket& packet, std::int64_t correction) {
+bool SplitterPictureStamps::Plausible(std::int64_t delay) const {
+    return delay >= -m_tolerance && (m_maxDelay <= 0 || delay <= m_maxDelay);
+}
+
+bool SplitterPictureStamps::Taken(std::int64_t pts, std::span<const Stamps> later) const {
+    const auto near = [&](const Stamps& other) { return std::llabs(other.pts - pts) <= m_tolerance; };
+    const auto nearAndPlausible = [&](const Stamps& other) {
+        return near(other) && (other.dts == AV_NOPTS_VALUE || Plausible(other.pts - other.dts));
+    };
+    return std::any_of(m_shown.begin(), m_shown.end(), near) ||
+           std::any_of(later.begin(), later.end(), nearAndPlausible);
+}
+
+bool SplitterPictureStamps::Usual(std::int64_t delay) const {
+    return std::any_of(m_shown.begin(), m_shown.end(), [&](const Stamps& other) {
+        return other.dts != AV_NOPTS_VALUE && std::llabs(other.pts - other.dts - delay) < m_tolerance;
+    });
+}
+
+std::optional<std::int64_t> SplitterPictureStamps::FreeSlot(std::int64_t dts, std::span<const Stamps> later) const {
+    if (m_frameDuration <= 0) return std::nullopt;
+    for (std::int64_t frames = 0; frames <= kMaxReorderFrames; ++frames) {
+        const std::int64_t slot = dts + frames * m_frameDuration;
+        if (!Taken(slot, later)) return slot;
+    }
+    return std::nullopt;
+}
+
+void SplitterPictureStamps::Mend(AVPacket& packet, std::int64_t correction, std::span<const Stamps> later) {
     if (packet.dts == AV_NOPTS_VALUE || packet.pts == AV_NOPTS_VALUE) {
         if (packet.dts != AV_NOPTS_VALUE) packet.dts += correction;
         if (packet.pts != AV_NOPTS_VALUE) packet.pts += correction;
-        return;
-    }
-    const bool ownDts = packet.pts != packet.dts;
-    const std::int64_t before = packet.pts - packet.dts;  // the delay with the pts moved alike
-    packet.dts += correction;
-    const std::int64_t kept = packet.pts - packet.dts;  // the delay with the pts left alone
-    if (correction != 0 && Misfit(kept) < Misfit(before)) {
-        // Only the dts was wrong.
     } else {
-        packet.pts += correction;
+        const bool ownDts = packet.pts != packet.dts;
+        const std::int64_t before = packet.pts - packet.dts;  // the delay with the pts moved alike
+        packet.dts += correction;
+        const std::int64_t kept = packet.pts - packet.dts;  // the delay with the pts left alone
+        if (correction != 0 && Misfit(kept) < Misfit(before)) {
+            // Only the dts was wrong.
+        } else {
+            packet.pts += correction;
+        }
+        const std::int64_t delay = packet.pts - packet.dts;
+        const bool plausible = Plausible(delay);
+        // A pts moved by less than the reorder span lands on a slot another picture takes.
+        const bool taken = m_frameDuration > 0 && !Usual(delay) && Taken(packet.pts, later);
+        if (!plausible || taken) {
+            if (const std::optional<std::int64_t> slot = FreeSlot(packet.dts, later)) {
+                packet.pts = *slot;
+            } else if (!plausible) {
+                packet.pts = packet.dts + (ownDts ? m_delay : 0);
+            }
+        } else if (delay > m_tolerance) {
+            m_delay = delay;
+        }
     }
-    const std::int64_t delay = packet.pts - packet.dts;
-    const bool plausible = delay >= -m_tolerance && (m_maxDelay <= 0 || delay <= m_maxDelay);
-    if (!plausible) {
-        packet.pts = packet.dts + (ownDts ? m_delay : 0);
-    } else if (delay > m_tolerance) {
-        m_delay = delay;
-    }
+    if (packet.pts == AV_NOPTS_VALUE) return;
+    m_shown.push_back({packet.pts, packet.dts});
+    if (m_shown.size() > kRemembered) m_shown.pop_front();
 }
 
 }  // namespace media

@@ -7,12 +7,22 @@
 // - a picture whose dts the clock moved keeps its pts when that pts fits the mended dts (only the
 //   dts was wrong), and moves its pts alike when the two fitted each other before (both were
 //   moved, or the clock moved on);
-// - a pts that fits neither, or that lies before its own dts or further after it than any
-//   reordering delays a picture, is rebuilt from the dts and the reorder delay: the delay of the
-//   last I or P picture for a picture that carried a dts of its own, none for one that did not.
+// - a pts that lies before its own dts, further after it than any reordering delays a picture,
+//   or on another picture's time is rebuilt. Every picture of a stream is shown once, in a slot
+//   of the frame grid, so the rebuilt pts is the first slot from the dts on that none of the
+//   pictures decoded around it takes: this holds whatever the reorder structure (plain B
+//   pictures, a B-pyramid whose reference B pictures are shown between their neighbours, a
+//   deeper delay). Without a frame time, or when every slot is taken, it is the dts plus the
+//   delay of the last I or P picture for a picture that carried a dts of its own, none for one
+//   that did not.
+// A pts on another picture's time is wrong only when its delay is unlike those of the pictures
+// settled lately: the other picture may be the damaged one.
 // Streaming thread only.
 
 #include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
 
 extern "C" {
 #include <libavcodec/packet.h>
@@ -22,22 +32,41 @@ namespace media {
 
 class SplitterPictureStamps {
 public:
+    struct Stamps {
+        std::int64_t pts = 0;
+        std::int64_t dts = 0;  // AV_NOPTS_VALUE when the picture carried none
+    };
+
     // frameDuration: the stream's frame time in its time base (0 when unknown); tolerance: how
     // far a time may be off and still count as on time.
     SplitterPictureStamps(std::int64_t frameDuration, std::int64_t tolerance);
 
     // The clock moved the packet's judged time by correction (0: it kept its time); mends both.
-    void Mend(AVPacket& packet, std::int64_t correction);
+    // later: the stamps of the pictures read after it, as far as they are known, on the clock's
+    // time; those whose delay is implausible are not taken into account.
+    void Mend(AVPacket& packet, std::int64_t correction, std::span<const Stamps> later);
     // Forgets what was learnt, as after a seek.
-    void Reset() { m_delay = 0; }
+    void Reset() {
+        m_delay = 0;
+        m_shown.clear();
+    }
 
 private:
     // How far delay is from the delay of a picture of either kind.
     [[nodiscard]] std::int64_t Misfit(std::int64_t delay) const;
+    [[nodiscard]] bool Plausible(std::int64_t delay) const;
+    // Whether a picture decoded around this one is shown at pts.
+    [[nodiscard]] bool Taken(std::int64_t pts, std::span<const Stamps> later) const;
+    // Whether a picture settled lately had about this delay.
+    [[nodiscard]] bool Usual(std::int64_t delay) const;
+    // The first slot of the frame grid from dts on that no picture around takes.
+    [[nodiscard]] std::optional<std::int64_t> FreeSlot(std::int64_t dts, std::span<const Stamps> later) const;
 
+    std::int64_t m_frameDuration;
     std::int64_t m_tolerance;
     std::int64_t m_maxDelay;   // the longest reorder delay taken as real
     std::int64_t m_delay = 0;  // the last I or P picture's pts less its dts
+    std::deque<Stamps> m_shown;  // the pictures settled last
 };
 
 }  // namespace media
