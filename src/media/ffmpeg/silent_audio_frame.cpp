@@ -29,12 +29,14 @@ constexpr std::array<std::array<int, 15>, 5> kBitRates{{
     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
 }};
 constexpr std::array<int, 3> kMpeg1Rates{44100, 48000, 32000};
+// How far into a packet its first frame header is looked for.
+constexpr int kMaxBytesBeforeHeader = 64;
 
-// The header of a real frame with its CRC and padding taken away, followed by zeros: side
-// information of zeros allocates no bits to any sub-band (layers 1 and 2) or codes no spectral
+// The header of a real frame (its first four bytes at packet) with its CRC and padding taken
+// away, followed by zeros: side information of zeros allocates no bits to any sub-band (layers 1 and 2) or codes no spectral
 // value (layer 3), which every decoder plays as silence.
-std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet, int size, int streamRate) {
-    if (packet == nullptr || size < 4 || packet[0] != 0xFF || (packet[1] & 0xE0) != 0xE0) return std::nullopt;
+std::optional<SilentAudioFrame> SilentMpegAudioFrameAt(const std::uint8_t* packet, int streamRate) {
+    if (packet[0] != 0xFF || (packet[1] & 0xE0) != 0xE0) return std::nullopt;
     const int version = packet[1] >> 3 & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
     const int layer = 4 - (packet[1] >> 1 & 3);
     const int bitRateIndex = packet[2] >> 4;
@@ -64,6 +66,13 @@ std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet,
     frame.bytes[1] |= 0x01;                              // no CRC
     frame.bytes[2] &= static_cast<std::uint8_t>(~0x02);  // no padding
     return frame;
+}
+
+// The silent frame after the first header found in the packet's first bytes.
+std::optional<SilentAudioFrame> SilentMpegAudioFrame(const std::uint8_t* packet, int size, int streamRate) {
+    const int header = MpegAudioHeaderAt(AV_CODEC_ID_MP2, packet, size);
+    if (header < 0) return std::nullopt;
+    return SilentMpegAudioFrameAt(packet + header, streamRate);
 }
 
 std::optional<SilentAudioFrame> SilentPcmFrame(const AVCodecParameters& stream) {
@@ -113,6 +122,14 @@ std::optional<SilentAudioFrame> EncodedSilentFrame(const AVCodecParameters& stre
 }
 
 }  // namespace
+
+int MpegAudioHeaderAt(AVCodecID codec, const std::uint8_t* packet, int size) {
+    if (!IsMpegAudio(codec) || packet == nullptr) return -1;
+    for (int at = 0; at + 4 <= size && at < kMaxBytesBeforeHeader; ++at) {
+        if (SilentMpegAudioFrameAt(packet + at, 0)) return at;
+    }
+    return -1;
+}
 
 std::optional<SilentAudioFrame> MakeSilentAudioFrame(const AVCodecParameters& stream,
                                                      const std::uint8_t* packet, int size) {

@@ -28,6 +28,11 @@ struct SilentAudioFrame {
 [[nodiscard]] std::optional<SilentAudioFrame> MakeSilentAudioFrame(const AVCodecParameters& stream,
                                                                    const std::uint8_t* packet, int size);
 
+// Where the first frame header of MPEG audio (layers 1 to 3) lies among a packet's first bytes; -1
+// when there is none there, or the codec is another. A packet after a hole in reception may begin
+// with what was left of a frame that was lost.
+[[nodiscard]] int MpegAudioHeaderAt(AVCodecID codec, const std::uint8_t* packet, int size);
+
 // Whether silence can be coded in the stream's format (MPEG audio always can, from any of its
 // frames).
 [[nodiscard]] bool CanCodeSilence(const AVCodecParameters& stream);

@@ -9,6 +9,8 @@ namespace {
 
 // Steps shorter than this are the rounding of times, not gaps.
 constexpr REFERENCE_TIME kLeastGap = 20'000;  // 2 ms
+// Packets a silent frame is looked for from before the stream is taken as unable to code one.
+constexpr int kSilenceTries = 8;
 // PCM: chunk counts tried beyond the nearest for one that divides the gap.
 constexpr std::int64_t kChunkCountsTried = 64;
 
@@ -40,8 +42,9 @@ int AviMuxAudioGaps::SilentFramesBefore(REFERENCE_TIME start, const std::uint8_t
     if (!m_end || m_stream.sample_rate <= 0) return 0;
     const std::int64_t gap = ToSamples(start) - *m_end;
     if (gap < ToSamples(kLeastGap)) return 0;
-    if (!m_tried) {
-        m_tried = true;
+    // A packet after a hole may be damaged itself: the next gap's may do.
+    if (!m_silence && m_tries < kSilenceTries) {
+        ++m_tries;
         m_silence = MakeSilentAudioFrame(m_stream, packet, size);
     }
     if (!m_silence || m_silence->samples <= 0) return 0;

@@ -44,7 +44,7 @@ private:
     const AVCodecParameters& m_stream;
     std::optional<std::int64_t> m_end;  // where the bytes so far end, in samples; unknown at first
     std::int64_t m_carried = 0;         // samples of the gaps so far not filled (negative: overfilled)
-    bool m_tried = false;               // whether m_silence was looked for
+    int m_tries = 0;                    // how many packets m_silence was looked for from
     std::optional<SilentAudioFrame> m_silence;
     SilentAudioFrame m_chunk;  // PCM: the silent chunk of the last gap
 };

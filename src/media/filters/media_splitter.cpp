@@ -377,6 +377,14 @@ HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
         return E_OUTOFMEMORY;
     }
     av_packet_move_ref(held.get(), packet.get());
+    // Bytes left of a frame lost in reception decode to nothing, and would take the whole frame
+    // after them along: the packet starts at that frame.
+    if (const int header = MpegAudioHeaderAt(m_format->streams[held->stream_index]->codecpar->codec_id,
+                                             held->data, held->size);
+        header > 0) {
+        held->data += header;
+        held->size -= header;
+    }
     m_clocks->Push(slot, std::move(held));
     return DeliverSettled();
 }

@@ -58,6 +58,7 @@ void SplitterStreamClock::Push(AvPacketPtr packet) {
 }
 
 void SplitterStreamClock::EndOfStream() {
+    m_ending = true;
     SettleReady(true);
 }
 
@@ -79,6 +80,7 @@ void SplitterStreamClock::Reset() {
     m_pictures.Reset();
     m_repeats.Reset();
     m_playedUntil.reset();
+    m_ending = false;
 }
 
 void SplitterStreamClock::SettleOldest() {
@@ -165,7 +167,10 @@ bool SplitterStreamClock::Settle(Held& held) {
         const std::optional<std::int64_t> after = HeldConsensus(1);
         const std::optional<std::int64_t> end = HeldConsensus(m_held.size() - m_held.size() / 4);
         const bool comesBack = end && std::llabs(*end - *expected) <= tolerance;
-        const bool moved = after && !comesBack && m_heldDuration - held.duration >= m_window &&
+        // What is left of the stream at its end counts when it is half a window at least: a hole
+        // in its last second is as real as one earlier.
+        const std::int64_t evidence = m_ending ? m_window / 2 : m_window;
+        const bool moved = after && !comesBack && m_heldDuration - held.duration >= evidence &&
                            std::llabs(*after - own) <= tolerance;
         if (moved && step > 0 && step <= m_maxGap && m_keepGaps) {
             continues = false;  // a gap

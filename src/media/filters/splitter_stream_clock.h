@@ -15,7 +15,8 @@
 //   a step back, or a longer one, is a restart and the stream goes on continuously from there,
 //   moved as much as the file's other streams are at that restart (SplitterRestarts);
 // - otherwise the packet is an outlier, stamped where the previous packet ended; so is a run of
-//   packets that moves away and comes back within the next second. Packets stamped by the
+//   packets that moves away and comes back within the next second. At the end of the stream, the
+//   half second or more that is left agreeing with a step is enough. Packets stamped by the
 //   demuxer from an outlier's time (those that carried none of their own) are outliers alike.
 // An audio packet that repeats one just read (its time and its bytes) is dropped.
 // The first packet after a start or a seek is put where the packets after it say, when it
@@ -106,6 +107,7 @@ private:
     std::optional<std::int64_t> m_firstPtsCorrection;
     SplitterRestarts* m_restarts;
     bool m_keepGaps = true;
+    bool m_ending = false;  // the end of the stream was read: nothing more comes after what is held
     std::optional<std::int64_t> m_playedUntil;  // audio after a restart: what lies before was played
     SplitterPictureStamps m_pictures;   // video
     SplitterRepeatedPackets m_repeats;  // audio
