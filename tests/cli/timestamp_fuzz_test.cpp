@@ -457,7 +457,7 @@ std::vector<MarkerDamage> BroadcastDamages(const std::string& sample) {
     const auto repeated = [](std::ptrdiff_t count) {
         return [count](Bytes& file, const std::vector<Pes>& pes) {
             const std::vector<const Pes*> audio = OfStream(pes, false);
-            Repeat(file, {audio.begin() + 40, audio.begin() + 40 + count});
+            Repeat(file, {audio.begin() + 41, audio.begin() + 41 + count});
         };
     };
     if (sample == "marker_ts_h264_aac.ts") {

@@ -12,6 +12,7 @@ extern "C" {
 #include "media/com/wide_text.h"
 #include "media/ffmpeg/codec_media_type.h"
 #include "media/ffmpeg/silent_audio_frame.h"
+#include "media/filters/splitter_broken_frames.h"
 #include "media/filters/splitter_packet_sample.h"
 #include "media/filters/video_palette.h"
 #include "media/graph/filter_registry.h"
@@ -377,14 +378,8 @@ HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
         return E_OUTOFMEMORY;
     }
     av_packet_move_ref(held.get(), packet.get());
-    // Bytes left of a frame lost in reception decode to nothing, and would take the whole frame
-    // after them along: the packet starts at that frame.
-    if (const int header = MpegAudioHeaderAt(m_format->streams[held->stream_index]->codecpar->codec_id,
-                                             held->data, held->size);
-        header > 0) {
-        held->data += header;
-        held->size -= header;
-    }
+    if (!MendBrokenAudioFrame(m_format->streams[held->stream_index]->codecpar->codec_id, *held))
+        return DeliverSettled();
     m_clocks->Push(slot, std::move(held));
     return DeliverSettled();
 }

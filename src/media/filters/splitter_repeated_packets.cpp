@@ -8,20 +8,16 @@ namespace {
 // A glitch sends a few packets again, not seconds of them.
 constexpr std::size_t kRemembered = 64;
 
-std::uint64_t HashOf(const std::uint8_t* data, int size) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a
-    for (int i = 0; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001b3ULL;
-    return hash;
-}
-
 }  // namespace
 
 bool SplitterRepeatedPackets::Repeated(std::int64_t time, const AVPacket& packet, bool behind) {
-    const Seen seen{time, packet.size, HashOf(packet.data, packet.size)};
-    const bool repeated =
-        behind && std::any_of(m_recent.begin(), m_recent.end(), [&](const Seen& earlier) {
-            return earlier.time == seen.time && earlier.size == seen.size && earlier.hash == seen.hash;
-        });
+    const Seen seen{time, packet.size};
+    // The first packets of a repeated run are cut at the join, their bytes mixed with those
+    // around it: behind the stream, the time and the length of a packet read shortly before tell
+    // a repeat.
+    const bool repeated = behind && std::any_of(m_recent.begin(), m_recent.end(), [&](const Seen& earlier) {
+                              return earlier.time == seen.time && earlier.size == seen.size;
+                          });
     if (repeated) return true;
     m_recent.push_back(seen);
     if (m_recent.size() > kRemembered) m_recent.pop_front();

@@ -3,7 +3,9 @@
 // Audio packets that a damaged recording holds twice: a reception glitch that sends a run of
 // packets again, with their times and bytes, right after the first time. A player plays sound from
 // its own clock and skips what it has played already; here such a packet is recognised among the
-// packets read shortly before it by its time and its bytes, and dropped. Streaming thread only.
+// packets read shortly before it by its time and its length, and dropped, however many come in a
+// row. (Its bytes tell less: the parser cuts the first ones of a repeated run at the join.)
+// Streaming thread only.
 
 #include <cstdint>
 #include <deque>
@@ -25,7 +27,6 @@ private:
     struct Seen {
         std::int64_t time = 0;
         int size = 0;
-        std::uint64_t hash = 0;
     };
     std::deque<Seen> m_recent;  // the latest last
 };
