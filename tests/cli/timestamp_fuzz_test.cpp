@@ -447,11 +447,7 @@ std::vector<MarkerDamage> BroadcastDamages(const std::string& sample) {
     const auto referenceB = [](std::optional<double> seconds) {
         return [seconds](Bytes& file, const std::vector<Pes>& pes) {
             const std::size_t pts = ReferenceBPicture(file, pes).stamps[0];
-            if (seconds) {
-                Move(file, pts, static_cast<std::int64_t>(*seconds * kClock));
-            } else {
-                Set(file, pts, kWrap - 1);
-            }
+            seconds ? Move(file, pts, static_cast<std::int64_t>(*seconds * kClock)) : Set(file, pts, kWrap - 1);
         };
     };
     const auto repeated = [](std::ptrdiff_t count) {
@@ -477,9 +473,8 @@ std::vector<MarkerDamage> BroadcastDamages(const std::string& sample) {
                                    if (const Pes* lost = QuietAudioPes(file, pes, count * k / 6)) Drop(file, *lost);
                            }});
     } else if (sample == "marker_dvd_ntsc_ac3.mpg") {
-        damages.push_back({"1 audio pack repeated", repeated(1)});
-        damages.push_back({"5 audio packs repeated", repeated(5)});
-        damages.push_back({"20 audio packs repeated", repeated(20)});
+        for (const int count : {1, 5, 20})
+            damages.push_back({std::to_string(count) + " audio packs repeated", repeated(count)});
     } else if (sample == "marker_dvd_lpcm.mpg") {
         damages.push_back({"an audio packet dropped",
                            [](Bytes& file, const std::vector<Pes>& pes) {
