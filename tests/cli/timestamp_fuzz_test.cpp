@@ -416,7 +416,8 @@ std::vector<MarkerDamage> QuickTimeDamages() {
 const Pes& ReferenceBPicture(const Bytes& file, const std::vector<Pes>& pes) {
     const std::vector<const Pes*> video = OfStream(pes, true);
     for (std::size_t i = video.size() / 2; i < video.size(); ++i) {
-        if (video[i]->stamps.size() == 2 && StampAt(file, video[i]->stamps[0]) < StampAt(file, video[i - 1]->stamps[0]))
+        if (video[i]->stamps.size() == 2 &&
+            StampAt(file, video[i]->stamps[0]) < StampAt(file, video[i - 1]->stamps[0]))
             return *video[i];
     }
     return *video[video.size() / 2];
@@ -429,7 +430,8 @@ const Pes* QuietAudioPes(const Bytes& file, const std::vector<Pes>& pes, std::si
     for (std::size_t i = from; i + 1 < audio.size(); ++i) {
         const std::int64_t at = StampAt(file, audio[i]->stamps[0]) - start;
         const std::int64_t end = StampAt(file, audio[i + 1]->stamps[0]) - start;
-        if (at % kClock > kClock * 6 / 10 && end - at < kClock / 2 && end % kClock < kClock * 4 / 10 + end - at)
+        if (at % kClock > kClock * 6 / 10 && end - at < kClock / 2 &&
+            end % kClock < kClock * 4 / 10 + end - at)
             return audio[i];
     }
     return nullptr;
@@ -447,7 +449,8 @@ std::vector<MarkerDamage> BroadcastDamages(const std::string& sample) {
     const auto referenceB = [](std::optional<double> seconds) {
         return [seconds](Bytes& file, const std::vector<Pes>& pes) {
             const std::size_t pts = ReferenceBPicture(file, pes).stamps[0];
-            seconds ? Move(file, pts, static_cast<std::int64_t>(*seconds * kClock)) : Set(file, pts, kWrap - 1);
+            seconds ? Move(file, pts, static_cast<std::int64_t>(*seconds * kClock))
+                    : Set(file, pts, kWrap - 1);
         };
     };
     const auto repeated = [](std::ptrdiff_t count) {
@@ -470,7 +473,8 @@ std::vector<MarkerDamage> BroadcastDamages(const std::string& sample) {
                            [](Bytes& file, const std::vector<Pes>& pes) {
                                const std::size_t count = OfStream(pes, false).size();
                                for (std::size_t k = 1; k <= 5; ++k)
-                                   if (const Pes* lost = QuietAudioPes(file, pes, count * k / 6)) Drop(file, *lost);
+                                   if (const Pes* lost = QuietAudioPes(file, pes, count * k / 6))
+                                       Drop(file, *lost);
                            }});
     } else if (sample == "marker_dvd_ntsc_ac3.mpg") {
         for (const int count : {1, 5, 20})

@@ -33,8 +33,8 @@ constexpr std::array<int, 3> kMpeg1Rates{44100, 48000, 32000};
 constexpr int kMaxBytesBeforeHeader = 64;
 
 // The header of a real frame (its first four bytes at packet) with its CRC and padding taken
-// away, followed by zeros: side information of zeros allocates no bits to any sub-band (layers 1 and 2) or codes no spectral
-// value (layer 3), which every decoder plays as silence.
+// away, followed by zeros: side information of zeros allocates no bits to any sub-band (layers 1
+// and 2) or codes no spectral value (layer 3), which every decoder plays as silence.
 std::optional<SilentAudioFrame> SilentMpegAudioFrameAt(const std::uint8_t* packet, int streamRate) {
     if (packet[0] != 0xFF || (packet[1] & 0xE0) != 0xE0) return std::nullopt;
     const int version = packet[1] >> 3 & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5

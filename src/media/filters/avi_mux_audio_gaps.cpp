@@ -50,9 +50,9 @@ int AviMuxAudioGaps::SilentFramesBefore(REFERENCE_TIME start, const std::uint8_t
     if (!m_silence || m_silence->samples <= 0) return 0;
     const std::int64_t total = gap + m_carried;
     const SilentAudioFrame& frame = m_silence->samples == 1 && total > 0 ? m_chunk : *m_silence;
-    const std::int64_t frames = total <= 0                ? 0
-                                : &frame == &m_chunk      ? PcmChunks(total, size)
-                                                          : (total + frame.samples / 2) / frame.samples;
+    const std::int64_t frames = total <= 0           ? 0
+                                : &frame == &m_chunk ? PcmChunks(total, size)
+                                                     : (total + frame.samples / 2) / frame.samples;
     m_carried = total - frames * frame.samples;
     // The gap is dealt with: what was not filled is carried, not seen again at the next packet.
     *m_end = ToSamples(start) - frames * frame.samples;

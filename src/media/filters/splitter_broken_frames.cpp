@@ -19,10 +19,10 @@ bool MendBrokenAudioFrame(AVCodecID codec, AVPacket& packet) {
     } else if (codec == AV_CODEC_ID_AC3) {
         std::uint8_t bitstream = 0;
         std::uint16_t frameSize = 0;
+        const bool parsed = av_ac3_parse_header(packet.data, static_cast<std::size_t>(packet.size),
+                                                &bitstream, &frameSize) >= 0;
         // A packet whose header can't be read is left to the decoder, as it comes.
-        if (av_ac3_parse_header(packet.data, static_cast<std::size_t>(packet.size), &bitstream, &frameSize) >= 0 &&
-            frameSize > 0 && frameSize != packet.size)
-            return false;
+        if (parsed && frameSize > 0 && frameSize != packet.size) return false;
     }
     return true;
 }

@@ -45,7 +45,8 @@ bool SplitterPictureStamps::Usual(std::int64_t delay) const {
     });
 }
 
-std::optional<std::int64_t> SplitterPictureStamps::FreeSlot(std::int64_t dts, std::span<const Stamps> later) const {
+std::optional<std::int64_t> SplitterPictureStamps::FreeSlot(std::int64_t dts,
+                                                            std::span<const Stamps> later) const {
     if (m_frameDuration <= 0) return std::nullopt;
     for (std::int64_t frames = 0; frames <= kMaxReorderFrames; ++frames) {
         const std::int64_t slot = dts + frames * m_frameDuration;

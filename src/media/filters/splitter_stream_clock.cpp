@@ -199,11 +199,13 @@ bool SplitterStreamClock::Settle(Held& held) {
         if (packet.dts != AV_NOPTS_VALUE) packet.dts += correction;
         if (packet.pts != AV_NOPTS_VALUE) packet.pts += correction;
     } else {
-        std::vector<SplitterPictureStamps::Stamps> later;  // the held pictures after this one, shifted as it is
+        // The held pictures after this one, shifted as it is.
+        std::vector<SplitterPictureStamps::Stamps> later;
         for (std::size_t i = 1; i < m_held.size(); ++i) {
             const AVPacket& next = *m_held[i].packet;
             if (next.pts == AV_NOPTS_VALUE) continue;
-            later.push_back({next.pts + m_shift, next.dts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : next.dts + m_shift});
+            later.push_back(
+                {next.pts + m_shift, next.dts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : next.dts + m_shift});
         }
         m_pictures.Mend(packet, correction, later);
     }
