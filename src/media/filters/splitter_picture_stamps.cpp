@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 extern "C" {
 #include <libavutil/avutil.h>
@@ -30,8 +31,21 @@ bool SplitterPictureStamps::Plausible(std::int64_t delay) const {
     return delay >= -m_tolerance && (m_maxDelay <= 0 || delay <= m_maxDelay);
 }
 
-bool SplitterPictureStamps::Taken(std::int64_t pts, std::span<const Stamps> later) const {
-    const auto near = [&](const Stamps& other) { return std::llabs(other.pts - pts) <= m_tolerance; };
+std::int64_t SplitterPictureStamps::Cadence() const {
+    std::vector<std::int64_t> steps;
+    for (std::size_t i = 1; i < m_shown.size(); ++i) {
+        const std::int64_t step = m_shown[i].dts - m_shown[i - 1].dts;
+        if (m_shown[i].dts != AV_NOPTS_VALUE && m_shown[i - 1].dts != AV_NOPTS_VALUE && step > 0)
+            steps.push_back(step);
+    }
+    if (steps.size() < kMaxReorderFrames / 2) return m_frameDuration;
+    const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    return *middle;
+}
+
+bool SplitterPictureStamps::Taken(std::int64_t pts, std::span<const Stamps> later, std::int64_t reach) const {
+    const auto near = [&](const Stamps& other) { return std::llabs(other.pts - pts) <= reach; };
     const auto nearAndPlausible = [&](const Stamps& other) {
         return near(other) && (other.dts == AV_NOPTS_VALUE || Plausible(other.pts - other.dts));
     };
@@ -39,18 +53,17 @@ bool SplitterPictureStamps::Taken(std::int64_t pts, std::span<const Stamps> late
            std::any_of(later.begin(), later.end(), nearAndPlausible);
 }
 
-bool SplitterPictureStamps::Usual(std::int64_t delay) const {
+bool SplitterPictureStamps::Usual(std::int64_t delay, std::int64_t reach) const {
     return std::any_of(m_shown.begin(), m_shown.end(), [&](const Stamps& other) {
-        return other.dts != AV_NOPTS_VALUE && std::llabs(other.pts - other.dts - delay) < m_tolerance;
+        return other.dts != AV_NOPTS_VALUE && std::llabs(other.pts - other.dts - delay) < reach;
     });
 }
 
-std::optional<std::int64_t> SplitterPictureStamps::FreeSlot(std::int64_t dts,
-                                                            std::span<const Stamps> later) const {
-    if (m_frameDuration <= 0) return std::nullopt;
+std::optional<std::int64_t> SplitterPictureStamps::FreeSlot(std::int64_t dts, std::span<const Stamps> later,
+                                                            std::int64_t step) const {
     for (std::int64_t frames = 0; frames <= kMaxReorderFrames; ++frames) {
-        const std::int64_t slot = dts + frames * m_frameDuration;
-        if (!Taken(slot, later)) return slot;
+        const std::int64_t slot = dts + frames * step;
+        if (!Taken(slot, later, step / 2)) return slot;
     }
     return std::nullopt;
 }
@@ -72,9 +85,11 @@ void SplitterPictureStamps::Mend(AVPacket& packet, std::int64_t correction, std:
         const std::int64_t delay = packet.pts - packet.dts;
         const bool plausible = Plausible(delay);
         // A pts moved by less than the reorder span lands on a slot another picture takes.
-        const bool taken = m_frameDuration > 0 && !Usual(delay) && Taken(packet.pts, later);
+        const std::int64_t step = Cadence();
+        const bool taken = step > 0 && !Usual(delay, step / 2) && Taken(packet.pts, later, step / 2);
         if (!plausible || taken) {
-            if (const std::optional<std::int64_t> slot = FreeSlot(packet.dts, later)) {
+            if (const std::optional<std::int64_t> slot =
+                    step > 0 ? FreeSlot(packet.dts, later, step) : std::nullopt) {
                 packet.pts = *slot;
             } else if (!plausible) {
                 packet.pts = packet.dts + (ownDts ? m_delay : 0);

@@ -55,12 +55,16 @@ private:
     // How far delay is from the delay of a picture of either kind.
     [[nodiscard]] std::int64_t Misfit(std::int64_t delay) const;
     [[nodiscard]] bool Plausible(std::int64_t delay) const;
-    // Whether a picture decoded around this one is shown at pts.
-    [[nodiscard]] bool Taken(std::int64_t pts, std::span<const Stamps> later) const;
-    // Whether a picture settled lately had about this delay.
-    [[nodiscard]] bool Usual(std::int64_t delay) const;
-    // The first slot of the frame grid from dts on that no picture around takes.
-    [[nodiscard]] std::optional<std::int64_t> FreeSlot(std::int64_t dts, std::span<const Stamps> later) const;
+    // The time between pictures: the median step of the dts of those settled lately, which an
+    // interlaced stream's field rate does not mislead; the frame time until enough are known.
+    [[nodiscard]] std::int64_t Cadence() const;
+    // Whether a picture decoded around this one is shown within reach of pts.
+    [[nodiscard]] bool Taken(std::int64_t pts, std::span<const Stamps> later, std::int64_t reach) const;
+    // Whether a picture settled lately had a delay within reach of this one.
+    [[nodiscard]] bool Usual(std::int64_t delay, std::int64_t reach) const;
+    // The first slot of the picture grid (step apart) from dts on that no picture around takes.
+    [[nodiscard]] std::optional<std::int64_t> FreeSlot(std::int64_t dts, std::span<const Stamps> later,
+                                                       std::int64_t step) const;
 
     std::int64_t m_frameDuration;
     std::int64_t m_tolerance;
