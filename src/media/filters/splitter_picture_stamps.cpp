@@ -33,10 +33,8 @@ bool SplitterPictureStamps::Plausible(std::int64_t delay) const {
 
 std::int64_t SplitterPictureStamps::Cadence() const {
     std::vector<std::int64_t> steps;
-    for (std::size_t i = 1; i < m_shown.size(); ++i) {
-        const std::int64_t step = m_shown[i].dts - m_shown[i - 1].dts;
-        if (m_shown[i].dts != AV_NOPTS_VALUE && m_shown[i - 1].dts != AV_NOPTS_VALUE && step > 0)
-            steps.push_back(step);
+    for (std::size_t i = 1; i < m_decoded.size(); ++i) {
+        if (m_decoded[i] > m_decoded[i - 1]) steps.push_back(m_decoded[i] - m_decoded[i - 1]);
     }
     if (steps.size() < kMaxReorderFrames / 2) return m_frameDuration;
     const auto middle = steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2);
@@ -97,6 +95,10 @@ void SplitterPictureStamps::Mend(AVPacket& packet, std::int64_t correction, std:
         } else if (delay > m_tolerance) {
             m_delay = delay;
         }
+    }
+    if (packet.dts != AV_NOPTS_VALUE) {
+        m_decoded.push_back(packet.dts);
+        if (m_decoded.size() > kRemembered) m_decoded.pop_front();
     }
     if (packet.pts == AV_NOPTS_VALUE) return;
     m_shown.push_back({packet.pts, packet.dts});

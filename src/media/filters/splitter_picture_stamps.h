@@ -49,13 +49,14 @@ public:
     void Reset() {
         m_delay = 0;
         m_shown.clear();
+        m_decoded.clear();
     }
 
 private:
     // How far delay is from the delay of a picture of either kind.
     [[nodiscard]] std::int64_t Misfit(std::int64_t delay) const;
     [[nodiscard]] bool Plausible(std::int64_t delay) const;
-    // The time between pictures: the median step of the dts of those settled lately, which an
+    // The time between pictures: the median step between the dts of those settled lately, which an
     // interlaced stream's field rate does not mislead; the frame time until enough are known.
     [[nodiscard]] std::int64_t Cadence() const;
     // Whether a picture decoded around this one is shown within reach of pts.
@@ -70,7 +71,8 @@ private:
     std::int64_t m_tolerance;
     std::int64_t m_maxDelay;   // the longest reorder delay taken as real
     std::int64_t m_delay = 0;  // the last I or P picture's pts less its dts
-    std::deque<Stamps> m_shown;  // the pictures settled last
+    std::deque<Stamps> m_shown;          // the pictures settled last that have a pts
+    std::deque<std::int64_t> m_decoded;  // the dts of the pictures settled last
 };
 
 }  // namespace media
