@@ -9,12 +9,12 @@
 //   moved, or the clock moved on);
 // - a pts that lies before its own dts, further after it than any reordering delays a picture,
 //   or on another picture's time is rebuilt. Every picture of a stream is shown once, in a slot
-//   of the frame grid, so the rebuilt pts is the first slot from the dts on that none of the
-//   pictures decoded around it takes: this holds whatever the reorder structure (plain B
-//   pictures, a B-pyramid whose reference B pictures are shown between their neighbours, a
-//   deeper delay). Without a frame time, or when every slot is taken, it is the dts plus the
-//   delay of the last I or P picture for a picture that carried a dts of its own, none for one
-//   that did not.
+//   of the stream's picture cadence, so the rebuilt pts is the first slot from the dts on that
+//   none of the pictures decoded around it takes: this holds whatever the reorder structure
+//   (plain B pictures, a B-pyramid whose reference B pictures are shown between their
+//   neighbours, a deeper delay). Without a cadence, or when every slot is taken, it is the dts
+//   plus the delay of the last I or P picture for a picture that carried a dts of its own, none
+//   for one that did not.
 // A pts on another picture's time is wrong only when its delay is unlike those of the pictures
 // settled lately: the other picture may be the damaged one.
 // Streaming thread only.
