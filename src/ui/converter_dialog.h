@@ -57,9 +57,12 @@ public:
     void ReleasePreviewGraph();
 
     // Adds the files named on the program's command line (bytes, as given) as jobs, as Browse adds
-    // the files its dialog returns; names that are no existing file are left out.
-    // (converter_dialog_command_line.cpp)
+    // the files its dialog returns; names that are no existing file are left out, and a file listed
+    // already, or named twice, is listed once. (converter_dialog_command_line.cpp)
     void AddCommandLineFiles(const std::vector<std::string>& files);
+    // A later start of the program or a launcher asks for the window: it comes to the front and
+    // adds the files (full paths, bytes) as the command line's; during a run, once the run ends.
+    void OpenFromDesktop(const std::vector<std::string>& files);
 
     // Renders the file at path (UTF-8) into a new preview graph and plays it in the preview
     // area; any earlier preview graph is released first. Each failure shows its message.
@@ -165,9 +168,10 @@ private:
 
     // The extent of a conversion run, from its first job to its end however it ends: the run's
     // place in the title, the machine kept awake, the progress on the task bar's icon, the
-    // window's keys set aside, and at the end a notification when the user is away. A failure ends
-    // it for the desktop before its message waits for the user. An end of the window asked for
-    // meanwhile waits until it goes. (converter_dialog_run.cpp)
+    // window's keys set aside, and at the end a notification when the user is away. While one of
+    // the run's message boxes waits for the user the desktop is let go, and told when the user is
+    // away; a failure ends the run for the desktop before its box waits. An end of the window
+    // asked for meanwhile waits until it goes. (converter_dialog_run.cpp)
     class RunInProgress;
     friend class RunInProgress;
 
@@ -191,6 +195,8 @@ private:
     QAction* m_compressionSettingsEntry = nullptr;  // in m_systemMenu while the window exists
     bool m_windowCreated = false;
     bool m_runInProgress = false;
-    QString m_runTitle;                 // the title before the run
-    std::optional<int> m_deferredDone;  // the result the window ends with once the run returns
+    RunInProgress* m_run = nullptr;            // while a run converts
+    QString m_runTitle;                        // the title before the run
+    std::optional<int> m_deferredDone;         // the result the window ends with once the run returns
+    std::vector<std::string> m_filesAfterRun;  // asked for during a run, listed when it ends
 };
