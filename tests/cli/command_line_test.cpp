@@ -201,7 +201,7 @@ TEST(CommandLine, TheDvdPlayerPresetMakesWhatADvdPlayerPlays) {
         int width;  // as stored
         int height;
         int keptOneIn;      // input pictures per output picture: above 30 fps every other one
-        const char* audio;  // "mp3", or "ac3" carried byte for byte
+        const char* audio;  // "mp3", "ac3" carried byte for byte, or none
     };
     double deinterlaced = 1;  // how combed the interlaced DVD's picture 5 comes out
     for (const Case& phone : {Case{"wide_1080p.mov", 720, 406, 1, "mp3"}, Case{"rotate90.mov", 180, 320, 1, "mp3"},
@@ -209,14 +209,17 @@ TEST(CommandLine, TheDvdPlayerPresetMakesWhatADvdPlayerPlays) {
                               Case{"phone_portrait_60fps.mp4", 270, 480, 2, "mp3"},
                               Case{"ntsc_interlaced_ac3.mpg", 720, 480, 1, "ac3"},
                               Case{"hd1080p50_ac3_51.ts", 720, 406, 2, "ac3"},
-                              Case{"pal_16x9_mp2.mpg", 720, 406, 1, "mp3"}}) {
+                              Case{"pal_16x9_mp2.mpg", 720, 406, 1, "mp3"},
+                              // Up to 25 fps up to 576 lines: 768x576 as shown.
+                              Case{"dvd_pal_4x3.mpg", 720, 540, 1, nullptr}}) {
         const fs::path output = folder / "out.avi";
         const ConvertRun run = RunConvert(
             {"--overwrite", "--preset", "dvd-player", "-o", output.string(), SamplePath(phone.sample)});
         ASSERT_TRUE(run.Succeeded()) << run.errors;
         const testsupport::MediaSummary in = ReadBack(SamplePath(phone.sample));
         const testsupport::MediaSummary out = ReadBack(output);
-        ASSERT_TRUE(out.Ok() && out.HasVideo() && out.HasAudio()) << out.error;
+        ASSERT_TRUE(out.Ok() && out.HasVideo()) << out.error;
+        ASSERT_EQ(out.HasAudio(), phone.audio != nullptr) << phone.sample;
         EXPECT_EQ(out.Video().fourcc, "XVID");
         EXPECT_EQ(out.Video().width, phone.width) << phone.sample;
         EXPECT_EQ(out.Video().height, phone.height) << phone.sample;
@@ -235,6 +238,7 @@ TEST(CommandLine, TheDvdPlayerPresetMakesWhatADvdPlayerPlays) {
             deinterlaced = Combing(shown, 0);
         }
 
+        if (phone.audio == nullptr) continue;
         EXPECT_EQ(out.Audio().codecName, phone.audio);
         if (std::string(phone.audio) == "ac3") {
             EXPECT_EQ(out.Audio().audioMd5, in.Audio().audioMd5) << phone.sample;
