@@ -73,7 +73,15 @@ HRESULT Deinterlacer::Push(const AVFrame& frame, const Deliver& deliver) {
     if (m_graph != nullptr && (frame.width != m_width || frame.height != m_height || frame.format != m_format)) {
         if (const HRESULT hr = Drain(deliver); hr != S_OK) return hr;
     }
-    if (m_graph == nullptr && !Configure(frame)) return S_FALSE;
+    // A kind of frame the filter refused is not tried again for each picture.
+    const bool refused = frame.width == m_refusedWidth && frame.height == m_refusedHeight &&
+                         frame.format == m_refusedFormat;
+    if (m_graph == nullptr && (refused || !Configure(frame))) {
+        m_refusedWidth = frame.width;
+        m_refusedHeight = frame.height;
+        m_refusedFormat = frame.format;
+        return S_FALSE;
+    }
     // A reference of the source's own, stamped with the time the picture is shown at (the
     // decoder's best guess where the packet's was missing or out of order).
     if (av_frame_ref(m_input.get(), &frame) < 0) return E_OUTOFMEMORY;

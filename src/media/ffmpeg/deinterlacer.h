@@ -51,6 +51,9 @@ private:
     int m_width = 0;                      // of the frames m_graph was configured for
     int m_height = 0;
     int m_format = -1;
+    int m_refusedWidth = 0;  // the last kind of frame the filter could not take
+    int m_refusedHeight = 0;
+    int m_refusedFormat = -1;
     AvFramePtr m_input;  // the reference handed to the source
     AvFramePtr m_output;
 };
