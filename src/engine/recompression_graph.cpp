@@ -122,30 +122,44 @@ InterfaceRef<IBaseFilter> GrabberFeeder(const RecompressionGraph& graph, Interfa
     return InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
 }
 
-// Under a player's profile, the decoder that feeds the grabber deinterlaces and thins a stream
-// faster than the profile takes; its output then joins the grabber again at the new rate.
-// Pictures that come from the splitter uncompressed have no decoder to do it and stay as they are.
-HRESULT KeepPlayerCadence(RecompressionGraph& graph, PlayerProfile player) {
-    if (player == PlayerProfile::None) return S_OK;
-    InterfaceRef<IPin> feed;
-    const InterfaceRef<IBaseFilter> feeder = GrabberFeeder(graph, feed);
-    if (!feeder) return VFW_E_NOT_CONNECTED;
-    InterfaceRef<IPictureCadence> cadence;
-    if (FAILED(cadence.Query(feeder.Get()))) return S_OK;
-    HRESULT hr = cadence->put_Deinterlace(TRUE);
-    if (SUCCEEDED(hr)) hr = cadence->put_HighestFrameRate(HighestFrameRate(player));
-    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-    graph.graph->Disconnect(feed.Get());
-    graph.graph->Disconnect(graph.videoGrabberIn.Get());
-    return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
-}
-
 // The time of one picture as the grabber gets them, 100-ns units; 0 when the type tells none.
 LONGLONG GrabbedFrameTime(const RecompressionGraph& graph) {
     media::MediaType type;
     if (FAILED(graph.videoGrabberIn->ConnectionMediaType(&type))) return 0;
     const VIDEOINFOHEADER* info = type.VideoInfo();
     return info != nullptr ? info->AvgTimePerFrame : 0;
+}
+
+// Under a player's profile, the filter that feeds the grabber (IPictureCadence: the decoder, which
+// also deinterlaces) thins a stream faster than the profile takes; its output then joins the
+// grabber again at the new rate. A fast stream that the splitter delivers as RGB24 gets a colour
+// converter of its own to thin it.
+HRESULT KeepPlayerCadence(RecompressionGraph& graph, PlayerProfile player) {
+    if (player == PlayerProfile::None) return S_OK;
+    InterfaceRef<IPin> feed;
+    InterfaceRef<IBaseFilter> feeder = GrabberFeeder(graph, feed);
+    if (!feeder) return VFW_E_NOT_CONNECTED;
+    InterfaceRef<IPictureCadence> cadence;
+    HRESULT hr = S_OK;
+    if (SUCCEEDED(cadence.Query(feeder.Get()))) {
+        hr = cadence->put_Deinterlace(TRUE);
+        if (SUCCEEDED(hr)) hr = cadence->put_HighestFrameRate(HighestFrameRate(player));
+        if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+        graph.graph->Disconnect(feed.Get());
+        graph.graph->Disconnect(graph.videoGrabberIn.Get());
+        return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
+    }
+    if (GrabbedFrameTime(graph) * HighestFrameRate(player) >= 10'000'000) return S_OK;
+    hr = CoCreateInstance(CLSID_Colour, nullptr, kClassContext, IBaseFilter::iid, feeder.ReceiveVoid());
+    if (SUCCEEDED(hr)) hr = graph.graph->AddFilter(feeder.Get(), u"Frame Rate Limit");
+    if (SUCCEEDED(hr)) hr = cadence.Query(feeder.Get());
+    if (FAILED(hr)) return hr;
+    graph.graph->Disconnect(feed.Get());
+    graph.graph->Disconnect(graph.videoGrabberIn.Get());
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), feed.Get(), InputPinAt(feeder.Get(), 0).Get()))) return hr;
+    // Set once the input is connected, where the converter learns the input's rate.
+    if (FAILED(hr = cadence->put_HighestFrameRate(HighestFrameRate(player)))) return hr;
+    return ConnectPins(graph.graph.Get(), OutputPinAt(feeder.Get(), 0).Get(), graph.videoGrabberIn.Get());
 }
 
 // A picture larger than largest is made smaller by the filter that feeds the grabber (the

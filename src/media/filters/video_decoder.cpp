@@ -83,25 +83,15 @@ HRESULT VideoDecoder::get_LargestPicture(LONG* width, LONG* height) {
 HRESULT VideoDecoder::put_HighestFrameRate(LONG framesPerSecond) {
     if (framesPerSecond < 0) return E_INVALIDARG;
     if (IsActive()) return VFW_E_NOT_STOPPED;
-    const REFERENCE_TIME before = OutputFrameTime();
-    m_highestRate = framesPerSecond;
-    return Codec() && OutputFrameTime() != before ? S_OK : S_FALSE;
+    const REFERENCE_TIME before = m_thinning.OutputFrameTime();
+    m_thinning.SetHighestRate(framesPerSecond);
+    return Codec() && m_thinning.OutputFrameTime() != before ? S_OK : S_FALSE;
 }
 
 HRESULT VideoDecoder::put_Deinterlace(BOOL deinterlace) {
     if (IsActive()) return VFW_E_NOT_STOPPED;
     m_deinterlace = deinterlace != FALSE;
     return S_OK;
-}
-
-int VideoDecoder::KeptOneIn() const {
-    if (m_highestRate <= 0 || m_frameTime <= 0) return 1;
-    // A rate within a thousandth of the limit keeps to it: 30 fps stored as 333,333 ticks a
-    // picture is 30.00003 fps.
-    constexpr int kMostDropped = 16;
-    int n = 1;
-    while (n < kMostDropped && m_frameTime * n * m_highestRate * 1001 < kUnitsPerSecond * 1000) ++n;
-    return n;
 }
 
 PictureShape VideoDecoder::OutputShape() const {
@@ -154,6 +144,7 @@ HRESULT VideoDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecPa
     m_width = swapped ? size.height : size.width;
     m_height = swapped ? size.width : size.height;
     m_frameTime = info ? info->AvgTimePerFrame : 0;
+    m_thinning.SetInputFrameTime(m_frameTime);
     m_sampleAspect = info ? SampleAspectOf(*info) : AVRational{0, 1};
     if (swapped && IsAnamorphic(m_sampleAspect)) m_sampleAspect = av_inv_q(m_sampleAspect);
     return S_OK;
@@ -164,6 +155,7 @@ void VideoDecoder::OnCodecClosed() {
     m_width = 0;
     m_height = 0;
     m_frameTime = 0;
+    m_thinning.SetInputFrameTime(0);
     m_sampleAspect = AVRational{0, 1};
     m_orientation = PictureOrientation{};
 }
@@ -173,12 +165,12 @@ std::vector<MediaType> VideoDecoder::OutputTypes() {
     const PictureShape shape = OutputShape();
     std::vector<MediaType> types;
     types.push_back(
-        RawVideoType(m_decodedFormat, shape.width, shape.height, OutputFrameTime(), shape.sampleAspect));
+        RawVideoType(m_decodedFormat, shape.width, shape.height, m_thinning.OutputFrameTime(), shape.sampleAspect));
     // RGB24 as well, converted (and scaled) straight from the decoded frame: cheaper than a copy
     // of the frame and a converter after it, for a consumer that takes nothing else.
     if (m_decodedFormat != AV_PIX_FMT_BGR24) {
         types.push_back(
-            RawVideoType(AV_PIX_FMT_BGR24, shape.width, shape.height, OutputFrameTime(), shape.sampleAspect));
+            RawVideoType(AV_PIX_FMT_BGR24, shape.width, shape.height, m_thinning.OutputFrameTime(), shape.sampleAspect));
     }
     return types;
 }
@@ -209,7 +201,7 @@ HRESULT VideoDecoder::OnOutputConnected() {
         const int width = m_outputLayout.width;
         const int height = m_outputLayout.height;
         m_storedLayout = RawVideoLayoutOf(RawVideoType(m_outputLayout.format, swapped ? height : width,
-                                                       swapped ? width : height, OutputFrameTime()));
+                                                       swapped ? width : height, m_thinning.OutputFrameTime()));
         m_stored.resize(static_cast<std::size_t>(m_storedLayout.imageSize));
     }
     m_pool.Reset();
@@ -221,7 +213,7 @@ HRESULT VideoDecoder::StartStreaming() {
     const HRESULT hr = DecoderFilter::StartStreaming();
     m_nextStart = 0;
     m_previousStart.reset();
-    m_lastKept.reset();
+    m_thinning.Restart();
     m_deinterlacer.reset();
     return hr;
 }
@@ -236,7 +228,7 @@ void VideoDecoder::StopStreaming() {
 void VideoDecoder::Flush() {
     DecoderFilter::Flush();
     m_previousStart.reset();  // after a flush the times may start anywhere
-    m_lastKept.reset();
+    m_thinning.Restart();
     m_deinterlacer.reset();  // the pictures it holds belong before the flush
 }
 
@@ -326,16 +318,8 @@ HRESULT VideoDecoder::DeliverPicture(const AVFrame& frame) {
     REFERENCE_TIME start = 0;
     REFERENCE_TIME stop = 0;
     FrameTimes(frame, start, stop);
-    // Thinning by time, not by count: a picture goes out once the slot of the last one kept is
-    // (all but half an input picture) over, so a stream that lost a picture stays on the slower
-    // rate's grid rather than turning to the other half of its pictures.
-    const int keptOneIn = KeptOneIn();
-    if (keptOneIn > 1) {
-        const REFERENCE_TIME outputFrameTime = OutputFrameTime();
-        if (m_lastKept && start < *m_lastKept + outputFrameTime - m_frameTime / 2) return S_OK;
-        m_lastKept = start;
-        stop = start + outputFrameTime;
-    }
+    if (!m_thinning.Keeps(start)) return S_OK;
+    if (m_thinning.KeptOneIn() > 1) stop = start + m_thinning.OutputFrameTime();
 
     ComPtr<MediaSample> sample = m_pool.NewSample(m_outputLayout.imageSize);
     if (!sample) return AbortStreaming(E_OUTOFMEMORY);

@@ -26,6 +26,7 @@ extern "C" {
 #include "media/filters/frame_scaler.h"
 #include "media/filters/picture_fit.h"
 #include "media/filters/picture_orientation.h"
+#include "media/filters/picture_thinning.h"
 
 namespace media {
 
@@ -76,10 +77,6 @@ protected:
 private:
     // The pictures the output carries: as shown, or fitted within the largest picture.
     [[nodiscard]] PictureShape OutputShape() const;
-    // One picture in KeptOneIn() goes out: 1 unless the input is faster than the highest rate.
-    [[nodiscard]] int KeptOneIn() const;
-    // The time of a picture the output carries, 100-ns units; 0 when unknown.
-    [[nodiscard]] REFERENCE_TIME OutputFrameTime() const { return m_frameTime * KeptOneIn(); }
     // A picture as decoded, or as deinterlaced: thinned, then converted and delivered.
     [[nodiscard]] HRESULT DeliverPicture(const AVFrame& frame);
     // Start and stop time of frame in 100-ns units; the stop is 0 when no duration is known.
@@ -98,7 +95,6 @@ private:
     PictureOrientation m_orientation;
     LONG m_largestWidth = 0;  // the largest picture; 0: none
     LONG m_largestHeight = 0;
-    LONG m_highestRate = 0;      // pictures a second at most; 0: no limit
     bool m_deinterlace = false;  // interlaced pictures come out deinterlaced
 
     RawVideoLayout m_storedLayout;  // m_outputLayout turned back to the stored orientation, when turned
@@ -109,7 +105,7 @@ private:
     FrameScaler m_scaler{FrameScaler::Shrinking::Smooth};  // for frames that differ from the connected layout
     REFERENCE_TIME m_nextStart = 0;                        // where a frame without a usable time goes
     std::optional<REFERENCE_TIME> m_previousStart;         // of the last frame delivered in this run
-    std::optional<REFERENCE_TIME> m_lastKept;              // of the last picture kept while thinning
+    PictureThinning m_thinning;                            // above the highest rate
     // Made at the first interlaced picture of a run, when asked to deinterlace; every picture
     // after it goes through it, so that none overtakes the one it holds.
     std::unique_ptr<Deinterlacer> m_deinterlacer;
