@@ -18,11 +18,12 @@ struct IPictureCadence : IUnknown {
     // E_INVALIDARG for a negative rate, VFW_E_NOT_STOPPED unless the filter is stopped.
     // Application thread.
     virtual HRESULT put_HighestFrameRate(LONG framesPerSecond) = 0;
-    // Whether interlaced pictures come out deinterlaced, one picture for each picture, in the field
-    // order each says. A picture counts as interlaced when the decoder reports it so: a stream's
-    // declared field order alone is not enough, since film DVDs declare one over progressive
-    // pictures, which deinterlacing would only blur. Progressive pictures pass unchanged.
-    // VFW_E_NOT_STOPPED unless the filter is stopped. Application thread.
+    // Whether interlaced pictures come out deinterlaced, one picture for each picture. A picture is
+    // interlaced when its decoder reports it so, in the field order it reports; for a decoder that
+    // reports nothing of the kind, every picture of a stream whose field order says interlaced
+    // is, in that order. (The pictures' own word wins where there is one: film DVDs declare a
+    // field order over progressive pictures, which deinterlacing would only blur.) Progressive
+    // pictures pass unchanged. VFW_E_NOT_STOPPED unless the filter is stopped. Application thread.
     virtual HRESULT put_Deinterlace(BOOL deinterlace) = 0;
 };
 

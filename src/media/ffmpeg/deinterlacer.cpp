@@ -16,14 +16,23 @@ namespace {
 
 constexpr AVRational kReferenceTimeBase = {1, static_cast<int>(kUnitsPerSecond)};
 
-// Weaves each picture's two fields into one progressive picture ("send_frame": one picture out
-// for each picture in, the rate unchanged), only where the picture is flagged interlaced, and in
-// the field order it is flagged with.
-constexpr char kDeinterlacing[] = "mode=send_frame:parity=auto:deint=interlaced";
+// Makes each picture's two fields into one progressive picture ("send_frame": one picture out for
+// each picture in, the rate unchanged).
+const char* DeinterlacingOptions(Deinterlacer::Fields fields) {
+    switch (fields) {
+        case Deinterlacer::Fields::AllTopFirst:
+            return "mode=send_frame:parity=tff:deint=all";
+        case Deinterlacer::Fields::AllBottomFirst:
+            return "mode=send_frame:parity=bff:deint=all";
+        case Deinterlacer::Fields::AsFlagged:
+            break;
+    }
+    return "mode=send_frame:parity=auto:deint=interlaced";
+}
 
 }  // namespace
 
-Deinterlacer::Deinterlacer() : m_input(av_frame_alloc()), m_output(av_frame_alloc()) {}
+Deinterlacer::Deinterlacer(Fields fields) : m_fields(fields), m_input(av_frame_alloc()), m_output(av_frame_alloc()) {}
 
 Deinterlacer::~Deinterlacer() {
     Reset();
@@ -52,7 +61,8 @@ bool Deinterlacer::Configure(const AVFrame& frame) {
     const bool built =
         avfilter_graph_create_filter(&m_source, avfilter_get_by_name("buffer"), "in", source.c_str(), nullptr,
                                      m_graph) >= 0 &&
-        avfilter_graph_create_filter(&deinterlace, avfilter_get_by_name("bwdif"), "deinterlace", kDeinterlacing,
+        avfilter_graph_create_filter(&deinterlace, avfilter_get_by_name("bwdif"), "deinterlace",
+                                     DeinterlacingOptions(m_fields),
                                      nullptr, m_graph) >= 0 &&
         avfilter_graph_create_filter(&m_sink, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr,
                                      m_graph) >= 0 &&

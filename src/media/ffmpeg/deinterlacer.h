@@ -1,8 +1,9 @@
 #pragma once
 
 // Deinterlaces decoded pictures with libavfilter's bwdif, one picture out for each picture in, for
-// players that show progressive pictures only. Pictures flagged interlaced are deinterlaced in the
-// field order they say; the others pass unchanged. The filter looks one picture ahead, so a picture
+// players that show progressive pictures only: either the pictures flagged interlaced, in the field
+// order they say (the others pass unchanged), or every picture in a given field order, for a
+// stream whose decoder flags none. The filter looks one picture ahead, so a picture
 // comes out once the next one went in, and the last one when the stream is drained. Times stay
 // those of the pictures, in 100-ns units. One streaming thread at a time.
 
@@ -24,7 +25,10 @@ class Deinterlacer {
 public:
     using Deliver = std::function<HRESULT(AVFrame&)>;
 
-    Deinterlacer();
+    // Which pictures are deinterlaced, and in which field order.
+    enum class Fields { AsFlagged, AllTopFirst, AllBottomFirst };
+
+    explicit Deinterlacer(Fields fields = Fields::AsFlagged);
     ~Deinterlacer();
     Deinterlacer(const Deinterlacer&) = delete;
     Deinterlacer& operator=(const Deinterlacer&) = delete;
@@ -45,6 +49,7 @@ private:
     [[nodiscard]] bool Configure(const AVFrame& frame);
     [[nodiscard]] HRESULT TakeOutput(const Deliver& deliver);
 
+    const Fields m_fields;
     AVFilterGraph* m_graph = nullptr;
     AVFilterContext* m_source = nullptr;  // owned by m_graph
     AVFilterContext* m_sink = nullptr;    // owned by m_graph

@@ -48,6 +48,44 @@ PicturePlanes PlanesOf(const AVFrame& frame) {
     return planes;
 }
 
+// Decoders that say of each picture whether it is interlaced. For their streams the pictures' word
+// counts, not the stream's: a film DVD declares a field order over progressive pictures.
+bool FlagsInterlacedPictures(AVCodecID codec) {
+    switch (codec) {
+        case AV_CODEC_ID_MPEG1VIDEO:
+        case AV_CODEC_ID_MPEG2VIDEO:
+        case AV_CODEC_ID_MPEG4:
+        case AV_CODEC_ID_H264:
+        case AV_CODEC_ID_HEVC:
+        case AV_CODEC_ID_VC1:
+        case AV_CODEC_ID_WMV3:
+        case AV_CODEC_ID_DVVIDEO:
+        case AV_CODEC_ID_MJPEG:
+        case AV_CODEC_ID_PRORES:
+        case AV_CODEC_ID_DNXHD:
+        case AV_CODEC_ID_FFV1:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Every picture of a stream whose decoder flags none is deinterlaced when the stream declares a
+// field order (a QuickTime 'fiel' atom over a lossless capture, say), in the order it is shown.
+std::optional<Deinterlacer::Fields> DeclaredFields(const AVCodecContext& codec, const AVCodecParameters* parameters) {
+    if (parameters == nullptr || FlagsInterlacedPictures(codec.codec_id)) return std::nullopt;
+    switch (parameters->field_order) {
+        case AV_FIELD_TT:
+        case AV_FIELD_BT:
+            return Deinterlacer::Fields::AllTopFirst;
+        case AV_FIELD_BB:
+        case AV_FIELD_TB:
+            return Deinterlacer::Fields::AllBottomFirst;
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace
 
 VideoDecoder::VideoDecoder() : DecoderFilter(CLSID_VideoDecoder) {}
@@ -145,6 +183,7 @@ HRESULT VideoDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecPa
     m_height = swapped ? size.width : size.height;
     m_frameTime = info ? info->AvgTimePerFrame : 0;
     m_thinning.SetInputFrameTime(m_frameTime);
+    m_declaredFields = DeclaredFields(codec, parameters);
     m_sampleAspect = info ? SampleAspectOf(*info) : AVRational{0, 1};
     if (swapped && IsAnamorphic(m_sampleAspect)) m_sampleAspect = av_inv_q(m_sampleAspect);
     return S_OK;
@@ -156,6 +195,7 @@ void VideoDecoder::OnCodecClosed() {
     m_height = 0;
     m_frameTime = 0;
     m_thinning.SetInputFrameTime(0);
+    m_declaredFields.reset();
     m_sampleAspect = AVRational{0, 1};
     m_orientation = PictureOrientation{};
 }
@@ -297,8 +337,9 @@ bool VideoDecoder::CopyShownFrame(const AVFrame& frame, BYTE* buffer) {
 
 HRESULT VideoDecoder::DeliverFrame(const AVFrame& frame) {
     if (!Output().IsConnected()) return S_OK;
-    if (m_deinterlace && (m_deinterlacer || frame.interlaced_frame)) {
-        if (!m_deinterlacer) m_deinterlacer = std::make_unique<Deinterlacer>();
+    if (m_deinterlace && (m_deinterlacer || m_declaredFields || frame.interlaced_frame)) {
+        if (!m_deinterlacer)
+            m_deinterlacer = std::make_unique<Deinterlacer>(m_declaredFields.value_or(Deinterlacer::Fields::AsFlagged));
         const HRESULT hr =
             m_deinterlacer->Push(frame, [this](AVFrame& picture) { return DeliverPicture(picture); });
         if (hr == E_OUTOFMEMORY) return AbortStreaming(hr);

@@ -106,6 +106,8 @@ private:
     REFERENCE_TIME m_nextStart = 0;                        // where a frame without a usable time goes
     std::optional<REFERENCE_TIME> m_previousStart;         // of the last frame delivered in this run
     PictureThinning m_thinning;                            // above the highest rate
+    // The fields of every picture, for a stream that declares them and whose decoder flags none.
+    std::optional<Deinterlacer::Fields> m_declaredFields;
     // Made at the first interlaced picture of a run, when asked to deinterlace; every picture
     // after it goes through it, so that none overtakes the one it holds.
     std::unique_ptr<Deinterlacer> m_deinterlacer;
