@@ -149,7 +149,8 @@ HRESULT KeepPlayerCadence(RecompressionGraph& graph, PlayerProfile player) {
         graph.graph->Disconnect(graph.videoGrabberIn.Get());
         return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
     }
-    if (GrabbedFrameTime(graph) * HighestFrameRate(player) >= 10'000'000) return S_OK;
+    const LONGLONG frameTime = GrabbedFrameTime(graph);
+    if (frameTime <= 0 || frameTime * HighestFrameRate(player) >= 10'000'000) return S_OK;
     hr = CoCreateInstance(CLSID_Colour, nullptr, kClassContext, IBaseFilter::iid, feeder.ReceiveVoid());
     if (SUCCEEDED(hr)) hr = graph.graph->AddFilter(feeder.Get(), u"Frame Rate Limit");
     if (SUCCEEDED(hr)) hr = cadence.Query(feeder.Get());
