@@ -6,26 +6,31 @@
 
 namespace {
 
-// DVD players with DivX/Xvid support play MPEG-4 part 2 up to PAL's picture size at a few
-// megabits, with MP3, MPEG audio, AC-3 or PCM sound; the HD ones up to 720p at twice the rate.
+// DVD players with DivX/Xvid support, certified against the consumer MPEG-4 ASP profiles, play
+// MPEG-4 part 2 up to PAL's picture size (NTSC's above 25 fps) at a few megabits and at most 30
+// progressive pictures a second, with MP3 or AC-3 sound; the HD ones up to 720p at twice the rate.
 constexpr std::array kPresets{
     CompressionPreset{
         .name = "dvd-player",
         .compressor = "xvid",
-        .summary = "Xvid, at most 720x576, 4000 kbit/s, a key frame every 250 frames, MP3 sound when needed",
+        .summary = "Xvid, at most 720x576 (720x480 above 25 fps) and 30 fps, deinterlaced, 4000 kbit/s, "
+                   "a key frame every 250 frames, MP3 or AC-3 sound",
         .choice = {.keyFrameRate = 250,
                    .dataRate = 4'000'000,
                    .largest = {720, 576},
-                   .audio = AudioChoice::Mp3WhenNeeded},
+                   .audio = AudioChoice::Mp3OrAc3,
+                   .player = PlayerProfile::HomeTheater},
     },
     CompressionPreset{
         .name = "hd-player",
         .compressor = "xvid",
-        .summary = "Xvid, at most 1280x720, 8000 kbit/s, a key frame every 250 frames, MP3 sound when needed",
+        .summary = "Xvid, at most 1280x720 and 30 fps, deinterlaced, 8000 kbit/s, a key frame every 250 frames, "
+                   "MP3 or AC-3 sound",
         .choice = {.keyFrameRate = 250,
                    .dataRate = 8'000'000,
                    .largest = {1280, 720},
-                   .audio = AudioChoice::Mp3WhenNeeded},
+                   .audio = AudioChoice::Mp3OrAc3,
+                   .player = PlayerProfile::Hd},
     },
 };
 

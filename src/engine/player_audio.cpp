@@ -11,6 +11,11 @@ bool PlayersDecode(const AM_MEDIA_TYPE& type) {
            type.subtype == MEDIASUBTYPE_AC3 || type.subtype == MEDIASUBTYPE_PCM;
 }
 
+// What certified players play whatever else they claim: the profile's two sound formats.
+bool CertifiedPlayersDecode(const AM_MEDIA_TYPE& type) {
+    return type.subtype == MEDIASUBTYPE_MP3 || type.subtype == MEDIASUBTYPE_AC3;
+}
+
 }  // namespace
 
 bool ConvertsToMp3(AudioChoice choice, IPin& audioSource) {
@@ -20,7 +25,9 @@ bool ConvertsToMp3(AudioChoice choice, IPin& audioSource) {
     AM_MEDIA_TYPE* type = nullptr;
     ULONG fetched = 0;
     if (types->Next(1, &type, &fetched) != S_OK || type == nullptr) return false;
-    const bool converts = choice == AudioChoice::Mp3 || !PlayersDecode(*type);
+    bool converts = true;
+    if (choice == AudioChoice::Mp3WhenNeeded) converts = !PlayersDecode(*type);
+    if (choice == AudioChoice::Mp3OrAc3) converts = !CertifiedPlayersDecode(*type);
     DeleteMediaType(type);
     return converts;
 }

@@ -114,6 +114,55 @@ HRESULT AddAudioBranch(RecompressionGraph& graph, AudioChoice audio) {
     return S_OK;
 }
 
+// The filter that feeds the grabber, or an empty holder.
+InterfaceRef<IBaseFilter> GrabberFeeder(const RecompressionGraph& graph, InterfaceRef<IPin>& feed) {
+    graph.videoGrabberIn->ConnectedTo(feed.Receive());
+    PIN_INFO info{};
+    if (!feed || FAILED(feed->QueryPinInfo(&info))) return {};
+    return InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
+}
+
+// The time of one picture as the grabber gets them, 100-ns units; 0 when the type tells none.
+LONGLONG GrabbedFrameTime(const RecompressionGraph& graph) {
+    media::MediaType type;
+    if (FAILED(graph.videoGrabberIn->ConnectionMediaType(&type))) return 0;
+    const VIDEOINFOHEADER* info = type.VideoInfo();
+    return info != nullptr ? info->AvgTimePerFrame : 0;
+}
+
+// Under a player's profile, the filter that feeds the grabber (IPictureCadence: the decoder, which
+// also deinterlaces) thins a stream faster than the profile takes; its output then joins the
+// grabber again at the new rate. A fast stream that the splitter delivers as RGB24 gets a colour
+// converter of its own to thin it.
+HRESULT KeepPlayerCadence(RecompressionGraph& graph, PlayerProfile player) {
+    if (player == PlayerProfile::None) return S_OK;
+    InterfaceRef<IPin> feed;
+    InterfaceRef<IBaseFilter> feeder = GrabberFeeder(graph, feed);
+    if (!feeder) return VFW_E_NOT_CONNECTED;
+    InterfaceRef<IPictureCadence> cadence;
+    HRESULT hr = S_OK;
+    if (SUCCEEDED(cadence.Query(feeder.Get()))) {
+        hr = cadence->put_Deinterlace(TRUE);
+        if (SUCCEEDED(hr)) hr = cadence->put_HighestFrameRate(HighestFrameRate(player));
+        if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+        graph.graph->Disconnect(feed.Get());
+        graph.graph->Disconnect(graph.videoGrabberIn.Get());
+        return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
+    }
+    const LONGLONG frameTime = GrabbedFrameTime(graph);
+    if (frameTime <= 0 || frameTime * HighestFrameRate(player) >= 10'000'000) return S_OK;
+    hr = CoCreateInstance(CLSID_Colour, nullptr, kClassContext, IBaseFilter::iid, feeder.ReceiveVoid());
+    if (SUCCEEDED(hr)) hr = graph.graph->AddFilter(feeder.Get(), u"Frame Rate Limit");
+    if (SUCCEEDED(hr)) hr = cadence.Query(feeder.Get());
+    if (FAILED(hr)) return hr;
+    graph.graph->Disconnect(feed.Get());
+    graph.graph->Disconnect(graph.videoGrabberIn.Get());
+    if (FAILED(hr = ConnectPins(graph.graph.Get(), feed.Get(), InputPinAt(feeder.Get(), 0).Get()))) return hr;
+    // Set once the input is connected, where the converter learns the input's rate.
+    if (FAILED(hr = cadence->put_HighestFrameRate(HighestFrameRate(player)))) return hr;
+    return ConnectPins(graph.graph.Get(), OutputPinAt(feeder.Get(), 0).Get(), graph.videoGrabberIn.Get());
+}
+
 // A picture larger than largest is made smaller by the filter that feeds the grabber (the
 // decoder, or the colour converter for uncompressed input), in the conversion to RGB24 it makes
 // anyway; that filter's output then joins the grabber again at the new size. RGB24 that the
@@ -121,10 +170,8 @@ HRESULT AddAudioBranch(RecompressionGraph& graph, AudioChoice audio) {
 HRESULT LimitPictureSize(RecompressionGraph& graph, const PictureLimit& largest) {
     if (!largest.IsSet()) return S_OK;
     InterfaceRef<IPin> feed;
-    graph.videoGrabberIn->ConnectedTo(feed.Receive());
-    PIN_INFO info{};
-    if (!feed || FAILED(feed->QueryPinInfo(&info))) return VFW_E_NOT_CONNECTED;
-    auto feeder = InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
+    InterfaceRef<IBaseFilter> feeder = GrabberFeeder(graph, feed);
+    if (!feeder) return VFW_E_NOT_CONNECTED;
     InterfaceRef<IPictureLimit> limit;
     HRESULT hr = S_OK;
     if (SUCCEEDED(limit.Query(feeder.Get()))) {
@@ -243,7 +290,9 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     // Source to grabber (splitter, decoders and converters come in as needed), grabber to
     // compressor, compressor to multiplexer.
     if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.sourceOut.Get(), graph.videoGrabberIn.Get())) ||
-        FAILED(hr = LimitPictureSize(graph, choice.largest))) {
+        FAILED(hr = KeepPlayerCadence(graph, choice.player)) ||
+        FAILED(hr = LimitPictureSize(graph, PlayerPictureLimit(choice.player, GrabbedFrameTime(graph),
+                                                               choice.largest)))) {
         return Fail(graph, kCannotConnectVideoChain, hr);
     }
     if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.videoGrabberOut.Get(), graph.compressorIn.Get()))) {

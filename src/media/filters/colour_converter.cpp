@@ -48,7 +48,16 @@ bool ColourConverter::MayAcceptInput(const AM_MEDIA_TYPE& type) {
 
 void* ColourConverter::FindExtraInterface(REFIID riid) {
     if (riid == IPictureLimit::iid) return static_cast<IPictureLimit*>(this);
+    if (riid == IPictureCadence::iid) return static_cast<IPictureCadence*>(this);
     return TransformFilter::FindExtraInterface(riid);
+}
+
+HRESULT ColourConverter::put_HighestFrameRate(LONG framesPerSecond) {
+    if (framesPerSecond < 0) return E_INVALIDARG;
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    const REFERENCE_TIME before = m_thinning.OutputFrameTime();
+    m_thinning.SetHighestRate(framesPerSecond);
+    return Input().IsConnected() && m_thinning.OutputFrameTime() != before ? S_OK : S_FALSE;
 }
 
 HRESULT ColourConverter::put_LargestPicture(LONG width, LONG height) {
@@ -89,17 +98,19 @@ HRESULT ColourConverter::CheckInputType(const AM_MEDIA_TYPE& type) {
 
 HRESULT ColourConverter::OnInputConnected() {
     m_inputLayout = RawVideoLayoutOf(InputType());
+    m_thinning.SetInputFrameTime(m_inputLayout.frameTime);
     return S_OK;
 }
 
 std::vector<MediaType> ColourConverter::OutputTypes() {
-    const RawVideoLayout& in = m_inputLayout;
     const PictureShape out = OutputShape();
     std::vector<MediaType> types;
-    types.push_back(RawVideoType(AV_PIX_FMT_BGR24, out.width, out.height, in.frameTime, out.sampleAspect));
-    types.push_back(RawVideoType(AV_PIX_FMT_BGRA, out.width, out.height, in.frameTime, out.sampleAspect));
+    const REFERENCE_TIME frameTime = m_thinning.OutputFrameTime();
+    types.push_back(RawVideoType(AV_PIX_FMT_BGR24, out.width, out.height, frameTime, out.sampleAspect));
+    types.push_back(RawVideoType(AV_PIX_FMT_BGRA, out.width, out.height, frameTime, out.sampleAspect));
+    // The input's own type says the input's rate: not offered while thinning.
     if (InputType().subtype != MEDIASUBTYPE_RGB24 && InputType().subtype != MEDIASUBTYPE_RGB32 &&
-        !IsScaled()) {
+        !IsScaled() && m_thinning.KeptOneIn() == 1) {
         types.emplace_back(InputType());
     }
     return types;
@@ -131,6 +142,15 @@ HRESULT ColourConverter::OnOutputConnected() {
     return S_OK;
 }
 
+HRESULT ColourConverter::StartStreaming() {
+    m_thinning.Restart();
+    return S_OK;
+}
+
+void ColourConverter::Flush() {
+    m_thinning.Restart();
+}
+
 void ColourConverter::StopStreaming() {
     m_pool.Reset();
     m_scaler.Reset();
@@ -142,6 +162,10 @@ HRESULT ColourConverter::Transform(IMediaSample* sample) {
     if (FAILED(sample->GetPointer(&data)) || data == nullptr) return AbortStreaming(E_POINTER);
     // A sample shorter than one picture would have us read past its end.
     if (sample->GetActualDataLength() < m_inputLayout.imageSize) return AbortStreaming(VFW_E_BUFFER_OVERFLOW);
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
+    if (timed && !m_thinning.Keeps(start)) return S_OK;
 
     ComPtr<MediaSample> converted = m_pool.NewSample(m_outputLayout.imageSize);
     if (!converted) return AbortStreaming(E_OUTOFMEMORY);
@@ -155,6 +179,10 @@ HRESULT ColourConverter::Transform(IMediaSample* sample) {
     }
     converted->SetActualDataLength(m_outputLayout.imageSize);
     CopySampleProperties(*sample, *converted.Get());
+    if (timed && m_thinning.KeptOneIn() > 1) {
+        stop = start + m_thinning.OutputFrameTime();
+        converted->SetTime(&start, &stop);
+    }
     return DeliverOutput(converted.Get());
 }
 

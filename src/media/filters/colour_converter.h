@@ -2,18 +2,20 @@
 
 // The colour space converter: any uncompressed video in, the same pictures out as 24-bit RGB
 // (bottom-up DIB rows, what compressors take), 32-bit RGB, or unchanged; under a largest picture
-// (IPictureLimit), a larger one scaled down in the same conversion. Synchronous on the caller's
-// thread.
+// (IPictureLimit), a larger one scaled down in the same conversion; under a highest frame rate
+// (IPictureCadence), a faster stream thinned. Uncompressed pictures carry no word of being
+// interlaced, so there is nothing to deinterlace. Synchronous on the caller's thread.
 
 #include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/frame_pool.h"
 #include "media/filters/frame_scaler.h"
 #include "media/filters/picture_fit.h"
+#include "media/filters/picture_thinning.h"
 #include "media/filters/transform_filter.h"
 
 namespace media {
 
-class ColourConverter final : public TransformFilter, public IPictureLimit {
+class ColourConverter final : public TransformFilter, public IPictureLimit, public IPictureCadence {
 public:
     ColourConverter();
 
@@ -26,6 +28,10 @@ public:
     // IPictureLimit. Application thread, filter stopped.
     HRESULT put_LargestPicture(LONG width, LONG height) override;
     HRESULT get_LargestPicture(LONG* width, LONG* height) override;
+
+    // IPictureCadence. Application thread, filter stopped.
+    HRESULT put_HighestFrameRate(LONG framesPerSecond) override;
+    HRESULT put_Deinterlace(BOOL) override { return IsActive() ? VFW_E_NOT_STOPPED : S_OK; }
 
     // Whether the converter may take type: uncompressed video of a pixel format libswscale reads.
     [[nodiscard]] static bool MayAcceptInput(const AM_MEDIA_TYPE& type);
@@ -40,6 +46,8 @@ protected:
     HRESULT OnOutputConnected() override;
 
     HRESULT Transform(IMediaSample* sample) override;
+    HRESULT StartStreaming() override;
+    void Flush() override;
     void StopStreaming() override;
 
 private:
@@ -54,6 +62,7 @@ private:
     RawVideoLayout m_outputLayout;
     FramePool m_pool;
     FrameScaler m_scaler{FrameScaler::Shrinking::Smooth};
+    PictureThinning m_thinning;  // above the highest rate
 };
 
 }  // namespace media

@@ -48,6 +48,44 @@ PicturePlanes PlanesOf(const AVFrame& frame) {
     return planes;
 }
 
+// Decoders that say of each picture whether it is interlaced. For their streams the pictures' word
+// counts, not the stream's: a film DVD declares a field order over progressive pictures.
+bool FlagsInterlacedPictures(AVCodecID codec) {
+    switch (codec) {
+        case AV_CODEC_ID_MPEG1VIDEO:
+        case AV_CODEC_ID_MPEG2VIDEO:
+        case AV_CODEC_ID_MPEG4:
+        case AV_CODEC_ID_H264:
+        case AV_CODEC_ID_HEVC:
+        case AV_CODEC_ID_VC1:
+        case AV_CODEC_ID_WMV3:
+        case AV_CODEC_ID_DVVIDEO:
+        case AV_CODEC_ID_MJPEG:
+        case AV_CODEC_ID_PRORES:
+        case AV_CODEC_ID_DNXHD:
+        case AV_CODEC_ID_FFV1:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Every picture of a stream whose decoder flags none is deinterlaced when the stream declares a
+// field order (a QuickTime 'fiel' atom over a lossless capture, say), in the order it is shown.
+std::optional<Deinterlacer::Fields> DeclaredFields(const AVCodecContext& codec, const AVCodecParameters* parameters) {
+    if (parameters == nullptr || FlagsInterlacedPictures(codec.codec_id)) return std::nullopt;
+    switch (parameters->field_order) {
+        case AV_FIELD_TT:
+        case AV_FIELD_BT:
+            return Deinterlacer::Fields::AllTopFirst;
+        case AV_FIELD_BB:
+        case AV_FIELD_TB:
+            return Deinterlacer::Fields::AllBottomFirst;
+        default:
+            return std::nullopt;
+    }
+}
+
 }  // namespace
 
 VideoDecoder::VideoDecoder() : DecoderFilter(CLSID_VideoDecoder) {}
@@ -60,6 +98,7 @@ bool VideoDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
 
 void* VideoDecoder::FindExtraInterface(REFIID riid) {
     if (riid == IPictureLimit::iid) return static_cast<IPictureLimit*>(this);
+    if (riid == IPictureCadence::iid) return static_cast<IPictureCadence*>(this);
     return DecoderFilter::FindExtraInterface(riid);
 }
 
@@ -76,6 +115,20 @@ HRESULT VideoDecoder::get_LargestPicture(LONG* width, LONG* height) {
     if (width == nullptr || height == nullptr) return E_POINTER;
     *width = m_largestWidth;
     *height = m_largestHeight;
+    return S_OK;
+}
+
+HRESULT VideoDecoder::put_HighestFrameRate(LONG framesPerSecond) {
+    if (framesPerSecond < 0) return E_INVALIDARG;
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    const REFERENCE_TIME before = m_thinning.OutputFrameTime();
+    m_thinning.SetHighestRate(framesPerSecond);
+    return Codec() && m_thinning.OutputFrameTime() != before ? S_OK : S_FALSE;
+}
+
+HRESULT VideoDecoder::put_Deinterlace(BOOL deinterlace) {
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    m_deinterlace = deinterlace != FALSE;
     return S_OK;
 }
 
@@ -129,6 +182,8 @@ HRESULT VideoDecoder::OnCodecOpened(const AVCodecContext& codec, const AVCodecPa
     m_width = swapped ? size.height : size.width;
     m_height = swapped ? size.width : size.height;
     m_frameTime = info ? info->AvgTimePerFrame : 0;
+    m_thinning.SetInputFrameTime(m_frameTime);
+    m_declaredFields = DeclaredFields(codec, parameters);
     m_sampleAspect = info ? SampleAspectOf(*info) : AVRational{0, 1};
     if (swapped && IsAnamorphic(m_sampleAspect)) m_sampleAspect = av_inv_q(m_sampleAspect);
     return S_OK;
@@ -139,6 +194,8 @@ void VideoDecoder::OnCodecClosed() {
     m_width = 0;
     m_height = 0;
     m_frameTime = 0;
+    m_thinning.SetInputFrameTime(0);
+    m_declaredFields.reset();
     m_sampleAspect = AVRational{0, 1};
     m_orientation = PictureOrientation{};
 }
@@ -148,12 +205,12 @@ std::vector<MediaType> VideoDecoder::OutputTypes() {
     const PictureShape shape = OutputShape();
     std::vector<MediaType> types;
     types.push_back(
-        RawVideoType(m_decodedFormat, shape.width, shape.height, m_frameTime, shape.sampleAspect));
+        RawVideoType(m_decodedFormat, shape.width, shape.height, m_thinning.OutputFrameTime(), shape.sampleAspect));
     // RGB24 as well, converted (and scaled) straight from the decoded frame: cheaper than a copy
     // of the frame and a converter after it, for a consumer that takes nothing else.
     if (m_decodedFormat != AV_PIX_FMT_BGR24) {
         types.push_back(
-            RawVideoType(AV_PIX_FMT_BGR24, shape.width, shape.height, m_frameTime, shape.sampleAspect));
+            RawVideoType(AV_PIX_FMT_BGR24, shape.width, shape.height, m_thinning.OutputFrameTime(), shape.sampleAspect));
     }
     return types;
 }
@@ -184,7 +241,7 @@ HRESULT VideoDecoder::OnOutputConnected() {
         const int width = m_outputLayout.width;
         const int height = m_outputLayout.height;
         m_storedLayout = RawVideoLayoutOf(RawVideoType(m_outputLayout.format, swapped ? height : width,
-                                                       swapped ? width : height, m_frameTime));
+                                                       swapped ? width : height, m_thinning.OutputFrameTime()));
         m_stored.resize(static_cast<std::size_t>(m_storedLayout.imageSize));
     }
     m_pool.Reset();
@@ -196,6 +253,8 @@ HRESULT VideoDecoder::StartStreaming() {
     const HRESULT hr = DecoderFilter::StartStreaming();
     m_nextStart = 0;
     m_previousStart.reset();
+    m_thinning.Restart();
+    m_deinterlacer.reset();
     return hr;
 }
 
@@ -203,11 +262,14 @@ void VideoDecoder::StopStreaming() {
     DecoderFilter::StopStreaming();
     m_pool.Reset();
     m_scaler.Reset();
+    m_deinterlacer.reset();
 }
 
 void VideoDecoder::Flush() {
     DecoderFilter::Flush();
     m_previousStart.reset();  // after a flush the times may start anywhere
+    m_thinning.Restart();
+    m_deinterlacer.reset();  // the pictures it holds belong before the flush
 }
 
 bool VideoDecoder::DescribePacket(IMediaSample& sample, AVPacket& packet) {
@@ -275,15 +337,36 @@ bool VideoDecoder::CopyShownFrame(const AVFrame& frame, BYTE* buffer) {
 
 HRESULT VideoDecoder::DeliverFrame(const AVFrame& frame) {
     if (!Output().IsConnected()) return S_OK;
+    if (m_deinterlace && (m_deinterlacer || m_declaredFields || frame.interlaced_frame)) {
+        if (!m_deinterlacer)
+            m_deinterlacer = std::make_unique<Deinterlacer>(m_declaredFields.value_or(Deinterlacer::Fields::AsFlagged));
+        const HRESULT hr =
+            m_deinterlacer->Push(frame, [this](AVFrame& picture) { return DeliverPicture(picture); });
+        if (hr == E_OUTOFMEMORY) return AbortStreaming(hr);
+        if (hr != S_FALSE) return hr;
+    }
+    return DeliverPicture(frame);
+}
+
+HRESULT VideoDecoder::OnDrained() {
+    if (!m_deinterlacer || !Output().IsConnected()) return S_OK;
+    const HRESULT hr = m_deinterlacer->Drain([this](AVFrame& picture) { return DeliverPicture(picture); });
+    m_deinterlacer.reset();
+    return hr == E_OUTOFMEMORY ? AbortStreaming(hr) : hr;
+}
+
+HRESULT VideoDecoder::DeliverPicture(const AVFrame& frame) {
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    FrameTimes(frame, start, stop);
+    if (!m_thinning.Keeps(start)) return S_OK;
+    if (m_thinning.KeptOneIn() > 1) stop = start + m_thinning.OutputFrameTime();
+
     ComPtr<MediaSample> sample = m_pool.NewSample(m_outputLayout.imageSize);
     if (!sample) return AbortStreaming(E_OUTOFMEMORY);
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
     if (!CopyShownFrame(frame, buffer)) return AbortStreaming(VFW_E_INVALIDMEDIATYPE);
-
-    REFERENCE_TIME start = 0;
-    REFERENCE_TIME stop = 0;
-    FrameTimes(frame, start, stop);
     sample->SetTime(&start, stop > start ? &stop : nullptr);
     sample->SetSyncPoint(TRUE);
     sample->SetActualDataLength(m_outputLayout.imageSize);
