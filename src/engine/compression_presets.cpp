@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "text/message_catalogue.h"
+
 namespace {
 
 // DVD players with DivX/Xvid support play MPEG-4 part 2 up to PAL's picture size at a few
@@ -12,7 +14,8 @@ constexpr std::array kPresets{
     CompressionPreset{
         .name = "dvd-player",
         .compressor = "xvid",
-        .summary = "Xvid, at most 720x576, 4000 kbit/s, a key frame every 250 frames, MP3 sound when needed",
+        .summary = TranslatableText(
+            "Xvid, at most 720x576, 4000 kbit/s, a key frame every 250 frames, MP3 sound when needed"),
         .choice = {.keyFrameRate = 250,
                    .dataRate = 4'000'000,
                    .largest = {720, 576},
@@ -21,7 +24,8 @@ constexpr std::array kPresets{
     CompressionPreset{
         .name = "hd-player",
         .compressor = "xvid",
-        .summary = "Xvid, at most 1280x720, 8000 kbit/s, a key frame every 250 frames, MP3 sound when needed",
+        .summary = TranslatableText(
+            "Xvid, at most 1280x720, 8000 kbit/s, a key frame every 250 frames, MP3 sound when needed"),
         .choice = {.keyFrameRate = 250,
                    .dataRate = 8'000'000,
                    .largest = {1280, 720},

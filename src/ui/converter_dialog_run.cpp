@@ -25,6 +25,7 @@
 #include "platform/power_off.h"
 #include "platform/sleep_inhibitor.h"
 #include "platform/win_types.h"
+#include "text/message_catalogue.h"
 #include "ui/converter_dialog.h"
 #include "ui/job_lists.h"
 #include "ui/keys_during_run.h"
@@ -51,7 +52,7 @@ bool IsBuildWarning(const std::string& text) {
 class ConverterDialog::RunInProgress {
 public:
     explicit RunInProgress(ConverterDialog& dialog)
-        : m_dialog(dialog), m_awake(InhibitSleep(kCompressingToOutput)), m_keys(dialog) {
+        : m_dialog(dialog), m_awake(InhibitSleep(Translated(kCompressingToOutput))), m_keys(dialog) {
         m_dialog.m_runInProgress = true;
         m_dialog.UpdateCompressionSettingsEntry();
         m_dialog.m_runTitle = m_dialog.windowTitle();
@@ -114,7 +115,7 @@ private:
         m_endedForDesktop = true;
         m_awake.reset();
         ShowLauncherProgress({});
-        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), *notification);
+        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
     }
 
     struct Failure {
@@ -188,7 +189,7 @@ void ConverterDialog::OnStartConversion() {
         m_status.clear();
         UpdateData(false);
         update(statusArea);
-        m_status = kCompressingToOutput;  // shown by the wait's first slice
+        m_status = Translated(kCompressingToOutput);  // shown by the wait's first slice
         {
             const FocusStaysPut focusStays(*this);
             EnableJobButtons(false);
@@ -226,7 +227,7 @@ void ConverterDialog::OnStartConversion() {
         }
     }
 
-    m_status = kCompressionComplete;
+    m_status = Translated(kCompressionComplete);
     // Also takes the power-off box as the user last left it, however late in the run.
     UpdateData(false);
     run.Complete();
