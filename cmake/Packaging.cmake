@@ -11,7 +11,7 @@ set(CPACK_PACKAGE_NAME tessarel)
 set(CPACK_PACKAGE_VENDOR "Tessarel developers")
 set(CPACK_PACKAGE_CONTACT "Tessarel developers <tessarel@users.noreply.example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch video converter with a window in Traditional Chinese")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch video converter with a skinned window")
 set(CPACK_PACKAGE_DESCRIPTION
   "Tessarel re-encodes a list of video files (MPEG, AVI, QuickTime) into AVI
 files, one after another, each into a folder named converted beside its input,
