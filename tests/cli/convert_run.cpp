@@ -37,7 +37,17 @@ std::filesystem::path ConvertProgram() {
     return TESSAREL_CONVERT;
 }
 
-ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::seconds limit) {
+ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::seconds limit,
+                      const std::vector<std::string>& variables) {
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view name(*entry, std::string_view(*entry).find('='));
+        bool replaced = false;
+        for (const std::string& variable : variables) replaced |= variable.starts_with(std::string(name) + "=");
+        if (!replaced) environment.push_back(*entry);
+    }
+    for (const std::string& variable : variables) environment.push_back(const_cast<char*>(variable.c_str()));
+    environment.push_back(nullptr);
     ConvertRun run;
     const std::string program = ConvertProgram().string();
     std::vector<char*> argv;
@@ -64,7 +74,7 @@ ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::se
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
     const Clock::time_point started = Clock::now();
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(errorPipe[1]);
     ::close(outputPipe[1]);

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Every text of the sources has its translation: the English catalogue translates every text
+# written in Chinese, the Chinese catalogue every text written in English. A text added to the
+# sources without its translation fails here, naming it. Usage: catalogues_complete.sh SOURCE_DIR
+set -euo pipefail
+source_dir=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+bash "$source_dir/po/extract.sh" "$source_dir" "$work/tessarel.pot"
+status=0
+check() {  # LANGUAGE, and a pattern the untranslated texts of its catalogue must never match
+  msgmerge --quiet --no-fuzzy-matching -o "$work/$1.po" "$source_dir/po/$1.po" "$work/tessarel.pot" 2>/dev/null
+  msgattrib --untranslated --no-obsolete --no-wrap "$work/$1.po" 2>/dev/null | grep '^msgid "' | grep -v '^msgid ""$' \
+    | { grep $2 -P '[\x{3400}-\x{9fff}]' || true; } > "$work/$1.missing"
+  if [ -s "$work/$1.missing" ]; then
+    echo "po/$1.po has no translation for:"; cat "$work/$1.missing"; status=1
+  fi
+}
+check en ''      # untranslated Chinese
+check zh_TW -v   # untranslated English
+exit $status
