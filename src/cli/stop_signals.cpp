@@ -46,7 +46,14 @@ void CatchStopSignals() {
     action.sa_handler = OnStopSignal;
     // The handler runs with every stop signal held back, so two that come together count in turn.
     action.sa_mask = StopSignalSet();
-    for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
+    for (int signal : kStopSignals) {
+        // A shell starts a background job with SIGINT (and SIGQUIT, never caught here) ignored, so
+        // that the terminal's Ctrl-C leaves it running: that choice stays, as in GNU programs.
+        struct sigaction before {};
+        if (signal == SIGINT && sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 int StopSignal() {

@@ -3,7 +3,8 @@
 // SIGINT, SIGTERM and SIGHUP stop the conversion as the window's Stop does: the job in hand ends
 // with its file finished, and no further job starts. A second signal does not cut that finish
 // short; a third ends the program at once. When the run is over, the program dies by the first
-// signal (DieByStopSignal), so that a shell sees it and stops its loop.
+// signal (DieByStopSignal), so that a shell sees it and stops its loop. A SIGINT ignored when the
+// program starts (a shell's background job) stays ignored.
 
 // Installs the handlers. Main thread, once, before any job.
 void CatchStopSignals();

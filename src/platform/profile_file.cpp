@@ -42,6 +42,17 @@ bool HasLineBreak(const char* text) {
     return text && std::strpbrk(text, "\r\n") != nullptr;
 }
 
+// A file that is read-only, or that this user may not write, is kept as it is: renaming over it
+// would replace it all the same. A link is followed to the file it names.
+std::optional<std::string> FileToReplace(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return errno == ENOENT ? std::optional(path) : std::nullopt;
+    if ((status.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return std::nullopt;
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    return error ? std::nullopt : std::optional(target.string());
+}
+
 // Writes text beside path and renames it over path.
 bool ReplaceFile(const std::string& path, const std::string& text) {
     namespace fs = std::filesystem;
@@ -102,6 +113,8 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     if (section == nullptr || fileName == nullptr || *fileName == '\0') return 0;
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return 0;
     const std::string path = platform::ProfileFilePath(fileName);
-    const std::string text = ReadWholeFile(path).value_or(std::string());
-    return ReplaceFile(path, platform::WithProfileValue(text, section, key, value)) ? 1 : 0;
+    const std::optional<std::string> file = FileToReplace(path);
+    if (!file) return 0;
+    const std::string text = ReadWholeFile(*file).value_or(std::string());
+    return ReplaceFile(*file, platform::WithProfileValue(text, section, key, value)) ? 1 : 0;
 }

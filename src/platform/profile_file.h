@@ -17,8 +17,9 @@ DWORD GetPrivateProfileStringA(const char* section, const char* key, const char*
 
 // Sets key in section of fileName to value, creating the folder, the file and the section as
 // needed and keeping every other line. A null value removes the key, a null key the section.
-// The file is replaced in one step, so a failed write leaves the old one whole. Non-zero on
-// success; 0 when the file cannot be written or a text holds a line break.
+// The file is replaced in one step, so a failed write leaves the old one whole; a read-only file,
+// or one the user may not write, is never replaced. Non-zero on success; 0 when the file cannot
+// be written or a text holds a line break.
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
                                 const char* fileName);
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <utility>
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -17,14 +18,17 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "engine/compression_presets.h"
 #include "engine/compression_setting.h"
+#include "engine/compressor_setting.h"
 #include "media/api/interface_ref.h"
 #include "platform/message_box.h"
+#include "platform/profile_file.h"
 #include "text/message_catalogue.h"
 #include "ui/application_language.h"
 #include "ui/dialog_font.h"
@@ -43,7 +47,11 @@ constexpr AudioChoice kAudioChoices[] = {AudioChoice::Keep, AudioChoice::Mp3When
 // What a rate field starts at when nothing is stored: what a DVD player takes.
 constexpr int kSuggestedDataRateKbits = 4000;
 
-constexpr const char* kNotSupported = TranslatableText("這個視訊轉換器不支援此設定");
+// The preset box before a preset is chosen, and once a field differs from the preset chosen.
+constexpr const char* kChoosePreset = TranslatableText("選取以填入下列欄位");
+constexpr const char* kCustomPreset = TranslatableText("自訂");
+
+constexpr const char* kNotSupported = TranslatableText("這個視訊壓縮器不支援此設定");
 
 QString PictureText(const PictureLimit& limit) {
     return QStringLiteral("%1 × %2").arg(limit.width).arg(limit.height);
@@ -97,11 +105,11 @@ CompressionSettingsDialog::~CompressionSettingsDialog() = default;
 
 void CompressionSettingsDialog::BuildControls() {
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(UiText("視訊轉換器: %1").arg(QString::fromStdString(m_compressorName))));
+    layout->addWidget(new QLabel(UiText("視訊壓縮器: %1").arg(QString::fromStdString(m_compressorName))));
 
     auto* presetRow = new QFormLayout;
     m_presets = new QComboBox;
-    m_presets->setPlaceholderText(UiText("選取以填入下列欄位"));
+    m_presets->setPlaceholderText(UiText(kChoosePreset));
     for (const CompressionPreset& preset : CompressionPresets()) m_presets->addItem(PresetText(preset));
     m_presets->setCurrentIndex(-1);
     presetRow->addRow(UiText("預設組合(&P):"), m_presets);
@@ -137,7 +145,7 @@ void CompressionSettingsDialog::BuildControls() {
     m_rateOrQuality->addButton(m_byDataRate);
 
     m_keyFrameRate = NewSpinBox(0, kHighestKeyFrameRate, UiText(" 個畫格"));
-    m_keyFrameRate->setSpecialValueText(UiText("視訊轉換器預設"));
+    m_keyFrameRate->setSpecialValueText(UiText("視訊壓縮器預設"));
     m_keyFrameRate->setToolTip(UiText("兩個關鍵畫格之間最多相隔的畫格數"));
     m_keyFrameLabel = new QLabel(UiText("關鍵畫格間隔(&K):"));
     m_keyFrameLabel->setBuddy(m_keyFrameRate);
@@ -189,13 +197,31 @@ void CompressionSettingsDialog::BuildControls() {
         buttons->button(which)->setIcon(QIcon());
     }
     layout->addWidget(buttons);
+    // Enter is OK's wherever the focus is but on Cancel: a button that took the focus from a click
+    // (預設值) would otherwise take Enter too.
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    buttons->button(QDialogButtonBox::RestoreDefaults)->setAutoDefault(false);
+    OrderTabs(*buttons);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this, [this] {
         m_presets->setCurrentIndex(-1);
+        m_presets->setPlaceholderText(UiText(kChoosePreset));
         ShowChoice({});
     });
+    // A field changed by hand no longer shows the preset chosen.
+    const auto edited = [this] {
+        if (m_showingChoice) return;
+        m_presets->setCurrentIndex(-1);
+        m_presets->setPlaceholderText(UiText(kCustomPreset));
+    };
+    connect(m_rateOrQuality, &QButtonGroup::buttonToggled, this, edited);
+    for (QSpinBox* field : {m_dataRate, m_keyFrameRate, m_largestWidth, m_largestHeight})
+        connect(field, &QSpinBox::valueChanged, this, edited);
+    connect(m_quality, &QSlider::valueChanged, this, edited);
+    connect(m_largest, &QComboBox::currentIndexChanged, this, edited);
+    connect(m_audio, &QComboBox::currentIndexChanged, this, edited);
     connect(m_presets, &QComboBox::activated, this, &CompressionSettingsDialog::FillFromPreset);
     connect(m_quality, &QSlider::valueChanged, this, &CompressionSettingsDialog::ShowQualityValue);
     connect(m_rateOrQuality, &QButtonGroup::buttonToggled, this,
@@ -221,7 +247,17 @@ int CompressionSettingsDialog::DefaultQualityPercent() const {
                                  : kHighestQualityPercent / 2;
 }
 
+void CompressionSettingsDialog::OrderTabs(QDialogButtonBox& buttons) {
+    QList<QWidget*> order{m_presets,      m_byQuality, m_quality,      m_byDataRate,    m_dataRate,
+                          m_keyFrameRate, m_largest,   m_largestWidth, m_largestHeight, m_audio};
+    // The buttons as laid out for this desktop (which puts 預設值, OK and Cancel in its own order).
+    for (int i = 0; QLayoutItem* item = buttons.layout()->itemAt(i); ++i)
+        if (auto* button = qobject_cast<QAbstractButton*>(item->widget())) order << button;
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
 void CompressionSettingsDialog::ShowChoice(const CompressionChoice& choice) {
+    const QScopedValueRollback showing(m_showingChoice, true);
     const bool byRate = choice.dataRate > 0 || !Supports(CompressionCaps_CanQuality);
     (byRate && Supports(CompressionCaps_CanCrunch) ? m_byDataRate : m_byQuality)->setChecked(true);
     m_quality->setValue(choice.quality >= 0 ? static_cast<int>(std::lround(choice.quality * 100))
@@ -275,7 +311,12 @@ CompressionChoice CompressionSettingsDialog::Choice() const {
 
 void CompressionSettingsDialog::accept() {
     if (!StoreCompressionChoice(m_compressorName, Choice())) {
-        AfxMessageBox(kCannotStoreCompressionSettings, MB_OK);
+        const std::string file = platform::ProfileFilePath(kSettingsFileName);
+        AfxMessageBox(UiText(kCannotStoreCompressionSettings)
+                          .arg(QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size())))
+                          .toUtf8()
+                          .constData(),
+                      MB_OK);
         return;
     }
     QDialog::accept();

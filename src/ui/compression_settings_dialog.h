@@ -9,6 +9,7 @@
 #include "media/api/video_compression.h"
 
 class QButtonGroup;
+class QDialogButtonBox;
 class QComboBox;
 class QLabel;
 class QRadioButton;
@@ -36,11 +37,14 @@ public:
     void ShowChoice(const CompressionChoice& choice);
 
     // OK: the fields are stored and the dialog ends; when the settings file can't be written,
-    // a message says so and the dialog stays open with everything the user set.
+    // a message naming it says so and the dialog stays open with everything the user set.
     void accept() override;
 
 private:
     void BuildControls();
+    // Tab goes down the fields, then along the buttons: the button box's own chain left OK and
+    // Cancel out.
+    void OrderTabs(QDialogButtonBox& buttons);
     void EnableWhatTheCompressorSupports();
     void FillFromPreset(int index);
     void ShowQualityValue(int percent);
@@ -72,4 +76,5 @@ private:
     QSpinBox* m_largestHeight = nullptr;
     QLabel* m_largestBy = nullptr;  // the "×" between them
     QComboBox* m_audio = nullptr;
+    bool m_showingChoice = false;  // the fields are being filled, not changed by hand
 };

@@ -165,9 +165,10 @@ private:
 
     // The extent of a conversion run, from its first job to its end however it ends: the run's
     // place in the title, the machine kept awake, the progress on the task bar's icon, the
-    // window's keys set aside, and at the end a notification when the user is away. A failure ends
-    // it for the desktop before its message waits for the user. An end of the window asked for
-    // meanwhile waits until it goes. (converter_dialog_run.cpp)
+    // window's keys set aside, and at the end a notification when the user is away. While one of
+    // the run's message boxes waits for the user the desktop is let go, and told when the user is
+    // away; a failure ends the run for the desktop before its box waits. An end of the window
+    // asked for meanwhile waits until it goes. (converter_dialog_run.cpp)
     class RunInProgress;
     friend class RunInProgress;
 
@@ -191,6 +192,7 @@ private:
     QAction* m_compressionSettingsEntry = nullptr;  // in m_systemMenu while the window exists
     bool m_windowCreated = false;
     bool m_runInProgress = false;
+    RunInProgress* m_run = nullptr;     // while a run converts
     QString m_runTitle;                 // the title before the run
     std::optional<int> m_deferredDone;  // the result the window ends with once the run returns
 };

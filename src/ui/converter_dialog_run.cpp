@@ -51,14 +51,25 @@ bool IsBuildWarning(const std::string& text) {
 
 class ConverterDialog::RunInProgress {
 public:
+    // What a message box shown now means for the run.
+    enum class Boxes {
+        LetItGoOn,    // the run goes on after it (the probe's)
+        EndIt,        // the run ends with it (a name too long, a failed build or job), but for a warning
+        AreNotItsOwn  // while a job converts: another handler's (the transparent-buttons note)
+    };
+
     explicit RunInProgress(ConverterDialog& dialog)
         : m_dialog(dialog), m_awake(InhibitSleep(Translated(kCompressingToOutput))), m_keys(dialog) {
         m_dialog.m_runInProgress = true;
+        m_dialog.m_run = this;
         m_dialog.UpdateCompressionSettingsEntry();
         m_dialog.m_runTitle = m_dialog.windowTitle();
         m_messages = SetMessageBoxHandler([this](const std::string& text) {
-            Told(text);
-            return m_messages ? m_messages(text) : platform::WriteMessageToErrorOutput(text);
+            const bool ours = m_boxes != Boxes::AreNotItsOwn;
+            if (ours) BeforeBox(text);
+            const int answer = m_messages ? m_messages(text) : platform::WriteMessageToErrorOutput(text);
+            if (ours) AfterBox(text);
+            return answer;
         });
     }
 
@@ -68,6 +79,7 @@ public:
         EndForDesktop({});
         m_dialog.setWindowTitle(m_dialog.m_runTitle);
         m_dialog.m_runTitle.clear();
+        m_dialog.m_run = nullptr;
         m_dialog.m_runInProgress = false;
         m_dialog.UpdateCompressionSettingsEntry();
         // The window was asked to end while the run's handler was on the stack; it ends now that
@@ -79,14 +91,17 @@ public:
     RunInProgress(const RunInProgress&) = delete;
     RunInProgress& operator=(const RunInProgress&) = delete;
 
-    // A new job begins: what went wrong before it was no cause of its failure.
-    void NextJob() { m_firstFailure.reset(); }
+    // A new job begins: the desktop is told of its first box again.
+    void NextJob() { m_firstBox.reset(); }
 
-    // From now on a message that is not a warning ends the run (a build's step failing, the run's
-    // own failure), until told otherwise: the desktop hears of the end before that message's box
-    // waits for the user. Before and between, a message (the probe's) is a failure the run goes
-    // on after.
-    void FailuresEndTheRun(bool end) { m_failuresEnd = end; }
+    // What the boxes shown from now on mean, until told otherwise.
+    void BoxesNow(Boxes meaning) { m_boxes = meaning; }
+
+    // The run's progress on the task bar's icon, kept to be shown again after a box.
+    void ShowProgress(const LauncherProgress& progress) {
+        m_progress = progress;
+        if (!m_endedForDesktop && m_awake) ShowLauncherProgress(progress);
+    }
 
     // Every job is done: said on the desktop too when the user is elsewhere.
     void Complete() {
@@ -94,18 +109,39 @@ public:
     }
 
 private:
-    // The user is away when none of the program's windows is active; a message box of its own
-    // counts as the program's.
-    static bool UserIsAway() { return QApplication::activeWindow() == nullptr; }
+    // The user is away when none of the program's windows is active, or the window is minimised;
+    // a message box of its own counts as the program's.
+    [[nodiscard]] bool UserIsAway() const {
+        return QApplication::activeWindow() == nullptr || m_dialog.isMinimized();
+    }
 
-    void Told(const std::string& text) {
-        if (IsBuildWarning(text)) return;
-        // Whether the user is looking is judged at the job's first failure, which names its cause:
-        // by a later box the first one, not the window, may be the active window, or none yet.
-        if (!m_firstFailure) m_firstFailure = Failure{text, UserIsAway()};
-        if (m_failuresEnd)
-            EndForDesktop(m_firstFailure->away ? std::optional<std::string>(m_firstFailure->message)
-                                               : std::nullopt);
+    [[nodiscard]] bool EndsTheRun(const std::string& text) const {
+        return m_boxes == Boxes::EndIt && !IsBuildWarning(text);
+    }
+
+    // A box that waits for the user never holds the desktop: the machine may sleep and the task
+    // bar shows no progress meanwhile, and a user who is elsewhere hears of it. Whether the user
+    // is looking is judged at the job's first box, which names what happened: by a later box the
+    // first one, not the window, may be the active window, or none yet.
+    void BeforeBox(const std::string& text) {
+        if (!m_firstBox) m_firstBox = FirstBox{text, UserIsAway()};
+        std::optional<std::string> notification;
+        if (m_firstBox->away && !std::exchange(m_firstBox->told, true)) notification = m_firstBox->message;
+        if (EndsTheRun(text)) {
+            EndForDesktop(notification);
+            return;
+        }
+        if (m_endedForDesktop) return;
+        m_awake.reset();
+        if (m_progress.shown) ShowLauncherProgress({});
+        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
+    }
+
+    // The run goes on after the box: the machine is kept awake again, the progress shown again.
+    void AfterBox(const std::string& text) {
+        if (EndsTheRun(text) || m_endedForDesktop || m_awake) return;
+        m_awake = InhibitSleep(Translated(kCompressingToOutput));
+        if (m_progress.shown) ShowLauncherProgress(m_progress);
     }
 
     // The machine may sleep again and the task bar shows no progress; notification, when given,
@@ -118,17 +154,19 @@ private:
         if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
     }
 
-    struct Failure {
+    struct FirstBox {
         std::string message;
         bool away = false;
+        bool told = false;  // the desktop has heard of it
     };
 
     ConverterDialog& m_dialog;
-    std::unique_ptr<SleepInhibition> m_awake;
+    std::unique_ptr<SleepInhibition> m_awake;  // null while a box waits, and once the run has ended
     KeysDuringRun m_keys;
     MessageBoxHandler m_messages;
-    std::optional<Failure> m_firstFailure;  // the current job's
-    bool m_failuresEnd = false;
+    LauncherProgress m_progress;         // the last shown by the run
+    std::optional<FirstBox> m_firstBox;  // the current job's
+    Boxes m_boxes = Boxes::EndIt;
     bool m_endedForDesktop = false;
 };
 
@@ -162,11 +200,12 @@ void ConverterDialog::OnStartConversion() {
         run.NextJob();
         // Bytes, not characters: the narrow text is what the path limit counts.
         if (m_inputList->item(row)->text().toStdString().size() > MAX_PATH - 1) {
-            run.FailuresEndTheRun(true);
+            run.BoxesNow(RunInProgress::Boxes::EndIt);
             AfxMessageBox(kFileNameTooLong, MB_OK);
             return;
         }
 
+        run.BoxesNow(RunInProgress::Boxes::LetItGoOn);
         ProbeAudioStream(row);
         m_inputList->setCurrentRow(row);
         m_outputList->setCurrentRow(row);
@@ -177,12 +216,12 @@ void ConverterDialog::OnStartConversion() {
         // The folder may have gone since the job was listed.
         MakeOutputFolder(m_outputPath);
         ConversionJob job;
-        run.FailuresEndTheRun(true);
+        run.BoxesNow(RunInProgress::Boxes::EndIt);
         if (FAILED(job.Start(m_inputPath, m_outputPath, m_compressorCombo->currentIndex(),
                              m_keepAudio != FALSE, m_ignoreWarnings != FALSE, m_compressorFilter,
                              ExistingOutput::Replace, SelectedCompressionChoice())))
             return;
-        run.FailuresEndTheRun(false);
+        run.BoxesNow(RunInProgress::Boxes::AreNotItsOwn);
 
         // Running state. The status line is drawn over the skin, so its old text goes by
         // repainting the background beneath it.
@@ -221,7 +260,7 @@ void ConverterDialog::OnStartConversion() {
         // part-way, or whose file could not be completed, ends the run the way a failed build
         // does, its row still selected.
         if (!JobSucceeded(eventCode, completed)) {
-            run.FailuresEndTheRun(true);
+            run.BoxesNow(RunInProgress::Boxes::EndIt);
             AfxMessageBox(kConversionFailed, MB_OK);
             return;
         }
@@ -254,5 +293,5 @@ void ConverterDialog::ShowRunPlace(int row, int shownPercent) {
     const int rows = std::max(m_inputList->count(), row + 1);
     setWindowTitle(
         QStringLiteral("%1 - %2/%3 - %4%").arg(m_runTitle).arg(row + 1).arg(rows).arg(shownPercent));
-    ShowLauncherProgress({true, (row + shownPercent / 100.0) / rows, rows - row});
+    if (m_run != nullptr) m_run->ShowProgress({true, (row + shownPercent / 100.0) / rows, rows - row});
 }

@@ -8,6 +8,6 @@ inline constexpr char kRestartToSeeResult[] = "重新啟動 tessarel 觀看結�
 // The file dialog's path text is too short to be a file or a folder that may hold the inputs.
 inline constexpr char kInvalidFileName[] = "檔案名稱無效";
 
-// The compression settings could not be written to the settings file; the dialog stays open.
-inline constexpr char kCannotStoreCompressionSettings[] =
-    "無法儲存壓縮設定, 請確認可以寫入設定檔 tessarel.ini";
+// The compression settings could not be written to the settings file, whose path is %1; the
+// dialog stays open.
+inline constexpr char kCannotStoreCompressionSettings[] = "無法儲存壓縮設定, 請確認可以寫入設定檔 %1";

@@ -210,6 +210,26 @@ TEST(TerminalRun, CtrlCEndsAShellLoop) {
     EXPECT_EQ(loop.Text().find("the loop went on"), std::string::npos) << loop.Text();
 }
 
+// A script's background job is started with SIGINT and SIGQUIT ignored, so that the terminal's
+// Ctrl-C and Ctrl-\\ reach only the script (here one that waits on): the job converts to its end.
+TEST(TerminalRun, ABackgroundJobOfAScriptConvertsOnThroughCtrlC) {
+    ScratchFolder folder("background");
+    const fs::path input = folder / "long.avi";
+    if (!MakeLongInput(input)) GTEST_SKIP() << "the ffmpeg command is needed to make the input";
+    TerminalSetting shell;
+    shell.loop = R"(trap 'echo Ctrl-C' INT QUIT; "$0" "$@" & job=$!
+        while kill -0 $job 2>/dev/null; do wait $job; done; wait $job; echo "the job ended with $?")";
+    TerminalConvert script({input.string()}, shell);
+    ASSERT_TRUE(script.Started());
+    ASSERT_TRUE(script.WaitForProgress(1)) << script.Text();
+    script.Type("\x03\x1c");
+    EXPECT_EQ(script.Wait(), 0) << script.Text();
+    EXPECT_NE(script.Text().find("the job ended with 0"), std::string::npos) << script.Text();
+    const auto out = ReadBack(folder / "converted" / "long.avi");
+    ASSERT_TRUE(out.Ok()) << out.error;
+    EXPECT_EQ(out.Video().packetCount, 1000) << "converted to its end";
+}
+
 TEST(TerminalRun, AKilledRunLeavesNothingAndTheEarlierFileWhole) {
     ScratchFolder folder("killed");
     const fs::path input = folder / "long.avi";

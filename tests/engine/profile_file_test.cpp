@@ -104,10 +104,24 @@ TEST_F(ProfileFileTest, WritesCreateTheFileAndKeepOtherLines) {
     EXPECT_EQ(Get("Compressor", "CompressorNumber"), "12");
 }
 
-TEST_F(ProfileFileTest, WritesRefuseLineBreaksAndLeaveTheFileAlone) {
+TEST_F(ProfileFileTest, WritesRefuseLineBreaksAndReadOnlyFilesAndLeaveTheFileAlone) {
     WriteText("[S]\nK=1\n");
     EXPECT_EQ(WritePrivateProfileStringA("S", "K", "2\n[Injected]\nX=1", kFile), 0);
     EXPECT_EQ(ReadText(), "[S]\nK=1\n");
+    // Read-only, whoever writes (root may write any file).
+    fs::permissions(m_path, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(WritePrivateProfileStringA("S", "K", "2", kFile), 0);
+    EXPECT_EQ(ReadText(), "[S]\nK=1\n");
+    EXPECT_EQ(fs::status(m_path).permissions(), fs::perms::owner_read | fs::perms::group_read);
+
+    // A link stays a link: the file it names is written.
+    fs::permissions(m_path, fs::perms::owner_write, fs::perm_options::add);
+    const std::string link = m_path + ".link";
+    fs::create_symlink(m_path, link);
+    EXPECT_NE(WritePrivateProfileStringA("S", "K", "2", link.c_str()), 0);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadText(), "[S]\nK=2\n");
+    fs::remove(link);
 }
 
 TEST_F(ProfileFileTest, WritesCreateAMissingConfigurationFolder) {

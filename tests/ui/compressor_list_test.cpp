@@ -1,19 +1,26 @@
 // The compressor list: the catalogue with the automatic choice bound at start-up, the user's
 // choice kept at once, manual mode, and each compressor's compression settings.
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QSet>
 #include <QSlider>
 #include <QSpinBox>
 
 #include "converter_dialog_fixture.h"
 #include "engine/compression_setting.h"
 #include "engine/compressor_catalogue.h"
+#include "engine/compressor_setting.h"
 #include "media/catalogue/compressor_catalogue.h"
+#include "platform/profile_file.h"
 
 namespace {
 
@@ -119,6 +126,56 @@ TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorThroughTheDia
     EXPECT_EQ(ReadStoredCompressionChoice(xvid), CompressionChoice{});
 
     EXPECT_TRUE(m_messages.Messages().empty());
+}
+
+// From the keyboard: Tab reaches every field and every button, Enter after 預設值 is OK's, and a
+// field changed by hand after a preset shows 自訂. A read-only settings file is kept as it is.
+TEST_F(ConverterDialogTest, CompressionSettingsFromTheKeyboardAndAFileThatCannotBeWritten) {
+    const auto dialog = Start();
+    ASSERT_TRUE(InCompressionSettings(
+        *dialog,
+        [&](CompressionSettingsDialog& settings) {
+            settings.activateWindow();
+            QApplication::processEvents();
+            auto* presets = settings.findChild<QComboBox*>();
+            presets->setCurrentIndex(0);
+            emit presets->activated(0);
+            QSpinBox* keyFrames = nullptr;
+            for (QSpinBox* field : settings.findChildren<QSpinBox*>())
+                if (!field->specialValueText().isEmpty()) keyFrames = field;
+            QTest::keyClick(keyFrames, Qt::Key_Up);
+            EXPECT_EQ(presets->currentIndex(), -1);
+            EXPECT_EQ(presets->placeholderText(), QStringLiteral("自訂"));
+
+            presets->setFocus();
+            QSet<QWidget*> reached;
+            for (int i = 0; i < 20; ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
+                reached << QApplication::focusWidget();
+            auto* buttons = settings.findChild<QDialogButtonBox*>();
+            for (QAbstractButton* button : buttons->buttons())
+                EXPECT_TRUE(reached.contains(button)) << button->text().toStdString();
+            QTest::mouseClick(buttons->button(QDialogButtonBox::RestoreDefaults), Qt::LeftButton);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            EXPECT_EQ(settings.result(), QDialog::Accepted);
+        },
+        QDialogButtonBox::Cancel));
+
+    const std::string file = platform::ProfileFilePath(kSettingsFileName);
+    const auto text = [&] {
+        std::ostringstream read;
+        read << std::ifstream(file).rdbuf();
+        return read.str();
+    };
+    std::ofstream(file, std::ios::app) << "; by hand\n";
+    const std::string before = text();
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    ASSERT_TRUE(InCompressionSettings(*dialog, [](CompressionSettingsDialog& settings) {
+        settings.ShowChoice({.keyFrameRate = 10, .largest = {}});
+    }));
+    EXPECT_EQ(m_messages.Messages(),
+              std::vector<std::string>{"無法儲存壓縮設定, 請確認可以寫入設定檔 " + file});
+    EXPECT_EQ(text(), before);
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all);
 }
 
 class WithoutAutomaticChoice : public ConverterDialogTest {

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Merges the texts of the sources into every catalogue of po/LINGUAS: a new text waits there for
+# its translation, a text gone from the sources goes. Usage: update.sh SOURCE_DIR WORK_DIR
+set -euo pipefail
+source_dir=$1
+work_dir=$2
+bash "$source_dir/po/extract.sh" "$source_dir" "$work_dir/tessarel.pot"
+while read -r language; do
+  [ -n "$language" ] || continue
+  catalogue=$source_dir/po/$language.po
+  msgmerge --quiet --update --backup=none --no-fuzzy-matching "$catalogue" "$work_dir/tessarel.pot" 2>/dev/null
+  msgattrib --no-obsolete -o "$catalogue" "$catalogue" 2>/dev/null
+done < "$source_dir/po/LINGUAS"
