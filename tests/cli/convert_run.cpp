@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -39,14 +40,18 @@ std::filesystem::path ConvertProgram() {
 
 ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::seconds limit,
                       const std::vector<std::string>& variables) {
+    // The texts as written, whatever the tester's own locale, unless the test names one; a later
+    // value of a variable wins.
+    std::map<std::string, std::string> replacing;  // "NAME=" to "NAME=VALUE"
+    for (const std::string& variable : {std::string("LC_ALL=C.UTF-8"), std::string("LANGUAGE=")})
+        replacing[variable.substr(0, variable.find('=') + 1)] = variable;
+    for (const std::string& variable : variables) replacing[variable.substr(0, variable.find('=') + 1)] = variable;
     std::vector<char*> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view name(*entry, std::string_view(*entry).find('='));
-        bool replaced = false;
-        for (const std::string& variable : variables) replaced |= variable.starts_with(std::string(name) + "=");
-        if (!replaced) environment.push_back(*entry);
+        const std::string_view name(*entry, std::string_view(*entry).find('=') + 1);
+        if (!replacing.contains(std::string(name))) environment.push_back(*entry);
     }
-    for (const std::string& variable : variables) environment.push_back(const_cast<char*>(variable.c_str()));
+    for (auto& [name, variable] : replacing) environment.push_back(variable.data());
     environment.push_back(nullptr);
     ConvertRun run;
     const std::string program = ConvertProgram().string();
