@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Merges the texts of the sources into every catalogue of po/LINGUAS: a new text waits there for
-# its translation, a text gone from the sources goes. Usage: update.sh SOURCE_DIR WORK_DIR
+# Merges the texts of the sources into every catalogue of po/LINGUAS, and the manual pages' texts
+# into po/man/zh_TW.po: a new text waits there for its translation, a text gone from the sources
+# goes. Usage: update.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 source_dir=$1
 work_dir=$2
@@ -11,3 +12,7 @@ while read -r language; do
   msgmerge --quiet --update --backup=none --no-fuzzy-matching "$catalogue" "$work_dir/tessarel.pot" 2>/dev/null
   msgattrib --no-obsolete -o "$catalogue" "$catalogue" 2>/dev/null
 done < "$source_dir/po/LINGUAS"
+# The manual pages' catalogue, by po4a.
+po4a-updatepo -f man -M UTF-8 -m "$source_dir/res/tessarel.1" -m "$source_dir/res/tessarel-convert.1" \
+  -p "$source_dir/po/man/zh_TW.po" >/dev/null 2>&1
+msgattrib --no-obsolete -o "$source_dir/po/man/zh_TW.po" "$source_dir/po/man/zh_TW.po" 2>/dev/null

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every text of the sources has its translation: the English catalogue translates every text
-# written in Chinese, the Chinese catalogue every text written in English. A text added to the
+# written in Chinese, the Chinese catalogue every text written in English, and the manual pages'
+# catalogue every paragraph of the manual pages. A text added to the
 # sources without its translation fails here, naming it. Usage: catalogues_complete.sh SOURCE_DIR
 set -euo pipefail
 source_dir=$1
@@ -18,4 +19,15 @@ check() {  # LANGUAGE, and a pattern the untranslated texts of its catalogue mus
 }
 check en ''      # untranslated Chinese
 check zh_TW -v   # untranslated English
+# The manual pages: every paragraph translated, none changed since (po4a marks those fuzzy).
+cp "$source_dir/po/man/zh_TW.po" "$work/man.po"
+po4a-updatepo -f man -M UTF-8 -m "$source_dir/res/tessarel.1" -m "$source_dir/res/tessarel-convert.1" \
+  -p "$work/man.po" >/dev/null 2>&1
+if msgattrib --untranslated --no-obsolete "$work/man.po" 2>/dev/null | grep -q '^msgid "[^"]' ||
+   msgattrib --only-fuzzy --no-obsolete "$work/man.po" 2>/dev/null | grep -q '^msgid "[^"]'; then
+  echo "po/man/zh_TW.po lacks the translation of a manual page's paragraph:"
+  msgattrib --untranslated --no-obsolete "$work/man.po" 2>/dev/null | grep -A2 '^msgid "[^"]' | head -20
+  msgattrib --only-fuzzy --no-obsolete "$work/man.po" 2>/dev/null | grep -A2 '^msgid "[^"]' | head -20
+  status=1
+fi
 exit $status
