@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--") break;
-        if (argument == "-h" || argument == "--help") return std::fputs(Translated(kHelp), stdout) < 0 ? 1 : 0;
+        if (argument == "-h" || argument == "--help")
+            return std::fputs(Translated(kHelp), stdout) < 0 ? 1 : 0;
         if (argument == "--version") return std::printf("tessarel %s\n", TESSAREL_FILE_VERSION) < 0 ? 1 : 0;
     }
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSAREL_FILE_VERSION));

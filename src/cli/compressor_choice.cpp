@@ -94,8 +94,8 @@ CompressorChoice MatchCompressor(const std::vector<std::string>& names,
             FormatText(Translated("no compressor matches '%s'; the compressors are:"), wanted.c_str()) +
             Listed(names, AllIndices(names.size()));
     } else {
-        choice.usageError =
-            FormatText(Translated("'%s' matches several compressors:"), wanted.c_str()) + Listed(names, holding);
+        choice.usageError = FormatText(Translated("'%s' matches several compressors:"), wanted.c_str()) +
+                            Listed(names, holding);
     }
     return choice;
 }
@@ -115,10 +115,11 @@ CompressorChoice ChooseCompressor(const std::optional<std::string>& wanted, bool
         choice.name = names[static_cast<std::size_t>(choice.index)];
     if (wanted) return choice;
     if (automatic == -1 && !quiet) {
-        std::fprintf(stderr,
-                     Translated("tessarel-convert: no Xvid or DivX compressor is installed; converting with the "
-                                "stored choice, compressor %ld\n"),
-                     static_cast<long>(choice.index));
+        std::fprintf(
+            stderr,
+            Translated("tessarel-convert: no Xvid or DivX compressor is installed; converting with the "
+                       "stored choice, compressor %ld\n"),
+            static_cast<long>(choice.index));
     }
     return choice;
 }

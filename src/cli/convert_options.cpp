@@ -62,8 +62,8 @@ std::string SetKeyFrameInterval(ConvertOptions& options, const std::string& valu
 
 // WxH, each side from 16 to 16384 pixels ("x" or "X" between them).
 std::string SetMaxSize(ConvertOptions& options, const std::string& value) {
-    const std::string error =
-        FormatText(Translated("--max-size takes WIDTHxHEIGHT, each from 16 to 16384, not '%s'"), value.c_str());
+    const std::string error = FormatText(
+        Translated("--max-size takes WIDTHxHEIGHT, each from 16 to 16384, not '%s'"), value.c_str());
     const auto by = value.find_first_of("xX");
     if (by == std::string::npos) return error;
     int sides[2] = {};
@@ -83,7 +83,8 @@ std::string SetMaxSize(ConvertOptions& options, const std::string& value) {
 }
 
 std::string SetAudio(ConvertOptions& options, const std::string& value) {
-    if (!AudioChoiceNamed(value)) return FormatText(Translated("--audio takes keep, mp3 or mp3-when-needed, not '%s'"), value.c_str());
+    if (!AudioChoiceNamed(value))
+        return FormatText(Translated("--audio takes keep, mp3 or mp3-when-needed, not '%s'"), value.c_str());
     options.audio = value;
     return {};
 }
@@ -172,13 +173,16 @@ std::string ExtensionOf(const std::string& path) {
 std::string Contradiction(const ConvertOptions& options) {
     if (options.help || options.version) return {};
     if (options.list) return options.files.empty() ? std::string() : Translated("--list takes no FILE");
-    if (options.listPresets) return options.files.empty() ? std::string() : Translated("--list-presets takes no FILE");
+    if (options.listPresets)
+        return options.files.empty() ? std::string() : Translated("--list-presets takes no FILE");
     if (options.files.empty()) return Translated("no FILE to convert");
-    if (!options.output.empty() && options.files.size() != 1) return Translated("-o names the output of one FILE only");
+    if (!options.output.empty() && options.files.size() != 1)
+        return Translated("-o names the output of one FILE only");
     if (!options.output.empty() && !options.outputDir.empty())
         return Translated("-o and --output-dir exclude each other");
     if (const std::string extension = ExtensionOf(options.output); !extension.empty() && extension != ".avi")
-        return FormatText(Translated("-o %s: the output is an AVI file; name it .avi"), options.output.c_str());
+        return FormatText(Translated("-o %s: the output is an AVI file; name it .avi"),
+                          options.output.c_str());
     if (options.quiet && options.verbose) return Translated("--quiet and --verbose exclude each other");
     if (options.quality >= 0 && options.bitRateKbits > 0)
         return Translated("--quality and --bitrate exclude each other: a data rate replaces quality");

@@ -89,7 +89,8 @@ void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compr
 void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::size_t notStarted,
                bool keepGoing) {
     if (keepGoing && !failures.empty() && jobs > 1) {
-        std::fprintf(stderr, Translated("tessarel-convert: %zu of %zu files failed:\n"), failures.size(), jobs);
+        std::fprintf(stderr, Translated("tessarel-convert: %zu of %zu files failed:\n"), failures.size(),
+                     jobs);
         for (const FailedFile& failure : failures)
             std::fprintf(stderr, "  %s: %s\n", failure.file.c_str(), failure.reason.c_str());
     }
@@ -97,8 +98,7 @@ void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::s
     std::fprintf(stderr,
                  notStarted == 1 ? Translated("tessarel-convert: %zu more file was not converted%s\n")
                                  : Translated("tessarel-convert: %zu more files were not converted%s\n"),
-                 notStarted,
-                 StopSignal() != 0 ? "" : Translated(" (--keep-going goes on after a failure)"));
+                 notStarted, StopSignal() != 0 ? "" : Translated(" (--keep-going goes on after a failure)"));
 }
 
 }  // namespace
@@ -110,8 +110,9 @@ int ConvertFiles(const ConvertOptions& options) {
         return kUsageError;
     }
     if (!options.output.empty() && IsFolder(options.output)) {
-        std::fprintf(stderr, Translated("tessarel-convert: -o %s is a folder; --output-dir puts the output into it\n"),
-                     options.output.c_str());
+        std::fprintf(
+            stderr, Translated("tessarel-convert: -o %s is a folder; --output-dir puts the output into it\n"),
+            options.output.c_str());
         std::fputs(Translated(kTryHelp), stderr);
         return kUsageError;
     }

@@ -14,8 +14,8 @@
 #include "engine/video_frame_counter.h"
 #include "platform/message_box.h"
 #include "platform/win_types.h"
-#include "text/path_parts.h"
 #include "text/message_catalogue.h"
+#include "text/path_parts.h"
 
 namespace {
 
@@ -36,9 +36,10 @@ JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const 
     switch (JudgeJobEnding(eventCode, completed, signal != 0)) {
         case JobEnding::StoppedOnRequest: {
             return {JobOutcome::Stopped,
-                    FormatText(completed == S_FALSE ? Translated("stopped by signal %d; %s was not written: the "
-                                                                 "stop came before the first picture")
-                                                    : Translated("stopped by signal %d; %s keeps what was converted"),
+                    FormatText(completed == S_FALSE
+                                   ? Translated("stopped by signal %d; %s was not written: the "
+                                                "stop came before the first picture")
+                                   : Translated("stopped by signal %d; %s keeps what was converted"),
                                signal, job.output.c_str())};
         }
         case JobEnding::OutputAppeared:
@@ -46,15 +47,15 @@ JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const 
                 Translated("%s appeared while converting and was kept; this conversion was discarded"),
                 job.output.c_str()));
         case JobEnding::OutputNotCompleted:
-            return Failure(FormatText(Translated("the output could not be completed: %s; %s keeps what it had"),
-                                      (cause.empty() ? ResultText(completed) : cause).c_str(),
-                                      job.output.c_str()));
-        case JobEnding::FailedPartWay:
             return Failure(
-                FormatText(Translated("the conversion failed part-way: %s; %s keeps what it had"),
-                           (cause.empty() ? FormatText(Translated("event %ld"), static_cast<long>(eventCode)) : cause)
-                               .c_str(),
-                           job.output.c_str()));
+                FormatText(Translated("the output could not be completed: %s; %s keeps what it had"),
+                           (cause.empty() ? ResultText(completed) : cause).c_str(), job.output.c_str()));
+        case JobEnding::FailedPartWay:
+            return Failure(FormatText(
+                Translated("the conversion failed part-way: %s; %s keeps what it had"),
+                (cause.empty() ? FormatText(Translated("event %ld"), static_cast<long>(eventCode)) : cause)
+                    .c_str(),
+                job.output.c_str()));
         case JobEnding::Converted:
             break;
     }

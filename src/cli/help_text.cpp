@@ -70,7 +70,8 @@ const char* const kTryHelp = TranslatableText("Try 'tessarel-convert --help' for
 
 const char* VersionText() {
     static const std::string text = std::string("tessarel-convert " TESSAREL_VERSION "\n") +
-                                    Translated("Licence GPL-2.0-or-later: this is free software, and there is NO "
-                                               "WARRANTY.\n");
+                                    Translated(
+                                        "Licence GPL-2.0-or-later: this is free software, and there is NO "
+                                        "WARRANTY.\n");
     return text.c_str();
 }

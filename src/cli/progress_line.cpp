@@ -8,8 +8,8 @@
 
 #include "cli/terminal_width.h"
 #include "engine/job_percent.h"
-#include "text/path_parts.h"
 #include "text/message_catalogue.h"
+#include "text/path_parts.h"
 
 namespace {
 
@@ -100,7 +100,8 @@ void ProgressLine::Update(int percent, long long frames) {
     std::string tail = "  " + std::to_string(shown) + " %  " + FramesPerSecond(frames, Seconds());
     // What is left, at the pace so far; nothing to go by before the first percent.
     if (shown > 0)
-        tail += "  " + FormatText(Translated("%s left"), ClockText(Seconds() * (100 - shown) / shown).c_str());
+        tail +=
+            "  " + FormatText(Translated("%s left"), ClockText(Seconds() * (100 - shown) / shown).c_str());
     const std::string text = Head(tail) + tail;
     if (text != m_drawn) Draw(text);
 }

@@ -13,15 +13,16 @@
 #include "media/api/interface_ref.h"
 #include "media/api/interfaces.h"
 #include "media/api/uuids.h"
+#include "text/message_catalogue.h"
 #include "text/path_parts.h"
 #include "text/text_conversion.h"
-#include "text/message_catalogue.h"
 
 namespace {
 
 std::string OutputCause(const std::string& output) {
     struct stat status {};
-    if (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return FormatText(Translated("%s is a directory"), output.c_str());
+    if (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return FormatText(Translated("%s is a directory"), output.c_str());
     const std::string folder = FolderOf(output);
     const auto said = [&](const char* text) {
         return FormatText(Translated("output folder %s: %s"), folder.c_str(), text);
@@ -44,8 +45,9 @@ std::string MediaCause(const std::string& input) {
     const HRESULT opened = detector->put_Filename(name);
     SysFreeString(name);
     if (FAILED(opened)) {
-        const std::string reason =
-            opened == VFW_E_UNKNOWN_FILE_TYPE ? Translated("no format it knows, or no stream in it") : ResultText(opened);
+        const std::string reason = opened == VFW_E_UNKNOWN_FILE_TYPE
+                                       ? Translated("no format it knows, or no stream in it")
+                                       : ResultText(opened);
         return FormatText(Translated("is not a media file FFmpeg can read (%s)"), reason.c_str());
     }
     LONG streams = 0;

@@ -58,7 +58,8 @@ private:
         if (at + 4 > m_bytes.size()) return false;
         value = 0;
         for (std::size_t i = 0; i < 4; ++i) {
-            const auto byte = static_cast<unsigned char>(m_bytes[static_cast<std::size_t>(at) + (m_swapped ? i : 3 - i)]);
+            const auto byte =
+                static_cast<unsigned char>(m_bytes[static_cast<std::size_t>(at) + (m_swapped ? i : 3 - i)]);
             value = value << 8 | byte;
         }
         return true;

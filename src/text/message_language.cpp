@@ -43,7 +43,8 @@ MessageLanguage MessageLanguageOf(const LocaleVariables& variables) {
             const std::size_t colon = preferences.find(':');
             const std::string_view entry = preferences.substr(0, colon);
             if (const std::optional<MessageLanguage> found = CatalogueFor(entry)) return *found;
-            preferences = colon == std::string_view::npos ? std::string_view() : preferences.substr(colon + 1);
+            preferences =
+                colon == std::string_view::npos ? std::string_view() : preferences.substr(colon + 1);
         }
     }
     const std::optional<MessageLanguage> own = CatalogueFor(locale);
@@ -51,8 +52,8 @@ MessageLanguage MessageLanguageOf(const LocaleVariables& variables) {
 }
 
 MessageLanguage MessageLanguageOfEnvironment() {
-    return MessageLanguageOf({std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"),
-                              std::getenv("LANG")});
+    return MessageLanguageOf(
+        {std::getenv("LANGUAGE"), std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")});
 }
 
 std::string_view CatalogueNameOf(MessageLanguage language) {

@@ -18,10 +18,10 @@ enum class MessageLanguage {
 
 // The locale variables as the environment gives them; null or empty means unset.
 struct LocaleVariables {
-    const char* language = nullptr;     // LANGUAGE: a colon-separated list of preferences
-    const char* lcAll = nullptr;        // LC_ALL
-    const char* lcMessages = nullptr;   // LC_MESSAGES
-    const char* lang = nullptr;         // LANG
+    const char* language = nullptr;    // LANGUAGE: a colon-separated list of preferences
+    const char* lcAll = nullptr;       // LC_ALL
+    const char* lcMessages = nullptr;  // LC_MESSAGES
+    const char* lang = nullptr;        // LANG
 };
 
 // GNU gettext's rule: the locale of messages is the first set of LC_ALL, LC_MESSAGES and LANG

@@ -37,7 +37,8 @@ bool UseQtLanguage(QApplication& application, MessageLanguage language) {
     }
     if (language == MessageLanguage::English) return true;
     auto* translator = new QTranslator(&application);
-    if (!translator->load(QStringLiteral("qtbase_zh_TW"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (!translator->load(QStringLiteral("qtbase_zh_TW"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }

@@ -180,8 +180,8 @@ void CompressionSettingsDialog::BuildControls() {
     playerRows->addRow(largestLabel, largestRow);
 
     m_audio = new QComboBox;
-    m_audio->addItems({UiText("保留原始音訊 (不重新壓縮)"), UiText("播放器不支援時轉成 MP3"),
-                       UiText("一律轉成 MP3")});
+    m_audio->addItems(
+        {UiText("保留原始音訊 (不重新壓縮)"), UiText("播放器不支援時轉成 MP3"), UiText("一律轉成 MP3")});
     playerRows->addRow(UiText("音訊(&A):"), m_audio);
     layout->addWidget(player);
 

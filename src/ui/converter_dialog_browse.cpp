@@ -51,7 +51,8 @@ std::vector<std::string> DroppedVideoFiles(const QMimeData& data) {
 }  // namespace
 
 void ConverterDialog::OnBrowse() {
-    FileDialog dialog({Translated(kChooseInputsTitle), Translated(kVideoFilesFilter), true}, kResultBufferBytes);
+    FileDialog dialog({Translated(kChooseInputsTitle), Translated(kVideoFilesFilter), true},
+                      kResultBufferBytes);
     if (!dialog.DoModal()) return;
     AddChosenFiles(dialog.GetPathName(), dialog.GetPathNames());
 }

@@ -134,7 +134,8 @@ private:
         if (m_endedForDesktop) return;
         m_awake.reset();
         if (m_progress.shown) ShowLauncherProgress({});
-        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
+        if (notification)
+            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
     }
 
     // The run goes on after the box: the machine is kept awake again, the progress shown again.
@@ -151,7 +152,8 @@ private:
         m_endedForDesktop = true;
         m_awake.reset();
         ShowLauncherProgress({});
-        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
+        if (notification)
+            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
     }
 
     struct FirstBox {

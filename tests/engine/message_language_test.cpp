@@ -29,14 +29,14 @@ TEST(MessageLanguage, TheLocaleVariablesChooseAsGnuProgramsDo) {
         {{nullptr, nullptr, nullptr, "zh_HK.UTF-8@stroke"}, Chinese},
         {{nullptr, nullptr, nullptr, "en_US.UTF-8"}, English},
         {{nullptr, nullptr, nullptr, "de_DE.UTF-8"}, English},
-        {{nullptr, nullptr, nullptr, "zha_CN"}, English},  // another language, not zh
+        {{nullptr, nullptr, nullptr, "zha_CN"}, English},                   // another language, not zh
         {{nullptr, "zh_TW.UTF-8", "en_GB.UTF-8", "en_GB.UTF-8"}, Chinese},  // LC_ALL first
-        {{nullptr, "", "zh_TW.UTF-8", "en_GB.UTF-8"}, Chinese},            // empty is unset
+        {{nullptr, "", "zh_TW.UTF-8", "en_GB.UTF-8"}, Chinese},             // empty is unset
         {{nullptr, nullptr, "C", "zh_TW.UTF-8"}, AsWritten},                // LC_MESSAGES before LANG
         {{nullptr, "C", nullptr, "zh_TW.UTF-8"}, AsWritten},
-        {{"en:zh_TW", nullptr, nullptr, "zh_TW.UTF-8"}, English},          // LANGUAGE before the locale
-        {{"de:fr:zh_TW", nullptr, nullptr, "de_DE.UTF-8"}, Chinese},       // its first with a catalogue
-        {{"de:fr", nullptr, nullptr, "zh_TW.UTF-8"}, Chinese},             // none: the locale's own
+        {{"en:zh_TW", nullptr, nullptr, "zh_TW.UTF-8"}, English},     // LANGUAGE before the locale
+        {{"de:fr:zh_TW", nullptr, nullptr, "de_DE.UTF-8"}, Chinese},  // its first with a catalogue
+        {{"de:fr", nullptr, nullptr, "zh_TW.UTF-8"}, Chinese},        // none: the locale's own
         {{"", nullptr, nullptr, "zh_TW.UTF-8"}, Chinese},
     };
     for (const Case& c : cases) {

@@ -3,17 +3,17 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QRegularExpression>
-#include <QSpinBox>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTimer>
 
 #include "converter_dialog_fixture.h"
@@ -141,7 +141,8 @@ QStringList TextsOf(const QWidget& widget) {
     if (const auto* label = qobject_cast<const QLabel*>(&widget)) texts << label->text();
     if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) texts << button->text();
     if (const auto* group = qobject_cast<const QGroupBox*>(&widget)) texts << group->title();
-    if (const auto* spin = qobject_cast<const QSpinBox*>(&widget)) texts << spin->suffix() << spin->specialValueText();
+    if (const auto* spin = qobject_cast<const QSpinBox*>(&widget))
+        texts << spin->suffix() << spin->specialValueText();
     if (const auto* combo = qobject_cast<const QComboBox*>(&widget)) {
         texts << combo->placeholderText();
         for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
@@ -153,14 +154,16 @@ QStringList TextsOf(const QWidget& widget) {
 // floor of the style's; its text with a little room either side is what must fit.
 bool CutShort(const QWidget& widget) {
     // The compressors' list holds their names, not texts of ours.
-    if (const auto* combo = qobject_cast<const QComboBox*>(&widget); widget.isHidden() || (combo && combo->isEditable()))
+    if (const auto* combo = qobject_cast<const QComboBox*>(&widget);
+        widget.isHidden() || (combo && combo->isEditable()))
         return false;
     if (const auto* label = qobject_cast<const QLabel*>(&widget); label != nullptr && label->wordWrap())
         return label->heightForWidth(label->width()) > label->height();
     if (const auto* button = qobject_cast<const QPushButton*>(&widget))
         return button->fontMetrics().horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))) + 8 >
                button->width();
-    if (qobject_cast<const QLabel*>(&widget) == nullptr && qobject_cast<const QAbstractButton*>(&widget) == nullptr &&
+    if (qobject_cast<const QLabel*>(&widget) == nullptr &&
+        qobject_cast<const QAbstractButton*>(&widget) == nullptr &&
         qobject_cast<const QComboBox*>(&widget) == nullptr)
         return false;
     return widget.sizeHint().width() > widget.width();
@@ -183,8 +186,8 @@ TEST_F(ConverterDialogTest, UnderEnglishEveryTextOfEveryWindowIsEnglishAndFitsIt
             widgets.prepend(window);
             for (const QWidget* widget : widgets) {
                 for (const QString& text : TextsOf(*widget))
-                    EXPECT_FALSE(text.contains(chinese)) << widget->objectName().toStdString() << ": "
-                                                         << text.toStdString();
+                    EXPECT_FALSE(text.contains(chinese))
+                        << widget->objectName().toStdString() << ": " << text.toStdString();
                 EXPECT_FALSE(CutShort(*widget))
                     << TextsOf(*widget).join(QLatin1Char('|')).toStdString() << " needs "
                     << widget->sizeHint().width() << " pixels, has " << widget->width();
