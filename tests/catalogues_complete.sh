@@ -18,6 +18,10 @@ check() {  # LANGUAGE, and a pattern the untranslated texts of its catalogue mus
   fi
 }
 check en ''      # untranslated Chinese
+# No Chinese left in an English translation.
+if msgattrib --translated --no-wrap "$source_dir/po/en.po" 2>/dev/null | grep -P '^msgstr ".*[\x{3400}-\x{9fff}]'; then
+  echo "po/en.po: Chinese in the English translations above"; status=1
+fi
 check zh_TW -v   # untranslated English
 # The manual pages: every paragraph translated, none changed since (po4a marks those fuzzy).
 cp "$source_dir/po/man/zh_TW.po" "$work/man.po"
