@@ -33,8 +33,9 @@ class MoReader {
 public:
     explicit MoReader(std::string bytes) : m_bytes(std::move(bytes)) {}
 
-    // Every message of the file; empty when the file is no .mo file or is damaged.
-    [[nodiscard]] Translations Messages() const {
+    // Every message of the file; empty when the file is no .mo file or is damaged. Our texts have
+    // neither contexts nor plural forms, so an original is the whole text looked up.
+    [[nodiscard]] Translations Messages() {
         std::uint32_t magic = 0;
         if (!Word(0, magic)) return {};
         if (magic != kMagic && magic != kSwappedMagic) return {};
@@ -75,7 +76,7 @@ private:
     }
 
     std::string m_bytes;
-    mutable bool m_swapped = false;
+    bool m_swapped = false;  // the file's words are big-endian
 };
 
 std::string FileBytes(const std::filesystem::path& file) {
@@ -104,7 +105,7 @@ bool UseMessageLanguage(MessageLanguage language, const std::filesystem::path& l
     if (language == MessageLanguage::AsWritten) return true;
     const std::filesystem::path file =
         localeFolder / std::string(CatalogueNameOf(language)) / "LC_MESSAGES" / "tessarel.mo";
-    const MoReader reader(FileBytes(file));
+    MoReader reader(FileBytes(file));
     auto messages = std::make_unique<Translations>(reader.Messages());
     if (messages->empty()) return false;
     catalogues.current = messages.get();
