@@ -19,6 +19,7 @@
 #include "converter_dialog_fixture.h"
 #include "platform/message_box.h"
 #include "platform/qt_seams.h"
+#include "skin/button_tooltip.h"
 #include "skin/skin_button.h"
 #include "ui/about_dialog.h"
 #include "ui/application_language.h"
@@ -140,6 +141,8 @@ QStringList TextsOf(const QWidget& widget) {
     QStringList texts{widget.windowTitle(), widget.toolTip()};
     if (const auto* label = qobject_cast<const QLabel*>(&widget)) texts << label->text();
     if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) texts << button->text();
+    if (const auto* skinned = qobject_cast<const SkinButton*>(&widget); skinned && skinned->TipWindow())
+        texts << skinned->TipWindow()->Text();
     if (const auto* group = qobject_cast<const QGroupBox*>(&widget)) texts << group->title();
     if (const auto* spin = qobject_cast<const QSpinBox*>(&widget))
         texts << spin->suffix() << spin->specialValueText();
@@ -197,6 +200,9 @@ TEST_F(ConverterDialogTest, UnderEnglishEveryTextOfEveryWindowIsEnglishAndFitsIt
         for (const QAction* entry : dialog->SystemMenu().actions())
             EXPECT_FALSE(entry->text().contains(chinese)) << entry->text().toStdString();
         EXPECT_GT(checked, 40);
+        const auto* start = qobject_cast<const SkinButton*>(dialog->GetDlgItem(1007));
+        ASSERT_TRUE(start != nullptr && start->TipWindow() != nullptr)
+            << "the buttons' tips were not checked";
     }
     EXPECT_TRUE(UseApplicationLanguage(*qApp, MessageLanguage::AsWritten, TESSAREL_LOCALE_FOLDER));
 }
