@@ -3,7 +3,7 @@
 # the manual pages and the documents Debian asks for.
 #
 # Its dependencies are what dpkg-shlibdeps finds the programs linked to, plus what the window
-# needs at run time without linking it: the dialog's CJK font, Qt's translations of its own
+# needs at run time without linking it: the dialog's CJK font and its English one, Qt's translations of its own
 # texts, and Qt's platform plugins (the xcb and Wayland ones).
 
 set(CPACK_GENERATOR DEB)
@@ -32,7 +32,7 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, qt6-translations-l10n, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, fonts-dejavu-core, qt6-translations-l10n, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "parallel")
 
 include(CPack)

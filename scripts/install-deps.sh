@@ -20,6 +20,8 @@ packages=(
   gettext po4a
   # the dialog font and its fallbacks
   fonts-arphic-uming fonts-noto-cjk
+  # the dialog font under English
+  fonts-dejavu-core
   # whole-window tests and screenshots, under a window manager as on a desktop
   xvfb xauth x11-utils x11-apps xdotool openbox
   # private session and system buses for the desktop services' tests

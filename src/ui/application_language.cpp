@@ -50,8 +50,8 @@ bool UseQtLanguage(QApplication& application, MessageLanguage language) {
 
 bool UseApplicationLanguage(QApplication& application, MessageLanguage language,
                             const std::filesystem::path& localeFolder) {
-    QApplication::setFont(DialogFont(QApplication::font()));
     const bool catalogue = UseMessageLanguage(language, localeFolder);
+    QApplication::setFont(DialogFont(QApplication::font()));
     static bool catalogueTranslatorInstalled = false;
     if (!catalogueTranslatorInstalled)
         catalogueTranslatorInstalled = QApplication::installTranslator(new CatalogueTranslator(&application));

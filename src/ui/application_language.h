@@ -12,7 +12,7 @@ class QApplication;
 // templates' included, come from the catalogue, and Qt's own texts (the message box's OK, the
 // file dialog) follow: Traditional Chinese from Qt's translations, except under English, where
 // Qt speaks its own English. Every window, message boxes and the file dialog included, uses the
-// dialog font. Call once at start-up, before any window is shown and before any other thread
+// dialog font of the language (dialog_font.h). Call once at start-up, before any window is shown and before any other thread
 // runs. False when a catalogue the language needs is not installed: those texts stay as written.
 bool UseApplicationLanguage(QApplication& application, MessageLanguage language,
                             const std::filesystem::path& localeFolder);
