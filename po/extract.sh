@@ -24,7 +24,7 @@ quiet xgettext "${common[@]}" -L C++ --extract-all -o "$work/tables.pot" \
 # The forms' texts as Qt reads them: xgettext keeps XML's "&amp;" where the form means "&".
 xgettext "${common[@]}" --its=po/qt_designer.its -o "$work/forms.pot" res/main_window.ui res/about_dialog.ui
 sed -i 's/&amp;/\&/g' "$work/forms.pot"
-xgettext "${common[@]}" -L Desktop -o "$work/desktop.pot" res/tessarel.desktop
+xgettext "${common[@]}" -L Desktop -o "$work/desktop.pot" res/org.tessarel.Tessarel.desktop
 xgettext "${common[@]}" -o "$work/metainfo.pot" res/org.tessarel.Tessarel.metainfo.xml
 quiet msgcat --use-first -o "$output" "$work"/code.pot "$work"/tables.pot "$work"/forms.pot "$work"/desktop.pot \
   "$work"/metainfo.pot

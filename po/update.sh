@@ -13,6 +13,7 @@ while read -r language; do
   msgattrib --no-obsolete -o "$catalogue" "$catalogue" 2>/dev/null
 done < "$source_dir/po/LINGUAS"
 # The manual pages' catalogue, by po4a.
-po4a-updatepo -f man -M UTF-8 -m "$source_dir/res/tessarel.1" -m "$source_dir/res/tessarel-convert.1" \
-  -p "$source_dir/po/man/zh_TW.po" >/dev/null 2>&1
+# From the source folder, so that the catalogue names the pages by their paths in it.
+(cd "$source_dir" && po4a-updatepo -f man -M UTF-8 -m res/tessarel.1 -m res/tessarel-convert.1 \
+  -p po/man/zh_TW.po >/dev/null 2>&1)
 msgattrib --no-obsolete -o "$source_dir/po/man/zh_TW.po" "$source_dir/po/man/zh_TW.po" 2>/dev/null

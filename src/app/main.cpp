@@ -2,9 +2,11 @@
 #include <string_view>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "platform/desktop_notification.h"
 #include "platform/launcher_progress.h"
+#include "platform/one_window.h"
 #include "platform/power_off.h"
 #include "platform/sleep_inhibitor.h"
 #include "platform/win_app.h"
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
         if (argument == "--version") return std::printf("tessarel %s\n", TESSAREL_FILE_VERSION) < 0 ? 1 : 0;
     }
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSAREL_FILE_VERSION));
+    // The desktop matches the window to its entry (a Wayland application id, the task bar's icon).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(platform::kApplicationId));
     // Only the program itself may switch the computer off or talk to the desktop's services;
     // tests and tools keep the defaults, which refuse or do nothing.
     SetPowerOffHandler(platform::RequestLogindPowerOff);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -6,6 +7,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QListView>
 #include <QString>
 #include <QStringList>
 #include <QTreeView>
@@ -47,12 +51,49 @@ void FitDetailColumns(QFileDialog& dialog) {
         header.setSectionResizeMode(column, QHeaderView::ResizeToContents);
 }
 
+// The names typed into the name box, as full paths: several each between quotes, one as it is.
+QStringList TypedNames(const QFileDialog& dialog, const QString& text) {
+    QStringList names;
+    if (!text.contains(QLatin1Char('"'))) {
+        names << text.trimmed();
+    } else {
+        const QStringList parts = text.split(QLatin1Char('"'));
+        for (qsizetype i = 1; i < parts.size(); i += 2) names << parts[i];
+    }
+    QStringList paths;
+    for (const QString& name : names)
+        if (!name.isEmpty()) paths << QFileInfo(dialog.directory(), name).absoluteFilePath();
+    return paths;
+}
+
+// Qt's dialog takes the list's selection for the answer when there is one, and typing names
+// selects those the filter shows: a typed name the filter hides was dropped. Every typed name
+// counts, as in the platform's dialog; the filter only chooses what the list shows.
+class OpenDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+
+    void accept() override {
+        auto* nameBox = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* list = findChild<QListView*>(QStringLiteral("listView"));
+        if (nameBox != nullptr && list != nullptr && list->selectionModel() != nullptr) {
+            const QStringList typed = TypedNames(*this, nameBox->text());
+            const QStringList selected = selectedFiles();
+            const bool typedMore = std::any_of(typed.begin(), typed.end(),
+                                               [&](const QString& path) { return !selected.contains(path); });
+            // Without a selection the dialog reads the name box itself, and checks every name.
+            if (typedMore) list->selectionModel()->clearSelection();
+        }
+        QFileDialog::accept();
+    }
+};
+
 }  // namespace
 
 namespace platform {
 
 std::vector<std::string> ShowDefaultFileDialog(const FileDialogRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title), LastFolder());
+    OpenDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title), LastFolder());
     // Qt's own dialog everywhere: its patterns ignore case, as the platform's do, and it speaks
     // the application's language.
     dialog.setOption(QFileDialog::DontUseNativeDialog);

@@ -8,8 +8,10 @@
 
 namespace platform {
 
-// The desktop entry the program is installed as ("tessarel.desktop"), its name and its icon.
-inline constexpr char kDesktopEntryId[] = "tessarel";
+// The desktop entry the program is installed as ("org.tessarel.Tessarel.desktop", named after the
+// program's name on the session bus, as D-Bus activation wants), its icon and its name.
+inline constexpr char kDesktopEntryId[] = "org.tessarel.Tessarel";
+inline constexpr char kDesktopIconName[] = "tessarel";
 inline constexpr char kDesktopApplicationName[] = "Tessarel";
 
 // Runs work on the bus thread, started on first use, and returns at once. work may use

@@ -20,8 +20,8 @@ void SendFreedesktopNotification(const std::string& summary, const std::string& 
         const QString entry = QString::fromUtf8(kDesktopEntryId);
         // Replacing nothing, no actions, the server's own timeout; the desktop entry lets the
         // server find the application's settings and icon.
-        request << QString::fromUtf8(kDesktopApplicationName) << 0U << entry << QString::fromStdString(summary)
-                << QString::fromStdString(body) << QStringList()
+        request << QString::fromUtf8(kDesktopApplicationName) << 0U << QString::fromUtf8(kDesktopIconName)
+                << QString::fromStdString(summary) << QString::fromStdString(body) << QStringList()
                 << QVariantMap{{QStringLiteral("desktop-entry"), entry}} << -1;
         // Its answer (the notification's id) is of no use.
         (void)QDBusConnection::sessionBus().send(request);

@@ -12,8 +12,9 @@ namespace platform {
 void SendUnityLauncherEntry(const LauncherProgress& progress) {
     PostToDesktopBus([progress] {
         const QString entry = QString::fromUtf8(kDesktopEntryId);
+        // An object path holds no dots.
         QDBusMessage update = QDBusMessage::createSignal(
-            QStringLiteral("/com/canonical/unity/launcherentry/") + entry,
+            QStringLiteral("/com/canonical/unity/launcherentry/") + QString(entry).replace('.', '_'),
             QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
         update << QStringLiteral("application://%1.desktop").arg(entry)
                << QVariantMap{{QStringLiteral("progress"), progress.fraction},

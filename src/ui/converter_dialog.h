@@ -57,9 +57,12 @@ public:
     void ReleasePreviewGraph();
 
     // Adds the files named on the program's command line (bytes, as given) as jobs, as Browse adds
-    // the files its dialog returns; names that are no existing file are left out.
-    // (converter_dialog_command_line.cpp)
+    // the files its dialog returns; names that are no existing file are left out, and a file listed
+    // already, or named twice, is listed once. (converter_dialog_command_line.cpp)
     void AddCommandLineFiles(const std::vector<std::string>& files);
+    // A later start of the program or a launcher asks for the window: it comes to the front and
+    // adds the files (full paths, bytes) as the command line's; during a run, once the run ends.
+    void OpenFromDesktop(const std::vector<std::string>& files);
 
     // Renders the file at path (UTF-8) into a new preview graph and plays it in the preview
     // area; any earlier preview graph is released first. Each failure shows its message.
@@ -192,7 +195,8 @@ private:
     QAction* m_compressionSettingsEntry = nullptr;  // in m_systemMenu while the window exists
     bool m_windowCreated = false;
     bool m_runInProgress = false;
-    RunInProgress* m_run = nullptr;     // while a run converts
-    QString m_runTitle;                 // the title before the run
-    std::optional<int> m_deferredDone;  // the result the window ends with once the run returns
+    RunInProgress* m_run = nullptr;            // while a run converts
+    QString m_runTitle;                        // the title before the run
+    std::optional<int> m_deferredDone;         // the result the window ends with once the run returns
+    std::vector<std::string> m_filesAfterRun;  // asked for during a run, listed when it ends
 };

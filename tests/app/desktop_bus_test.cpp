@@ -41,7 +41,7 @@ TEST(DesktopBus, ANotificationAndTheLauncherEntryReachTheSessionBus) {
 
     EXPECT_EQ(services.CallsTo("Notify")[0], "Tessarel|0|tessarel|Tessarel|壓縮完成.||-1");
     const auto& shown = services.LauncherUpdates()[0];
-    EXPECT_EQ(shown.application, "application://tessarel.desktop");
+    EXPECT_EQ(shown.application, "application://org.tessarel.Tessarel.desktop");
     EXPECT_TRUE(shown.progressVisible && shown.countVisible);
     EXPECT_DOUBLE_EQ(shown.progress, 0.25);
     EXPECT_EQ(shown.count, 3);

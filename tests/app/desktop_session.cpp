@@ -13,6 +13,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// How long the server and the window manager may take to start: on a machine whose cores are busy
+// with other builds and tests, far longer than alone, within a test's own time.
+constexpr int kToolPatienceMs = 60000;
+
 std::uint32_t BigEndian32(const QByteArray& data, int offset) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData() + offset);
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
@@ -31,7 +35,8 @@ QImage FromWindowDump(const QByteArray& dump) {
     const std::uint32_t pixelBytes = bitsPerPixel / 8;
     const qsizetype start = headerSize + static_cast<qsizetype>(colours) * 12;
     if (format != 2 || (pixelBytes != 3 && pixelBytes != 4) || byteOrder != 0 || width == 0 || height == 0 ||
-        bytesPerLine < width * pixelBytes || dump.size() < start + static_cast<qsizetype>(bytesPerLine) * height)
+        bytesPerLine < width * pixelBytes ||
+        dump.size() < start + static_cast<qsizetype>(bytesPerLine) * height)
         return {};
     QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
     for (std::uint32_t y = 0; y < height; ++y) {
@@ -70,7 +75,7 @@ bool DesktopSession::Start() {
     // Xvfb picks a free display and writes its number on the descriptor given.
     m_server.start(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
     QByteArray number;
-    while (m_server.waitForStarted() && !number.contains('\n') && m_server.waitForReadyRead(10000))
+    while (m_server.waitForStarted() && !number.contains('\n') && m_server.waitForReadyRead(kToolPatienceMs))
         number += m_server.readAllStandardOutput();
     if (!number.contains('\n')) {
         m_error = QStringLiteral("Xvfb did not start");
@@ -82,7 +87,7 @@ bool DesktopSession::Start() {
     m_windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_windowManager.start(openbox, {"--sm-disable"});
     // The window manager is there once it has named itself on the root window.
-    for (int i = 0; i < 100; ++i) {
+    for (int waited = 0; waited < kToolPatienceMs; waited += 100) {
         if (Run(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"})
                 .contains(QLatin1String("window id")))
             return true;
