@@ -15,5 +15,5 @@ done < "$source_dir/po/LINGUAS"
 # The manual pages' catalogue, by po4a.
 # From the source folder, so that the catalogue names the pages by their paths in it.
 (cd "$source_dir" && po4a-updatepo -f man -M UTF-8 -m res/tessarel.1 -m res/tessarel-convert.1 \
-  -p po/man/zh_TW.po >/dev/null 2>&1)
+  -p po/man/zh_TW.po >/dev/null 2>&1 && rm -f po/man/zh_TW.po~)
 msgattrib --no-obsolete -o "$source_dir/po/man/zh_TW.po" "$source_dir/po/man/zh_TW.po" 2>/dev/null
