@@ -83,9 +83,11 @@ public:
         m_dialog.m_runInProgress = false;
         m_dialog.UpdateCompressionSettingsEntry();
         // The window was asked to end while the run's handler was on the stack; it ends now that
-        // the handler returns.
+        // the handler returns. Otherwise files asked for meanwhile join the lists.
         if (const std::optional<int> result = std::exchange(m_dialog.m_deferredDone, std::nullopt))
             m_dialog.done(*result);
+        else if (!m_dialog.m_filesAfterRun.empty())
+            m_dialog.AddCommandLineFiles(std::exchange(m_dialog.m_filesAfterRun, {}));
     }
 
     RunInProgress(const RunInProgress&) = delete;

@@ -256,6 +256,23 @@ TEST_F(ConversionRunTest, StartWithoutJobsAsksForInputsAndWithoutAnAutomaticComp
     EXPECT_EQ(StatusLine(*dialog), kComplete);
 }
 
+// Files handed to the window during a run (a later start, "Open with") wait for its end: the rows
+// it converts stay as they are. A file listed already is not listed again.
+TEST_F(ConversionRunTest, FilesOpenedDuringARunAreListedOnceWhenItEnds) {
+    const auto dialog = Start();
+    AddJob(*dialog, "video_only.avi", "1_first.avi");
+    const std::string late = (m_dir / "0_late.mpg").string();
+    std::filesystem::copy_file(testsupport::SamplePath("mpeg1_mp2.mpg"), late);
+    QObject::connect(dialog.get(), &ConverterDialog::JobProgressed, [&] {
+        dialog->OpenFromDesktop({late, (m_dir / "1_first.avi").string()});
+        EXPECT_EQ(dialog->m_inputList->count(), 1);
+    });
+    PressStart(*dialog);
+    ASSERT_EQ(dialog->m_inputList->count(), 2);
+    EXPECT_EQ(dialog->m_inputList->item(0)->text().toStdString(), late);
+    EXPECT_FALSE(std::filesystem::exists(OutputFor("0_late.mpg"))) << "not in the run";
+}
+
 TEST_F(ConversionRunTest, ListsClearedDuringTheLastJobCompleteButNeverSwitchOff) {
     const auto dialog = Start();
     AddJob(*dialog, "video_only.avi", "1_first.avi");
