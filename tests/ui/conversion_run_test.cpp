@@ -1,7 +1,6 @@
 // The conversion run from Start to its end: which rows are converted, what ends a run early and
 // what it says then, the completion text and the power-off after it.
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,8 +11,6 @@
 
 #include "conversion_run_fixture.h"
 #include "platform/desktop_notification.h"
-#include "platform/launcher_progress.h"
-#include "platform/sleep_inhibitor.h"
 #include "support/ffmpeg_handles.h"
 
 namespace {
@@ -120,48 +117,6 @@ TEST_F(ConversionRunTest, TheDesktopIsToldOfARunsOutcomeOnlyWhenTheUserIsAwayAFa
             << away;
     }
     SetNotificationHandler(std::move(previous));
-}
-
-// While a box of the run waits, the machine may sleep and the task bar shows no progress; after
-// the probe's box the run takes both again, and a user who is away hears of the first box only.
-TEST_F(ConversionRunTest, ABoxThatWaitsLetsTheDesktopGoAndTheRunTakesItAgainAfterOK) {
-    struct Lock : SleepInhibition {
-        explicit Lock(int& count) : held(count) { ++held; }
-        ~Lock() override { --held; }
-        int& held;
-    };
-    int held = 0, taken = 0;
-    std::vector<bool> bar;
-    std::vector<std::string> told, seenAtBoxes;
-    SleepInhibitorHandler sleep = SetSleepInhibitorHandler([&](const std::string&) {
-        ++taken;
-        return std::make_unique<Lock>(held);
-    });
-    LauncherProgressHandler progress =
-        SetLauncherProgressHandler([&](const LauncherProgress& shown) { bar.push_back(shown.shown); });
-    NotificationHandler notify =
-        SetNotificationHandler([&](const std::string&, const std::string& body) { told.push_back(body); });
-    const auto dialog = Start();
-    AddJob(*dialog, "video_only.avi", "1_first.avi");
-    AddJob(*dialog, "not_media.avi", "2_second.avi");
-    MessageBoxHandler boxes = SetMessageBoxHandler([&](const std::string& text) {
-        seenAtBoxes.push_back(text + (held != 0 ? " held" : "") + (bar.back() ? " shown" : ""));
-        return IDOK;
-    });
-    QApplication::setActiveWindow(nullptr);
-
-    PressStart(*dialog);
-
-    EXPECT_EQ(seenAtBoxes, (std::vector<std::string>{"失敗於輸出檔案名稱", "無法連接視訊鏈"}));
-    EXPECT_EQ(taken, 2) << "taken again after the probe's box";
-    EXPECT_EQ(held, 0);
-    ASSERT_GE(bar.size(), 4U);
-    EXPECT_EQ(std::vector<bool>(bar.end() - 3, bar.end()), (std::vector<bool>{false, true, false}));
-    EXPECT_EQ(told, std::vector<std::string>{"失敗於輸出檔案名稱"});
-    SetMessageBoxHandler(std::move(boxes));
-    SetNotificationHandler(std::move(notify));
-    SetLauncherProgressHandler(std::move(progress));
-    SetSleepInhibitorHandler(std::move(sleep));
 }
 
 TEST_F(ConversionRunTest, ARowThatFailsToBuildEndsTheRunWithItsMessageAndNothingMore) {
