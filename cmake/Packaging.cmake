@@ -3,7 +3,7 @@
 # the manual pages and the documents Debian asks for.
 #
 # Its dependencies are what dpkg-shlibdeps finds the programs linked to, plus what the window
-# needs at run time without linking it: the dialog's CJK font, Qt's translations of its own
+# needs at run time without linking it: the dialog's CJK font and its English one, Qt's translations of its own
 # texts, and Qt's platform plugins (the xcb and Wayland ones).
 
 set(CPACK_GENERATOR DEB)
@@ -11,7 +11,7 @@ set(CPACK_PACKAGE_NAME tessarel)
 set(CPACK_PACKAGE_VENDOR "Tessarel developers")
 set(CPACK_PACKAGE_CONTACT "Tessarel developers <tessarel@users.noreply.example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch video converter with a window in Traditional Chinese")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "batch video converter with a skinned window")
 set(CPACK_PACKAGE_DESCRIPTION
   "Tessarel re-encodes a list of video files (MPEG, AVI, QuickTime) into AVI
 files, one after another, each into a folder named converted beside its input,
@@ -32,7 +32,7 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, qt6-translations-l10n, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, fonts-dejavu-core, qt6-translations-l10n, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "parallel")
 
 include(CPack)

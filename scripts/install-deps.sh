@@ -18,8 +18,12 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   # Qt's own texts (standard buttons, the file dialog) in Traditional Chinese
   qt6-translations-l10n
+  # the catalogues of the texts: gettext's tools, and po4a for the manual pages
+  gettext po4a
   # the dialog font and its fallbacks
   fonts-arphic-uming fonts-noto-cjk
+  # the dialog font under English
+  fonts-dejavu-core
   # whole-window tests and screenshots, under a window manager as on a desktop
   xvfb xauth x11-utils x11-apps xdotool openbox
   # private session and system buses for the desktop services' tests

@@ -10,10 +10,11 @@
 #include "platform/power_off.h"
 #include "platform/sleep_inhibitor.h"
 #include "platform/win_app.h"
+#include "text/message_catalogue.h"
 
 namespace {
 
-constexpr char kHelp[] =
+constexpr const char* kHelp = TranslatableText(
     "Usage: tessarel [FILE...]\n"
     "\n"
     "Opens the Tessarel window, a batch converter of video files (MPEG, AVI, QuickTime)\n"
@@ -22,16 +23,18 @@ constexpr char kHelp[] =
     "tessarel-convert(1) does the same conversion from the command line.\n"
     "\n"
     "  -h, --help     print this help\n"
-    "      --version  print the version\n";
+    "      --version  print the version\n");
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    (void)UseMessageLanguage(MessageLanguageOfEnvironment(), InstalledLocaleFolder());
     // These print and end before any window or display is needed.
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--") break;
-        if (argument == "-h" || argument == "--help") return std::fputs(kHelp, stdout) < 0 ? 1 : 0;
+        if (argument == "-h" || argument == "--help")
+            return std::fputs(Translated(kHelp), stdout) < 0 ? 1 : 0;
         if (argument == "--version") return std::printf("tessarel %s\n", TESSAREL_FILE_VERSION) < 0 ? 1 : 0;
     }
     QCoreApplication::setApplicationVersion(QStringLiteral(TESSAREL_FILE_VERSION));

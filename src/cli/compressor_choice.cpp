@@ -8,6 +8,7 @@
 #include "engine/compression_presets.h"
 #include "engine/compressor_catalogue.h"
 #include "engine/compressor_selection.h"
+#include "text/message_catalogue.h"
 
 namespace {
 
@@ -72,8 +73,9 @@ CompressorChoice MatchCompressor(const std::vector<std::string>& names,
         if (wanted.size() <= 9 && std::stoul(wanted) < names.size()) {
             choice.index = static_cast<LONG>(std::stoul(wanted));
         } else {
-            choice.usageError = "no compressor has the index " + wanted +
-                                "; the compressors are:" + Listed(names, AllIndices(names.size()));
+            choice.usageError = FormatText(Translated("no compressor has the index %s; the compressors are:"),
+                                           wanted.c_str()) +
+                                Listed(names, AllIndices(names.size()));
         }
         return choice;
     }
@@ -88,10 +90,12 @@ CompressorChoice MatchCompressor(const std::vector<std::string>& names,
     if (holding.size() == 1) {
         choice.index = static_cast<LONG>(holding.front());
     } else if (holding.empty()) {
-        choice.usageError = "no compressor matches '" + wanted +
-                            "'; the compressors are:" + Listed(names, AllIndices(names.size()));
+        choice.usageError =
+            FormatText(Translated("no compressor matches '%s'; the compressors are:"), wanted.c_str()) +
+            Listed(names, AllIndices(names.size()));
     } else {
-        choice.usageError = "'" + wanted + "' matches several compressors:" + Listed(names, holding);
+        choice.usageError = FormatText(Translated("'%s' matches several compressors:"), wanted.c_str()) +
+                            Listed(names, holding);
     }
     return choice;
 }
@@ -111,10 +115,11 @@ CompressorChoice ChooseCompressor(const std::optional<std::string>& wanted, bool
         choice.name = names[static_cast<std::size_t>(choice.index)];
     if (wanted) return choice;
     if (automatic == -1 && !quiet) {
-        std::fprintf(stderr,
-                     "tessarel-convert: no Xvid or DivX compressor is installed; converting with the stored "
-                     "choice, compressor %ld\n",
-                     static_cast<long>(choice.index));
+        std::fprintf(
+            stderr,
+            Translated("tessarel-convert: no Xvid or DivX compressor is installed; converting with the "
+                       "stored choice, compressor %ld\n"),
+            static_cast<long>(choice.index));
     }
     return choice;
 }
@@ -125,15 +130,15 @@ int ListCompressors() {
     if (FAILED(EnumerateCompressors(names, automatic))) return 1;
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::printf("%zu\t%s%s\n", i, names[i].c_str(),
-                    static_cast<LONG>(i) == automatic ? "\t(automatic)" : "");
+                    static_cast<LONG>(i) == automatic ? Translated("\t(automatic)") : "");
     }
     return 0;
 }
 
 int ListPresets() {
     for (const CompressionPreset& preset : CompressionPresets()) {
-        std::printf("%.*s\t%.*s\n", static_cast<int>(preset.name.size()), preset.name.data(),
-                    static_cast<int>(preset.summary.size()), preset.summary.data());
+        std::printf("%.*s\t%s\n", static_cast<int>(preset.name.size()), preset.name.data(),
+                    Translated(preset.summary.data()));
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 
 #include "engine/compression_presets.h"
 #include "engine/compression_setting.h"
+#include "text/message_catalogue.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ std::string SetNumber(ConvertOptions& options, const std::string& value, std::st
     int number = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (error != std::errc() || end != value.data() + value.size() || number < low || number > high) {
-        return std::string(name) + " takes a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high) + ", not '" + value + "'";
+        return FormatText(Translated("%.*s takes a whole number from %d to %d, not '%s'"),
+                          static_cast<int>(name.size()), name.data(), low, high, value.c_str());
     }
     options.*field = number;
     return {};
@@ -61,7 +62,8 @@ std::string SetKeyFrameInterval(ConvertOptions& options, const std::string& valu
 
 // WxH, each side from 16 to 16384 pixels ("x" or "X" between them).
 std::string SetMaxSize(ConvertOptions& options, const std::string& value) {
-    const std::string error = "--max-size takes WIDTHxHEIGHT, each from 16 to 16384, not '" + value + "'";
+    const std::string error = FormatText(
+        Translated("--max-size takes WIDTHxHEIGHT, each from 16 to 16384, not '%s'"), value.c_str());
     const auto by = value.find_first_of("xX");
     if (by == std::string::npos) return error;
     int sides[2] = {};
@@ -82,7 +84,7 @@ std::string SetMaxSize(ConvertOptions& options, const std::string& value) {
 
 std::string SetAudio(ConvertOptions& options, const std::string& value) {
     if (!AudioChoiceNamed(value))
-        return "--audio takes keep, mp3, mp3-when-needed or mp3-or-ac3, not '" + value + "'";
+        return FormatText(Translated("--audio takes keep, mp3, mp3-when-needed or mp3-or-ac3, not '%s'"), value.c_str());
     options.audio = value;
     return {};
 }
@@ -90,7 +92,8 @@ std::string SetAudio(ConvertOptions& options, const std::string& value) {
 // Every setting the preset has, as if given here: what follows on the line overrides it.
 std::string SetPreset(ConvertOptions& options, const std::string& value) {
     const CompressionPreset* preset = FindCompressionPreset(value);
-    if (preset == nullptr) return "no preset is called '" + value + "'; --list-presets lists them";
+    if (preset == nullptr)
+        return FormatText(Translated("no preset is called '%s'; --list-presets lists them"), value.c_str());
     const CompressionChoice& choice = preset->choice;
     options.preset = preset->name;
     options.compressor = std::string(preset->compressor);
@@ -106,7 +109,7 @@ std::string SetPreset(ConvertOptions& options, const std::string& value) {
 }
 
 std::string SetProgress(ConvertOptions& options, const std::string& value) {
-    if (value != "json") return "--progress takes only json";
+    if (value != "json") return Translated("--progress takes only json");
     options.jsonProgress = true;
     return {};
 }
@@ -170,19 +173,22 @@ std::string ExtensionOf(const std::string& path) {
 // What the options mean together.
 std::string Contradiction(const ConvertOptions& options) {
     if (options.help || options.version) return {};
-    if (options.list) return options.files.empty() ? std::string() : "--list takes no FILE";
-    if (options.listPresets) return options.files.empty() ? std::string() : "--list-presets takes no FILE";
-    if (options.files.empty()) return "no FILE to convert";
-    if (!options.output.empty() && options.files.size() != 1) return "-o names the output of one FILE only";
+    if (options.list) return options.files.empty() ? std::string() : Translated("--list takes no FILE");
+    if (options.listPresets)
+        return options.files.empty() ? std::string() : Translated("--list-presets takes no FILE");
+    if (options.files.empty()) return Translated("no FILE to convert");
+    if (!options.output.empty() && options.files.size() != 1)
+        return Translated("-o names the output of one FILE only");
     if (!options.output.empty() && !options.outputDir.empty())
-        return "-o and --output-dir exclude each other";
+        return Translated("-o and --output-dir exclude each other");
     if (const std::string extension = ExtensionOf(options.output); !extension.empty() && extension != ".avi")
-        return "-o " + options.output + ": the output is an AVI file; name it .avi";
-    if (options.quiet && options.verbose) return "--quiet and --verbose exclude each other";
+        return FormatText(Translated("-o %s: the output is an AVI file; name it .avi"),
+                          options.output.c_str());
+    if (options.quiet && options.verbose) return Translated("--quiet and --verbose exclude each other");
     if (options.quality >= 0 && options.bitRateKbits > 0)
-        return "--quality and --bitrate exclude each other: a data rate replaces quality";
+        return Translated("--quality and --bitrate exclude each other: a data rate replaces quality");
     if (options.overwrite && options.skipExisting)
-        return "--overwrite and --skip-existing exclude each other";
+        return Translated("--overwrite and --skip-existing exclude each other");
     return {};
 }
 
@@ -206,17 +212,17 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments) {
         std::optional<std::string> value;
         const OptionRule* rule = RuleFor(argument, value);
         if (rule == nullptr) {
-            error = "unknown option " + argument;
+            error = FormatText(Translated("unknown option %s"), argument.c_str());
             continue;
         }
         const std::string name(rule->longName.empty() ? rule->shortName : rule->longName);
         if (!rule->takesValue && value) {
-            error = "option " + name + " takes no value";
+            error = FormatText(Translated("option %s takes no value"), name.c_str());
             continue;
         }
         if (rule->takesValue && !value && i + 1 < arguments.size()) value = arguments[++i];
         if (rule->takesValue && (!value || value->empty())) {
-            error = "option " + name + " needs a value";
+            error = FormatText(Translated("option %s needs a value"), name.c_str());
             continue;
         }
         error = rule->apply(options, value.value_or(std::string()));

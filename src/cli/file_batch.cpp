@@ -14,6 +14,7 @@
 #include "cli/message_relay.h"
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"
+#include "text/message_catalogue.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::string PreparedOutputDir(std::string dir) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     struct stat status {};
     if (::stat(dir.c_str(), &status) == 0 && !S_ISDIR(status.st_mode)) {
-        std::fprintf(stderr, "tessarel-convert: %s is not a folder\n", dir.c_str());
+        std::fprintf(stderr, Translated("tessarel-convert: %s is not a folder\n"), dir.c_str());
         return {};
     }
     return dir;
@@ -81,7 +82,7 @@ void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compr
     for (const ListedJob& job : jobs) {
         const bool skipped = skipExisting && Exists(job.output);
         std::printf("%s -> %s%s\n", job.input.c_str(), job.output.c_str(),
-                    skipped ? " (exists, skipped)" : "");
+                    skipped ? Translated(" (exists, skipped)") : "");
     }
 }
 
@@ -89,14 +90,16 @@ void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compr
 void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::size_t notStarted,
                bool keepGoing) {
     if (keepGoing && !failures.empty() && jobs > 1) {
-        std::fprintf(stderr, "tessarel-convert: %zu of %zu files failed:\n", failures.size(), jobs);
+        std::fprintf(stderr, Translated("tessarel-convert: %zu of %zu files failed:\n"), failures.size(),
+                     jobs);
         for (const FailedFile& failure : failures)
             std::fprintf(stderr, "  %s: %s\n", failure.file.c_str(), failure.reason.c_str());
     }
     if (notStarted == 0) return;
-    std::fprintf(stderr, "tessarel-convert: %zu more file%s not converted%s\n", notStarted,
-                 notStarted == 1 ? " was" : "s were",
-                 StopSignal() != 0 ? "" : " (--keep-going goes on after a failure)");
+    std::fprintf(stderr,
+                 notStarted == 1 ? Translated("tessarel-convert: %zu more file was not converted%s\n")
+                                 : Translated("tessarel-convert: %zu more files were not converted%s\n"),
+                 notStarted, StopSignal() != 0 ? "" : Translated(" (--keep-going goes on after a failure)"));
 }
 
 }  // namespace
@@ -104,12 +107,14 @@ void Summarise(const std::vector<FailedFile>& failures, std::size_t jobs, std::s
 int ConvertFiles(const ConvertOptions& options) {
     const CompressorChoice compressor = ChooseCompressor(options.compressor, options.quiet);
     if (!compressor.usageError.empty()) {
-        std::fprintf(stderr, "tessarel-convert: %s\n%s", compressor.usageError.c_str(), kTryHelp);
+        std::fprintf(stderr, "tessarel-convert: %s\n%s", compressor.usageError.c_str(), Translated(kTryHelp));
         return kUsageError;
     }
     if (!options.output.empty() && IsFolder(options.output)) {
-        std::fprintf(stderr, "tessarel-convert: -o %s is a folder; --output-dir puts the output into it\n%s",
-                     options.output.c_str(), kTryHelp);
+        std::fprintf(
+            stderr, Translated("tessarel-convert: -o %s is a folder; --output-dir puts the output into it\n"),
+            options.output.c_str());
+        std::fputs(Translated(kTryHelp), stderr);
         return kUsageError;
     }
     std::string outputDir;

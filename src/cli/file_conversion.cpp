@@ -14,6 +14,7 @@
 #include "engine/video_frame_counter.h"
 #include "platform/message_box.h"
 #include "platform/win_types.h"
+#include "text/message_catalogue.h"
 #include "text/path_parts.h"
 
 namespace {
@@ -25,7 +26,7 @@ JobResult Failure(std::string reason, bool shown = false) {
 }
 
 std::string ExistsReason(const std::string& output) {
-    return output + " exists (--overwrite replaces it)";
+    return FormatText(Translated("%s exists (--overwrite replaces it)"), output.c_str());
 }
 
 // How the job ended, once its graph has stopped: eventCode from the wait, completed from Stop,
@@ -34,23 +35,27 @@ JobResult Ending(const ListedJob& job, LONG eventCode, HRESULT completed, const 
     const int signal = StopSignal();
     switch (JudgeJobEnding(eventCode, completed, signal != 0)) {
         case JobEnding::StoppedOnRequest: {
-            const std::string kept = completed == S_FALSE
-                                         ? " was not written: the stop came before the first picture"
-                                         : " keeps what was converted";
             return {JobOutcome::Stopped,
-                    "stopped by signal " + std::to_string(signal) + "; " + job.output + kept};
+                    FormatText(completed == S_FALSE
+                                   ? Translated("stopped by signal %d; %s was not written: the "
+                                                "stop came before the first picture")
+                                   : Translated("stopped by signal %d; %s keeps what was converted"),
+                               signal, job.output.c_str())};
         }
         case JobEnding::OutputAppeared:
-            return Failure(job.output +
-                           " appeared while converting and was kept; this conversion was discarded");
+            return Failure(FormatText(
+                Translated("%s appeared while converting and was kept; this conversion was discarded"),
+                job.output.c_str()));
         case JobEnding::OutputNotCompleted:
             return Failure(
-                "the output could not be completed: " + (cause.empty() ? ResultText(completed) : cause) +
-                "; " + job.output + " keeps what it had");
+                FormatText(Translated("the output could not be completed: %s; %s keeps what it had"),
+                           (cause.empty() ? ResultText(completed) : cause).c_str(), job.output.c_str()));
         case JobEnding::FailedPartWay:
-            return Failure("the conversion failed part-way: " +
-                           (cause.empty() ? "event " + std::to_string(eventCode) : cause) + "; " +
-                           job.output + " keeps what it had");
+            return Failure(FormatText(
+                Translated("the conversion failed part-way: %s; %s keeps what it had"),
+                (cause.empty() ? FormatText(Translated("event %ld"), static_cast<long>(eventCode)) : cause)
+                    .c_str(),
+                job.output.c_str()));
         case JobEnding::Converted:
             break;
     }
@@ -91,7 +96,8 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     if (FAILED(hr)) {
         const bool shown = !messages.LastMessage().empty();
         return Failure(
-            shown ? messages.LastMessage() : "the conversion could not start (" + ResultText(hr) + ")",
+            shown ? messages.LastMessage()
+                  : FormatText(Translated("the conversion could not start (%s)"), ResultText(hr).c_str()),
             shown);
     }
 

@@ -1,6 +1,10 @@
 #include "cli/help_text.h"
 
-const char kHelpText[] =
+#include <string>
+
+#include "text/message_catalogue.h"
+
+const char* const kHelpText = TranslatableText(
     "Usage: tessarel-convert [OPTIONS] FILE...\n"
     "       tessarel-convert --list | --list-presets\n"
     "\n"
@@ -64,12 +68,14 @@ const char kHelpText[] =
     "Exit status: 0 when every FILE converted (or was skipped), 1 when any failed, 2\n"
     "for a usage error. SIGINT, SIGTERM or SIGHUP finishes the file in hand with what\n"
     "was converted, starts no further FILE, and then ends the program by that signal\n"
-    "(status 130, 143 or 129 in a shell, which stops its loop).\n";
+    "(status 130, 143 or 129 in a shell, which stops its loop).\n");
 
-const char kTryHelp[] = "Try 'tessarel-convert --help' for more information.\n";
+const char* const kTryHelp = TranslatableText("Try 'tessarel-convert --help' for more information.\n");
 
 const char* VersionText() {
-    return "tessarel-convert " TESSAREL_VERSION
-           "\n"
-           "Licence GPL-2.0-or-later: this is free software, and there is NO WARRANTY.\n";
+    static const std::string text = std::string("tessarel-convert " TESSAREL_VERSION "\n") +
+                                    Translated(
+                                        "Licence GPL-2.0-or-later: this is free software, and there is NO "
+                                        "WARRANTY.\n");
+    return text.c_str();
 }

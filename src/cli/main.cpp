@@ -12,15 +12,17 @@
 #include "cli/stop_signals.h"
 #include "media/api/class_registry.h"
 #include "media/api/ffmpeg_log.h"
+#include "text/message_catalogue.h"
 
 int main(int argc, char** argv) {
+    (void)UseMessageLanguage(MessageLanguageOfEnvironment(), InstalledLocaleFolder());
     const ParsedArguments parsed = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     const ConvertOptions& options = parsed.options;
     if (!parsed.usageError.empty()) {
-        std::fprintf(stderr, "tessarel-convert: %s\n%s", parsed.usageError.c_str(), kTryHelp);
+        std::fprintf(stderr, "tessarel-convert: %s\n%s", parsed.usageError.c_str(), Translated(kTryHelp));
         return 2;
     }
-    if (options.help) return std::fputs(kHelpText, stdout) < 0 ? 1 : 0;
+    if (options.help) return std::fputs(Translated(kHelpText), stdout) < 0 ? 1 : 0;
     if (options.version) return std::fputs(VersionText(), stdout) < 0 ? 1 : 0;
 
     if (options.verbose) media::SetFfmpegLogging(media::FfmpegLogging::Warnings);

@@ -1,4 +1,5 @@
 #include "cli/message_relay.h"
+#include "text/message_catalogue.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +12,8 @@ MessageRelay::MessageRelay(ProgressLine& progress) : m_progress(progress) {
         } else {
             Show(text);
         }
-        m_last = text.substr(0, text.find_first_of("\r\n"));
+        const std::string shown = Translated(text.c_str());
+        m_last = shown.substr(0, shown.find_first_of("\r\n"));
         return IDOK;
     });
 }
@@ -28,8 +30,8 @@ void MessageRelay::BeginFile(const std::string& file) {
 void MessageRelay::Show(const std::string& text) const {
     m_progress.Clear();
     std::string lines;
-    for (char c : text)
-        if (c != '\r') lines += c;
+    for (const char* c = Translated(text.c_str()); *c != '\0'; ++c)
+        if (*c != '\r') lines += *c;
     std::fprintf(stderr, "tessarel-convert: %s%s%s\n", m_file.c_str(), m_file.empty() ? "" : ": ",
                  lines.c_str());
     std::fflush(stderr);
@@ -45,6 +47,7 @@ void MessageRelay::ShowHeld(const std::string& cause) {
     m_held.clear();
     if (!cause.empty() && !held.empty()) {
         std::string& last = held.back();
+        last = Translated(last.c_str());
         last.insert(std::min(last.find_first_of("\r\n"), last.size()), ": " + cause);
         m_last += ": " + cause;
     }

@@ -8,6 +8,7 @@
 
 #include "cli/terminal_width.h"
 #include "engine/job_percent.h"
+#include "text/message_catalogue.h"
 #include "text/path_parts.h"
 
 namespace {
@@ -98,7 +99,9 @@ void ProgressLine::Update(int percent, long long frames) {
     if (m_style != ProgressStyle::Terminal) return;
     std::string tail = "  " + std::to_string(shown) + " %  " + FramesPerSecond(frames, Seconds());
     // What is left, at the pace so far; nothing to go by before the first percent.
-    if (shown > 0) tail += "  " + ClockText(Seconds() * (100 - shown) / shown) + " left";
+    if (shown > 0)
+        tail +=
+            "  " + FormatText(Translated("%s left"), ClockText(Seconds() * (100 - shown) / shown).c_str());
     const std::string text = Head(tail) + tail;
     if (text != m_drawn) Draw(text);
 }
@@ -134,7 +137,7 @@ void ProgressLine::Skipped(const std::string& output) {
     if (m_style == ProgressStyle::Quiet) return;
     if (m_style == ProgressStyle::Json) return Report("skipped", 100, false);
     Clear();
-    const std::string tail = ": " + output + " exists, skipped";
+    const std::string tail = FormatText(Translated(": %s exists, skipped"), output.c_str());
     std::fprintf(m_out, "%s%s\n", Head(tail).c_str(), tail.c_str());
     std::fflush(m_out);
 }

@@ -13,6 +13,7 @@
 #include "media/api/interface_ref.h"
 #include "media/api/interfaces.h"
 #include "media/api/uuids.h"
+#include "text/message_catalogue.h"
 #include "text/path_parts.h"
 #include "text/text_conversion.h"
 
@@ -20,9 +21,12 @@ namespace {
 
 std::string OutputCause(const std::string& output) {
     struct stat status {};
-    if (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return output + " is a directory";
+    if (::stat(output.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return FormatText(Translated("%s is a directory"), output.c_str());
     const std::string folder = FolderOf(output);
-    const auto said = [&](const char* text) { return "output folder " + folder + ": " + text; };
+    const auto said = [&](const char* text) {
+        return FormatText(Translated("output folder %s: %s"), folder.c_str(), text);
+    };
     if (::stat(folder.c_str(), &status) != 0) return said(std::strerror(errno));
     if (!S_ISDIR(status.st_mode)) return said(std::strerror(ENOTDIR));
     if (::access(folder.c_str(), W_OK | X_OK) != 0) return said(std::strerror(errno));
@@ -41,9 +45,10 @@ std::string MediaCause(const std::string& input) {
     const HRESULT opened = detector->put_Filename(name);
     SysFreeString(name);
     if (FAILED(opened)) {
-        const std::string reason =
-            opened == VFW_E_UNKNOWN_FILE_TYPE ? "no format it knows, or no stream in it" : ResultText(opened);
-        return "is not a media file FFmpeg can read (" + reason + ")";
+        const std::string reason = opened == VFW_E_UNKNOWN_FILE_TYPE
+                                       ? Translated("no format it knows, or no stream in it")
+                                       : ResultText(opened);
+        return FormatText(Translated("is not a media file FFmpeg can read (%s)"), reason.c_str());
     }
     LONG streams = 0;
     (void)detector->get_OutputStreams(&streams);
@@ -53,7 +58,7 @@ std::string MediaCause(const std::string& input) {
             type == MEDIATYPE_Video)
             return {};
     }
-    return "holds no video stream";
+    return Translated("holds no video stream");
 }
 
 }  // namespace
@@ -61,8 +66,8 @@ std::string MediaCause(const std::string& input) {
 std::string UnreadableInputCause(const std::string& input) {
     struct stat status {};
     if (::stat(input.c_str(), &status) != 0) return std::strerror(errno);
-    if (S_ISDIR(status.st_mode)) return "is a directory";
-    if (!S_ISREG(status.st_mode)) return "is not a regular file";
+    if (S_ISDIR(status.st_mode)) return Translated("is a directory");
+    if (!S_ISREG(status.st_mode)) return Translated("is not a regular file");
     const int descriptor = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0) return std::strerror(errno);
     ::close(descriptor);
@@ -73,7 +78,7 @@ std::string StartFailureCause(const ListedJob& job, HRESULT started) {
     if (std::string cause = UnreadableInputCause(job.input); !cause.empty()) return cause;
     if (std::string cause = OutputCause(job.output); !cause.empty()) return cause;
     struct stat status {};
-    if (::stat(job.input.c_str(), &status) == 0 && status.st_size == 0) return "is empty";
+    if (::stat(job.input.c_str(), &status) == 0 && status.st_size == 0) return Translated("is empty");
     if (std::string cause = MediaCause(job.input); !cause.empty()) return cause;
     return FAILED(started) ? ResultText(started) : std::string();
 }

@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "text/message_catalogue.h"
+
 namespace {
 
 // DVD players with DivX/Xvid support, certified against the consumer MPEG-4 ASP profiles, play
@@ -13,8 +15,8 @@ constexpr std::array kPresets{
     CompressionPreset{
         .name = "dvd-player",
         .compressor = "xvid",
-        .summary = "Xvid, at most 720x576 (720x480 above 25 fps) and 30 fps, deinterlaced, 4000 kbit/s, "
-                   "a key frame every 250 frames, MP3 or AC-3 sound",
+        .summary = TranslatableText("Xvid, at most 720x576 (720x480 above 25 fps) and 30 fps, deinterlaced, "
+                                    "4000 kbit/s, a key frame every 250 frames, MP3 or AC-3 sound"),
         .choice = {.keyFrameRate = 250,
                    .dataRate = 4'000'000,
                    .largest = {720, 576},
@@ -24,8 +26,8 @@ constexpr std::array kPresets{
     CompressionPreset{
         .name = "hd-player",
         .compressor = "xvid",
-        .summary = "Xvid, at most 1280x720 and 30 fps, deinterlaced, 8000 kbit/s, a key frame every 250 frames, "
-                   "MP3 or AC-3 sound",
+        .summary = TranslatableText("Xvid, at most 1280x720 and 30 fps, deinterlaced, 8000 kbit/s, a key frame "
+                                    "every 250 frames, MP3 or AC-3 sound"),
         .choice = {.keyFrameRate = 250,
                    .dataRate = 8'000'000,
                    .largest = {1280, 720},

@@ -11,7 +11,7 @@
 struct CompressionPreset {
     std::string_view name;        // as typed: "dvd-player"
     std::string_view compressor;  // the compressor's typed name: "xvid"
-    std::string_view summary;     // one line for a list of presets
+    std::string_view summary;     // one line for a list of presets, as written (ends in a zero byte)
     CompressionChoice choice;
 };
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "text/message_catalogue.h"
+
 namespace {
 
 MessageBoxHandler& InstalledHandler() {
@@ -27,8 +29,8 @@ namespace platform {
 int WriteMessageToErrorOutput(const std::string& text) {
     // The texts carry "\r\n" line breaks; a terminal wants plain "\n".
     std::string lines;
-    for (char c : text) {
-        if (c != '\r') lines += c;
+    for (const char* c = Translated(text.c_str()); *c != '\0'; ++c) {
+        if (*c != '\r') lines += *c;
     }
     std::fprintf(stderr, "%s\n", lines.c_str());
     return IDOK;

@@ -1,6 +1,7 @@
 #pragma once
 
-// The one seam through which every message of the application reaches the user. The program
+// The one seam through which every message of the application reaches the user. Messages
+// travel through it as written; what shows them translates them (text/message_catalogue.h). The program
 // installs a modal box with an OK button, no icon and the application name as its title (see
 // qt_seams.h); until something is installed, and in tools, the text goes to the error output.
 
@@ -22,6 +23,6 @@ using MessageBoxHandler = std::function<int(const std::string& text)>;
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 namespace platform {
-// The default handler: the text on the error output, one line per line of text. Returns IDOK.
+// The default handler: the text, translated, on the error output, one line per line of text. Returns IDOK.
 int WriteMessageToErrorOutput(const std::string& text);
 }  // namespace platform

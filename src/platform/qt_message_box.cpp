@@ -8,6 +8,7 @@
 
 #include "platform/message_box.h"
 #include "platform/qt_seams.h"
+#include "text/message_catalogue.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ int ShowQtMessageBox(const std::string& text) {
         return WriteMessageToErrorOutput(text);
     }
     // The texts carry "\r\n" line breaks; a label wants plain "\n".
-    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString shown = QString::fromUtf8(Translated(text.c_str()));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), shown, QMessageBox::Ok);
     MakeRoomForTitle(box);

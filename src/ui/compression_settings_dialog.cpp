@@ -29,6 +29,8 @@
 #include "media/api/interface_ref.h"
 #include "platform/message_box.h"
 #include "platform/profile_file.h"
+#include "text/message_catalogue.h"
+#include "ui/application_language.h"
 #include "ui/dialog_font.h"
 #include "ui/window_messages.h"
 
@@ -47,10 +49,10 @@ constexpr AudioChoice kAudioChoices[] = {AudioChoice::Keep, AudioChoice::Mp3When
 constexpr int kSuggestedDataRateKbits = 4000;
 
 // The preset box before a preset is chosen, and once a field differs from the preset chosen.
-constexpr char kChoosePreset[] = "選取以填入下列欄位";
-constexpr char kCustomPreset[] = "自訂";
+constexpr const char* kChoosePreset = TranslatableText("選取以填入下列欄位");
+constexpr const char* kCustomPreset = TranslatableText("自訂");
 
-constexpr char kNotSupported[] = "這個視訊壓縮器不支援此設定";
+constexpr const char* kNotSupported = TranslatableText("這個視訊壓縮器不支援此設定");
 
 QString PictureText(const PictureLimit& limit) {
     return QStringLiteral("%1 × %2").arg(limit.width).arg(limit.height);
@@ -59,11 +61,11 @@ QString PictureText(const PictureLimit& limit) {
 // A preset's name as the list shows it, with what it sets.
 QString PresetText(const CompressionPreset& preset) {
     QString name = QString::fromUtf8(preset.name.data(), static_cast<qsizetype>(preset.name.size()));
-    if (preset.name == "dvd-player") name = QStringLiteral("DVD 播放機");
-    if (preset.name == "hd-player") name = QStringLiteral("HD 播放機");
+    if (preset.name == "dvd-player") name = UiText("DVD 播放機");
+    if (preset.name == "hd-player") name = UiText("HD 播放機");
     const CompressionChoice& choice = preset.choice;
     QString text = name;
-    if (choice.largest.IsSet()) text += QStringLiteral(", 最大 ") + PictureText(choice.largest);
+    if (choice.largest.IsSet()) text = UiText("%1, 最大 %2").arg(text, PictureText(choice.largest));
     if (choice.dataRate > 0) text += QStringLiteral(", %1 kbit/s").arg(choice.dataRate / 1000);
     return text;
 }
@@ -93,7 +95,7 @@ CompressionSettingsDialog::CompressionSettingsDialog(std::string compressorName,
     // A modal frame: a caption with its close box, no help button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("壓縮設定"));
+    setWindowTitle(UiText("壓縮設定"));
     BuildControls();
     EnableWhatTheCompressorSupports();
     ShowChoice(ReadStoredCompressionChoice(m_compressorName));
@@ -104,20 +106,20 @@ CompressionSettingsDialog::~CompressionSettingsDialog() = default;
 
 void CompressionSettingsDialog::BuildControls() {
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("視訊壓縮器: ") + QString::fromStdString(m_compressorName)));
+    layout->addWidget(new QLabel(UiText("視訊壓縮器: %1").arg(QString::fromStdString(m_compressorName))));
 
     auto* presetRow = new QFormLayout;
     m_presets = new QComboBox;
-    m_presets->setPlaceholderText(QString::fromUtf8(kChoosePreset));
+    m_presets->setPlaceholderText(UiText(kChoosePreset));
     for (const CompressionPreset& preset : CompressionPresets()) m_presets->addItem(PresetText(preset));
     m_presets->setCurrentIndex(-1);
-    presetRow->addRow(QStringLiteral("預設組合(&P):"), m_presets);
+    presetRow->addRow(UiText("預設組合(&P):"), m_presets);
     layout->addLayout(presetRow);
 
     // The picture's quality: a quality, or an average data rate instead.
-    auto* video = new QGroupBox(QStringLiteral("視訊"));
+    auto* video = new QGroupBox(UiText("視訊"));
     auto* videoRows = new QFormLayout(video);
-    m_byQuality = new QRadioButton(QStringLiteral("品質(&Q):"));
+    m_byQuality = new QRadioButton(UiText("品質(&Q):"));
     m_quality = new QSlider(Qt::Horizontal);
     m_quality->setRange(0, kHighestQualityPercent);
     m_quality->setPageStep(10);
@@ -130,34 +132,34 @@ void CompressionSettingsDialog::BuildControls() {
     m_qualityRow = new QWidget;
     auto* qualityRow = new QHBoxLayout(m_qualityRow);
     qualityRow->setContentsMargins(0, 0, 0, 0);
-    qualityRow->addWidget(new QLabel(QStringLiteral("小檔案")));
+    qualityRow->addWidget(new QLabel(UiText("小檔案")));
     qualityRow->addWidget(m_quality, 1);
-    qualityRow->addWidget(new QLabel(QStringLiteral("高品質")));
+    qualityRow->addWidget(new QLabel(UiText("高品質")));
     qualityRow->addWidget(m_qualityValue);
     videoRows->addRow(m_byQuality, m_qualityRow);
 
-    m_byDataRate = new QRadioButton(QStringLiteral("平均位元率(&R):"));
+    m_byDataRate = new QRadioButton(UiText("平均位元率(&R):"));
     m_dataRate = NewSpinBox(1, kHighestDataRateKbits, QStringLiteral(" kbit/s"));
     videoRows->addRow(m_byDataRate, m_dataRate);
     m_rateOrQuality = new QButtonGroup(this);
     m_rateOrQuality->addButton(m_byQuality);
     m_rateOrQuality->addButton(m_byDataRate);
 
-    m_keyFrameRate = NewSpinBox(0, kHighestKeyFrameRate, QStringLiteral(" 個畫格"));
-    m_keyFrameRate->setSpecialValueText(QStringLiteral("視訊壓縮器預設"));
-    m_keyFrameRate->setToolTip(QStringLiteral("兩個關鍵畫格之間最多相隔的畫格數"));
-    m_keyFrameLabel = new QLabel(QStringLiteral("關鍵畫格間隔(&K):"));
+    m_keyFrameRate = NewSpinBox(0, kHighestKeyFrameRate, UiText(" 個畫格"));
+    m_keyFrameRate->setSpecialValueText(UiText("視訊壓縮器預設"));
+    m_keyFrameRate->setToolTip(UiText("兩個關鍵畫格之間最多相隔的畫格數"));
+    m_keyFrameLabel = new QLabel(UiText("關鍵畫格間隔(&K):"));
     m_keyFrameLabel->setBuddy(m_keyFrameRate);
     videoRows->addRow(m_keyFrameLabel, m_keyFrameRate);
     layout->addWidget(video);
 
     // What players take: the picture's size and the sound's format.
-    auto* player = new QGroupBox(QStringLiteral("播放器相容性"));
+    auto* player = new QGroupBox(UiText("播放器相容性"));
     auto* playerRows = new QFormLayout(player);
     m_largest = new QComboBox;
-    m_largest->addItem(QStringLiteral("保持原尺寸"));
+    m_largest->addItem(UiText("保持原尺寸"));
     for (const PictureLimit& limit : kCommonPictureLimits) m_largest->addItem(PictureText(limit));
-    m_largest->addItem(QStringLiteral("自訂"));
+    m_largest->addItem(UiText("自訂"));
     m_largestWidth = NewSpinBox(kSmallestPictureSide, kLargestPictureSide);
     m_largestHeight = NewSpinBox(kSmallestPictureSide, kLargestPictureSide);
     // A size of one's own starts from full HD.
@@ -173,24 +175,24 @@ void CompressionSettingsDialog::BuildControls() {
         field->setSizePolicy(policy);
         largestRow->addWidget(field);
     }
-    auto* largestLabel = new QLabel(QStringLiteral("最大畫面(&M):"));
+    auto* largestLabel = new QLabel(UiText("最大畫面(&M):"));
     largestLabel->setBuddy(m_largest);
-    largestLabel->setToolTip(QStringLiteral("較大的畫面會等比例縮小, 較小的畫面不會放大"));
+    largestLabel->setToolTip(UiText("較大的畫面會等比例縮小, 較小的畫面不會放大"));
     playerRows->addRow(largestLabel, largestRow);
 
     m_audio = new QComboBox;
-    m_audio->addItems({QStringLiteral("保留原始音訊 (不重新壓縮)"), QStringLiteral("播放器不支援時轉成 MP3"),
-                       QStringLiteral("一律轉成 MP3"), QStringLiteral("MP3 與 AC-3 保留, 其他轉成 MP3")});
-    playerRows->addRow(QStringLiteral("音訊(&A):"), m_audio);
+    m_audio->addItems({UiText("保留原始音訊 (不重新壓縮)"), UiText("播放器不支援時轉成 MP3"),
+                       UiText("一律轉成 MP3"), UiText("MP3 與 AC-3 保留, 其他轉成 MP3")});
+    playerRows->addRow(UiText("音訊(&A):"), m_audio);
     layout->addWidget(player);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
                                          QDialogButtonBox::RestoreDefaults);
     // Plain text buttons, as the About box has.
     const std::pair<QDialogButtonBox::StandardButton, QString> texts[] = {
-        {QDialogButtonBox::Ok, QStringLiteral("確定")},
-        {QDialogButtonBox::Cancel, QStringLiteral("取消")},
-        {QDialogButtonBox::RestoreDefaults, QStringLiteral("預設值(&D)")}};
+        {QDialogButtonBox::Ok, UiText("確定")},
+        {QDialogButtonBox::Cancel, UiText("取消")},
+        {QDialogButtonBox::RestoreDefaults, UiText("預設值(&D)")}};
     for (const auto& [which, text] : texts) {
         buttons->button(which)->setText(text);
         buttons->button(which)->setIcon(QIcon());
@@ -206,14 +208,14 @@ void CompressionSettingsDialog::BuildControls() {
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this, [this] {
         m_presets->setCurrentIndex(-1);
-        m_presets->setPlaceholderText(QString::fromUtf8(kChoosePreset));
+        m_presets->setPlaceholderText(UiText(kChoosePreset));
         ShowChoice({});
     });
     // A field changed by hand no longer shows the preset chosen.
     const auto edited = [this] {
         if (m_showingChoice) return;
         m_presets->setCurrentIndex(-1);
-        m_presets->setPlaceholderText(QString::fromUtf8(kCustomPreset));
+        m_presets->setPlaceholderText(UiText(kCustomPreset));
     };
     connect(m_rateOrQuality, &QButtonGroup::buttonToggled, this, edited);
     for (QSpinBox* field : {m_dataRate, m_keyFrameRate, m_largestWidth, m_largestHeight})
@@ -233,7 +235,7 @@ void CompressionSettingsDialog::EnableWhatTheCompressorSupports() {
     const auto allow = [](std::initializer_list<QWidget*> controls, bool supported) {
         for (QWidget* control : controls) {
             control->setEnabled(supported);
-            if (!supported) control->setToolTip(QString::fromUtf8(kNotSupported));
+            if (!supported) control->setToolTip(UiText(kNotSupported));
         }
     };
     allow({m_byQuality, m_qualityRow}, Supports(CompressionCaps_CanQuality));
@@ -313,7 +315,7 @@ CompressionChoice CompressionSettingsDialog::Choice() const {
 void CompressionSettingsDialog::accept() {
     if (!StoreCompressionChoice(m_compressorName, Choice())) {
         const std::string file = platform::ProfileFilePath(kSettingsFileName);
-        AfxMessageBox(QString::fromUtf8(kCannotStoreCompressionSettings)
+        AfxMessageBox(UiText(kCannotStoreCompressionSettings)
                           .arg(QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size())))
                           .toUtf8()
                           .constData(),

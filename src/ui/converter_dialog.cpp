@@ -18,7 +18,9 @@
 #include "resource_ids.h"
 #include "skin/skin_button.h"
 #include "string_table.h"
+#include "text/message_catalogue.h"
 #include "ui/about_dialog.h"
+#include "ui/application_language.h"
 #include "ui/combo_selection.h"
 #include "ui/compression_settings_dialog.h"
 #include "ui/dialog_font.h"
@@ -175,13 +177,13 @@ bool ConverterDialog::OnInitDialog() {
     }
 
     m_systemMenu->clear();
-    m_compressionSettingsEntry = m_systemMenu->addAction(QStringLiteral("壓縮設定..."));
+    m_compressionSettingsEntry = m_systemMenu->addAction(UiText("壓縮設定..."));
     connect(m_compressionSettingsEntry, &QAction::triggered, this,
             [this] { OnSysCommand(IDM_COMPRESSIONSETTINGS, 0); });
     const std::string about = LoadResourceString(resource_ids::kAboutMenuString);
     if (!about.empty()) {
         m_systemMenu->addSeparator();
-        const QAction* entry = m_systemMenu->addAction(QString::fromStdString(about));
+        const QAction* entry = m_systemMenu->addAction(UiText(about.c_str()));
         connect(entry, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
     }
 
@@ -207,14 +209,17 @@ bool ConverterDialog::OnInitDialog() {
 
 void ConverterDialog::ApplyTransparentButtons() {
     const std::pair<SkinButton*, const char*> tips[] = {
-        {m_btnStart, "點選可開始轉換...."},  {m_btnBrowse, "瀏覽輸入檔案..."},
-        {m_btnStop, "停止播放電影..."},      {m_btnPlayOutput, "播放輸出電影..."},
-        {m_btnPlayInput, "播放輸入電影..."}, {m_btnClear, "清除輸入/輸出檔案清單..."},
+        {m_btnStart, TranslatableText("點選可開始轉換....")},
+        {m_btnBrowse, TranslatableText("瀏覽輸入檔案...")},
+        {m_btnStop, TranslatableText("停止播放電影...")},
+        {m_btnPlayOutput, TranslatableText("播放輸出電影...")},
+        {m_btnPlayInput, TranslatableText("播放輸入電影...")},
+        {m_btnClear, TranslatableText("清除輸入/輸出檔案清單...")},
     };
     for (const auto& [button, tip] : tips) {
         button->SetTransparent(false);
         button->UseFlatLook(false, true);
-        button->SetTipText(QString::fromUtf8(tip), true);
+        button->SetTipText(UiText(tip), true);
     }
 }
 

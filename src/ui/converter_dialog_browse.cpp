@@ -17,14 +17,17 @@
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "skin/skin_button.h"
+#include "text/message_catalogue.h"
 #include "ui/converter_dialog.h"
 #include "ui/job_lists.h"
 #include "ui/window_messages.h"
 
 namespace {
 
-constexpr char kChooseInputsTitle[] = "選取輸入檔案...";
-constexpr char kVideoFilesFilter[] = "Video Files (.mpg;.mpeg;.avi;.qt;.mov)|*.mpg;*.mpeg;*.avi;*.qt;*.mov||";
+constexpr const char* kChooseInputsTitle = TranslatableText("選取輸入檔案...");
+// The translations keep the patterns after the first "|".
+constexpr const char* kVideoFilesFilter =
+    TranslatableText("Video Files (.mpg;.mpeg;.avi;.qt;.mov)|*.mpg;*.mpeg;*.avi;*.qt;*.mov||");
 // The dialog's answer must fit this many bytes, as laid out by ResultBufferBytes.
 constexpr std::size_t kResultBufferBytes = 16000;
 // A path text shorter than this is the root folder, or a one-letter folder in it: refused.
@@ -48,7 +51,8 @@ std::vector<std::string> DroppedVideoFiles(const QMimeData& data) {
 }  // namespace
 
 void ConverterDialog::OnBrowse() {
-    FileDialog dialog({kChooseInputsTitle, kVideoFilesFilter, true}, kResultBufferBytes);
+    FileDialog dialog({Translated(kChooseInputsTitle), Translated(kVideoFilesFilter), true},
+                      kResultBufferBytes);
     if (!dialog.DoModal()) return;
     AddChosenFiles(dialog.GetPathName(), dialog.GetPathNames());
 }

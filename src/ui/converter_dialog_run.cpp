@@ -25,6 +25,7 @@
 #include "platform/power_off.h"
 #include "platform/sleep_inhibitor.h"
 #include "platform/win_types.h"
+#include "text/message_catalogue.h"
 #include "ui/converter_dialog.h"
 #include "ui/job_lists.h"
 #include "ui/keys_during_run.h"
@@ -58,7 +59,7 @@ public:
     };
 
     explicit RunInProgress(ConverterDialog& dialog)
-        : m_dialog(dialog), m_awake(InhibitSleep(kCompressingToOutput)), m_keys(dialog) {
+        : m_dialog(dialog), m_awake(InhibitSleep(Translated(kCompressingToOutput))), m_keys(dialog) {
         m_dialog.m_runInProgress = true;
         m_dialog.m_run = this;
         m_dialog.UpdateCompressionSettingsEntry();
@@ -135,13 +136,14 @@ private:
         if (m_endedForDesktop) return;
         m_awake.reset();
         if (m_progress.shown) ShowLauncherProgress({});
-        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), *notification);
+        if (notification)
+            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
     }
 
     // The run goes on after the box: the machine is kept awake again, the progress shown again.
     void AfterBox(const std::string& text) {
         if (EndsTheRun(text) || m_endedForDesktop || m_awake) return;
-        m_awake = InhibitSleep(kCompressingToOutput);
+        m_awake = InhibitSleep(Translated(kCompressingToOutput));
         if (m_progress.shown) ShowLauncherProgress(m_progress);
     }
 
@@ -152,7 +154,8 @@ private:
         m_endedForDesktop = true;
         m_awake.reset();
         ShowLauncherProgress({});
-        if (notification) ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), *notification);
+        if (notification)
+            ShowDesktopNotification(m_dialog.m_runTitle.toStdString(), Translated(notification->c_str()));
     }
 
     struct FirstBox {
@@ -229,7 +232,7 @@ void ConverterDialog::OnStartConversion() {
         m_status.clear();
         UpdateData(false);
         update(statusArea);
-        m_status = kCompressingToOutput;  // shown by the wait's first slice
+        m_status = Translated(kCompressingToOutput);  // shown by the wait's first slice
         {
             const FocusStaysPut focusStays(*this);
             EnableJobButtons(false);
@@ -267,7 +270,7 @@ void ConverterDialog::OnStartConversion() {
         }
     }
 
-    m_status = kCompressionComplete;
+    m_status = Translated(kCompressionComplete);
     // Also takes the power-off box as the user last left it, however late in the run.
     UpdateData(false);
     run.Complete();

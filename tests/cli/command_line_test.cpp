@@ -370,6 +370,23 @@ TEST(CommandLine, EveryFailureNamesItsCauseAfterTheWindowsMessage) {
         EXPECT_EQ(run.exitCode, 1) << failure.said;
         EXPECT_NE(run.errors.find(failure.said), std::string::npos) << run.errors;
     }
+    // The same failure in each language: the desktop's, else the text as written under C.
+    const struct {
+        const char* locale;
+        std::string said;
+    } kLanguages[] = {
+        {"C.UTF-8", "無法連接視訊鏈: holds no video stream"},
+        {"en_US.UTF-8", "Could not connect the video chain: holds no video stream"},
+        {"zh_TW.UTF-8", "無法連接視訊鏈: 沒有視訊資料流"},
+        {"de_DE.UTF-8", "Could not connect the video chain: holds no video stream"},
+    };
+    for (const auto& language : kLanguages) {
+        const ConvertRun run =
+            RunConvert({"--output-dir", (folder / "out").string(), SamplePath("audio_only.mpg").string()},
+                       std::chrono::seconds(60), {std::string("LC_ALL=") + language.locale, "LANGUAGE="});
+        EXPECT_EQ(run.exitCode, 1) << language.locale;
+        EXPECT_NE(run.errors.find(language.said), std::string::npos) << language.locale << ": " << run.errors;
+    }
     // -o on a folder, or for another container, is refused before anything starts.
     for (const std::string& output : {(folder / "folder").string(), (folder / "out.mkv").string()}) {
         const ConvertRun run = RunConvert({"--overwrite", "-o", output, good});

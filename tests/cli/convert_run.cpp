@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -37,7 +38,22 @@ std::filesystem::path ConvertProgram() {
     return TESSAREL_CONVERT;
 }
 
-ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::seconds limit) {
+ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::seconds limit,
+                      const std::vector<std::string>& variables) {
+    // The texts as written, whatever the tester's own locale, unless the test names one; a later
+    // value of a variable wins.
+    std::map<std::string, std::string> replacing;  // "NAME=" to "NAME=VALUE"
+    for (const std::string& variable : {std::string("LC_ALL=C.UTF-8"), std::string("LANGUAGE=")})
+        replacing[variable.substr(0, variable.find('=') + 1)] = variable;
+    for (const std::string& variable : variables)
+        replacing[variable.substr(0, variable.find('=') + 1)] = variable;
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view name(*entry, std::string_view(*entry).find('=') + 1);
+        if (!replacing.contains(std::string(name))) environment.push_back(*entry);
+    }
+    for (auto& [name, variable] : replacing) environment.push_back(variable.data());
+    environment.push_back(nullptr);
     ConvertRun run;
     const std::string program = ConvertProgram().string();
     std::vector<char*> argv;
@@ -64,7 +80,8 @@ ConvertRun RunConvert(const std::vector<std::string>& arguments, std::chrono::se
     posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
     const Clock::time_point started = Clock::now();
     pid_t child = -1;
-    const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(errorPipe[1]);
     ::close(outputPipe[1]);

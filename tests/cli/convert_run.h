@@ -25,9 +25,11 @@ struct ConvertRun {
 // The tessarel-convert program of this build.
 [[nodiscard]] std::filesystem::path ConvertProgram();
 
-// Runs tessarel-convert with arguments; kills it (SIGKILL) once limit has passed.
+// Runs tessarel-convert with arguments; kills it (SIGKILL) once limit has passed. Each of
+// variables ("NAME=VALUE") replaces that variable of this process's environment.
 [[nodiscard]] ConvertRun RunConvert(const std::vector<std::string>& arguments,
-                                          std::chrono::seconds limit = std::chrono::seconds(60));
+                                          std::chrono::seconds limit = std::chrono::seconds(60),
+                                          const std::vector<std::string>& variables = {});
 
 // A fresh, empty folder for one test's files, removed with everything in it on destruction.
 class ScratchFolder {

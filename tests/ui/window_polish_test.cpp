@@ -2,19 +2,26 @@
 // Qt's own texts in Traditional Chinese in the dialog font.
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTimer>
 
 #include "converter_dialog_fixture.h"
 #include "platform/message_box.h"
 #include "platform/qt_seams.h"
+#include "skin/button_tooltip.h"
 #include "skin/skin_button.h"
+#include "ui/about_dialog.h"
 #include "ui/application_language.h"
 
 namespace {
@@ -127,6 +134,77 @@ TEST(ApplicationLanguageTest, MessageBoxesSayOkInTraditionalChineseInTheDialogFo
     EXPECT_TRUE(family == QStringLiteral("AR PL UMing TW") || family == QStringLiteral("Noto Sans CJK TC") ||
                 family == QStringLiteral("新細明體"))
         << family.toStdString();
+}
+
+// Every text a widget shows, its tip included.
+QStringList TextsOf(const QWidget& widget) {
+    QStringList texts{widget.windowTitle(), widget.toolTip()};
+    if (const auto* label = qobject_cast<const QLabel*>(&widget)) texts << label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) texts << button->text();
+    if (const auto* skinned = qobject_cast<const SkinButton*>(&widget); skinned && skinned->TipWindow())
+        texts << skinned->TipWindow()->Text();
+    if (const auto* group = qobject_cast<const QGroupBox*>(&widget)) texts << group->title();
+    if (const auto* spin = qobject_cast<const QSpinBox*>(&widget))
+        texts << spin->suffix() << spin->specialValueText();
+    if (const auto* combo = qobject_cast<const QComboBox*>(&widget)) {
+        texts << combo->placeholderText();
+        for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
+    }
+    return texts;
+}
+
+// Whether a control shown has less room than its text needs. A push button's size hint has a
+// floor of the style's; its text with a little room either side is what must fit.
+bool CutShort(const QWidget& widget) {
+    // The compressors' list holds their names, not texts of ours.
+    if (const auto* combo = qobject_cast<const QComboBox*>(&widget);
+        widget.isHidden() || (combo && combo->isEditable()))
+        return false;
+    if (const auto* label = qobject_cast<const QLabel*>(&widget); label != nullptr && label->wordWrap())
+        return label->heightForWidth(label->width()) > label->height();
+    if (const auto* button = qobject_cast<const QPushButton*>(&widget))
+        return button->fontMetrics().horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))) + 8 >
+               button->width();
+    if (qobject_cast<const QLabel*>(&widget) == nullptr &&
+        qobject_cast<const QAbstractButton*>(&widget) == nullptr &&
+        qobject_cast<const QComboBox*>(&widget) == nullptr)
+        return false;
+    return widget.sizeHint().width() > widget.width();
+}
+
+TEST_F(ConverterDialogTest, UnderEnglishEveryTextOfEveryWindowIsEnglishAndFitsItsControl) {
+    ASSERT_TRUE(UseApplicationLanguage(*qApp, MessageLanguage::English, TESSAREL_LOCALE_FOLDER));
+    {
+        m_app.WriteProfileString("RegAT", "trans", "trans");  // the buttons' tips too
+        const auto dialog = Start();
+        AboutDialog about(dialog.get());
+        CompressionSettingsDialog settings("libxvidcore MPEG-4 part 2", nullptr, dialog.get());
+        about.show();
+        settings.show();
+        CheckBox(*dialog, 1019).click();  // shows the compressors' list and its label
+        const QRegularExpression chinese(QStringLiteral("[\\x{3400}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+        int checked = 0;
+        for (QWidget* window : std::initializer_list<QWidget*>{dialog.get(), &about, &settings}) {
+            QList<QWidget*> widgets = window->findChildren<QWidget*>();
+            widgets.prepend(window);
+            for (const QWidget* widget : widgets) {
+                for (const QString& text : TextsOf(*widget))
+                    EXPECT_FALSE(text.contains(chinese))
+                        << widget->objectName().toStdString() << ": " << text.toStdString();
+                EXPECT_FALSE(CutShort(*widget))
+                    << TextsOf(*widget).join(QLatin1Char('|')).toStdString() << " needs "
+                    << widget->sizeHint().width() << " pixels, has " << widget->width();
+                ++checked;
+            }
+        }
+        for (const QAction* entry : dialog->SystemMenu().actions())
+            EXPECT_FALSE(entry->text().contains(chinese)) << entry->text().toStdString();
+        EXPECT_GT(checked, 40);
+        const auto* start = qobject_cast<const SkinButton*>(dialog->GetDlgItem(1007));
+        ASSERT_TRUE(start != nullptr && start->TipWindow() != nullptr)
+            << "the buttons' tips were not checked";
+    }
+    EXPECT_TRUE(UseApplicationLanguage(*qApp, MessageLanguage::AsWritten, TESSAREL_LOCALE_FOLDER));
 }
 
 }  // namespace
