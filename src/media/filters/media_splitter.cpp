@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -46,6 +47,25 @@ AVRational FrameRateOf(const AVStream& stream) {
     if (averageValid) return average;
     if (baseValid) return base;
     return AVRational{0, 1};
+}
+
+// A QuickTime audio track whose samples libavformat kept end well before the track's edit does,
+// with samples of its table left out. The index is rebuilt from the edit lists, and a sample that
+// claims to last an hour pushes every sample after it past the edit's end, where they are cut; a
+// player plays them, timed from the sample count. Such a file is read again with the edit lists
+// taken only for where the tracks start.
+bool EditListCutAudio(const AVFormatContext& format) {
+    if (std::string_view(format.iformat->name).find("mov") == std::string_view::npos) return false;
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        AVStream& stream = *format.streams[i];
+        const int kept = avformat_index_get_entries_count(&stream);
+        if (stream.codecpar->codec_type != AVMEDIA_TYPE_AUDIO || kept == 0 || kept >= stream.nb_frames ||
+            stream.duration == AV_NOPTS_VALUE)
+            continue;
+        const std::int64_t tolerance = av_rescale_q(1, AVRational{1, 10}, stream.time_base);
+        if (avformat_index_get_entry(&stream, kept - 1)->timestamp + tolerance < stream.duration) return true;
+    }
+    return false;
 }
 
 // The palette a packet brings along, when it brings one.
@@ -107,6 +127,26 @@ int MediaSplitter::InterruptRequested(void* opaque) {
     return static_cast<MediaSplitter*>(opaque)->m_interrupt.load() ? 1 : 0;
 }
 
+HRESULT MediaSplitter::OpenFormat(SplitterByteStream& byteStream, bool wholeSampleTables,
+                                  AvFormatInputPtr& format) {
+    if (avio_seek(byteStream.Context(), 0, SEEK_SET) < 0) return VFW_E_INVALID_FILE_FORMAT;
+    AVFormatContext* opening = avformat_alloc_context();
+    if (opening == nullptr) return E_OUTOFMEMORY;
+    opening->pb = byteStream.Context();
+    opening->flags |= AVFMT_FLAG_CUSTOM_IO;
+    opening->interrupt_callback = {&MediaSplitter::InterruptRequested, this};
+    AVDictionary* options = nullptr;
+    if (wholeSampleTables) av_dict_set(&options, "advanced_editlist", "0", 0);
+    // No file name: the format is judged by content alone, never by a misleading extension.
+    // On failure avformat_open_input frees the context.
+    const int opened = avformat_open_input(&opening, nullptr, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) return VFW_E_UNKNOWN_FILE_TYPE;
+    format.reset(opening);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
+    return S_OK;
+}
+
 HRESULT MediaSplitter::OpenStream(IPin* source) {
     CloseStream();
     std::lock_guard lock(m_objectLock);
@@ -117,16 +157,12 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
     std::unique_ptr<SplitterByteStream> byteStream = SplitterByteStream::Open(reader);
     if (!byteStream) return E_OUTOFMEMORY;
 
-    AVFormatContext* opening = avformat_alloc_context();
-    if (opening == nullptr) return E_OUTOFMEMORY;
-    opening->pb = byteStream->Context();
-    opening->flags |= AVFMT_FLAG_CUSTOM_IO;
-    opening->interrupt_callback = {&MediaSplitter::InterruptRequested, this};
-    // No file name: the format is judged by content alone, never by a misleading extension.
-    // On failure avformat_open_input frees the context.
-    if (avformat_open_input(&opening, nullptr, nullptr, nullptr) < 0) return VFW_E_UNKNOWN_FILE_TYPE;
-    AvFormatInputPtr format(opening);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
+    AvFormatInputPtr format;
+    if (const HRESULT hr = OpenFormat(*byteStream, false, format); FAILED(hr)) return hr;
+    if (EditListCutAudio(*format)) {
+        format.reset();
+        if (const HRESULT hr = OpenFormat(*byteStream, true, format); FAILED(hr)) return hr;
+    }
 
     // These formats carry no edit lists; their clocks are mended instead.
     const bool clockMayJump = (format->iformat->flags & AVFMT_TS_DISCONT) != 0;

@@ -86,6 +86,10 @@ private:
 
     // Application thread, stopped. Failure leaves the splitter closed.
     HRESULT OpenStream(IPin* source);
+    // Opens and probes byteStream from its start; wholeSampleTables keeps every sample of a
+    // QuickTime table, its edit lists setting only where the tracks start.
+    [[nodiscard]] HRESULT OpenFormat(SplitterByteStream& byteStream, bool wholeSampleTables,
+                                     AvFormatInputPtr& format);
     void CloseStream();
 
     // SplitterTimeline.
