@@ -49,13 +49,17 @@ AVRational FrameRateOf(const AVStream& stream) {
     return AVRational{0, 1};
 }
 
+bool IsQuickTime(const AVFormatContext& format) {
+    return std::string_view(format.iformat->name).find("mov") != std::string_view::npos;
+}
+
 // A QuickTime audio track whose samples libavformat kept end well before the track's edit does,
 // with samples of its table left out. The index is rebuilt from the edit lists, and a sample that
 // claims to last an hour pushes every sample after it past the edit's end, where they are cut; a
 // player plays them, timed from the sample count. Such a file is read again with the edit lists
 // taken only for where the tracks start.
 bool EditListCutAudio(const AVFormatContext& format) {
-    if (std::string_view(format.iformat->name).find("mov") == std::string_view::npos) return false;
+    if (!IsQuickTime(format)) return false;
     for (unsigned i = 0; i < format.nb_streams; ++i) {
         AVStream& stream = *format.streams[i];
         const int kept = avformat_index_get_entries_count(&stream);
@@ -179,6 +183,8 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         stream.repacker = SplitterPcmRepacker::For(*avStream.codecpar);
         if (!clockMayJump && !stream.video)
             stream.audioCount.emplace(*format->streams[i]->codecpar, avStream.time_base);
+        if (stream.video && IsQuickTime(*format))
+            stream.compositionOffsets = SplitterCompositionOffsets::Read(*format->pb, avStream.id);
         const AVCodecParameters& delivered =
             stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
         const AVRational frameRate = FrameRateOf(avStream);
@@ -382,6 +388,7 @@ void MediaSplitter::Seek(REFERENCE_TIME position) {
         stream.discontinuity = true;
         if (stream.repacker) stream.repacker->Reset();
         if (stream.audioCount) stream.audioCount->Reset();
+        if (stream.compositionOffsets) stream.compositionOffsets->Reset();
     }
     if (m_clocks) m_clocks->Reset();
     m_position = position;
@@ -397,6 +404,10 @@ void MediaSplitter::BeginSegment(REFERENCE_TIME position) {
 }
 
 HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
+    for (Stream& stream : m_streams) {
+        if (stream.index == packet->stream_index && stream.compositionOffsets)
+            stream.compositionOffsets->Mend(*packet);
+    }
     if (!m_clocks) {
         for (Stream& stream : m_streams) {
             if (stream.index == packet->stream_index && stream.audioCount) stream.audioCount->Mend(*packet);

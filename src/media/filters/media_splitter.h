@@ -34,6 +34,7 @@
 #include "media/filters/splitter_audio_count.h"
 #include "media/filters/splitter_byte_stream.h"
 #include "media/filters/splitter_clocks.h"
+#include "media/filters/splitter_composition_offsets.h"
 #include "media/filters/splitter_output_pin.h"
 #include "media/filters/splitter_pcm.h"
 #include "media/graph/filter_base.h"
@@ -81,6 +82,8 @@ private:
         std::optional<SplitterPcmRepacker> repacker;
         // audio of formats whose clock can't jump: timed by its sample count if its times are broken
         std::optional<SplitterAudioCount> audioCount;
+        // QuickTime video with composition offsets: each packet's taken from the table by its sample
+        std::optional<SplitterCompositionOffsets> compositionOffsets;
         bool discontinuity = true;  // streaming thread only
     };
 
