@@ -1,5 +1,6 @@
 #include "media/filters/media_splitter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ namespace {
 
 // A read that fails inside the file skips a packet; at the end of the file every read fails.
 constexpr int kFailedReadsAtEnd = 64;
+// A QuickTime picture that claims to last longer than this holds a stall of its table, which is
+// closed up as the MPEG clocks close a step of their stamps this long.
+constexpr REFERENCE_TIME kLongestTablePause = 10 * kUnitsPerSecond;
+// Input time closed up that the user is told of.
+constexpr REFERENCE_TIME kSkippedWorthTelling = kUnitsPerSecond;
 
 bool IsOfferedStream(const AVStream& stream) {
     const AVCodecParameters& parameters = *stream.codecpar;
@@ -188,6 +194,8 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         const AVCodecParameters& delivered =
             stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
         const AVRational frameRate = FrameRateOf(avStream);
+        if (stream.video && IsQuickTime(*format) && frameRate.num > 0)
+            stream.frameDuration = av_rescale_q(1, av_inv_q(frameRate), avStream.time_base);
         stream.pin = std::make_unique<SplitterOutputPin>(
             *this, PinName(avStream), MediaTypeOfStream(avStream, delivered, frameRate),
             static_cast<SplitterTimeline&>(*this));
@@ -201,7 +209,9 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
 
     m_startOffset = StartOffset(*format, streams);
     m_clocks.reset();
-    if (clockMayJump) m_clocks.emplace(clocks, m_startOffset);
+    // A QuickTime table's times don't jump unless it is damaged; when they do, they are judged as
+    // an MPEG stream's are, so that no stamp aborts a conversion.
+    if (clockMayJump || IsQuickTime(*format)) m_clocks.emplace(clocks, m_startOffset);
     m_duration = format->duration != AV_NOPTS_VALUE && format->duration > 0
                      ? ToReferenceTime(format->duration, AV_TIME_BASE_Q)
                      : 0;
@@ -386,6 +396,7 @@ void MediaSplitter::Seek(REFERENCE_TIME position) {
     }
     for (Stream& stream : m_streams) {
         stream.discontinuity = true;
+        stream.skipped = 0;
         if (stream.repacker) stream.repacker->Reset();
         if (stream.audioCount) stream.audioCount->Reset();
         if (stream.compositionOffsets) stream.compositionOffsets->Reset();
@@ -405,13 +416,11 @@ void MediaSplitter::BeginSegment(REFERENCE_TIME position) {
 
 HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
     for (Stream& stream : m_streams) {
-        if (stream.index == packet->stream_index && stream.compositionOffsets)
-            stream.compositionOffsets->Mend(*packet);
+        if (stream.index != packet->stream_index) continue;
+        if (stream.compositionOffsets) stream.compositionOffsets->Mend(*packet);
+        CloseUpTableTime(stream, *packet);
     }
     if (!m_clocks) {
-        for (Stream& stream : m_streams) {
-            if (stream.index == packet->stream_index && stream.audioCount) stream.audioCount->Mend(*packet);
-        }
         const HRESULT hr = DeliverPacket(*packet);
         av_packet_unref(packet.get());
         return hr;
@@ -473,8 +482,21 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
 }
 
 void MediaSplitter::DeliverEndOfStream() {
+    REFERENCE_TIME skipped = 0;
     for (Stream& stream : m_streams) {
         if (stream.pin->IsConnected()) stream.pin->DeliverEndOfStream();
+        if (stream.pin->IsConnected()) skipped = std::max(skipped, stream.skipped);
+    }
+    if (skipped > kSkippedWorthTelling) NotifyEvent(EC_INPUT_TIME_SKIPPED, static_cast<LONG_PTR>(skipped));
+}
+
+void MediaSplitter::CloseUpTableTime(Stream& stream, AVPacket& packet) {
+    const std::int64_t claimed = packet.duration;
+    if (stream.audioCount && stream.audioCount->Mend(packet) && claimed > packet.duration)
+        stream.skipped += ToReferenceTime(claimed - packet.duration, stream.timeBase);
+    if (stream.frameDuration > 0 && ToReferenceTime(claimed, stream.timeBase) > kLongestTablePause) {
+        packet.duration = stream.frameDuration;
+        stream.skipped += ToReferenceTime(claimed - stream.frameDuration, stream.timeBase);
     }
 }
 

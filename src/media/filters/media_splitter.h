@@ -85,6 +85,10 @@ private:
         // QuickTime video with composition offsets: each packet's taken from the table by its sample
         std::optional<SplitterCompositionOffsets> compositionOffsets;
         bool discontinuity = true;  // streaming thread only
+        // QuickTime video: the frame time that stands for a picture claiming to last past the
+        // longest pause kept, in timeBase; 0 for other streams
+        std::int64_t frameDuration = 0;
+        REFERENCE_TIME skipped = 0;  // input time closed up since the start; streaming thread only
     };
 
     // Application thread, stopped. Failure leaves the splitter closed.
@@ -115,6 +119,8 @@ private:
     // The time that becomes 0.
     [[nodiscard]] REFERENCE_TIME Origin() const { return m_clocks ? m_clocks->Origin() : m_startOffset; }
     void DeliverEndOfStream();
+    // Closes up the time a damaged QuickTime table claims for one packet, and counts it.
+    void CloseUpTableTime(Stream& stream, AVPacket& packet);
     [[nodiscard]] std::optional<REFERENCE_TIME> TakeSeekRequest();
 
     static int InterruptRequested(void* opaque);
