@@ -1,6 +1,7 @@
 #include "media/filters/splitter_composition_offsets.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string_view>
 
 extern "C" {
@@ -13,6 +14,12 @@ namespace {
 // A movie box larger than this is not read: its tables would take more memory than they are worth.
 constexpr std::int64_t kMaxMovieBox = 64 << 20;
 constexpr std::size_t kMaxSamples = 1 << 24;
+// The least delay counts when at least one sample in this many has it; a table with more samples
+// than that off its grid is left as it is.
+constexpr std::size_t kShareOfLeastDelayed = 20;
+// How far from its own decoding slot a picture with a bad offset may be put back: no codec
+// reorders pictures further.
+constexpr std::size_t kMaxReorderFrames = 16;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -121,7 +128,9 @@ std::optional<SplitterCompositionOffsets> SplitterCompositionOffsets::Read(AVIOC
         const auto chunksPerRun = Entries(bytes, *stsc, 0, 12);
         const auto chunks = Entries(bytes, *stco, 0, wide ? 8 : 4);
         const auto offsetRuns = Entries(bytes, *ctts, 0, 8);
-        if (!sizes || !chunksPerRun || !chunks || !offsetRuns) return std::nullopt;
+        const std::optional<Box> stts = Child(bytes, *table, "stts");
+        const auto durationRuns = stts ? Entries(bytes, *stts, 0, 8) : std::nullopt;
+        if (!sizes || !chunksPerRun || !chunks || !offsetRuns || !durationRuns) return std::nullopt;
         const std::uint32_t sampleCount = sizes->first;
         const std::uint32_t fixedSize = Be32(bytes, stsz->body + 4);
         if (fixedSize == 0 && (stsz->end - sizes->second) / 4 < sampleCount) return std::nullopt;
@@ -131,6 +140,16 @@ std::optional<SplitterCompositionOffsets> SplitterCompositionOffsets::Read(AVIOC
             const std::size_t at = offsetRuns->second + 8 * std::size_t{run};
             const std::uint32_t count = std::min(Be32(bytes, at), sampleCount - static_cast<std::uint32_t>(offsets.size()));
             offsets.insert(offsets.end(), count, static_cast<std::int32_t>(Be32(bytes, at + 4)));
+        }
+
+        std::vector<std::int64_t> decodeTimes;
+        std::int64_t decodeTime = 0;
+        for (std::uint32_t run = 0; run < durationRuns->first && decodeTimes.size() < sampleCount; ++run) {
+            const std::size_t at = durationRuns->second + 8 * std::size_t{run};
+            const std::uint32_t count =
+                std::min(Be32(bytes, at), sampleCount - static_cast<std::uint32_t>(decodeTimes.size()));
+            for (std::uint32_t i = 0; i < count; ++i, decodeTime += Be32(bytes, at + 4))
+                decodeTimes.push_back(decodeTime);
         }
 
         std::vector<Sample> samples;
@@ -151,9 +170,86 @@ std::optional<SplitterCompositionOffsets> SplitterCompositionOffsets::Read(AVIOC
         }
         std::sort(samples.begin(), samples.end(),
                   [](const Sample& a, const Sample& b) { return a.position < b.position; });
-        return SplitterCompositionOffsets(std::move(samples), std::move(offsets));
+        std::vector<std::int32_t> shown = ShownOffsets(decodeTimes, offsets);
+        return SplitterCompositionOffsets(std::move(samples), std::move(offsets), std::move(shown));
     }
     return std::nullopt;
+}
+
+std::vector<std::int32_t> SplitterCompositionOffsets::ShownOffsets(const std::vector<std::int64_t>& decodeTimes,
+                                                                  const std::vector<std::int32_t>& offsets) {
+    const std::size_t count = std::min(decodeTimes.size(), offsets.size());
+    std::vector<std::int32_t> shown(offsets.begin(), offsets.begin() + static_cast<std::ptrdiff_t>(count));
+    if (count < 3) return shown;
+    // The delay of the pictures shown as soon as they are decoded: the least offset a good share
+    // of the samples has. Every picture is shown on the grid of decoding times moved by it.
+    std::vector<std::int32_t> sorted = shown;
+    std::sort(sorted.begin(), sorted.end());
+    const std::int32_t delay = sorted[count / kShareOfLeastDelayed];
+    std::vector<std::int64_t> grid(count);
+    for (std::size_t i = 0; i < count; ++i) grid[i] = decodeTimes[i] + delay;
+    // The grid slot each sample claims: the nearest, when within half a frame of it.
+    const auto slotOf = [&](std::int64_t time) -> std::optional<std::size_t> {
+        const auto next = std::lower_bound(grid.begin(), grid.end(), time);
+        std::optional<std::size_t> best;
+        for (auto it : {next, next == grid.begin() ? next : next - 1}) {
+            if (it == grid.end()) continue;
+            const auto slot = static_cast<std::size_t>(it - grid.begin());
+            const std::int64_t frame = (slot + 1 < count ? grid[slot + 1] : grid[slot]) - (slot > 0 ? grid[slot - 1] : grid[slot]);
+            if (std::llabs(*it - time) * 4 <= frame && (!best || std::llabs(*it - time) < std::llabs(grid[*best] - time)))
+                best = slot;
+        }
+        return best;
+    };
+    std::vector<std::optional<std::size_t>> claims(count);
+    std::vector<std::size_t> owner(count, count);  // the sample a slot is taken by
+    std::size_t offGrid = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        claims[i] = slotOf(decodeTimes[i] + shown[i]);
+        if (!claims[i]) ++offGrid;
+    }
+    // A table whose pictures don't sit on its own grid (a variable rate with reordering) is left
+    // as it is: there is no telling a bad offset from a good one.
+    if (offGrid * kShareOfLeastDelayed > count) return shown;
+    // Two samples on one slot: the one whose offset the table has less often is the bad one, or
+    // when they are alike, the one further from its own decoding slot. Only one that claims a later
+    // slot is moved: a picture that claims to be shown before pictures decoded ahead of it comes out
+    // of the decoder after them and is shown in its place anyway, while one shown later would hold
+    // up every picture after it.
+    const auto often = [&](std::size_t sample) {
+        const auto [first, last] = std::equal_range(sorted.begin(), sorted.end(), shown[sample]);
+        return last - first;
+    };
+    const auto away = [&](std::size_t sample) { return grid[*claims[sample]] - grid[sample]; };
+    std::vector<bool> bad(count, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!claims[i]) continue;
+        std::size_t& taken = owner[*claims[i]];
+        if (taken == count) {
+            taken = i;
+            continue;
+        }
+        const bool alike = often(i) == often(taken);
+        const std::size_t worse = (alike ? std::llabs(away(i)) > std::llabs(away(taken)) : often(i) < often(taken))
+                                      ? i
+                                      : taken;
+        if (away(worse) <= 0) continue;
+        bad[worse] = true;
+        if (worse == taken) taken = i;
+    }
+    // Each bad one takes the free slot nearest its own decoding slot, in decoding order.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!bad[i]) continue;
+        std::optional<std::size_t> free;
+        for (std::size_t reach = 0; reach <= kMaxReorderFrames && !free; ++reach) {
+            if (i + reach < count && owner[i + reach] == count) free = i + reach;
+            else if (reach <= i && owner[i - reach] == count) free = i - reach;
+        }
+        if (!free) continue;
+        owner[*free] = i;
+        shown[i] = static_cast<std::int32_t>(grid[*free] - decodeTimes[i]);
+    }
+    return shown;
 }
 
 void SplitterCompositionOffsets::Mend(AVPacket& packet) {
@@ -167,13 +263,11 @@ void SplitterCompositionOffsets::Mend(AVPacket& packet) {
     if (m_previous && index > *m_previous + 1) m_missed += index - *m_previous - 1;
     m_previous = index;
     const std::int64_t given = packet.pts - packet.dts;
-    if (!m_shift) {
-        if (m_missed == 0) m_shift = given - m_offsets[index];
-        return;
-    }
-    if (m_missed == 0 || m_missed > index) return;
+    if (!m_shift && m_missed == 0) m_shift = given - m_offsets[index];
+    if (!m_shift) return;
+    if (m_missed > index || index >= m_shown.size()) return;
     // Only what the count explains is mended: anything else is left as the demuxer gave it.
-    if (given - *m_shift == m_offsets[index - m_missed]) packet.pts = packet.dts + *m_shift + m_offsets[index];
+    if (given - *m_shift == m_offsets[index - m_missed]) packet.pts = packet.dts + *m_shift + m_shown[index];
 }
 
 }  // namespace media
