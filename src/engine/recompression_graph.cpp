@@ -311,7 +311,8 @@ HRESULT StopRecompressionGraph(RecompressionGraph& graph) {
     while (graph.events && graph.events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
         if (code == EC_ERRORABORT && graph.failureCause.empty())
             graph.failureCause = AbortCause(static_cast<HRESULT>(param1), reinterpret_cast<IPin*>(param2));
-        if (code == EC_INPUT_TIME_SKIPPED) graph.skippedInput = std::max<LONGLONG>(graph.skippedInput, param1);
+        if (code == EC_INPUT_TIME_SKIPPED)
+            graph.skippedInput = std::max<LONGLONG>(graph.skippedInput, param1);
         if (code == EC_ERRORABORT && SUCCEEDED(result))
             result = FAILED(static_cast<HRESULT>(param1)) ? static_cast<HRESULT>(param1) : E_FAIL;
         (void)graph.events->FreeEventParams(code, param1, param2);

@@ -196,9 +196,9 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         const AVRational frameRate = FrameRateOf(avStream);
         if (stream.video && IsQuickTime(*format) && frameRate.num > 0)
             stream.frameDuration = av_rescale_q(1, av_inv_q(frameRate), avStream.time_base);
-        stream.pin = std::make_unique<SplitterOutputPin>(
-            *this, PinName(avStream), MediaTypeOfStream(avStream, delivered, frameRate),
-            static_cast<SplitterTimeline&>(*this));
+        stream.pin = std::make_unique<SplitterOutputPin>(*this, PinName(avStream),
+                                                         MediaTypeOfStream(avStream, delivered, frameRate),
+                                                         static_cast<SplitterTimeline&>(*this));
         const bool silenceCodable = stream.video || !clockMayJump || CanCodeSilence(delivered);
         streams.push_back(std::move(stream));
         clocks.push_back({avStream.time_base, !streams.back().video,

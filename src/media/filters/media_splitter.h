@@ -14,9 +14,13 @@
 // delivers end of stream on every connected pin; a packet that can't be read inside the file (a
 // damaged sample table that points past its end) is skipped, and reading goes on. When a delivery
 // fails (downstream stopped or failed) it stops delivering until a seek or a stop. In formats
-// whose clock may jump (MPEG program and transport streams) the times are mended first
-// (SplitterClocks): an outlier is re-stamped from its neighbours, and joined recordings go on
-// continuously.
+// whose clock may jump (MPEG program and transport streams), and in QuickTime files, whose tables
+// make it jump only when damaged, the times are mended first (SplitterClocks): an outlier is
+// re-stamped from its neighbours, and joined recordings go on continuously. A QuickTime table's
+// own damage is mended before that: composition offsets taken by each sample
+// (SplitterCompositionOffsets), audio timed by its sample count (SplitterAudioCount), a picture
+// claiming to last minutes closed up. Input time closed up past a second is reported to the
+// graph (EC_INPUT_TIME_SKIPPED) at the end of the file.
 //
 // Threads: connections, state changes and seeks come from the application thread. While the
 // filter is active the demuxer belongs to the streaming thread, which never changes connections.
@@ -134,8 +138,8 @@ private:
     std::vector<Stream> m_streams;
     // Pins of a closed file. Kept until the filter goes: callers may still hold them.
     std::vector<std::unique_ptr<SplitterOutputPin>> m_retiredPins;
-    REFERENCE_TIME m_startOffset = 0;  // the format's start time
-    std::optional<SplitterClocks> m_clocks;  // formats whose clock may jump; streaming thread
+    REFERENCE_TIME m_startOffset = 0;        // the format's start time
+    std::optional<SplitterClocks> m_clocks;  // formats whose clock may jump, QuickTime; streaming thread
 
     std::atomic<REFERENCE_TIME> m_duration{0};
     std::atomic<REFERENCE_TIME> m_position{0};

@@ -90,7 +90,7 @@ std::optional<Bytes> MovieBox(AVIOContext& io) {
 
 // A full box's entry count and where its entries start, when count entries of entrySize fit.
 std::optional<std::pair<std::uint32_t, std::size_t>> Entries(const Bytes& bytes, const Box& box,
-                                                              std::size_t before, std::size_t entrySize) {
+                                                             std::size_t before, std::size_t entrySize) {
     if (box.body + 8 + before > box.end) return std::nullopt;
     const std::uint32_t count = Be32(bytes, box.body + 4 + before);
     const std::size_t first = box.body + 8 + before;
@@ -138,7 +138,8 @@ std::optional<SplitterCompositionOffsets> SplitterCompositionOffsets::Read(AVIOC
         std::vector<std::int32_t> offsets;
         for (std::uint32_t run = 0; run < offsetRuns->first && offsets.size() < sampleCount; ++run) {
             const std::size_t at = offsetRuns->second + 8 * std::size_t{run};
-            const std::uint32_t count = std::min(Be32(bytes, at), sampleCount - static_cast<std::uint32_t>(offsets.size()));
+            const std::uint32_t count =
+                std::min(Be32(bytes, at), sampleCount - static_cast<std::uint32_t>(offsets.size()));
             offsets.insert(offsets.end(), count, static_cast<std::int32_t>(Be32(bytes, at + 4)));
         }
 
@@ -156,7 +157,8 @@ std::optional<SplitterCompositionOffsets> SplitterCompositionOffsets::Read(AVIOC
         samples.reserve(sampleCount);
         std::uint32_t run = 0;
         for (std::uint32_t chunk = 0; chunk < chunks->first && samples.size() < sampleCount; ++chunk) {
-            while (run + 1 < chunksPerRun->first && Be32(bytes, chunksPerRun->second + 12 * (run + 1)) <= chunk + 1)
+            while (run + 1 < chunksPerRun->first &&
+                   Be32(bytes, chunksPerRun->second + 12 * (run + 1)) <= chunk + 1)
                 ++run;
             const std::uint32_t perChunk = Be32(bytes, chunksPerRun->second + 12 * std::size_t{run} + 4);
             const std::size_t chunkAt = chunks->second + (wide ? 8 : 4) * std::size_t{chunk};
@@ -176,8 +178,8 @@ std::optional<SplitterCompositionOffsets> SplitterCompositionOffsets::Read(AVIOC
     return std::nullopt;
 }
 
-std::vector<std::int32_t> SplitterCompositionOffsets::ShownOffsets(const std::vector<std::int64_t>& decodeTimes,
-                                                                  const std::vector<std::int32_t>& offsets) {
+std::vector<std::int32_t> SplitterCompositionOffsets::ShownOffsets(
+    const std::vector<std::int64_t>& decodeTimes, const std::vector<std::int32_t>& offsets) {
     const std::size_t count = std::min(decodeTimes.size(), offsets.size());
     std::vector<std::int32_t> shown(offsets.begin(), offsets.begin() + static_cast<std::ptrdiff_t>(count));
     if (count < 3) return shown;
@@ -195,8 +197,10 @@ std::vector<std::int32_t> SplitterCompositionOffsets::ShownOffsets(const std::ve
         for (auto it : {next, next == grid.begin() ? next : next - 1}) {
             if (it == grid.end()) continue;
             const auto slot = static_cast<std::size_t>(it - grid.begin());
-            const std::int64_t frame = (slot + 1 < count ? grid[slot + 1] : grid[slot]) - (slot > 0 ? grid[slot - 1] : grid[slot]);
-            if (std::llabs(*it - time) * 4 <= frame && (!best || std::llabs(*it - time) < std::llabs(grid[*best] - time)))
+            const std::int64_t frame =
+                (slot + 1 < count ? grid[slot + 1] : grid[slot]) - (slot > 0 ? grid[slot - 1] : grid[slot]);
+            if (std::llabs(*it - time) * 4 <= frame &&
+                (!best || std::llabs(*it - time) < std::llabs(grid[*best] - time)))
                 best = slot;
         }
         return best;
@@ -230,9 +234,8 @@ std::vector<std::int32_t> SplitterCompositionOffsets::ShownOffsets(const std::ve
             continue;
         }
         const bool alike = often(i) == often(taken);
-        const std::size_t worse = (alike ? std::llabs(away(i)) > std::llabs(away(taken)) : often(i) < often(taken))
-                                      ? i
-                                      : taken;
+        const std::size_t worse =
+            (alike ? std::llabs(away(i)) > std::llabs(away(taken)) : often(i) < often(taken)) ? i : taken;
         if (away(worse) <= 0) continue;
         bad[worse] = true;
         if (worse == taken) taken = i;
@@ -242,8 +245,10 @@ std::vector<std::int32_t> SplitterCompositionOffsets::ShownOffsets(const std::ve
         if (!bad[i]) continue;
         std::optional<std::size_t> free;
         for (std::size_t reach = 0; reach <= kMaxReorderFrames && !free; ++reach) {
-            if (i + reach < count && owner[i + reach] == count) free = i + reach;
-            else if (reach <= i && owner[i - reach] == count) free = i - reach;
+            if (i + reach < count && owner[i + reach] == count)
+                free = i + reach;
+            else if (reach <= i && owner[i - reach] == count)
+                free = i - reach;
         }
         if (!free) continue;
         owner[*free] = i;
@@ -254,9 +259,11 @@ std::vector<std::int32_t> SplitterCompositionOffsets::ShownOffsets(const std::ve
 
 void SplitterCompositionOffsets::Mend(AVPacket& packet) {
     if (packet.pos < 0 || packet.pts == AV_NOPTS_VALUE || packet.dts == AV_NOPTS_VALUE) return;
-    const auto found = std::lower_bound(m_byPosition.begin(), m_byPosition.end(), packet.pos,
-                                        [](const Sample& sample, std::int64_t at) { return sample.position < at; });
-    if (found == m_byPosition.end() || found->position != packet.pos || found->index >= m_offsets.size()) return;
+    const auto found =
+        std::lower_bound(m_byPosition.begin(), m_byPosition.end(), packet.pos,
+                         [](const Sample& sample, std::int64_t at) { return sample.position < at; });
+    if (found == m_byPosition.end() || found->position != packet.pos || found->index >= m_offsets.size())
+        return;
     const std::uint32_t index = found->index;
     // Samples between this packet's and the last one's were left out: libavformat's count of
     // offsets fell behind by as many.

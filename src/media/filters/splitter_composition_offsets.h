@@ -32,7 +32,11 @@ public:
     // Gives packet the offset of the sample it holds.
     void Mend(AVPacket& packet);
     // A seek: the next packet is read where libavformat's own count starts again.
-    void Reset() { m_previous.reset(); m_missed = 0; m_shift.reset(); }
+    void Reset() {
+        m_previous.reset();
+        m_missed = 0;
+        m_shift.reset();
+    }
 
 private:
     struct Sample {
@@ -51,9 +55,9 @@ private:
     [[nodiscard]] static std::vector<std::int32_t> ShownOffsets(const std::vector<std::int64_t>& decodeTimes,
                                                                 const std::vector<std::int32_t>& offsets);
 
-    std::vector<Sample> m_byPosition;    // sorted by position
-    std::vector<std::int32_t> m_offsets;  // by table index, as the table has them
-    std::vector<std::int32_t> m_shown;    // by table index, as they are shown
+    std::vector<Sample> m_byPosition;         // sorted by position
+    std::vector<std::int32_t> m_offsets;      // by table index, as the table has them
+    std::vector<std::int32_t> m_shown;        // by table index, as they are shown
     std::optional<std::uint32_t> m_previous;  // the last packet's sample
     std::uint32_t m_missed = 0;               // samples left out between packets since the start
     std::optional<std::int64_t> m_shift;      // pts - dts - offset for packets libavformat got right
