@@ -412,15 +412,14 @@ void RewriteTable(Bytes& file, std::size_t count, std::size_t entry,
     const std::size_t end = count + 4 + entry * BigEndian(file, count);
     const auto grown =
         static_cast<std::uint32_t>(entries.size()) - static_cast<std::uint32_t>(end - count - 4);
-    for (std::size_t at = 0; at + 8 <= file.size() && at < count;) {  // the boxes that hold the table
+    const std::size_t table = count - 12;    // the table's box: size, type, version and flags, count
+    for (std::size_t at = 0; at < table;) {  // the boxes that hold it
         const std::uint32_t size = BigEndian(file, at);
-        if (at + size <= count) {
-            at += size;
-            continue;
-        }
-        SetBigEndian(file, at, size + grown);
-        at += 8;
+        if (size < 8) return;
+        if (at + size > count) SetBigEndian(file, at, size + grown);
+        at += at + size > count ? 8 : size;
     }
+    SetBigEndian(file, table, BigEndian(file, table) + grown);
     SetBigEndian(file, count, static_cast<std::uint32_t>(runs.size()));
     file.erase(file.begin() + static_cast<std::ptrdiff_t>(count + 4),
                file.begin() + static_cast<std::ptrdiff_t>(end));
@@ -459,23 +458,24 @@ void MoveVideoChunk(Bytes& file, std::size_t index, std::uint32_t where) {
 }
 
 std::vector<MarkerDamage> HevcDamages() {
-    // Video chunk 120 holds one picture, sample 121 (the first chunk holds two); sound follows it.
+    // Video chunk 118 holds one picture, sample 119 (the first chunk holds two), a B-picture no
+    // other refers to; sound follows it.
     return {{"undamaged", [](Bytes&, const std::vector<Pes>&) {}},
             {"a picture's chunk offset past the end of the file",
              [](Bytes& file, const std::vector<Pes>&) {
-                 MoveVideoChunk(file, 120, static_cast<std::uint32_t>(file.size()) + 100000);
+                 MoveVideoChunk(file, 118, static_cast<std::uint32_t>(file.size()) + 100000);
              }},
             {"a picture's chunk offset just past its data",
              [](Bytes& file, const std::vector<Pes>&) {
                  const std::size_t sizes = TableCount(file, "vide", "stsz") + 4;  // after the common size
-                 MoveVideoChunk(file, 120,
-                                BigEndian(file, TableCount(file, "vide", "stco") + 4 + 4 * 120) +
-                                    BigEndian(file, sizes + 4 + 4 * 121));
+                 MoveVideoChunk(file, 118,
+                                BigEndian(file, TableCount(file, "vide", "stco") + 4 + 4 * 118) +
+                                    BigEndian(file, sizes + 4 + 4 * 119));
              }},
             {"a picture's chunk naming a sample description the track lacks",
              [](Bytes& file, const std::vector<Pes>&) {
                  const std::size_t count = TableCount(file, "vide", "stsc");  // (1, 2, 1), (2, 1, 1)
-                 RewriteTable(file, count, 12, {{1, 2, 1}, {2, 1, 1}, {121, 1, 2}, {122, 1, 1}});
+                 RewriteTable(file, count, 12, {{1, 2, 1}, {2, 1, 1}, {119, 1, 2}, {120, 1, 1}});
              }},
             {"nine pictures' composition offsets negative", [](Bytes& file, const std::vector<Pes>&) {
                  SetSampleValue(file, "vide", "ctts", 107, 9, static_cast<std::uint32_t>(-1536));

@@ -1,6 +1,7 @@
 #include "media/filters/media_splitter.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -59,21 +60,22 @@ bool IsQuickTime(const AVFormatContext& format) {
     return std::string_view(format.iformat->name).find("mov") != std::string_view::npos;
 }
 
-// A QuickTime audio track whose samples libavformat kept end well before the track's edit does,
-// with samples of its table left out. The index is rebuilt from the edit lists, and a sample that
+// A QuickTime track whose samples libavformat kept end well before or after the track's edit
+// does, with samples of its table left out. The index is rebuilt from the edit lists, and a sample that
 // claims to last an hour pushes every sample after it past the edit's end, where they are cut; a
-// player plays them, timed from the sample count. Such a file is read again with the edit lists
-// taken only for where the tracks start.
-bool EditListCutAudio(const AVFormatContext& format) {
+// player plays them (sound timed from its sample count, a picture's stall closed up). Such a file
+// is read again with the edit lists taken only for where the tracks start.
+bool EditListCutSamples(const AVFormatContext& format) {
     if (!IsQuickTime(format)) return false;
     for (unsigned i = 0; i < format.nb_streams; ++i) {
         AVStream& stream = *format.streams[i];
         const int kept = avformat_index_get_entries_count(&stream);
-        if (stream.codecpar->codec_type != AVMEDIA_TYPE_AUDIO || kept == 0 || kept >= stream.nb_frames ||
+        if (!IsOfferedStream(stream) || kept == 0 || kept >= stream.nb_frames ||
             stream.duration == AV_NOPTS_VALUE)
             continue;
         const std::int64_t tolerance = av_rescale_q(1, AVRational{1, 10}, stream.time_base);
-        if (avformat_index_get_entry(&stream, kept - 1)->timestamp + tolerance < stream.duration) return true;
+        if (std::llabs(avformat_index_get_entry(&stream, kept - 1)->timestamp - stream.duration) > tolerance)
+            return true;
     }
     return false;
 }
@@ -169,7 +171,7 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
 
     AvFormatInputPtr format;
     if (const HRESULT hr = OpenFormat(*byteStream, false, format); FAILED(hr)) return hr;
-    if (EditListCutAudio(*format)) {
+    if (EditListCutSamples(*format)) {
         format.reset();
         if (const HRESULT hr = OpenFormat(*byteStream, true, format); FAILED(hr)) return hr;
     }
@@ -492,8 +494,10 @@ void MediaSplitter::DeliverEndOfStream() {
 
 void MediaSplitter::CloseUpTableTime(Stream& stream, AVPacket& packet) {
     const std::int64_t claimed = packet.duration;
-    if (stream.audioCount && stream.audioCount->Mend(packet) && claimed > packet.duration)
-        stream.skipped += ToReferenceTime(claimed - packet.duration, stream.timeBase);
+    const std::int64_t own = packet.pts;
+    // Sound timed by its count: what its own times ran ahead of that was skipped.
+    if (stream.audioCount && stream.audioCount->Mend(packet) && own != AV_NOPTS_VALUE && own > packet.pts)
+        stream.skipped = std::max(stream.skipped, ToReferenceTime(own - packet.pts, stream.timeBase));
     if (stream.frameDuration > 0 && ToReferenceTime(claimed, stream.timeBase) > kLongestTablePause) {
         packet.duration = stream.frameDuration;
         stream.skipped += ToReferenceTime(claimed - stream.frameDuration, stream.timeBase);
