@@ -171,6 +171,8 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
 
     AvFormatInputPtr format;
     if (const HRESULT hr = OpenFormat(*byteStream, false, format); FAILED(hr)) return hr;
+    // Read whole, the tables claim their damaged length; the edits' is what a player shows.
+    const std::int64_t shownDuration = format->duration;
     if (EditListCutSamples(*format)) {
         format.reset();
         if (const HRESULT hr = OpenFormat(*byteStream, true, format); FAILED(hr)) return hr;
@@ -214,8 +216,8 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
     // A QuickTime table's times don't jump unless it is damaged; when they do, they are judged as
     // an MPEG stream's are, so that no stamp aborts a conversion.
     if (clockMayJump || IsQuickTime(*format)) m_clocks.emplace(clocks, m_startOffset);
-    m_duration = format->duration != AV_NOPTS_VALUE && format->duration > 0
-                     ? ToReferenceTime(format->duration, AV_TIME_BASE_Q)
+    m_duration = shownDuration != AV_NOPTS_VALUE && shownDuration > 0
+                     ? ToReferenceTime(shownDuration, AV_TIME_BASE_Q)
                      : 0;
     m_position = 0;
     {
