@@ -107,6 +107,12 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
         [] { return StopSignal() == 0; }, [&](int percent) { progress.Update(percent, counter->Frames()); });
     const HRESULT completed = conversion.Stop();
     const std::string cause = conversion.FailureCause();
+    if (const LONGLONG skipped = conversion.SkippedInput(); skipped > 0) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%.1f s of the input skipped where its times jump",
+                      static_cast<double>(skipped) / 1e7);
+        messages.Show(line);
+    }
     conversion.TearDown();
     return Ending(job, eventCode, completed, cause);
 }

@@ -62,6 +62,10 @@ public:
     // failure.
     [[nodiscard]] const std::string& FailureCause() const { return m_graph.failureCause; }
 
+    // How much of the input's time the conversion closed up (stamps that jump, a damaged table),
+    // after Stop; 100-ns units, 0 when none or under a second.
+    [[nodiscard]] LONGLONG SkippedInput() const { return m_graph.skippedInput; }
+
     // Releases every reference of the job in the reverse order of acquisition.
     void TearDown() { TearDownRecompressionGraph(m_graph); }
 

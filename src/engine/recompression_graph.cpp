@@ -1,5 +1,7 @@
 #include "engine/recompression_graph.h"
 
+#include <algorithm>
+
 #include "engine/compressor_selection.h"
 #include "engine/engine_messages.h"
 #include "engine/failure_cause.h"
@@ -218,6 +220,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     TearDownRecompressionGraph(graph);
     graph.duration = 0;
     graph.failureCause.clear();
+    graph.skippedInput = 0;
 
     // The writer takes the path as the platform would: at most MAX_PATH - 1 bytes.
     if (outputPath.size() > MAX_PATH - 1) return Fail(graph, kFileNameTooLong, E_INVALIDARG);
@@ -357,6 +360,8 @@ HRESULT StopRecompressionGraph(RecompressionGraph& graph) {
     while (graph.events && graph.events->GetEvent(&code, &param1, &param2, 0) == S_OK) {
         if (code == EC_ERRORABORT && graph.failureCause.empty())
             graph.failureCause = AbortCause(static_cast<HRESULT>(param1), reinterpret_cast<IPin*>(param2));
+        if (code == EC_INPUT_TIME_SKIPPED)
+            graph.skippedInput = std::max<LONGLONG>(graph.skippedInput, param1);
         if (code == EC_ERRORABORT && SUCCEEDED(result))
             result = FAILED(static_cast<HRESULT>(param1)) ? static_cast<HRESULT>(param1) : E_FAIL;
         (void)graph.events->FreeEventParams(code, param1, param2);

@@ -50,6 +50,8 @@ struct RecompressionGraph {
     LONGLONG duration = 0;
     // The first error abort's cause in words (AbortCause), once the graph has stopped.
     std::string failureCause;
+    // Input time the source closed up (EC_INPUT_TIME_SKIPPED), once the graph has stopped; 100-ns units.
+    LONGLONG skippedInput = 0;
 
     RecompressionGraph() = default;
     RecompressionGraph(const RecompressionGraph&) = delete;

@@ -143,7 +143,7 @@ TEST_F(ConversionRunTest, ARowThatFailsToBuildEndsTheRunWithItsMessageAndNothing
 
 TEST_F(ConversionRunTest, AJobThatAbortsPartWaySaysSoAndEndsTheRun) {
     const auto dialog = Start();
-    AddJob(*dialog, "gap_abort.mov", "1_aborts.mov");
+    AddJob(*dialog, "no_picture.avi", "1_aborts.avi");
     const fs::path second = AddJob(*dialog, "mpeg1_mp2.mpg", "2_second.mpg");
     CheckBox(*dialog, kPowerOff).setChecked(true);
 

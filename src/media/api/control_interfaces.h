@@ -90,6 +90,10 @@ inline constexpr LONG EC_USERABORT = 0x02;
 // or 0. The event holds a reference to the pin: GetEvent's caller owns it until FreeEventParams.
 inline constexpr LONG EC_ERRORABORT = 0x03;
 inline constexpr LONG EC_STREAM_ERROR_STOPPED = 0x06;
+// A source closed up more than a second of its input's time that it could not place (a picture or
+// sound claiming to last minutes, stamps that jump): param1 is how long, in 100-ns units; param2 0.
+// Posted at the end of the stream; the graph goes on.
+inline constexpr LONG EC_INPUT_TIME_SKIPPED = 0x8001;
 
 // The graph's events, for the application; filters post them through IMediaEventSink.
 struct IMediaEvent : IUnknown {

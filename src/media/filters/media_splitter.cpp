@@ -1,7 +1,10 @@
 #include "media/filters/media_splitter.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -23,6 +26,11 @@ namespace {
 
 // A read that fails inside the file skips a packet; at the end of the file every read fails.
 constexpr int kFailedReadsAtEnd = 64;
+// A QuickTime picture that claims to last longer than this holds a stall of its table, which is
+// closed up as the MPEG clocks close a step of their stamps this long.
+constexpr REFERENCE_TIME kLongestTablePause = 10 * kUnitsPerSecond;
+// Input time closed up that the user is told of.
+constexpr REFERENCE_TIME kSkippedWorthTelling = kUnitsPerSecond;
 
 bool IsOfferedStream(const AVStream& stream) {
     const AVCodecParameters& parameters = *stream.codecpar;
@@ -47,6 +55,30 @@ AVRational FrameRateOf(const AVStream& stream) {
     if (averageValid) return average;
     if (baseValid) return base;
     return AVRational{0, 1};
+}
+
+bool IsQuickTime(const AVFormatContext& format) {
+    return std::string_view(format.iformat->name).find("mov") != std::string_view::npos;
+}
+
+// A QuickTime track whose samples libavformat kept end well before or after the track's edit
+// does, with samples of its table left out. The index is rebuilt from the edit lists, and a sample that
+// claims to last an hour pushes every sample after it past the edit's end, where they are cut; a
+// player plays them (sound timed from its sample count, a picture's stall closed up). Such a file
+// is read again with the edit lists taken only for where the tracks start.
+bool EditListCutSamples(const AVFormatContext& format) {
+    if (!IsQuickTime(format)) return false;
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        AVStream& stream = *format.streams[i];
+        const int kept = avformat_index_get_entries_count(&stream);
+        if (!IsOfferedStream(stream) || kept == 0 || kept >= stream.nb_frames ||
+            stream.duration == AV_NOPTS_VALUE)
+            continue;
+        const std::int64_t tolerance = av_rescale_q(1, AVRational{1, 10}, stream.time_base);
+        if (std::llabs(avformat_index_get_entry(&stream, kept - 1)->timestamp - stream.duration) > tolerance)
+            return true;
+    }
+    return false;
 }
 
 // The palette a packet brings along, when it brings one.
@@ -108,6 +140,26 @@ int MediaSplitter::InterruptRequested(void* opaque) {
     return static_cast<MediaSplitter*>(opaque)->m_interrupt.load() ? 1 : 0;
 }
 
+HRESULT MediaSplitter::OpenFormat(SplitterByteStream& byteStream, bool wholeSampleTables,
+                                  AvFormatInputPtr& format) {
+    if (avio_seek(byteStream.Context(), 0, SEEK_SET) < 0) return VFW_E_INVALID_FILE_FORMAT;
+    AVFormatContext* opening = avformat_alloc_context();
+    if (opening == nullptr) return E_OUTOFMEMORY;
+    opening->pb = byteStream.Context();
+    opening->flags |= AVFMT_FLAG_CUSTOM_IO;
+    opening->interrupt_callback = {&MediaSplitter::InterruptRequested, this};
+    AVDictionary* options = nullptr;
+    if (wholeSampleTables) av_dict_set(&options, "advanced_editlist", "0", 0);
+    // No file name: the format is judged by content alone, never by a misleading extension.
+    // On failure avformat_open_input frees the context.
+    const int opened = avformat_open_input(&opening, nullptr, nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) return VFW_E_UNKNOWN_FILE_TYPE;
+    format.reset(opening);
+    if (avformat_find_stream_info(format.get(), nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
+    return S_OK;
+}
+
 HRESULT MediaSplitter::OpenStream(IPin* source) {
     CloseStream();
     std::lock_guard lock(m_objectLock);
@@ -118,16 +170,14 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
     std::unique_ptr<SplitterByteStream> byteStream = SplitterByteStream::Open(reader);
     if (!byteStream) return E_OUTOFMEMORY;
 
-    AVFormatContext* opening = avformat_alloc_context();
-    if (opening == nullptr) return E_OUTOFMEMORY;
-    opening->pb = byteStream->Context();
-    opening->flags |= AVFMT_FLAG_CUSTOM_IO;
-    opening->interrupt_callback = {&MediaSplitter::InterruptRequested, this};
-    // No file name: the format is judged by content alone, never by a misleading extension.
-    // On failure avformat_open_input frees the context.
-    if (avformat_open_input(&opening, nullptr, nullptr, nullptr) < 0) return VFW_E_UNKNOWN_FILE_TYPE;
-    AvFormatInputPtr format(opening);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0) return VFW_E_INVALID_FILE_FORMAT;
+    AvFormatInputPtr format;
+    if (const HRESULT hr = OpenFormat(*byteStream, false, format); FAILED(hr)) return hr;
+    // Read whole, the tables claim their damaged length; the edits' is what a player shows.
+    const std::int64_t shownDuration = format->duration;
+    if (EditListCutSamples(*format)) {
+        format.reset();
+        if (const HRESULT hr = OpenFormat(*byteStream, true, format); FAILED(hr)) return hr;
+    }
 
     // These formats carry no edit lists; their clocks are mended instead.
     const bool clockMayJump = (format->iformat->flags & AVFMT_TS_DISCONT) != 0;
@@ -144,12 +194,16 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         stream.repacker = SplitterPcmRepacker::For(*avStream.codecpar);
         if (!clockMayJump && !stream.video)
             stream.audioCount.emplace(*format->streams[i]->codecpar, avStream.time_base);
+        if (stream.video && IsQuickTime(*format))
+            stream.compositionOffsets = SplitterCompositionOffsets::Read(*format->pb, avStream.id);
         const AVCodecParameters& delivered =
             stream.repacker ? stream.repacker->Delivered() : *avStream.codecpar;
         const AVRational frameRate = FrameRateOf(avStream);
-        stream.pin = std::make_unique<SplitterOutputPin>(
-            *this, PinName(avStream), MediaTypeOfStream(avStream, delivered, frameRate),
-            static_cast<SplitterTimeline&>(*this));
+        if (stream.video && IsQuickTime(*format) && frameRate.num > 0)
+            stream.frameDuration = av_rescale_q(1, av_inv_q(frameRate), avStream.time_base);
+        stream.pin = std::make_unique<SplitterOutputPin>(*this, PinName(avStream),
+                                                         MediaTypeOfStream(avStream, delivered, frameRate),
+                                                         static_cast<SplitterTimeline&>(*this));
         const bool silenceCodable = stream.video || !clockMayJump || CanCodeSilence(delivered);
         streams.push_back(std::move(stream));
         clocks.push_back({avStream.time_base, !streams.back().video,
@@ -160,9 +214,11 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
 
     m_startOffset = StartOffset(*format, streams);
     m_clocks.reset();
-    if (clockMayJump) m_clocks.emplace(clocks, m_startOffset);
-    m_duration = format->duration != AV_NOPTS_VALUE && format->duration > 0
-                     ? ToReferenceTime(format->duration, AV_TIME_BASE_Q)
+    // A QuickTime table's times don't jump unless it is damaged; when they do, they are judged as
+    // an MPEG stream's are, so that no stamp aborts a conversion.
+    if (clockMayJump || IsQuickTime(*format)) m_clocks.emplace(clocks, m_startOffset);
+    m_duration = shownDuration != AV_NOPTS_VALUE && shownDuration > 0
+                     ? ToReferenceTime(shownDuration, AV_TIME_BASE_Q)
                      : 0;
     m_position = 0;
     {
@@ -345,8 +401,10 @@ void MediaSplitter::Seek(REFERENCE_TIME position) {
     }
     for (Stream& stream : m_streams) {
         stream.discontinuity = true;
+        stream.skipped = 0;
         if (stream.repacker) stream.repacker->Reset();
         if (stream.audioCount) stream.audioCount->Reset();
+        if (stream.compositionOffsets) stream.compositionOffsets->Reset();
     }
     if (m_clocks) m_clocks->Reset();
     m_position = position;
@@ -362,10 +420,12 @@ void MediaSplitter::BeginSegment(REFERENCE_TIME position) {
 }
 
 HRESULT MediaSplitter::DeliverRead(AvPacketPtr& packet) {
+    for (Stream& stream : m_streams) {
+        if (stream.index != packet->stream_index) continue;
+        if (stream.compositionOffsets) stream.compositionOffsets->Mend(*packet);
+        CloseUpTableTime(stream, *packet);
+    }
     if (!m_clocks) {
-        for (Stream& stream : m_streams) {
-            if (stream.index == packet->stream_index && stream.audioCount) stream.audioCount->Mend(*packet);
-        }
         const HRESULT hr = DeliverPacket(*packet);
         av_packet_unref(packet.get());
         return hr;
@@ -429,8 +489,23 @@ HRESULT MediaSplitter::DeliverPacket(const AVPacket& packet) {
 }
 
 void MediaSplitter::DeliverEndOfStream() {
+    REFERENCE_TIME skipped = 0;
     for (Stream& stream : m_streams) {
         if (stream.pin->IsConnected()) stream.pin->DeliverEndOfStream();
+        if (stream.pin->IsConnected()) skipped = std::max(skipped, stream.skipped);
+    }
+    if (skipped > kSkippedWorthTelling) NotifyEvent(EC_INPUT_TIME_SKIPPED, static_cast<LONG_PTR>(skipped));
+}
+
+void MediaSplitter::CloseUpTableTime(Stream& stream, AVPacket& packet) {
+    const std::int64_t claimed = packet.duration;
+    const std::int64_t own = packet.pts;
+    // Sound timed by its count: what its own times ran ahead of that was skipped.
+    if (stream.audioCount && stream.audioCount->Mend(packet) && own != AV_NOPTS_VALUE && own > packet.pts)
+        stream.skipped = std::max(stream.skipped, ToReferenceTime(own - packet.pts, stream.timeBase));
+    if (stream.frameDuration > 0 && ToReferenceTime(claimed, stream.timeBase) > kLongestTablePause) {
+        packet.duration = stream.frameDuration;
+        stream.skipped += ToReferenceTime(claimed - stream.frameDuration, stream.timeBase);
     }
 }
 

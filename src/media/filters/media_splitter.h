@@ -14,9 +14,13 @@
 // delivers end of stream on every connected pin; a packet that can't be read inside the file (a
 // damaged sample table that points past its end) is skipped, and reading goes on. When a delivery
 // fails (downstream stopped or failed) it stops delivering until a seek or a stop. In formats
-// whose clock may jump (MPEG program and transport streams) the times are mended first
-// (SplitterClocks): an outlier is re-stamped from its neighbours, and joined recordings go on
-// continuously.
+// whose clock may jump (MPEG program and transport streams), and in QuickTime files, whose tables
+// make it jump only when damaged, the times are mended first (SplitterClocks): an outlier is
+// re-stamped from its neighbours, and joined recordings go on continuously. A QuickTime table's
+// own damage is mended before that: composition offsets taken by each sample
+// (SplitterCompositionOffsets), audio timed by its sample count (SplitterAudioCount), a picture
+// claiming to last minutes closed up. Input time closed up past a second is reported to the
+// graph (EC_INPUT_TIME_SKIPPED) at the end of the file.
 //
 // Threads: connections, state changes and seeks come from the application thread. While the
 // filter is active the demuxer belongs to the streaming thread, which never changes connections.
@@ -34,6 +38,7 @@
 #include "media/filters/splitter_audio_count.h"
 #include "media/filters/splitter_byte_stream.h"
 #include "media/filters/splitter_clocks.h"
+#include "media/filters/splitter_composition_offsets.h"
 #include "media/filters/splitter_output_pin.h"
 #include "media/filters/splitter_pcm.h"
 #include "media/graph/filter_base.h"
@@ -81,11 +86,21 @@ private:
         std::optional<SplitterPcmRepacker> repacker;
         // audio of formats whose clock can't jump: timed by its sample count if its times are broken
         std::optional<SplitterAudioCount> audioCount;
+        // QuickTime video with composition offsets: each packet's taken from the table by its sample
+        std::optional<SplitterCompositionOffsets> compositionOffsets;
         bool discontinuity = true;  // streaming thread only
+        // QuickTime video: the frame time that stands for a picture claiming to last past the
+        // longest pause kept, in timeBase; 0 for other streams
+        std::int64_t frameDuration = 0;
+        REFERENCE_TIME skipped = 0;  // input time closed up since the start; streaming thread only
     };
 
     // Application thread, stopped. Failure leaves the splitter closed.
     HRESULT OpenStream(IPin* source);
+    // Opens and probes byteStream from its start; wholeSampleTables keeps every sample of a
+    // QuickTime table, its edit lists setting only where the tracks start.
+    [[nodiscard]] HRESULT OpenFormat(SplitterByteStream& byteStream, bool wholeSampleTables,
+                                     AvFormatInputPtr& format);
     void CloseStream();
 
     // SplitterTimeline.
@@ -108,6 +123,8 @@ private:
     // The time that becomes 0.
     [[nodiscard]] REFERENCE_TIME Origin() const { return m_clocks ? m_clocks->Origin() : m_startOffset; }
     void DeliverEndOfStream();
+    // Closes up the time a damaged QuickTime table claims for one packet, and counts it.
+    void CloseUpTableTime(Stream& stream, AVPacket& packet);
     [[nodiscard]] std::optional<REFERENCE_TIME> TakeSeekRequest();
 
     static int InterruptRequested(void* opaque);
@@ -121,8 +138,8 @@ private:
     std::vector<Stream> m_streams;
     // Pins of a closed file. Kept until the filter goes: callers may still hold them.
     std::vector<std::unique_ptr<SplitterOutputPin>> m_retiredPins;
-    REFERENCE_TIME m_startOffset = 0;  // the format's start time
-    std::optional<SplitterClocks> m_clocks;  // formats whose clock may jump; streaming thread
+    REFERENCE_TIME m_startOffset = 0;        // the format's start time
+    std::optional<SplitterClocks> m_clocks;  // formats whose clock may jump, QuickTime; streaming thread
 
     std::atomic<REFERENCE_TIME> m_duration{0};
     std::atomic<REFERENCE_TIME> m_position{0};

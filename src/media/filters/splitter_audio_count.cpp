@@ -8,9 +8,9 @@ extern "C" {
 namespace media {
 namespace {
 
-// A packet that claims to last this many times what its codec says is as broken as one that
-// lasts nothing.
-constexpr std::int64_t kAbsurdFactor = 16;
+// A packet that claims to last more than a frame longer than its codec says is as broken as one
+// that lasts nothing: no player waits for it.
+constexpr std::int64_t kAbsurdFactor = 2;
 
 }  // namespace
 

@@ -2,7 +2,7 @@
 
 // Audio times from the sample count, for a stream whose container gives its packets no usable
 // durations (a QuickTime sample table whose audio durations are 0, or absurd): times that stand
-// still, or packets that last nothing or many times what their codec says. A player plays
+// still, or packets that last nothing or more than a frame longer than their codec says. A player plays
 // the sound continuously from its own clock and takes each packet's length from the codec, so
 // from the first packet with such a duration on, each packet starts where the one before ended,
 // and lasts as its codec says. The container's discard marks came from the broken times and are
