@@ -100,6 +100,7 @@ std::string SetPreset(ConvertOptions& options, const std::string& value) {
     options.maxWidth = choice.largest.width;
     options.maxHeight = choice.largest.height;
     options.audio = AudioChoiceName(choice.audio);
+    options.player = PlayerProfileName(choice.player);
     return {};
 }
 

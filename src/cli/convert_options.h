@@ -19,6 +19,7 @@ struct ConvertOptions {
     int maxHeight = 0;
     std::string audio = "keep";   // --audio: keep, mp3 or mp3-when-needed
     std::string preset;           // --preset: the last one named, for --dry-run
+    std::string player;           // the players the preset is for ("dvd-player"); empty: none
     bool rateFromPreset = false;  // the data rate is the preset's: --quality replaces it
     bool listPresets = false;
     bool list = false;

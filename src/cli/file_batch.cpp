@@ -61,6 +61,7 @@ CompressionChoice CompressionChoiceOf(const ConvertOptions& options) {
     choice.dataRate = LONGLONG{options.bitRateKbits} * 1000;
     choice.largest = {options.maxWidth, options.maxHeight};
     choice.audio = AudioChoiceNamed(options.audio).value_or(AudioChoice::Keep);
+    choice.player = PlayerProfileNamed(options.player).value_or(PlayerProfile_None);
     return choice;
 }
 

@@ -13,7 +13,24 @@ constexpr std::array<std::pair<AudioChoice, std::string_view>, 3> kAudioChoiceNa
     {AudioChoice::Mp3, "mp3"},
 }};
 
+constexpr std::array<std::pair<PlayerProfile, std::string_view>, 2> kPlayerNames{{
+    {PlayerProfile_HomeTheater, "dvd-player"},
+    {PlayerProfile_Hd, "hd-player"},
+}};
+
 }  // namespace
+
+std::string_view PlayerProfileName(PlayerProfile player) {
+    for (const auto& [named, name] : kPlayerNames)
+        if (named == player) return name;
+    return {};
+}
+
+std::optional<PlayerProfile> PlayerProfileNamed(std::string_view name) {
+    for (const auto& [player, named] : kPlayerNames)
+        if (named == name) return player;
+    return std::nullopt;
+}
 
 std::string_view AudioChoiceName(AudioChoice choice) {
     for (const auto& [named, name] : kAudioChoiceNames)
@@ -38,5 +55,10 @@ HRESULT ApplyCompressionChoice(IBaseFilter& filter, const CompressionChoice& cho
     HRESULT hr = compression->put_Quality(choice.quality);
     if (SUCCEEDED(hr)) hr = compression->put_KeyFrameRate(choice.keyFrameRate);
     if (SUCCEEDED(hr)) hr = rate->put_DataRate(choice.dataRate);
+    if (SUCCEEDED(hr) && choice.player != PlayerProfile_None) {
+        InterfaceRef<IPlayerProfile> player;
+        hr = filter.QueryInterface(IID_IPlayerProfile, player.ReceiveVoid());
+        if (SUCCEEDED(hr)) hr = player->put_PlayerProfile(choice.player);
+    }
     return hr;
 }

@@ -28,6 +28,11 @@ enum class AudioChoice {
     Mp3,            // always MP3
 };
 
+// The players' name as typed and stored, the preset's: "dvd-player", "hd-player"; "" for none.
+[[nodiscard]] std::string_view PlayerProfileName(PlayerProfile player);
+// The players name names; none for any other text.
+[[nodiscard]] std::optional<PlayerProfile> PlayerProfileNamed(std::string_view name);
+
 // The choice's name as typed and stored: "keep", "mp3-when-needed", "mp3".
 [[nodiscard]] std::string_view AudioChoiceName(AudioChoice choice);
 // The choice name names; none for any other text.
@@ -39,13 +44,18 @@ struct CompressionChoice {
     LONGLONG dataRate = 0;   // average bits per second instead of quality; 0: quality
     PictureLimit largest;    // the largest picture; unset: each picture at its own size
     AudioChoice audio = AudioChoice::Keep;
+    // The players the output is for (a preset's): their rules over the settings above, and one
+    // RIFF under 2 GiB, the video rate lowered for a long input. None: as the settings say.
+    PlayerProfile player = PlayerProfile_None;
 
     // Whether the compressor itself is left at its defaults.
-    [[nodiscard]] bool IsDefault() const { return quality < 0 && keyFrameRate < 0 && dataRate == 0; }
+    [[nodiscard]] bool IsDefault() const {
+        return quality < 0 && keyFrameRate < 0 && dataRate == 0 && player == PlayerProfile_None;
+    }
     bool operator==(const CompressionChoice&) const = default;
 };
 
-// Sets choice's compressor settings on filter through IAMVideoCompression and IVideoDataRate. A
-// compressor at its defaults gets nothing set; a compressor without the interfaces, or refusing
-// a value, answers its failure.
+// Sets choice's compressor settings on filter through IAMVideoCompression, IVideoDataRate and,
+// for players, IPlayerProfile. A compressor at its defaults gets nothing set; a compressor without
+// the interfaces, or refusing a value, answers its failure.
 [[nodiscard]] HRESULT ApplyCompressionChoice(IBaseFilter& filter, const CompressionChoice& choice);
