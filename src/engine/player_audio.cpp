@@ -20,7 +20,12 @@ bool ConvertsToMp3(AudioChoice choice, IPin& audioSource) {
     AM_MEDIA_TYPE* type = nullptr;
     ULONG fetched = 0;
     if (types->Next(1, &type, &fetched) != S_OK || type == nullptr) return false;
-    const bool converts = choice == AudioChoice::Mp3 || !PlayersDecode(*type);
+    const bool converts = ConvertsToMp3(choice, *type);
     DeleteMediaType(type);
     return converts;
+}
+
+bool ConvertsToMp3(AudioChoice choice, const AM_MEDIA_TYPE& type) {
+    if (choice == AudioChoice::Keep) return false;
+    return choice == AudioChoice::Mp3 || !PlayersDecode(type);
 }

@@ -11,3 +11,5 @@
 // never under Keep, and under Mp3WhenNeeded unless players decode it as it is. A pin that offers
 // no type keeps its audio.
 [[nodiscard]] bool ConvertsToMp3(AudioChoice choice, IPin& audioSource);
+// The same for audio of type.
+[[nodiscard]] bool ConvertsToMp3(AudioChoice choice, const AM_MEDIA_TYPE& type);

@@ -53,6 +53,29 @@ inline constexpr PlayerProfileRules kHdRules{.averageBits = 9'708'000,
     return nullptr;
 }
 
+// The encoder's own buffer model, stricter than the player's so that every rule holds at once:
+// a buffer no larger than the declared level's, filled at a rate such that rate and a full
+// buffer together stay within the one-second peak, less a tenth (the encoder counts its buffer a
+// frame at a time, a player's second need not start on a frame's boundary). The buffer takes at
+// most a fifth of that, leaving the rest to the fill rate, which the average stays below.
+struct PlayerRateControl {
+    LONGLONG averageBits = 0;  // bits per second
+    LONGLONG fillBits = 0;     // the rate the buffer fills at
+    LONGLONG bufferBits = 0;
+};
+
+// The rate control for rules at the asked average (0 or less: the profile's own average).
+[[nodiscard]] constexpr PlayerRateControl PlayerRateControlFor(const PlayerProfileRules& rules,
+                                                               LONGLONG askedBits) {
+    const LONGLONG peak = (rules.peakBits < rules.levelPeakBits ? rules.peakBits : rules.levelPeakBits) * 9 / 10;
+    LONGLONG buffer = rules.levelBufferBits < rules.bufferBytes * 8 ? rules.levelBufferBits : rules.bufferBytes * 8;
+    if (buffer > peak / 5) buffer = peak / 5;
+    PlayerRateControl control{.averageBits = 0, .fillBits = peak - buffer, .bufferBits = buffer};
+    const LONGLONG ceiling = rules.averageBits < control.fillBits ? rules.averageBits : control.fillBits;
+    control.averageBits = askedBits > 0 && askedBits < ceiling ? askedBits : ceiling;
+    return control;
+}
+
 // An AVI file these players read is one RIFF of AVI 1.0, whose 32-bit offsets they read as
 // signed: it stays under 2 GiB.
 inline constexpr LONGLONG kLargestPlayerFile = 2LL * 1024 * 1024 * 1024;

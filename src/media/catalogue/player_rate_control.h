@@ -24,19 +24,6 @@ inline constexpr DWORD kPlayerFourCC = MakeFourCC('D', 'X', '5', '0');
 // for that family (its own and libxvid), null for any other codec, which cannot.
 [[nodiscard]] const AVCodec* PlayerEncoderFor(const AVCodec& codec);
 
-// The encoder's own buffer model, stricter than the player's so that every rule holds at once:
-// a buffer no larger than the declared level's, filled at a rate such that rate and a full
-// buffer together stay within the one-second peak.
-struct PlayerRateControl {
-    std::int64_t averageBits = 0;  // bits per second
-    std::int64_t fillBits = 0;     // rc_max_rate
-    int bufferBits = 0;            // rc_buffer_size
-};
-
-// The rate control for rules at the asked average (0: the profile's own average); the average is
-// held within the profile and below the buffer's fill rate.
-[[nodiscard]] PlayerRateControl PlayerRateControlFor(const PlayerProfileRules& rules, std::int64_t askedBits);
-
 // Sets a context not yet opened to code for rules' players at the asked average: the rate control,
 // the declared profile and level, key frames at most the profile's distance apart (or the asked
 // distance, when shorter), no B-frames, quarter-pel, GMC or MPEG quantisation, and the
