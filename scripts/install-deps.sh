@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev
   # media layer
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev libsdl2-dev
+  # deinterlacing for the players' presets
+  libavfilter-dev
   # the ffmpeg command: sample media for the tests and the benchmarks' reference
   ffmpeg
   # the application

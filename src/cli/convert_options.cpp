@@ -81,7 +81,8 @@ std::string SetMaxSize(ConvertOptions& options, const std::string& value) {
 }
 
 std::string SetAudio(ConvertOptions& options, const std::string& value) {
-    if (!AudioChoiceNamed(value)) return "--audio takes keep, mp3 or mp3-when-needed, not '" + value + "'";
+    if (!AudioChoiceNamed(value))
+        return "--audio takes keep, mp3, mp3-when-needed or mp3-or-ac3, not '" + value + "'";
     options.audio = value;
     return {};
 }

@@ -17,9 +17,9 @@ struct ConvertOptions {
     int keyFrameInterval = -1;              // --keyint: at most this many frames between key frames; -1: own
     int maxWidth = 0;                       // --max-size: the largest picture; 0 x 0: each its own size
     int maxHeight = 0;
-    std::string audio = "keep";   // --audio: keep, mp3 or mp3-when-needed
+    std::string audio = "keep";   // --audio: keep, mp3, mp3-when-needed or mp3-or-ac3
+    std::string player = "none";  // the players whose rules --preset keeps: none, home-theater, hd
     std::string preset;           // --preset: the last one named, for --dry-run
-    std::string player;           // the players the preset is for ("dvd-player"); empty: none
     bool rateFromPreset = false;  // the data rate is the preset's: --quality replaces it
     bool listPresets = false;
     bool list = false;

@@ -62,7 +62,7 @@ CompressionChoice CompressionChoiceOf(const ConvertOptions& options) {
     choice.dataRate = LONGLONG{options.bitRateKbits} * 1000;
     choice.largest = {options.maxWidth, options.maxHeight};
     choice.audio = AudioChoiceNamed(options.audio).value_or(AudioChoice::Keep);
-    choice.player = PlayerProfileNamed(options.player).value_or(PlayerProfile_None);
+    choice.player = PlayerProfileNamed(options.player).value_or(PlayerProfile::None);
     return choice;
 }
 
@@ -106,7 +106,7 @@ void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compr
         const bool skipped = skipExisting && Exists(job.output);
         std::printf("%s -> %s%s\n", job.input.c_str(), job.output.c_str(),
                     skipped ? " (exists, skipped)" : "");
-        if (!options.player.empty() && !skipped) PrintPlayerPlan(job, choice, options.keepAudio);
+        if (options.player != "none" && !skipped) PrintPlayerPlan(job, choice, options.keepAudio);
     }
 }
 

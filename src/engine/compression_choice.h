@@ -26,17 +26,42 @@ enum class AudioChoice {
     Keep,           // copied byte for byte
     Mp3WhenNeeded,  // MP3 unless players commonly decode it in AVI already (MP3, MP2, AC-3, PCM)
     Mp3,            // always MP3
+    Mp3OrAc3,       // MP3 unless it is MP3 or AC-3 already: what certified stand-alone players take
 };
 
-// The players' name as typed and stored, the preset's: "dvd-player", "hd-player"; "" for none.
-[[nodiscard]] std::string_view PlayerProfileName(PlayerProfile player);
-// The players name names; none for any other text.
-[[nodiscard]] std::optional<PlayerProfile> PlayerProfileNamed(std::string_view name);
-
-// The choice's name as typed and stored: "keep", "mp3-when-needed", "mp3".
+// The choice's name as typed and stored: "keep", "mp3-when-needed", "mp3", "mp3-or-ac3".
 [[nodiscard]] std::string_view AudioChoiceName(AudioChoice choice);
 // The choice name names; none for any other text.
 [[nodiscard]] std::optional<AudioChoice> AudioChoiceNamed(std::string_view name);
+
+// The stand-alone players a conversion is made for. Their certified playback profile limits the
+// picture by its frame rate and the frame rate itself, and takes progressive pictures only: an
+// output made for them has its pictures thinned to at most 30 a second, deinterlaced, and fitted
+// within the largest picture the profile allows at the output's rate (besides the largest picture
+// chosen).
+enum class PlayerProfile {
+    None,         // no player's rules: the pictures as they come
+    HomeTheater,  // DVD players: 720x576 up to 25 a second, 720x480 up to 30
+    Hd,           // HD media players: 1280x720 up to 30 a second
+};
+
+// The profile's name as typed and stored: "none", "home-theater", "hd".
+[[nodiscard]] std::string_view PlayerProfileName(PlayerProfile profile);
+[[nodiscard]] std::optional<PlayerProfile> PlayerProfileNamed(std::string_view name);
+
+// The fastest pictures a profile takes, in pictures a second; 0 for none.
+[[nodiscard]] int HighestFrameRate(PlayerProfile profile);
+
+// The largest picture profile allows at frameTime (100-ns units per picture; 0 when unknown, taken
+// as the profile's fastest), no larger than chosen where chosen is set.
+[[nodiscard]] PictureLimit PlayerPictureLimit(PlayerProfile profile, LONGLONG frameTime, PictureLimit chosen);
+
+// The profile as the media layer's filters take it (IPlayerProfile).
+[[nodiscard]] constexpr LONG PlayerProfileCodeOf(PlayerProfile profile) {
+    return profile == PlayerProfile::HomeTheater ? PlayerProfile_HomeTheater
+           : profile == PlayerProfile::Hd        ? PlayerProfile_Hd
+                                                 : PlayerProfile_None;
+}
 
 struct CompressionChoice {
     double quality = -1.0;   // 0.0 (smallest) to 1.0 (best); -1: the compressor's
@@ -46,11 +71,11 @@ struct CompressionChoice {
     AudioChoice audio = AudioChoice::Keep;
     // The players the output is for (a preset's): their rules over the settings above, and one
     // RIFF under 2 GiB, the video rate lowered for a long input. None: as the settings say.
-    PlayerProfile player = PlayerProfile_None;
+    PlayerProfile player = PlayerProfile::None;
 
     // Whether the compressor itself is left at its defaults.
     [[nodiscard]] bool IsDefault() const {
-        return quality < 0 && keyFrameRate < 0 && dataRate == 0 && player == PlayerProfile_None;
+        return quality < 0 && keyFrameRate < 0 && dataRate == 0 && player == PlayerProfile::None;
     }
     bool operator==(const CompressionChoice&) const = default;
 };

@@ -6,33 +6,31 @@
 
 namespace {
 
-// DVD players with DivX/Xvid support play MPEG-4 part 2 up to PAL's picture size at a few
-// megabits, with MP3, MPEG audio, AC-3 or PCM sound; the HD ones up to 720p at twice the rate.
-// Their video is FFmpeg's MPEG-4 part 2 encoder's (FourCC DX50), whose rate control keeps the
-// players' buffer; a long film's rate is lowered to fit one 2 GiB file.
+// DVD players with DivX/Xvid support, certified against the consumer MPEG-4 ASP profiles, play
+// MPEG-4 part 2 up to PAL's picture size (NTSC's above 25 fps) at a few megabits and at most 30
+// progressive pictures a second, with MP3 or AC-3 sound; the HD ones up to 720p at twice the rate.
 constexpr std::array kPresets{
     CompressionPreset{
         .name = "dvd-player",
         .compressor = "mpeg4",
-        .summary = "MPEG-4 part 2 (DX50) as DVD players take it: at most 720x576, 4000 kbit/s within the "
-                   "Home Theater profile's peaks and buffer, one AVI 1.0 file under 2 GiB, MP3 sound "
-                   "when needed",
+        .summary = "Xvid, at most 720x576 (720x480 above 25 fps) and 30 fps, deinterlaced, 4000 kbit/s, "
+                   "a key frame every 250 frames, MP3 or AC-3 sound",
         .choice = {.keyFrameRate = 250,
                    .dataRate = 4'000'000,
                    .largest = {720, 576},
-                   .audio = AudioChoice::Mp3WhenNeeded,
-                   .player = PlayerProfile_HomeTheater},
+                   .audio = AudioChoice::Mp3OrAc3,
+                   .player = PlayerProfile::HomeTheater},
     },
     CompressionPreset{
         .name = "hd-player",
         .compressor = "mpeg4",
-        .summary = "MPEG-4 part 2 (DX50) as HD media players take it: at most 1280x720, 8000 kbit/s within "
-                   "the HD profile's peaks and buffer, one AVI 1.0 file under 2 GiB, MP3 sound when needed",
+        .summary = "Xvid, at most 1280x720 and 30 fps, deinterlaced, 8000 kbit/s, a key frame every 250 frames, "
+                   "MP3 or AC-3 sound",
         .choice = {.keyFrameRate = 250,
                    .dataRate = 8'000'000,
                    .largest = {1280, 720},
-                   .audio = AudioChoice::Mp3WhenNeeded,
-                   .player = PlayerProfile_Hd},
+                   .audio = AudioChoice::Mp3OrAc3,
+                   .player = PlayerProfile::Hd},
     },
 };
 

@@ -17,6 +17,7 @@ constexpr char kDataRateKey[] = "DataRate";
 constexpr char kKeyFrameRateKey[] = "KeyFrameRate";
 constexpr char kLargestPictureKey[] = "LargestPicture";
 constexpr char kAudioKey[] = "Audio";
+constexpr char kPlayerKey[] = "Player";
 
 std::string StoredValue(const std::string& section, const char* key) {
     char text[256];
@@ -65,6 +66,7 @@ CompressionChoice ReadStoredCompressionChoice(const std::string& compressorName)
     if (const auto largest = ReadPictureLimit(StoredValue(compressorName, kLargestPictureKey)))
         choice.largest = *largest;
     if (const auto audio = AudioChoiceNamed(StoredValue(compressorName, kAudioKey))) choice.audio = *audio;
+    if (const auto player = PlayerProfileNamed(StoredValue(compressorName, kPlayerKey))) choice.player = *player;
     return choice;
 }
 
@@ -85,6 +87,8 @@ bool StoreCompressionChoice(const std::string& compressorName, const Compression
         largest = std::to_string(choice.largest.width) + "x" + std::to_string(choice.largest.height);
     std::optional<std::string> audio;
     if (choice.audio != AudioChoice::Keep) audio = std::string(AudioChoiceName(choice.audio));
+    std::optional<std::string> player;
+    if (choice.player != PlayerProfile::None) player = std::string(PlayerProfileName(choice.player));
 
     bool stored = store(kQualityKey, numberOrNone(quality, std::lround(choice.quality * 100)));
     stored = store(kDataRateKey, numberOrNone(rate, std::max<LONGLONG>(1, (choice.dataRate + 500) / 1000))) &&
@@ -92,5 +96,6 @@ bool StoreCompressionChoice(const std::string& compressorName, const Compression
     stored = store(kKeyFrameRateKey, numberOrNone(choice.keyFrameRate > 0, choice.keyFrameRate)) && stored;
     stored = store(kLargestPictureKey, largest) && stored;
     stored = store(kAudioKey, audio) && stored;
+    stored = store(kPlayerKey, player) && stored;
     return stored;
 }

@@ -8,7 +8,8 @@
 //     DataRate=4000           kbit/s, instead of quality
 //     KeyFrameRate=250        at most this many frames from one key frame to the next
 //     LargestPicture=720x576  width x height
-//     Audio=mp3-when-needed   keep, mp3-when-needed or mp3
+//     Audio=mp3-or-ac3        keep, mp3-when-needed, mp3 or mp3-or-ac3
+//     Player=home-theater     the players whose rules a preset keeps: home-theater or hd
 //
 // A key that is missing leaves that setting at the compressor's (or the program's) default, and
 // so does a value that does not read back as written here: a hand-edited file never fails a

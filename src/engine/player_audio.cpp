@@ -11,6 +11,11 @@ bool PlayersDecode(const AM_MEDIA_TYPE& type) {
            type.subtype == MEDIASUBTYPE_AC3 || type.subtype == MEDIASUBTYPE_PCM;
 }
 
+// What certified players play whatever else they claim: the profile's two sound formats.
+bool CertifiedPlayersDecode(const AM_MEDIA_TYPE& type) {
+    return type.subtype == MEDIASUBTYPE_MP3 || type.subtype == MEDIASUBTYPE_AC3;
+}
+
 }  // namespace
 
 bool ConvertsToMp3(AudioChoice choice, IPin& audioSource) {
@@ -27,5 +32,7 @@ bool ConvertsToMp3(AudioChoice choice, IPin& audioSource) {
 
 bool ConvertsToMp3(AudioChoice choice, const AM_MEDIA_TYPE& type) {
     if (choice == AudioChoice::Keep) return false;
-    return choice == AudioChoice::Mp3 || !PlayersDecode(type);
+    if (choice == AudioChoice::Mp3WhenNeeded) return !PlayersDecode(type);
+    if (choice == AudioChoice::Mp3OrAc3) return !CertifiedPlayersDecode(type);
+    return true;
 }

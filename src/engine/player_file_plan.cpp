@@ -75,7 +75,7 @@ bool DetectPlayerFileInput(const std::string& inputPath, const CompressionChoice
 
 PlayerFilePlan PlanPlayerFile(const CompressionChoice& choice, const PlayerFileInput& input) {
     PlayerFilePlan plan;
-    const PlayerProfileRules* rules = RulesOf(choice.player);
+    const PlayerProfileRules* rules = RulesOf(PlayerProfileCodeOf(choice.player));
     if (rules == nullptr) return plan;
     const PlayerRateControl control = PlayerRateControlFor(*rules, choice.dataRate);
     plan.videoBitsPerSecond = control.averageBits;

@@ -166,7 +166,7 @@ HRESULT FitPlayerFile(RecompressionGraph& graph, IBaseFilter& compressor, const 
                       bool durationKnown, bool ignoreWarnings) {
     InterfaceRef<IPlayerProfile> muxPlayer;
     HRESULT hr = muxPlayer.Query(graph.mux.Get());
-    if (SUCCEEDED(hr)) hr = muxPlayer->put_PlayerProfile(choice.player);
+    if (SUCCEEDED(hr)) hr = muxPlayer->put_PlayerProfile(PlayerProfileCodeOf(choice.player));
     if (FAILED(hr)) return hr;
 
     media::MediaType video;
@@ -313,7 +313,7 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
         graph.duration = kAssumedDuration;
         if (!ignoreWarnings) AfxMessageBox(kUnknownDuration);
     }
-    if (choice.player != PlayerProfile_None &&
+    if (choice.player != PlayerProfile::None &&
         FAILED(hr = FitPlayerFile(graph, *compressorFilter.Get(), choice, durationKnown, ignoreWarnings))) {
         return Fail(graph, kCannotSetMuxAndFileWriter, hr);
     }

@@ -36,7 +36,8 @@ constexpr int kKeepPicture = 0;
 constexpr int kCustomPicture = 1 + static_cast<int>(std::size(kCommonPictureLimits));
 
 // In the order of AudioChoice.
-constexpr AudioChoice kAudioChoices[] = {AudioChoice::Keep, AudioChoice::Mp3WhenNeeded, AudioChoice::Mp3};
+constexpr AudioChoice kAudioChoices[] = {AudioChoice::Keep, AudioChoice::Mp3WhenNeeded, AudioChoice::Mp3,
+                                         AudioChoice::Mp3OrAc3};
 
 // What a rate field starts at when nothing is stored: what a DVD player takes.
 constexpr int kSuggestedDataRateKbits = 4000;
@@ -171,7 +172,7 @@ void CompressionSettingsDialog::BuildControls() {
 
     m_audio = new QComboBox;
     m_audio->addItems({QStringLiteral("保留原始音訊 (不重新壓縮)"), QStringLiteral("播放器不支援時轉成 MP3"),
-                       QStringLiteral("一律轉成 MP3")});
+                       QStringLiteral("一律轉成 MP3"), QStringLiteral("MP3 與 AC-3 保留, 其他轉成 MP3")});
     playerRows->addRow(QStringLiteral("音訊(&A):"), m_audio);
     layout->addWidget(player);
 
@@ -246,6 +247,7 @@ void CompressionSettingsDialog::ShowChoice(const CompressionChoice& choice) {
     FollowPictureChoice();
     m_audio->setCurrentIndex(
         static_cast<int>(std::ranges::find(kAudioChoices, choice.audio) - std::begin(kAudioChoices)));
+    m_player = choice.player;
     FollowRateOrQuality();
 }
 
@@ -268,6 +270,7 @@ CompressionChoice CompressionSettingsDialog::Choice() const {
         choice.largest = kCommonPictureLimits[picture - 1];
     choice.audio =
         kAudioChoices[std::clamp(m_audio->currentIndex(), 0, static_cast<int>(std::size(kAudioChoices)) - 1)];
+    choice.player = m_player;
     return choice;
 }
 

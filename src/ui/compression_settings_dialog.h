@@ -56,6 +56,8 @@ private:
     LONG m_capabilities = 0;          // CompressionCaps flags
     double m_defaultQuality = -1.0;   // the compressor's, 0.0 to 1.0; -1 when it has none
     LONG m_defaultKeyFrameRate = -1;  // the compressor's; -1 when it has none
+    // The players whose rules the last preset chosen keeps, until the defaults are restored.
+    PlayerProfile m_player = PlayerProfile::None;
 
     QComboBox* m_presets = nullptr;
     QRadioButton* m_byQuality = nullptr;

@@ -254,7 +254,7 @@ TEST(CommandLine, AnExistingOutputIsReplacedOnlyWithOverwrite) {
     // A preset sets everything; what follows it changes single settings (a quality its data rate).
     const ConvertRun preset = RunConvert({"--dry-run", "--preset", "dvd-player", "--quality", "70", input});
     EXPECT_NE(preset.output.find("\nsettings: quality=70 bitrate=own keyint=250 max-size=720x576 "
-                                 "audio=mp3-when-needed preset=dvd-player\n"),
+                                 "audio=mp3-or-ac3 preset=dvd-player\n"),
               std::string::npos)
         << preset.output;
     EXPECT_EQ(Contents(output), "earlier");

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/compression_presets.h"
 #include "media/catalogue/compressor_catalogue.h"
 #include "recompression_fixture.h"
 #include "support/decoded_pictures.h"
@@ -106,6 +107,8 @@ struct AudioCase {
     const char* sample;
     AudioChoice audio;
     bool becomesMp3;
+    std::uint16_t formatTag;        // the wFormatTag a player reads from the file's bytes
+    const char* preset = nullptr;   // a preset's whole choice instead of the audio alone
 };
 
 class AudioForPlayers : public RecompressionGraphTest, public ::testing::WithParamInterface<AudioCase> {};
@@ -121,13 +124,16 @@ TEST_P(AudioForPlayers, IsCodedAsMp3OnlyWhereAsked) {
     const fs::path input = SamplePath(GetParam().sample);
     const fs::path output = m_dir / "out.avi";
     m_choice.audio = GetParam().audio;
+    if (GetParam().preset != nullptr) m_choice = FindCompressionPreset(GetParam().preset)->choice;
     ASSERT_EQ(Convert(input, output), EC_COMPLETE);
     const auto in = ReadBack(input);
     const auto out = ReadBack(output);
     ASSERT_TRUE(out.Ok() && out.HasAudio()) << out.error;
     const auto& audioIn = in.Audio();
     const auto& audioOut = out.Audio();
+    EXPECT_EQ(out.aviIndex.audioFormatTags, std::vector<std::uint16_t>{GetParam().formatTag});
     if (!GetParam().becomesMp3) {
+        EXPECT_EQ(audioOut.channels, audioIn.channels);
         EXPECT_EQ(audioOut.codecId, audioIn.codecId);
         EXPECT_EQ(audioOut.audioMd5, audioIn.audioMd5) << "the audio is carried byte for byte";
         return;
@@ -169,12 +175,19 @@ TEST_P(AudioForPlayers, IsCodedAsMp3OnlyWhereAsked) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, AudioForPlayers,
-                         ::testing::Values(AudioCase{"h264_aac.mov", AudioChoice::Mp3, true},
-                                           AudioCase{"h264_aac.mov", AudioChoice::Mp3WhenNeeded, true},
-                                           AudioCase{"mpeg2_ac3.mpg", AudioChoice::Mp3WhenNeeded, false},
-                                           AudioCase{"mpeg1_mp2.mpg", AudioChoice::Mp3WhenNeeded, false},
-                                           AudioCase{"mpeg1_mp2.mpg", AudioChoice::Mp3, true},
-                                           AudioCase{"mjpeg_pcm.avi", AudioChoice::Mp3, true}));
+                         ::testing::Values(AudioCase{"h264_aac.mov", AudioChoice::Mp3, true, 0x55},
+                                           AudioCase{"h264_aac.mov", AudioChoice::Mp3WhenNeeded, true, 0x55},
+                                           AudioCase{"mpeg2_ac3.mpg", AudioChoice::Mp3WhenNeeded, false, 0x2000},
+                                           AudioCase{"mpeg1_mp2.mpg", AudioChoice::Mp3WhenNeeded, false, 0x50},
+                                           AudioCase{"mpeg1_mp2.mpg", AudioChoice::Mp3, true, 0x55},
+                                           AudioCase{"mjpeg_pcm.avi", AudioChoice::Mp3, true, 0x55},
+                                           // The players' own rule: only MP3 and AC-3 stay.
+                                           AudioCase{"mjpeg_pcm.avi", AudioChoice::Mp3OrAc3, true, 0x55},
+                                           AudioCase{"pal_16x9_mp2.mpg", {}, true, 0x55, "dvd-player"},
+                                           // AC-3 5.1 under its own tag, never WAVE_FORMAT_EXTENSIBLE.
+                                           AudioCase{"hd1080p50_ac3_51.ts", AudioChoice::Keep, false, 0x2000},
+                                           AudioCase{"hd1080p50_ac3_51.ts", {}, false, 0x2000, "hd-player"},
+                                           AudioCase{"marker_dts.ts", AudioChoice::Keep, false, 0x2001}));
 
 TEST_F(RecompressionGraphTest, WithoutKeepAudioTheOutputHasNoAudio) {
     const fs::path output = m_dir / "silent.avi";

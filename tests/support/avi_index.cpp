@@ -82,6 +82,7 @@ int CountFoundEntries(RiffFile& file, std::uint64_t begin, std::uint64_t end, st
 // their super indexes live. The movi list is skipped whole: it holds only data and 'ix##' chunks.
 void ScanChunks(RiffFile& file, std::uint64_t begin, std::uint64_t end, AviIndexInfo& info) {
     std::uint64_t movi = 0;
+    std::optional<std::string> streamType;  // the fccType of the last stream header
     std::uint64_t offset = begin;
     while (offset + kChunkHeaderSize <= end) {
         const auto id = file.FourCcAt(offset);
@@ -94,6 +95,11 @@ void ScanChunks(RiffFile& file, std::uint64_t begin, std::uint64_t end, AviIndex
             info.hasIdx1 = true;
             if (info.riffChunks == 1 && movi > 0)
                 info.idx1EntriesFound = CountFoundEntries(file, dataBegin, dataEnd, movi);
+        } else if (*id == "strh") {
+            streamType = file.FourCcAt(dataBegin);
+        } else if (*id == "strf" && streamType == "auds") {
+            if (const auto tag = file.U32At(dataBegin))
+                info.audioFormatTags.push_back(static_cast<std::uint16_t>(*tag & 0xFFFFU));
         } else if (*id == "indx") {
             // wLongsPerEntry (2), bIndexSubType (1), bIndexType (1), then nEntriesInUse. Writers
             // reserve the super index up front and fill it only when the file grows past one RIFF.

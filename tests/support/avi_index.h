@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 namespace testsupport {
 
@@ -16,6 +18,9 @@ struct AviIndexInfo {
     // list, and the idx1 entries that name, at their offset, a chunk of that id in that list.
     int firstMoviChunks = 0;
     int idx1EntriesFound = 0;
+    // The wFormatTag of each audio stream's format chunk, in stream order: what a player that
+    // reads no further than the tag finds (0xFFFE for WAVE_FORMAT_EXTENSIBLE).
+    std::vector<std::uint16_t> audioFormatTags;
 
     [[nodiscard]] bool HasIndex() const { return hasIdx1 || hasOpenDmlIndex; }
 };

@@ -91,8 +91,11 @@ TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorThroughTheDia
     ASSERT_NE(xvid, other);
     EXPECT_EQ(dialog->SystemMenu().actions().front()->text(), QStringLiteral("壓縮設定..."));
 
-    const CompressionChoice chosen{
-        .quality = 0.3, .keyFrameRate = 50, .largest = {1000, 500}, .audio = AudioChoice::Mp3WhenNeeded};
+    const CompressionChoice chosen{.quality = 0.3,
+                                   .keyFrameRate = 50,
+                                   .largest = {1000, 500},
+                                   .audio = AudioChoice::Mp3OrAc3,
+                                   .player = PlayerProfile::HomeTheater};
     ASSERT_TRUE(InCompressionSettings(*dialog, [&](CompressionSettingsDialog& settings) {
         EXPECT_EQ(settings.Choice(), CompressionChoice{}) << "nothing stored: the compressor's own";
         settings.ShowChoice(chosen);

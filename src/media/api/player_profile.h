@@ -8,7 +8,7 @@
 
 #include "media/api/unknown.h"
 
-enum PlayerProfile : LONG {
+enum PlayerProfileCode : LONG {
     PlayerProfile_None = 0,
     PlayerProfile_HomeTheater = 1,  // DVD players: up to 720 x 576
     PlayerProfile_Hd = 2,           // HD players: up to 1280 x 720

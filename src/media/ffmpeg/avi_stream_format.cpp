@@ -151,6 +151,17 @@ bool DecoderOpens(const AVCodecParameters& parameters) {
     return avcodec_open2(codec.get(), decoder, nullptr) >= 0;
 }
 
+// AC-3 and DTS go under their own format tags (0x2000, 0x2001) with a plain WAVEFORMATEX, whatever
+// their channels, as the AVI writers that stand-alone players were made for store them: the
+// writer takes a layout beyond stereo for WAVE_FORMAT_EXTENSIBLE, whose tag such players don't
+// read, and play the file silent. The channels stay counted; the stream itself says where they go.
+void ForgetChannelLayout(AVCodecParameters& parameters) {
+    const int channels = parameters.ch_layout.nb_channels;
+    av_channel_layout_uninit(&parameters.ch_layout);
+    parameters.ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
+    parameters.ch_layout.nb_channels = channels;
+}
+
 AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
     const WAVEFORMATEX* wfx = WaveFormatOf(type);
     if (wfx == nullptr) return nullptr;
@@ -193,6 +204,7 @@ AvCodecParametersPtr AudioParameters(const AM_MEDIA_TYPE& type) {
         parameters->block_align = 1;
     }
     if (!FitsWaveFormat(*parameters) || !DecoderOpens(*parameters)) return nullptr;
+    if (codec == AV_CODEC_ID_AC3 || codec == AV_CODEC_ID_DTS) ForgetChannelLayout(*parameters);
     return parameters;
 }
 
