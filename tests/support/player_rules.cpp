@@ -101,6 +101,7 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
     std::string handler, compression;
     double fps = 0;
     long width = 0, height = 0;
+    std::uint32_t shape = 0;  // vprp's frame aspect, x in the high half; 0 without one
     std::vector<unsigned> audioTags;
     std::size_t movi = 0, idx1 = 0;
     for (std::size_t at = 12; at + 8 <= f.size(); at += 8 + U32(f, at + 4) + (U32(f, at + 4) & 1)) {
@@ -116,6 +117,8 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
                 width = static_cast<std::int32_t>(U32(f, strf + 12));
                 height = std::abs(static_cast<std::int32_t>(U32(f, strf + 16)));
                 compression = Id(f, strf + 8 + 16);
+                for (std::size_t c = strh; c < s + 8 + U32(f, s + 4); c += 8 + U32(f, c + 4) + (U32(f, c + 4) & 1))
+                    if (Id(f, c) == "vprp") shape = U32(f, c + 8 + 20);
             } else if (Id(f, strh + 8) == "auds") {
                 audioTags.push_back(f[strf + 8] | f[strf + 9] << 8);
             }
@@ -168,7 +171,10 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
     rule(std::count(types.begin(), types.end(), 'S') == 0 && declared.spriteEnable == 0, "no GMC");
     rule(declared.quarterPel == 0, "no quarter-pel");
     rule(declared.quantType == 0, "H.263 quantisation");
-    rule(declared.aspectInfo == 1, "pixel-aspect code 1 for square pixels, not " + std::to_string(declared.aspectInfo));
+    const bool squarePixels = shape == 0 || std::abs(static_cast<double>(shape >> 16) * height /
+                                                         (static_cast<double>(shape & 0xFFFF) * width) - 1) < 0.01;
+    rule(squarePixels ? declared.aspectInfo == 1 : declared.aspectInfo >= 2 && declared.aspectInfo <= 5,
+         std::string("pixel-aspect code ") + (squarePixels ? "1" : "2 to 5") + ", not " + std::to_string(declared.aspectInfo));
     int run = 0, longestRun = 0, sinceKey = 0, longestGap = 0;
     for (char type : types) {
         run = type == 'B' ? run + 1 : 0;

@@ -1,9 +1,35 @@
 #include "media/catalogue/player_rate_control.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string_view>
 
 namespace media {
+namespace {
+
+// The pixel shapes MPEG-4 part 2 has a code for (ITU-R BT.601's, on a 704-wide active picture),
+// the only ones these players read; any other is written as an "extended PAR" they ignore.
+constexpr AVRational kCodedAspects[] = {{1, 1}, {12, 11}, {10, 11}, {16, 11}, {40, 33}};
+// A DVD's pixels are these shapes as measured on its 720-wide picture: 8:9 is 10:11, 64:45 is
+// 16:11, and so on, a 2.3 % difference that is the picture's overscan.
+constexpr double kLargestAspectDifference = 0.03;
+
+// The coded shape nearest to aspect when it is near enough; aspect itself otherwise.
+AVRational CodedAspect(AVRational aspect) {
+    if (aspect.num <= 0 || aspect.den <= 0) return AVRational{1, 1};
+    AVRational nearest = aspect;
+    double difference = kLargestAspectDifference;
+    for (AVRational coded : kCodedAspects) {
+        const double d = std::abs(av_q2d(aspect) / av_q2d(coded) - 1);
+        if (d <= difference) {
+            nearest = coded;
+            difference = d;
+        }
+    }
+    return nearest;
+}
+
+}  // namespace
 const AVCodec* PlayerEncoderFor(const AVCodec& codec) {
     const std::string_view name = codec.name;
     if (name != "mpeg4" && name != "libxvid") return nullptr;
@@ -25,6 +51,7 @@ void ApplyPlayerProfile(const PlayerProfileRules& rules, std::int64_t askedBits,
     context.profile = rules.profileAndLevel >> 4;
     context.level = rules.profileAndLevel & 0x0F;
     context.codec_tag = kPlayerFourCC;
+    context.sample_aspect_ratio = CodedAspect(context.sample_aspect_ratio);
     // Rate-distortion mode decision and four vectors per macroblock: about 0.1 dB at half again
     // the time. Trellis quantisation would add 0.3 dB at ten times the time.
     context.mb_decision = FF_MB_DECISION_RD;
