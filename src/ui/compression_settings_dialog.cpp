@@ -70,8 +70,8 @@ QSpinBox* NewSpinBox(int low, int high, const QString& suffix = {}) {
 }  // namespace
 
 CompressionSettingsDialog::CompressionSettingsDialog(std::string compressorName, IBaseFilter* compressor,
-                                                     QWidget* parent)
-    : QDialog(parent), m_compressorName(std::move(compressorName)) {
+                                                     QWidget* parent, std::vector<std::string> inputs)
+    : QDialog(parent), m_compressorName(std::move(compressorName)), m_inputs(std::move(inputs)) {
     InterfaceRef<IAMVideoCompression> compression;
     if (compressor != nullptr &&
         SUCCEEDED(compressor->QueryInterface(IID_IAMVideoCompression, compression.ReceiveVoid()))) {
@@ -89,6 +89,8 @@ CompressionSettingsDialog::CompressionSettingsDialog(std::string compressorName,
     BuildControls();
     EnableWhatTheCompressorSupports();
     ShowChoice(ReadStoredCompressionChoice(m_compressorName));
+    ProbeInputs();
+    ShowPlannedRate();
     setFixedSize(sizeHint());
 }
 
@@ -131,6 +133,9 @@ void CompressionSettingsDialog::BuildControls() {
     m_byDataRate = new QRadioButton(QStringLiteral("平均位元率(&R):"));
     m_dataRate = NewSpinBox(1, kHighestDataRateKbits, QStringLiteral(" kbit/s"));
     videoRows->addRow(m_byDataRate, m_dataRate);
+    m_plannedRate = new QLabel;
+    m_plannedRate->setWordWrap(true);
+    videoRows->addRow(m_plannedRate);
     m_rateOrQuality = new QButtonGroup(this);
     m_rateOrQuality->addButton(m_byQuality);
     m_rateOrQuality->addButton(m_byDataRate);
@@ -197,6 +202,7 @@ void CompressionSettingsDialog::BuildControls() {
     });
     connect(m_presets, &QComboBox::activated, this, &CompressionSettingsDialog::FillFromPreset);
     connect(m_quality, &QSlider::valueChanged, this, &CompressionSettingsDialog::ShowQualityValue);
+    connect(m_dataRate, &QSpinBox::valueChanged, this, &CompressionSettingsDialog::ShowPlannedRate);
     connect(m_rateOrQuality, &QButtonGroup::buttonToggled, this,
             &CompressionSettingsDialog::FollowRateOrQuality);
     connect(m_largest, &QComboBox::currentIndexChanged, this,
@@ -286,6 +292,39 @@ void CompressionSettingsDialog::FillFromPreset(int index) {
     const std::span<const CompressionPreset> presets = CompressionPresets();
     if (index < 0 || index >= static_cast<int>(presets.size())) return;
     ShowChoice(presets[static_cast<std::size_t>(index)].choice);
+    ProbeInputs();
+    ShowPlannedRate();
+}
+
+void CompressionSettingsDialog::ProbeInputs() {
+    m_probed.clear();
+    const CompressionChoice choice = Choice();
+    if (choice.player == PlayerProfile::None) return;
+    for (const std::string& input : m_inputs) {
+        PlayerFileInput probed;
+        if (DetectPlayerFileInput(input, choice, true, probed)) m_probed.push_back(probed);
+    }
+}
+
+void CompressionSettingsDialog::ShowPlannedRate() {
+    const CompressionChoice choice = Choice();
+    m_plannedRate->setVisible(choice.player != PlayerProfile::None);
+    if (choice.player == PlayerProfile::None) return;
+    PlayerFilePlan lowest = PlanPlayerFile(choice, PlayerFileInput{});
+    const LONGLONG chosen = lowest.videoBitsPerSecond;
+    for (const PlayerFileInput& input : m_probed) {
+        const PlayerFilePlan plan = PlanPlayerFile(choice, input);
+        if (plan.videoBitsPerSecond < lowest.videoBitsPerSecond || plan.tooLong) lowest = plan;
+    }
+    QString text;
+    if (m_probed.empty())
+        text = QStringLiteral("視訊位元率 %1 kbit/s; 放不進單一 2 GB 檔案的長片會自動降低").arg(chosen / 1000);
+    else if (!lowest.lowered)
+        text = QStringLiteral("清單中的影片都以 %1 kbit/s 放入單一 AVI 檔案").arg(chosen / 1000);
+    else
+        text = QStringLiteral("清單中最長的影片以 %1 kbit/s 放入 2 GB 單一 AVI 檔案").arg(lowest.videoBitsPerSecond / 1000);
+    if (lowest.tooLong) text += QStringLiteral(": 影片太長, 畫質將難以觀賞");
+    m_plannedRate->setText(text);
 }
 
 void CompressionSettingsDialog::ShowQualityValue(int percent) {
