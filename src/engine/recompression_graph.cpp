@@ -115,6 +115,40 @@ HRESULT AddAudioBranch(RecompressionGraph& graph, AudioChoice audio) {
     return S_OK;
 }
 
+// The filter that feeds the grabber, or an empty holder.
+InterfaceRef<IBaseFilter> GrabberFeeder(const RecompressionGraph& graph, InterfaceRef<IPin>& feed) {
+    graph.videoGrabberIn->ConnectedTo(feed.Receive());
+    PIN_INFO info{};
+    if (!feed || FAILED(feed->QueryPinInfo(&info))) return {};
+    return InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
+}
+
+// Under a player's profile, the decoder that feeds the grabber deinterlaces and thins a stream
+// faster than the profile takes; its output then joins the grabber again at the new rate.
+// Pictures that come from the splitter uncompressed have no decoder to do it and stay as they are.
+HRESULT KeepPlayerCadence(RecompressionGraph& graph, PlayerProfile player) {
+    if (player == PlayerProfile::None) return S_OK;
+    InterfaceRef<IPin> feed;
+    const InterfaceRef<IBaseFilter> feeder = GrabberFeeder(graph, feed);
+    if (!feeder) return VFW_E_NOT_CONNECTED;
+    InterfaceRef<IPictureCadence> cadence;
+    if (FAILED(cadence.Query(feeder.Get()))) return S_OK;
+    HRESULT hr = cadence->put_Deinterlace(TRUE);
+    if (SUCCEEDED(hr)) hr = cadence->put_HighestFrameRate(HighestFrameRate(player));
+    if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
+    graph.graph->Disconnect(feed.Get());
+    graph.graph->Disconnect(graph.videoGrabberIn.Get());
+    return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
+}
+
+// The time of one picture as the grabber gets them, 100-ns units; 0 when the type tells none.
+LONGLONG GrabbedFrameTime(const RecompressionGraph& graph) {
+    media::MediaType type;
+    if (FAILED(graph.videoGrabberIn->ConnectionMediaType(&type))) return 0;
+    const VIDEOINFOHEADER* info = type.VideoInfo();
+    return info != nullptr ? info->AvgTimePerFrame : 0;
+}
+
 // A picture larger than largest is made smaller by the filter that feeds the grabber (the
 // decoder, or the colour converter for uncompressed input), in the conversion to RGB24 it makes
 // anyway; that filter's output then joins the grabber again at the new size. RGB24 that the
@@ -122,10 +156,8 @@ HRESULT AddAudioBranch(RecompressionGraph& graph, AudioChoice audio) {
 HRESULT LimitPictureSize(RecompressionGraph& graph, const PictureLimit& largest) {
     if (!largest.IsSet()) return S_OK;
     InterfaceRef<IPin> feed;
-    graph.videoGrabberIn->ConnectedTo(feed.Receive());
-    PIN_INFO info{};
-    if (!feed || FAILED(feed->QueryPinInfo(&info))) return VFW_E_NOT_CONNECTED;
-    auto feeder = InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
+    InterfaceRef<IBaseFilter> feeder = GrabberFeeder(graph, feed);
+    if (!feeder) return VFW_E_NOT_CONNECTED;
     InterfaceRef<IPictureLimit> limit;
     HRESULT hr = S_OK;
     if (SUCCEEDED(limit.Query(feeder.Get()))) {
@@ -274,7 +306,9 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     // Source to grabber (splitter, decoders and converters come in as needed), grabber to
     // compressor, compressor to multiplexer.
     if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.sourceOut.Get(), graph.videoGrabberIn.Get())) ||
-        FAILED(hr = LimitPictureSize(graph, choice.largest))) {
+        FAILED(hr = KeepPlayerCadence(graph, choice.player)) ||
+        FAILED(hr = LimitPictureSize(graph, PlayerPictureLimit(choice.player, GrabbedFrameTime(graph),
+                                                               choice.largest)))) {
         return Fail(graph, kCannotConnectVideoChain, hr);
     }
     if (FAILED(hr = ConnectPins(graph.graph.Get(), graph.videoGrabberOut.Get(), graph.compressorIn.Get()))) {

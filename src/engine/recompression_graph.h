@@ -8,7 +8,9 @@
 //   first audio output -> AudioGrabber (any audio) -> multiplexer input 1
 //
 // Under a largest picture, the filter that feeds the grabber (IPictureLimit) scales a larger
-// picture down as it converts it to RGB24.
+// picture down as it converts it to RGB24. Under a player's profile, the decoder first
+// deinterlaces and thins the pictures to the profile's rate (IPictureCadence), and the largest
+// picture is the profile's at the rate that results, within the one chosen.
 //
 // It runs without a reference clock, so as fast as decoding and compression go. States: built
 // and running (BuildRecompressionGraph), stopped (StopRecompressionGraph, which completes the

@@ -31,10 +31,11 @@
 namespace clitest {
 namespace {
 
-// Small inputs of every container and common codec, with and without B-frames and edit lists.
-constexpr std::array kSeedFiles = {"mpeg1_mp2.mpg", "mpeg2_ac3.mpg", "mpeg4_mp3.avi", "mjpeg_pcm.avi",
-                                   "h264_aac.mov",  "pcm_be.mov",    "trimmed.mov",   "chart_pal8.avi",
-                                   "vfr.mov",       "late_video.mov"};
+// Small inputs of every container and common codec, with and without B-frames and edit lists; an
+// interlaced DVD and a 60 fps phone clip, whose pictures the preset deinterlaces and thins.
+constexpr std::array kSeedFiles = {"mpeg1_mp2.mpg", "mpeg2_ac3.mpg",  "mpeg4_mp3.avi",           "mjpeg_pcm.avi",
+                                   "h264_aac.mov",  "pcm_be.mov",     "trimmed.mov",             "chart_pal8.avi",
+                                   "vfr.mov",       "late_video.mov", "ntsc_interlaced_ac3.mpg", "phone_portrait_60fps.mp4"};
 
 long EnvironmentNumber(const char* name, long fallback) {
     const char* text = std::getenv(name);

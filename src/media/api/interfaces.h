@@ -8,6 +8,7 @@
 #include "media/api/control_interfaces.h"
 #include "media/api/detector_interfaces.h"
 #include "media/api/filter_interfaces.h"
+#include "media/api/picture_cadence.h"
 #include "media/api/picture_limit.h"
 #include "media/api/player_profile.h"
 #include "media/api/sink_interfaces.h"

@@ -83,7 +83,12 @@ std::optional<SilentAudioFrame> EncodedSilentFrame(const AVCodecParameters& stre
     AvCodecContextPtr codec(avcodec_alloc_context3(encoder));
     if (!codec) return std::nullopt;
     codec->sample_rate = stream.sample_rate;
-    if (av_channel_layout_copy(&codec->ch_layout, &stream.ch_layout) < 0) return std::nullopt;
+    // A stream that says only how many channels it has (AC-3 and DTS in AVI, whose header names no
+    // layout) is coded in the usual layout of that many: mono, stereo, 5.1.
+    if (stream.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        av_channel_layout_default(&codec->ch_layout, stream.ch_layout.nb_channels);
+    else if (av_channel_layout_copy(&codec->ch_layout, &stream.ch_layout) < 0)
+        return std::nullopt;
     codec->bit_rate = stream.bit_rate;
     codec->time_base = AVRational{1, stream.sample_rate};
     if (encoder->sample_fmts == nullptr) return std::nullopt;

@@ -87,7 +87,8 @@ HRESULT DecoderFilter::Transform(IMediaSample* sample) {
 
 HRESULT DecoderFilter::Drain() {
     if (!m_codec) return S_OK;
-    return Decode(nullptr);
+    const HRESULT hr = Decode(nullptr);
+    return hr == S_OK ? OnDrained() : hr;
 }
 
 HRESULT DecoderFilter::Decode(const AVPacket* packet) {

@@ -49,6 +49,8 @@ protected:
     [[nodiscard]] virtual bool DescribePacket(IMediaSample&, AVPacket&) { return true; }
     // One frame out of the codec; it is unreferenced afterwards. As Transform's result.
     virtual HRESULT DeliverFrame(const AVFrame& frame) = 0;
+    // The end of the stream, after the codec's last frame: what the subclass still holds goes out.
+    virtual HRESULT OnDrained() { return S_OK; }
 
     // Each flushes the codec; a subclass that overrides one calls it first.
     HRESULT StartStreaming() override;

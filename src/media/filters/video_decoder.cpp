@@ -60,6 +60,7 @@ bool VideoDecoder::MayAcceptInput(const AM_MEDIA_TYPE& type) {
 
 void* VideoDecoder::FindExtraInterface(REFIID riid) {
     if (riid == IPictureLimit::iid) return static_cast<IPictureLimit*>(this);
+    if (riid == IPictureCadence::iid) return static_cast<IPictureCadence*>(this);
     return DecoderFilter::FindExtraInterface(riid);
 }
 
@@ -77,6 +78,30 @@ HRESULT VideoDecoder::get_LargestPicture(LONG* width, LONG* height) {
     *width = m_largestWidth;
     *height = m_largestHeight;
     return S_OK;
+}
+
+HRESULT VideoDecoder::put_HighestFrameRate(LONG framesPerSecond) {
+    if (framesPerSecond < 0) return E_INVALIDARG;
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    const REFERENCE_TIME before = OutputFrameTime();
+    m_highestRate = framesPerSecond;
+    return Codec() && OutputFrameTime() != before ? S_OK : S_FALSE;
+}
+
+HRESULT VideoDecoder::put_Deinterlace(BOOL deinterlace) {
+    if (IsActive()) return VFW_E_NOT_STOPPED;
+    m_deinterlace = deinterlace != FALSE;
+    return S_OK;
+}
+
+int VideoDecoder::KeptOneIn() const {
+    if (m_highestRate <= 0 || m_frameTime <= 0) return 1;
+    // A rate within a thousandth of the limit keeps to it: 30 fps stored as 333,333 ticks a
+    // picture is 30.00003 fps.
+    constexpr int kMostDropped = 16;
+    int n = 1;
+    while (n < kMostDropped && m_frameTime * n * m_highestRate * 1001 < kUnitsPerSecond * 1000) ++n;
+    return n;
 }
 
 PictureShape VideoDecoder::OutputShape() const {
@@ -148,12 +173,12 @@ std::vector<MediaType> VideoDecoder::OutputTypes() {
     const PictureShape shape = OutputShape();
     std::vector<MediaType> types;
     types.push_back(
-        RawVideoType(m_decodedFormat, shape.width, shape.height, m_frameTime, shape.sampleAspect));
+        RawVideoType(m_decodedFormat, shape.width, shape.height, OutputFrameTime(), shape.sampleAspect));
     // RGB24 as well, converted (and scaled) straight from the decoded frame: cheaper than a copy
     // of the frame and a converter after it, for a consumer that takes nothing else.
     if (m_decodedFormat != AV_PIX_FMT_BGR24) {
         types.push_back(
-            RawVideoType(AV_PIX_FMT_BGR24, shape.width, shape.height, m_frameTime, shape.sampleAspect));
+            RawVideoType(AV_PIX_FMT_BGR24, shape.width, shape.height, OutputFrameTime(), shape.sampleAspect));
     }
     return types;
 }
@@ -184,7 +209,7 @@ HRESULT VideoDecoder::OnOutputConnected() {
         const int width = m_outputLayout.width;
         const int height = m_outputLayout.height;
         m_storedLayout = RawVideoLayoutOf(RawVideoType(m_outputLayout.format, swapped ? height : width,
-                                                       swapped ? width : height, m_frameTime));
+                                                       swapped ? width : height, OutputFrameTime()));
         m_stored.resize(static_cast<std::size_t>(m_storedLayout.imageSize));
     }
     m_pool.Reset();
@@ -196,6 +221,8 @@ HRESULT VideoDecoder::StartStreaming() {
     const HRESULT hr = DecoderFilter::StartStreaming();
     m_nextStart = 0;
     m_previousStart.reset();
+    m_lastKept.reset();
+    m_deinterlacer.reset();
     return hr;
 }
 
@@ -203,11 +230,14 @@ void VideoDecoder::StopStreaming() {
     DecoderFilter::StopStreaming();
     m_pool.Reset();
     m_scaler.Reset();
+    m_deinterlacer.reset();
 }
 
 void VideoDecoder::Flush() {
     DecoderFilter::Flush();
     m_previousStart.reset();  // after a flush the times may start anywhere
+    m_lastKept.reset();
+    m_deinterlacer.reset();  // the pictures it holds belong before the flush
 }
 
 bool VideoDecoder::DescribePacket(IMediaSample& sample, AVPacket& packet) {
@@ -275,15 +305,43 @@ bool VideoDecoder::CopyShownFrame(const AVFrame& frame, BYTE* buffer) {
 
 HRESULT VideoDecoder::DeliverFrame(const AVFrame& frame) {
     if (!Output().IsConnected()) return S_OK;
+    if (m_deinterlace && (m_deinterlacer || frame.interlaced_frame)) {
+        if (!m_deinterlacer) m_deinterlacer = std::make_unique<Deinterlacer>();
+        const HRESULT hr =
+            m_deinterlacer->Push(frame, [this](AVFrame& picture) { return DeliverPicture(picture); });
+        if (hr == E_OUTOFMEMORY) return AbortStreaming(hr);
+        if (hr != S_FALSE) return hr;
+    }
+    return DeliverPicture(frame);
+}
+
+HRESULT VideoDecoder::OnDrained() {
+    if (!m_deinterlacer || !Output().IsConnected()) return S_OK;
+    const HRESULT hr = m_deinterlacer->Drain([this](AVFrame& picture) { return DeliverPicture(picture); });
+    m_deinterlacer.reset();
+    return hr == E_OUTOFMEMORY ? AbortStreaming(hr) : hr;
+}
+
+HRESULT VideoDecoder::DeliverPicture(const AVFrame& frame) {
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME stop = 0;
+    FrameTimes(frame, start, stop);
+    // Thinning by time, not by count: a picture goes out once the slot of the last one kept is
+    // (all but half an input picture) over, so a stream that lost a picture stays on the slower
+    // rate's grid rather than turning to the other half of its pictures.
+    const int keptOneIn = KeptOneIn();
+    if (keptOneIn > 1) {
+        const REFERENCE_TIME outputFrameTime = OutputFrameTime();
+        if (m_lastKept && start < *m_lastKept + outputFrameTime - m_frameTime / 2) return S_OK;
+        m_lastKept = start;
+        stop = start + outputFrameTime;
+    }
+
     ComPtr<MediaSample> sample = m_pool.NewSample(m_outputLayout.imageSize);
     if (!sample) return AbortStreaming(E_OUTOFMEMORY);
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
     if (!CopyShownFrame(frame, buffer)) return AbortStreaming(VFW_E_INVALIDMEDIATYPE);
-
-    REFERENCE_TIME start = 0;
-    REFERENCE_TIME stop = 0;
-    FrameTimes(frame, start, stop);
     sample->SetTime(&start, stop > start ? &stop : nullptr);
     sample->SetSyncPoint(TRUE);
     sample->SetActualDataLength(m_outputLayout.imageSize);

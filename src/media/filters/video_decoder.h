@@ -5,10 +5,12 @@
 // downstream). Pictures come out as a player shows them: turned upright as the container's
 // display matrix says, and typed with their pixels' shape (the sample aspect). Under a largest
 // picture (IPictureLimit) a larger one is scaled down on the way out, in the one conversion each
-// frame takes anyway.
+// frame takes anyway. For players that take progressive pictures at a limited rate
+// (IPictureCadence), interlaced pictures are deinterlaced and a fast stream thinned before it.
 // libavcodec decodes with its own frame threads, so decoding uses every core while the filter
 // itself stays synchronous on the splitter's thread.
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -18,6 +20,7 @@ extern "C" {
 }
 
 #include "media/ffmpeg/codec_media_type.h"
+#include "media/ffmpeg/deinterlacer.h"
 #include "media/filters/decoder_filter.h"
 #include "media/filters/frame_pool.h"
 #include "media/filters/frame_scaler.h"
@@ -26,7 +29,7 @@ extern "C" {
 
 namespace media {
 
-class VideoDecoder final : public DecoderFilter, public IPictureLimit {
+class VideoDecoder final : public DecoderFilter, public IPictureLimit, public IPictureCadence {
 public:
     VideoDecoder();
 
@@ -39,6 +42,10 @@ public:
     // IPictureLimit. Application thread, filter stopped.
     HRESULT put_LargestPicture(LONG width, LONG height) override;
     HRESULT get_LargestPicture(LONG* width, LONG* height) override;
+
+    // IPictureCadence. Application thread, filter stopped.
+    HRESULT put_HighestFrameRate(LONG framesPerSecond) override;
+    HRESULT put_Deinterlace(BOOL deinterlace) override;
 
     // Whether the decoder may take type (a cheap test, as intelligent connect asks before creating).
     [[nodiscard]] static bool MayAcceptInput(const AM_MEDIA_TYPE& type);
@@ -61,6 +68,7 @@ protected:
     // Key frame and preroll flags, and a palette that comes with the sample (as its media type).
     bool DescribePacket(IMediaSample& sample, AVPacket& packet) override;
     HRESULT DeliverFrame(const AVFrame& frame) override;
+    HRESULT OnDrained() override;
     HRESULT StartStreaming() override;
     void StopStreaming() override;
     void Flush() override;
@@ -68,6 +76,12 @@ protected:
 private:
     // The pictures the output carries: as shown, or fitted within the largest picture.
     [[nodiscard]] PictureShape OutputShape() const;
+    // One picture in KeptOneIn() goes out: 1 unless the input is faster than the highest rate.
+    [[nodiscard]] int KeptOneIn() const;
+    // The time of a picture the output carries, 100-ns units; 0 when unknown.
+    [[nodiscard]] REFERENCE_TIME OutputFrameTime() const { return m_frameTime * KeptOneIn(); }
+    // A picture as decoded, or as deinterlaced: thinned, then converted and delivered.
+    [[nodiscard]] HRESULT DeliverPicture(const AVFrame& frame);
     // Start and stop time of frame in 100-ns units; the stop is 0 when no duration is known.
     void FrameTimes(const AVFrame& frame, REFERENCE_TIME& start, REFERENCE_TIME& stop);
     // Copies frame into buffer laid out as layout, scaling when the frame changed size or format
@@ -84,6 +98,8 @@ private:
     PictureOrientation m_orientation;
     LONG m_largestWidth = 0;  // the largest picture; 0: none
     LONG m_largestHeight = 0;
+    LONG m_highestRate = 0;      // pictures a second at most; 0: no limit
+    bool m_deinterlace = false;  // interlaced pictures come out deinterlaced
 
     RawVideoLayout m_storedLayout;  // m_outputLayout turned back to the stored orientation, when turned
     std::vector<BYTE> m_stored;     // a picture of m_storedLayout, when turned
@@ -93,6 +109,10 @@ private:
     FrameScaler m_scaler{FrameScaler::Shrinking::Smooth};  // for frames that differ from the connected layout
     REFERENCE_TIME m_nextStart = 0;                        // where a frame without a usable time goes
     std::optional<REFERENCE_TIME> m_previousStart;         // of the last frame delivered in this run
+    std::optional<REFERENCE_TIME> m_lastKept;              // of the last picture kept while thinning
+    // Made at the first interlaced picture of a run, when asked to deinterlace; every picture
+    // after it goes through it, so that none overtakes the one it holds.
+    std::unique_ptr<Deinterlacer> m_deinterlacer;
 };
 
 }  // namespace media
