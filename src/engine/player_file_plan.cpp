@@ -36,7 +36,8 @@ PlayerFileInput PlayerFileInputOf(const AM_MEDIA_TYPE& video, LONGLONG audioByte
         video.cbFormat < sizeof(VIDEOINFOHEADER))
         return input;
     const auto* header = reinterpret_cast<const VIDEOINFOHEADER*>(video.pbFormat);
-    if (header->AvgTimePerFrame > 0) input.framesPerSecond = 1e7 / static_cast<double>(header->AvgTimePerFrame);
+    if (header->AvgTimePerFrame > 0)
+        input.framesPerSecond = 1e7 / static_cast<double>(header->AvgTimePerFrame);
     input.width = std::abs(static_cast<int>(header->bmiHeader.biWidth));
     if (largest.IsSet()) input.width = std::min(input.width, largest.width);
     return input;
@@ -45,7 +46,8 @@ PlayerFileInput PlayerFileInputOf(const AM_MEDIA_TYPE& video, LONGLONG audioByte
 bool DetectPlayerFileInput(const std::string& inputPath, const CompressionChoice& choice, bool keepAudio,
                            PlayerFileInput& input) {
     InterfaceRef<IMediaDet> detector;
-    if (FAILED(CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_ALL, IID_IMediaDet, detector.ReceiveVoid())) ||
+    if (FAILED(
+            CoCreateInstance(CLSID_MediaDet, nullptr, CLSCTX_ALL, IID_IMediaDet, detector.ReceiveVoid())) ||
         !detector)
         return false;
     const std::u16string wide = ToWide(inputPath);
@@ -59,7 +61,8 @@ bool DetectPlayerFileInput(const std::string& inputPath, const CompressionChoice
     LONGLONG audioBytesPerSecond = -1;
     for (LONG stream = 0; stream < streams; ++stream) {
         media::MediaType type;
-        if (FAILED(detector->put_CurrentStream(stream)) || FAILED(detector->get_StreamMediaType(&type))) continue;
+        if (FAILED(detector->put_CurrentStream(stream)) || FAILED(detector->get_StreamMediaType(&type)))
+            continue;
         if (type.majortype == MEDIATYPE_Video && !video) video = type;
         if (type.majortype == MEDIATYPE_Audio && keepAudio && audioBytesPerSecond < 0) {
             audioBytesPerSecond = ConvertsToMp3(choice.audio, type) ? kMp3BytesPerSecond

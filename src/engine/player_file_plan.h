@@ -11,10 +11,10 @@
 
 // What is known of the input before it is converted.
 struct PlayerFileInput {
-    double seconds = 0;                 // its length; 0 when it tells none
-    double framesPerSecond = 25;        // of the output
-    LONGLONG audioBytesPerSecond = 0;   // of the audio the output carries; 0 without audio
-    int width = 0;                      // of the coded picture; 0 when not known
+    double seconds = 0;                // its length; 0 when it tells none
+    double framesPerSecond = 25;       // of the output
+    LONGLONG audioBytesPerSecond = 0;  // of the audio the output carries; 0 without audio
+    int width = 0;                     // of the coded picture; 0 when not known
 };
 
 struct PlayerFilePlan {

@@ -13,10 +13,14 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 std::uint32_t U32(const Bytes& b, std::size_t at) {
-    return at + 4 > b.size() ? 0 : b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return at + 4 > b.size()
+               ? 0
+               : b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 std::string Id(const Bytes& b, std::size_t at) {
-    return at + 4 > b.size() ? std::string() : std::string(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4);
+    return at + 4 > b.size()
+               ? std::string()
+               : std::string(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at) + 4);
 }
 
 // MSB-first bits of an MPEG-4 header.
@@ -25,14 +29,16 @@ struct Bits {
     std::size_t bit;
     unsigned Take(int n) {
         unsigned v = 0;
-        for (int i = 0; i < n; ++i, ++bit) v = v << 1 | (bit / 8 < b.size() ? b[bit / 8] >> (7 - bit % 8) & 1 : 0);
+        for (int i = 0; i < n; ++i, ++bit)
+            v = v << 1 | (bit / 8 < b.size() ? b[bit / 8] >> (7 - bit % 8) & 1 : 0);
         return v;
     }
 };
 
 // What the stream's headers declare: the first VOS's and VOL's fields.
 struct StreamHeaders {
-    int profileAndLevel = -1, objectType = -1, aspectInfo = -1, spriteEnable = -1, quantType = -1, quarterPel = 0;
+    int profileAndLevel = -1, objectType = -1, aspectInfo = -1, spriteEnable = -1, quantType = -1,
+        quarterPel = 0;
 };
 
 void ReadVol(const Bytes& f, std::size_t at, StreamHeaders& h) {
@@ -68,13 +74,15 @@ struct Level {
     int indication, picture, perSecond;
     long long bufferBits, peakBits;
 };
-constexpr Level kLevels[] = {{0x03, 396, 11880, 40 * 16384, 384'000},      {0x05, 1620, 40500, 112 * 16384, 8'000'000},
-                             {0x06, 3600, 108000, 248 * 16384, 12'000'000}, {0xF3, 396, 11880, 40 * 16384, 768'000},
-                             {0xF4, 792, 23760, 80 * 16384, 3'000'000},    {0xF5, 1620, 40500, 112 * 16384, 8'000'000}};
+// Simple Profile levels 5 and 6, Advanced Simple level 5: the ones that reach these pictures.
+constexpr Level kLevels[] = {{0x05, 1620, 40500, 112 * 16384, 8'000'000},
+                             {0x06, 3600, 108000, 248 * 16384, 12'000'000},
+                             {0xF5, 1620, 40500, 112 * 16384, 8'000'000}};
 
 // The frame at which a bucket of bufferBits, filled at peakBits a second and starting three
 // quarters full, runs empty; none when it never does.
-std::optional<std::size_t> EmptyAt(const std::vector<long long>& bits, double fps, long long bufferBits, long long peakBits) {
+std::optional<std::size_t> EmptyAt(const std::vector<long long>& bits, double fps, long long bufferBits,
+                                   long long peakBits) {
     double full = 0.75 * static_cast<double>(bufferBits);
     for (std::size_t i = 0; i < bits.size(); ++i) {
         full -= static_cast<double>(bits[i]);
@@ -108,7 +116,8 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
         if (Id(f, at) == "LIST" && Id(f, at + 8) == "movi") movi = at + 8;
         if (Id(f, at) == "idx1") idx1 = at;
         if (Id(f, at) != "LIST" || Id(f, at + 8) != "hdrl") continue;
-        for (std::size_t s = at + 12; s < at + 8 + U32(f, at + 4); s += 8 + U32(f, s + 4) + (U32(f, s + 4) & 1)) {
+        for (std::size_t s = at + 12; s < at + 8 + U32(f, at + 4);
+             s += 8 + U32(f, s + 4) + (U32(f, s + 4) & 1)) {
             if (Id(f, s) != "LIST" || Id(f, s + 8) != "strl") continue;
             const std::size_t strh = s + 12, strf = strh + 8 + U32(f, strh + 4);
             if (Id(f, strh + 8) == "vids" && handler.empty()) {
@@ -117,7 +126,8 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
                 width = static_cast<std::int32_t>(U32(f, strf + 12));
                 height = std::abs(static_cast<std::int32_t>(U32(f, strf + 16)));
                 compression = Id(f, strf + 8 + 16);
-                for (std::size_t c = strh; c < s + 8 + U32(f, s + 4); c += 8 + U32(f, c + 4) + (U32(f, c + 4) & 1))
+                for (std::size_t c = strh; c < s + 8 + U32(f, s + 4);
+                     c += 8 + U32(f, c + 4) + (U32(f, c + 4) & 1))
                     if (Id(f, c) == "vprp") shape = U32(f, c + 8 + 20);
             } else if (Id(f, strh + 8) == "auds") {
                 audioTags.push_back(f[strf + 8] | f[strf + 9] << 8);
@@ -128,9 +138,10 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
     rule(fps > 0 && fps <= 30.001, "at most 30 fps, not " + std::to_string(fps));
     const int tallest = fps <= 25.001 ? rules.tallestUpTo25 : rules.tallestUpTo30;
     rule(width <= rules.widest && height <= tallest,
-         "at most " + std::to_string(rules.widest) + "x" + std::to_string(tallest) + " at " + std::to_string(fps) +
-             " fps, not " + std::to_string(width) + "x" + std::to_string(height));
-    for (unsigned tag : audioTags) rule(tag == 0x55 || tag == 0x2000, "audio MP3 or AC-3, not tag " + std::to_string(tag));
+         "at most " + std::to_string(rules.widest) + "x" + std::to_string(tallest) + " at " +
+             std::to_string(fps) + " fps, not " + std::to_string(width) + "x" + std::to_string(height));
+    for (unsigned tag : audioTags)
+        rule(tag == 0x55 || tag == 0x2000, "audio MP3 or AC-3, not tag " + std::to_string(tag));
     rule(movi != 0 && idx1 != 0, "a movi list and an idx1");
     if (!breaks.empty()) return breaks;
 
@@ -154,9 +165,11 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
             const std::uint8_t code = f[i + 3];
             if (code == 0xB0 && declared.profileAndLevel < 0) declared.profileAndLevel = f[i + 4];
             if (code >= 0x20 && code <= 0x2F && declared.objectType < 0) ReadVol(f, i + 4, declared);
-            if (code == 0xB2 && std::string(f.begin() + static_cast<long>(i) + 4, f.begin() + static_cast<long>(std::min(i + 40, data + size))).find("DivX") == 0) {
-                const std::string user(f.begin() + static_cast<long>(i) + 4, f.begin() + static_cast<long>(std::min(i + 40, data + size)));
-                if (user.find('p') != std::string::npos) ++packed;
+            if (code == 0xB2) {  // user data: DivX's names a packed bitstream with a final 'p'
+                std::string user;
+                for (std::size_t j = i + 4; j < data + size && f[j] != 0; ++j)
+                    user += static_cast<char>(f[j]);
+                packed += user.starts_with("DivX") && user.ends_with("p");
             }
             if (code == 0xB6 && ++vops == 1) type = "IPBS"[f[i + 4] >> 6];
         }
@@ -166,15 +179,18 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
         if (flagged != (type == 'I')) ++wrongFlags;
     }
     rule(!bits.empty() && types.front() == 'I', "a first frame that is a key frame");
-    rule(wrongFlags == 0, "key-frame flags on exactly the I-frames (" + std::to_string(wrongFlags) + " wrong)");
+    rule(wrongFlags == 0,
+         "key-frame flags on exactly the I-frames (" + std::to_string(wrongFlags) + " wrong)");
     rule(packed == 0, "no packed bitstream");
     rule(std::count(types.begin(), types.end(), 'S') == 0 && declared.spriteEnable == 0, "no GMC");
     rule(declared.quarterPel == 0, "no quarter-pel");
     rule(declared.quantType == 0, "H.263 quantisation");
     const bool squarePixels = shape == 0 || std::abs(static_cast<double>(shape >> 16) * height /
-                                                         (static_cast<double>(shape & 0xFFFF) * width) - 1) < 0.01;
+                                                         (static_cast<double>(shape & 0xFFFF) * width) -
+                                                     1) < 0.01;
     rule(squarePixels ? declared.aspectInfo == 1 : declared.aspectInfo >= 2 && declared.aspectInfo <= 5,
-         std::string("pixel-aspect code ") + (squarePixels ? "1" : "2 to 5") + ", not " + std::to_string(declared.aspectInfo));
+         std::string("pixel-aspect code ") + (squarePixels ? "1" : "2 to 5") + ", not " +
+             std::to_string(declared.aspectInfo));
     int run = 0, longestRun = 0, sinceKey = 0, longestGap = 0;
     for (char type : types) {
         run = type == 'B' ? run + 1 : 0;
@@ -182,7 +198,8 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
         sinceKey = type == 'I' ? 1 : sinceKey + 1;
         longestGap = std::max(longestGap, sinceKey);
     }
-    rule(longestRun <= rules.longestBFrameRun, "at most " + std::to_string(rules.longestBFrameRun) + " B-frames in a row");
+    rule(longestRun <= rules.longestBFrameRun,
+         "at most " + std::to_string(rules.longestBFrameRun) + " B-frames in a row");
     rule(longestGap <= 250, "key frames at most 250 apart, not " + std::to_string(longestGap));
 
     // The rates, the buffer, and the declared level's own limits.
@@ -194,12 +211,16 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
         for (std::size_t j = i; j < std::min(bits.size(), i + second); ++j) window += bits[j];
         peak = std::max(peak, window);
     }
-    rule(peak <= rules.peakBits, "at most " + std::to_string(rules.peakBits) + " bits in any second, not " + std::to_string(peak));
-    rule(static_cast<double>(total) * fps / static_cast<double>(bits.size()) <= static_cast<double>(rules.averageBits),
+    rule(peak <= rules.peakBits,
+         "at most " + std::to_string(rules.peakBits) + " bits in any second, not " + std::to_string(peak));
+    rule(static_cast<double>(total) * fps / static_cast<double>(bits.size()) <=
+             static_cast<double>(rules.averageBits),
          "an average within " + std::to_string(rules.averageBits));
     if (const auto empty = EmptyAt(bits, fps, rules.bufferBytes * 8, rules.peakBits))
         rule(false, std::string(rules.name) + " buffer empty at frame " + std::to_string(*empty));
-    const Level* level = std::find_if(std::begin(kLevels), std::end(kLevels), [&](const Level& l) { return l.indication == declared.profileAndLevel; });
+    const Level* level = std::find_if(std::begin(kLevels), std::end(kLevels), [&](const Level& l) {
+        return l.indication == declared.profileAndLevel;
+    });
     if (level == std::end(kLevels)) {
         rule(false, "a known declared profile and level, not " + std::to_string(declared.profileAndLevel));
         return breaks;
@@ -208,7 +229,8 @@ std::vector<std::string> PlayerRuleBreaks(const std::filesystem::path& avi, cons
     rule(macroblocks <= level->picture && static_cast<double>(macroblocks) * fps <= level->perSecond + 1,
          "a picture and rate within the declared level");
     rule(!EmptyAt(bits, fps, level->bufferBits, level->peakBits), "the declared level's buffer never empty");
-    rule(level->indication >= 0xF0 || (declared.objectType == 1 && std::count(types.begin(), types.end(), 'B') == 0),
+    rule(level->indication >= 0xF0 ||
+             (declared.objectType == 1 && std::count(types.begin(), types.end(), 'B') == 0),
          "a Simple Profile stream of simple objects without B-frames");
     return breaks;
 }

@@ -17,13 +17,13 @@ enum PlayerProfileCode : LONG {
 // The published numbers of a profile, and the declared profile and level of MPEG-4 part 2 whose
 // own limits the stream keeps as well.
 struct PlayerProfileRules {
-    LONGLONG averageBits = 0;   // average video bits per second
-    LONGLONG peakBits = 0;      // video bits in any one second; the buffer fills at this rate
-    LONGLONG bufferBytes = 0;   // the decoder's buffer (starting 75 % full), never empty
-    int longestBFrameRun = 0;   // B-frames in a row
-    int keyFrameDistance = 0;   // frames from one key frame to the next, at most
-    int profileAndLevel = 0;    // profile_and_level_indication the stream declares
-    LONGLONG levelPeakBits = 0; // the declared level's highest rate
+    LONGLONG averageBits = 0;      // average video bits per second
+    LONGLONG peakBits = 0;         // video bits in any one second; the buffer fills at this rate
+    LONGLONG bufferBytes = 0;      // the decoder's buffer (starting 75 % full), never empty
+    int longestBFrameRun = 0;      // B-frames in a row
+    int keyFrameDistance = 0;      // frames from one key frame to the next, at most
+    int profileAndLevel = 0;       // profile_and_level_indication the stream declares
+    LONGLONG levelPeakBits = 0;    // the declared level's highest rate
     LONGLONG levelBufferBits = 0;  // the declared level's VBV buffer
 };
 
@@ -67,8 +67,10 @@ struct PlayerRateControl {
 // The rate control for rules at the asked average (0 or less: the profile's own average).
 [[nodiscard]] constexpr PlayerRateControl PlayerRateControlFor(const PlayerProfileRules& rules,
                                                                LONGLONG askedBits) {
-    const LONGLONG peak = (rules.peakBits < rules.levelPeakBits ? rules.peakBits : rules.levelPeakBits) * 9 / 10;
-    LONGLONG buffer = rules.levelBufferBits < rules.bufferBytes * 8 ? rules.levelBufferBits : rules.bufferBytes * 8;
+    const LONGLONG peak =
+        (rules.peakBits < rules.levelPeakBits ? rules.peakBits : rules.levelPeakBits) * 9 / 10;
+    LONGLONG buffer =
+        rules.levelBufferBits < rules.bufferBytes * 8 ? rules.levelBufferBits : rules.bufferBytes * 8;
     if (buffer > peak / 5) buffer = peak / 5;
     PlayerRateControl control{.averageBits = 0, .fillBits = peak - buffer, .bufferBits = buffer};
     const LONGLONG ceiling = rules.averageBits < control.fillBits ? rules.averageBits : control.fillBits;

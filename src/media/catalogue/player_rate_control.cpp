@@ -45,8 +45,8 @@ void ApplyPlayerProfile(const PlayerProfileRules& rules, std::int64_t askedBits,
     context.rc_buffer_size = static_cast<int>(control.bufferBits);
     // The player's buffer starts three quarters full; the encoder's starts no fuller.
     context.rc_initial_buffer_occupancy = control.bufferBits / 4 * 3;
-    context.gop_size = context.gop_size > 0 ? std::min(context.gop_size, rules.keyFrameDistance)
-                                            : rules.keyFrameDistance;
+    context.gop_size =
+        context.gop_size > 0 ? std::min(context.gop_size, rules.keyFrameDistance) : rules.keyFrameDistance;
     context.max_b_frames = 0;
     context.profile = rules.profileAndLevel >> 4;
     context.level = rules.profileAndLevel & 0x0F;
