@@ -89,8 +89,6 @@ CompressionSettingsDialog::CompressionSettingsDialog(std::string compressorName,
     BuildControls();
     EnableWhatTheCompressorSupports();
     ShowChoice(ReadStoredCompressionChoice(m_compressorName));
-    ProbeInputs();
-    ShowPlannedRate();
     setFixedSize(sizeHint());
 }
 
@@ -255,6 +253,7 @@ void CompressionSettingsDialog::ShowChoice(const CompressionChoice& choice) {
         static_cast<int>(std::ranges::find(kAudioChoices, choice.audio) - std::begin(kAudioChoices)));
     m_player = choice.player;
     FollowRateOrQuality();
+    ShowPlannedRate();
 }
 
 CompressionChoice CompressionSettingsDialog::Choice() const {
@@ -292,14 +291,12 @@ void CompressionSettingsDialog::FillFromPreset(int index) {
     const std::span<const CompressionPreset> presets = CompressionPresets();
     if (index < 0 || index >= static_cast<int>(presets.size())) return;
     ShowChoice(presets[static_cast<std::size_t>(index)].choice);
-    ProbeInputs();
-    ShowPlannedRate();
 }
 
 void CompressionSettingsDialog::ProbeInputs() {
     m_probed.clear();
+    m_inputsProbed = true;
     const CompressionChoice choice = Choice();
-    if (choice.player == PlayerProfile::None) return;
     for (const std::string& input : m_inputs) {
         PlayerFileInput probed;
         if (DetectPlayerFileInput(input, choice, true, probed)) m_probed.push_back(probed);
@@ -310,6 +307,8 @@ void CompressionSettingsDialog::ShowPlannedRate() {
     const CompressionChoice choice = Choice();
     m_plannedRate->setVisible(choice.player != PlayerProfile::None);
     if (choice.player == PlayerProfile::None) return;
+    // The inputs are read once, when a players' preset first needs them.
+    if (!m_inputsProbed) ProbeInputs();
     PlayerFilePlan lowest = PlanPlayerFile(choice, PlayerFileInput{});
     const LONGLONG chosen = lowest.videoBitsPerSecond;
     for (const PlayerFileInput& input : m_probed) {

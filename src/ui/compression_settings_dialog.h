@@ -87,4 +87,5 @@ private:
     QLabel* m_plannedRate = nullptr;
     std::vector<std::string> m_inputs;
     std::vector<PlayerFileInput> m_probed;  // of the inputs the media detector reads
+    bool m_inputsProbed = false;
 };

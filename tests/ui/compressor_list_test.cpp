@@ -1,12 +1,14 @@
 // The compressor list: the catalogue with the automatic choice bound at start-up, the user's
 // choice kept at once, manual mode, and each compressor's compression settings.
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QSlider>
 #include <QSpinBox>
 
@@ -14,6 +16,7 @@
 #include "engine/compression_setting.h"
 #include "engine/compressor_catalogue.h"
 #include "media/catalogue/compressor_catalogue.h"
+#include "support/samples_dir.h"
 
 namespace {
 
@@ -96,9 +99,14 @@ TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorThroughTheDia
                                    .largest = {1000, 500},
                                    .audio = AudioChoice::Mp3OrAc3,
                                    .player = PlayerProfile::HomeTheater};
+    dialog->m_inputList->addItem(QString::fromStdString(testsupport::SamplePath("two_hour_film.mp4").string()));
     ASSERT_TRUE(InCompressionSettings(*dialog, [&](CompressionSettingsDialog& settings) {
         EXPECT_EQ(settings.Choice(), CompressionChoice{}) << "nothing stored: the compressor's own";
         settings.ShowChoice(chosen);
+        // For players, the rate the listed two-hour film gets to fit one file.
+        EXPECT_TRUE(std::ranges::any_of(settings.findChildren<QLabel*>(), [&](const QLabel* label) {
+            return label->isVisibleTo(&settings) && label->text().startsWith(QStringLiteral("清單中最長的影片以 2"));
+        }));
     }));
     EXPECT_EQ(ReadStoredCompressionChoice(xvid), chosen);
     EXPECT_EQ(ReadStoredCompressionChoice(other), CompressionChoice{});
