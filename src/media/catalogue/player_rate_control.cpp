@@ -30,6 +30,7 @@ AVRational CodedAspect(AVRational aspect) {
 }
 
 }  // namespace
+
 const AVCodec* PlayerEncoderFor(const AVCodec& codec) {
     const std::string_view name = codec.name;
     if (name != "mpeg4" && name != "libxvid") return nullptr;
@@ -52,8 +53,8 @@ void ApplyPlayerProfile(const PlayerProfileRules& rules, std::int64_t askedBits,
     context.level = rules.profileAndLevel & 0x0F;
     context.codec_tag = kPlayerFourCC;
     context.sample_aspect_ratio = CodedAspect(context.sample_aspect_ratio);
-    // Rate-distortion mode decision and four vectors per macroblock: about 0.1 dB at half again
-    // the time. Trellis quantisation would add 0.3 dB at ten times the time.
+    // Rate-distortion mode decision and four vectors per macroblock: a few hundredths of a dB for
+    // half again the time on a film; trellis quantisation would add 0.3 dB at ten times the time.
     context.mb_decision = FF_MB_DECISION_RD;
     context.flags |= AV_CODEC_FLAG_4MV;
 }
