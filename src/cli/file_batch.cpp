@@ -15,6 +15,7 @@
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"
 #include "text/message_catalogue.h"
+#include "engine/player_file_plan.h"
 
 namespace {
 
@@ -66,6 +67,28 @@ CompressionChoice CompressionChoiceOf(const ConvertOptions& options) {
     return choice;
 }
 
+// For players: the video rate a job will be coded at, and the one file it makes, from the input's
+// length; a warning when the film is too long for one file at a watchable rate.
+void PrintPlayerPlan(const ListedJob& job, const CompressionChoice& choice, bool keepAudio) {
+    PlayerFileInput input;
+    const bool detected = DetectPlayerFileInput(job.input, choice, keepAudio, input);
+    const PlayerFilePlan plan = PlanPlayerFile(choice, input);
+    const LONGLONG chosen = PlanPlayerFile(choice, PlayerFileInput{}).videoBitsPerSecond;
+    std::printf("  video rate: %lld kbit/s", static_cast<long long>(plan.videoBitsPerSecond / 1000));
+    if (plan.lowered)
+        std::printf(" (lowered from %lld to fit one 2 GiB file)", static_cast<long long>(chosen / 1000));
+    if (!detected || input.seconds <= 0)
+        std::printf(", length unknown\n");
+    else
+        std::printf(", %.0f s, about %lld bytes in one AVI 1.0 file\n", input.seconds,
+                    static_cast<long long>(plan.expectedBytes));
+    if (plan.tooLong)
+        std::fprintf(stderr,
+                     "tessarel-convert: %s: warning: too long for one file at watchable quality: its video "
+                     "gets %lld kbit/s\n",
+                     job.input.c_str(), static_cast<long long>(plan.videoBitsPerSecond / 1000));
+}
+
 void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compressor,
                const ConvertOptions& options) {
     std::printf("compressor: %ld\t%s\n", static_cast<long>(compressor.index), compressor.name.c_str());
@@ -79,10 +102,12 @@ void PrintPlan(const std::vector<ListedJob>& jobs, const CompressorChoice& compr
                 options.keepAudio ? options.audio.c_str() : "none",
                 options.preset.empty() ? "" : " preset=", options.preset.c_str());
     const bool skipExisting = options.skipExisting;
+    const CompressionChoice choice = CompressionChoiceOf(options);
     for (const ListedJob& job : jobs) {
         const bool skipped = skipExisting && Exists(job.output);
         std::printf("%s -> %s%s\n", job.input.c_str(), job.output.c_str(),
                     skipped ? Translated(" (exists, skipped)") : "");
+        if (options.player != "none" && !skipped) PrintPlayerPlan(job, choice, options.keepAudio);
     }
 }
 

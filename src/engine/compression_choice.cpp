@@ -91,5 +91,10 @@ HRESULT ApplyCompressionChoice(IBaseFilter& filter, const CompressionChoice& cho
     HRESULT hr = compression->put_Quality(choice.quality);
     if (SUCCEEDED(hr)) hr = compression->put_KeyFrameRate(choice.keyFrameRate);
     if (SUCCEEDED(hr)) hr = rate->put_DataRate(choice.dataRate);
+    if (SUCCEEDED(hr) && choice.player != PlayerProfile::None) {
+        InterfaceRef<IPlayerProfile> player;
+        hr = filter.QueryInterface(IID_IPlayerProfile, player.ReceiveVoid());
+        if (SUCCEEDED(hr)) hr = player->put_PlayerProfile(PlayerProfileCodeOf(choice.player));
+    }
     return hr;
 }

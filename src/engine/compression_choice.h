@@ -56,20 +56,31 @@ enum class PlayerProfile {
 // as the profile's fastest), no larger than chosen where chosen is set.
 [[nodiscard]] PictureLimit PlayerPictureLimit(PlayerProfile profile, LONGLONG frameTime, PictureLimit chosen);
 
+// The profile as the media layer's filters take it (IPlayerProfile).
+[[nodiscard]] constexpr LONG PlayerProfileCodeOf(PlayerProfile profile) {
+    return profile == PlayerProfile::HomeTheater ? PlayerProfile_HomeTheater
+           : profile == PlayerProfile::Hd        ? PlayerProfile_Hd
+                                                 : PlayerProfile_None;
+}
+
 struct CompressionChoice {
     double quality = -1.0;   // 0.0 (smallest) to 1.0 (best); -1: the compressor's
     LONG keyFrameRate = -1;  // at most this many frames between key frames; -1: the compressor's
     LONGLONG dataRate = 0;   // average bits per second instead of quality; 0: quality
     PictureLimit largest;    // the largest picture; unset: each picture at its own size
     AudioChoice audio = AudioChoice::Keep;
+    // The players the output is for (a preset's): their rules over the settings above, and one
+    // RIFF under 2 GiB, the video rate lowered for a long input. None: as the settings say.
     PlayerProfile player = PlayerProfile::None;
 
     // Whether the compressor itself is left at its defaults.
-    [[nodiscard]] bool IsDefault() const { return quality < 0 && keyFrameRate < 0 && dataRate == 0; }
+    [[nodiscard]] bool IsDefault() const {
+        return quality < 0 && keyFrameRate < 0 && dataRate == 0 && player == PlayerProfile::None;
+    }
     bool operator==(const CompressionChoice&) const = default;
 };
 
-// Sets choice's compressor settings on filter through IAMVideoCompression and IVideoDataRate. A
-// compressor at its defaults gets nothing set; a compressor without the interfaces, or refusing
-// a value, answers its failure.
+// Sets choice's compressor settings on filter through IAMVideoCompression, IVideoDataRate and,
+// for players, IPlayerProfile. A compressor at its defaults gets nothing set; a compressor without
+// the interfaces, or refusing a value, answers its failure.
 [[nodiscard]] HRESULT ApplyCompressionChoice(IBaseFilter& filter, const CompressionChoice& choice);

@@ -47,6 +47,10 @@ inline constexpr char kCannotReadSeekingCapabilities[] = "無法讀取輸入檔�
 // A warning, unless warnings are ignored: the build goes on.
 inline constexpr char kUnknownDuration[] =
     "無法取得來源檔案的持續.\r\n\r\n再壓縮應可正常作業, 但是\r\n進度列可能無法確實地跟蹤壓縮進度.";
+// A warning, unless warnings are ignored: for players, a film so long that one file holds its
+// video only below what its picture needs to be watchable. The conversion goes on.
+inline constexpr char kFilmTooLongForOneFile[] =
+    "影片太長, 無法以可觀賞的畫質放入單一檔案.\r\n\r\n為了放進播放機可讀的單一 2 GB AVI 檔案,\r\n視訊位元率會降到畫質難以觀賞的程度.";
 inline constexpr char kCannotSetInterleavingMode[] = "無法設定交錯模式";
 inline constexpr char kCannotSetInterleavingTimes[] = "無法置入交錯時間";
 inline constexpr char kCannotRunGraph[] = "無法執行壓縮圖形";

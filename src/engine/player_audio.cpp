@@ -25,9 +25,14 @@ bool ConvertsToMp3(AudioChoice choice, IPin& audioSource) {
     AM_MEDIA_TYPE* type = nullptr;
     ULONG fetched = 0;
     if (types->Next(1, &type, &fetched) != S_OK || type == nullptr) return false;
-    bool converts = true;
-    if (choice == AudioChoice::Mp3WhenNeeded) converts = !PlayersDecode(*type);
-    if (choice == AudioChoice::Mp3OrAc3) converts = !CertifiedPlayersDecode(*type);
+    const bool converts = ConvertsToMp3(choice, *type);
     DeleteMediaType(type);
     return converts;
+}
+
+bool ConvertsToMp3(AudioChoice choice, const AM_MEDIA_TYPE& type) {
+    if (choice == AudioChoice::Keep) return false;
+    if (choice == AudioChoice::Mp3WhenNeeded) return !PlayersDecode(type);
+    if (choice == AudioChoice::Mp3OrAc3) return !CertifiedPlayersDecode(type);
+    return true;
 }

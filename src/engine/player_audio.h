@@ -11,3 +11,5 @@
 // never under Keep, under Mp3WhenNeeded unless players commonly decode it as it is, under Mp3OrAc3
 // unless it is MP3 or AC-3 already. A pin that offers no type keeps its audio.
 [[nodiscard]] bool ConvertsToMp3(AudioChoice choice, IPin& audioSource);
+// The same for audio of type.
+[[nodiscard]] bool ConvertsToMp3(AudioChoice choice, const AM_MEDIA_TYPE& type);

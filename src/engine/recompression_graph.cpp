@@ -6,6 +6,7 @@
 #include "engine/engine_messages.h"
 #include "engine/failure_cause.h"
 #include "engine/player_audio.h"
+#include "engine/player_file_plan.h"
 #include "media/api/class_registry.h"
 #include "media/api/pin_lookup.h"
 #include "media/api/uuids.h"
@@ -207,6 +208,36 @@ bool IsPlainDirectoryOrMissing(const std::string& path) {
     return attributes == INVALID_FILE_ATTRIBUTES || attributes == FILE_ATTRIBUTE_DIRECTORY;
 }
 
+// Under players' rules: the multiplexer keeps to one RIFF, and a long film's video rate is lowered
+// so that the file stays under 2 GiB; a film too long for a watchable picture in one file is said
+// to be so. Needs the graph connected and its duration.
+HRESULT FitPlayerFile(RecompressionGraph& graph, IBaseFilter& compressor, const CompressionChoice& choice,
+                      bool durationKnown, bool ignoreWarnings) {
+    InterfaceRef<IPlayerProfile> muxPlayer;
+    HRESULT hr = muxPlayer.Query(graph.mux.Get());
+    if (SUCCEEDED(hr)) hr = muxPlayer->put_PlayerProfile(PlayerProfileCodeOf(choice.player));
+    if (FAILED(hr)) return hr;
+
+    media::MediaType video;
+    if (FAILED(hr = graph.compressorIn->ConnectionMediaType(&video))) return hr;
+    LONGLONG audioBytesPerSecond = 0;
+    if (InterfaceRef<IPin> audioIn = InputPinAt(graph.mux.Get(), 1)) {
+        media::MediaType audio;
+        if (SUCCEEDED(audioIn->ConnectionMediaType(&audio)) && audio.WaveFormat() != nullptr)
+            audioBytesPerSecond = audio.WaveFormat()->nAvgBytesPerSec;
+    }
+    const double seconds = durationKnown ? static_cast<double>(graph.duration) / 1e7 : 0;
+    const PlayerFilePlan plan =
+        PlanPlayerFile(choice, PlayerFileInputOf(video, audioBytesPerSecond, seconds, choice.largest));
+    if (plan.lowered) {
+        InterfaceRef<IVideoDataRate> rate;
+        if (SUCCEEDED(hr = rate.Query(&compressor))) hr = rate->put_DataRate(plan.videoBitsPerSecond);
+        if (FAILED(hr)) return hr;
+    }
+    if (plan.tooLong && !ignoreWarnings) AfxMessageBox(kFilmTooLongForOneFile);
+    return S_OK;
+}
+
 }  // namespace
 
 RecompressionGraph::~RecompressionGraph() {
@@ -329,9 +360,14 @@ HRESULT BuildRecompressionGraph(const std::string& inputPath, const std::string&
     // The duration drives the progress; without one, progress is measured against 20 s.
     graph.duration = 0;
     graph.seeking->GetDuration(&graph.duration);
+    const bool durationKnown = graph.duration > 0;
     if (graph.duration == 0) {
         graph.duration = kAssumedDuration;
         if (!ignoreWarnings) AfxMessageBox(kUnknownDuration);
+    }
+    if (choice.player != PlayerProfile::None &&
+        FAILED(hr = FitPlayerFile(graph, *compressorFilter.Get(), choice, durationKnown, ignoreWarnings))) {
+        return Fail(graph, kCannotSetMuxAndFileWriter, hr);
     }
 
     // Full interleaving, one second of interleave and preroll.

@@ -4,6 +4,7 @@
 #include "media/api/class_registry.h"
 #include "media/api/uuids.h"
 #include "media/com/com_ptr.h"
+#include "media/ffmpeg/codec_media_type.h"
 #include "media/filters/file_source.h"
 #include "media/filters/media_splitter.h"
 #include "media/registered_classes.h"
@@ -32,15 +33,30 @@ public:
         return SourceOutput().Connect(&SplitterInput(), nullptr);
     }
 
-    // The major type of each stream the splitter offers, in its pin order.
-    [[nodiscard]] std::vector<GUID> StreamTypes() const {
-        std::vector<GUID> types;
+    // The type of each stream the splitter offers, in its pin order.
+    [[nodiscard]] std::vector<MediaType> StreamTypes() const {
+        std::vector<MediaType> types;
         for (PinBase* pin : m_splitter->Pins()) {
             if (pin->Direction() != PINDIR_OUTPUT) continue;
-            const std::vector<MediaType> offered = pin->OfferedTypes();
-            if (!offered.empty()) types.push_back(offered.front().majortype);
+            std::vector<MediaType> offered = pin->OfferedTypes();
+            if (!offered.empty()) types.push_back(std::move(offered.front()));
         }
         return types;
+    }
+    // The file's duration as the splitter's pins answer seeking; 0 when it tells none.
+    [[nodiscard]] REFERENCE_TIME Duration() const {
+        for (PinBase* pin : m_splitter->Pins()) {
+            IMediaSeeking* seeking = nullptr;
+            if (pin->Direction() != PINDIR_OUTPUT ||
+                FAILED(pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking))) ||
+                seeking == nullptr)
+                continue;
+            LONGLONG duration = 0;
+            const HRESULT hr = seeking->GetDuration(&duration);
+            seeking->Release();
+            return SUCCEEDED(hr) ? duration : 0;
+        }
+        return 0;
     }
 
 private:
@@ -57,19 +73,23 @@ HRESULT MediaDetector::put_Filename(BSTR fileName) {
     m_loaded = false;
     m_fileName.clear();
     m_streamTypes.clear();
+    m_duration = 0;
     m_currentStream = 0;
     if (fileName == nullptr) return E_POINTER;
 
-    std::vector<GUID> types;
+    std::vector<MediaType> types;
+    REFERENCE_TIME duration = 0;
     {
         ProbeChain chain;
         const HRESULT hr = chain.Open(fileName);
         if (FAILED(hr)) return hr;
         types = chain.StreamTypes();
+        duration = chain.Duration();
     }
     if (types.empty()) return VFW_E_UNKNOWN_FILE_TYPE;
     m_fileName = fileName;
     m_streamTypes = std::move(types);
+    m_duration = duration;
     m_loaded = true;
     return S_OK;
 }
@@ -107,7 +127,21 @@ HRESULT MediaDetector::get_StreamType(GUID* majorType) {
     if (majorType == nullptr) return E_POINTER;
     *majorType = GUID_NULL;
     if (!m_loaded) return E_INVALIDARG;
-    *majorType = m_streamTypes[static_cast<std::size_t>(m_currentStream)];
+    *majorType = m_streamTypes[static_cast<std::size_t>(m_currentStream)].majortype;
+    return S_OK;
+}
+
+HRESULT MediaDetector::get_StreamMediaType(AM_MEDIA_TYPE* type) {
+    if (type == nullptr) return E_POINTER;
+    if (!m_loaded) return E_INVALIDARG;
+    return CopyMediaType(type, &m_streamTypes[static_cast<std::size_t>(m_currentStream)]);
+}
+
+HRESULT MediaDetector::get_StreamLength(double* seconds) {
+    if (seconds == nullptr) return E_POINTER;
+    *seconds = 0;
+    if (!m_loaded) return E_INVALIDARG;
+    *seconds = static_cast<double>(m_duration) / kUnitsPerSecond;
     return S_OK;
 }
 

@@ -30,10 +30,15 @@ public:
     HRESULT put_CurrentStream(LONG stream) override;
     // MEDIATYPE_Audio or MEDIATYPE_Video; E_INVALIDARG before a file is set.
     HRESULT get_StreamType(GUID* majorType) override;
+    // A copy of the current stream's first offered type; E_INVALIDARG before a file is set.
+    HRESULT get_StreamMediaType(AM_MEDIA_TYPE* type) override;
+    // The splitter's duration of the file, 0 when it tells none; E_INVALIDARG before a file is set.
+    HRESULT get_StreamLength(double* seconds) override;
 
 private:
     std::u16string m_fileName;
-    std::vector<GUID> m_streamTypes;  // major types, in the splitter's pin order
+    std::vector<MediaType> m_streamTypes;  // in the splitter's pin order
+    REFERENCE_TIME m_duration = 0;
     bool m_loaded = false;
     LONG m_currentStream = 0;
 };

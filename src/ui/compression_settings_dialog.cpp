@@ -80,8 +80,8 @@ QSpinBox* NewSpinBox(int low, int high, const QString& suffix = {}) {
 }  // namespace
 
 CompressionSettingsDialog::CompressionSettingsDialog(std::string compressorName, IBaseFilter* compressor,
-                                                     QWidget* parent)
-    : QDialog(parent), m_compressorName(std::move(compressorName)) {
+                                                     QWidget* parent, std::vector<std::string> inputs)
+    : QDialog(parent), m_compressorName(std::move(compressorName)), m_inputs(std::move(inputs)) {
     InterfaceRef<IAMVideoCompression> compression;
     if (compressor != nullptr &&
         SUCCEEDED(compressor->QueryInterface(IID_IAMVideoCompression, compression.ReceiveVoid()))) {
@@ -141,6 +141,9 @@ void CompressionSettingsDialog::BuildControls() {
     m_byDataRate = new QRadioButton(UiText("平均位元率(&R):"));
     m_dataRate = NewSpinBox(1, kHighestDataRateKbits, QStringLiteral(" kbit/s"));
     videoRows->addRow(m_byDataRate, m_dataRate);
+    m_plannedRate = new QLabel;
+    m_plannedRate->setWordWrap(true);
+    videoRows->addRow(m_plannedRate);
     m_rateOrQuality = new QButtonGroup(this);
     m_rateOrQuality->addButton(m_byQuality);
     m_rateOrQuality->addButton(m_byDataRate);
@@ -225,6 +228,7 @@ void CompressionSettingsDialog::BuildControls() {
     connect(m_audio, &QComboBox::currentIndexChanged, this, edited);
     connect(m_presets, &QComboBox::activated, this, &CompressionSettingsDialog::FillFromPreset);
     connect(m_quality, &QSlider::valueChanged, this, &CompressionSettingsDialog::ShowQualityValue);
+    connect(m_dataRate, &QSpinBox::valueChanged, this, &CompressionSettingsDialog::ShowPlannedRate);
     connect(m_rateOrQuality, &QButtonGroup::buttonToggled, this,
             &CompressionSettingsDialog::FollowRateOrQuality);
     connect(m_largest, &QComboBox::currentIndexChanged, this,
@@ -287,6 +291,7 @@ void CompressionSettingsDialog::ShowChoice(const CompressionChoice& choice) {
         static_cast<int>(std::ranges::find(kAudioChoices, choice.audio) - std::begin(kAudioChoices)));
     m_player = choice.player;
     FollowRateOrQuality();
+    ShowPlannedRate();
 }
 
 CompressionChoice CompressionSettingsDialog::Choice() const {
@@ -329,6 +334,39 @@ void CompressionSettingsDialog::FillFromPreset(int index) {
     const std::span<const CompressionPreset> presets = CompressionPresets();
     if (index < 0 || index >= static_cast<int>(presets.size())) return;
     ShowChoice(presets[static_cast<std::size_t>(index)].choice);
+}
+
+void CompressionSettingsDialog::ProbeInputs() {
+    m_probed.clear();
+    m_inputsProbed = true;
+    const CompressionChoice choice = Choice();
+    for (const std::string& input : m_inputs) {
+        PlayerFileInput probed;
+        if (DetectPlayerFileInput(input, choice, true, probed)) m_probed.push_back(probed);
+    }
+}
+
+void CompressionSettingsDialog::ShowPlannedRate() {
+    const CompressionChoice choice = Choice();
+    m_plannedRate->setVisible(choice.player != PlayerProfile::None);
+    if (choice.player == PlayerProfile::None) return;
+    // The inputs are read once, when a players' preset first needs them.
+    if (!m_inputsProbed) ProbeInputs();
+    PlayerFilePlan lowest = PlanPlayerFile(choice, PlayerFileInput{});
+    const LONGLONG chosen = lowest.videoBitsPerSecond;
+    for (const PlayerFileInput& input : m_probed) {
+        const PlayerFilePlan plan = PlanPlayerFile(choice, input);
+        if (plan.videoBitsPerSecond < lowest.videoBitsPerSecond || plan.tooLong) lowest = plan;
+    }
+    QString text;
+    if (m_probed.empty())
+        text = QStringLiteral("視訊位元率 %1 kbit/s; 放不進單一 2 GB 檔案的長片會自動降低").arg(chosen / 1000);
+    else if (!lowest.lowered)
+        text = QStringLiteral("清單中的影片都以 %1 kbit/s 放入單一 AVI 檔案").arg(chosen / 1000);
+    else
+        text = QStringLiteral("清單中最長的影片以 %1 kbit/s 放入 2 GB 單一 AVI 檔案").arg(lowest.videoBitsPerSecond / 1000);
+    if (lowest.tooLong) text += QStringLiteral(": 影片太長, 畫質將難以觀賞");
+    m_plannedRate->setText(text);
 }
 
 void CompressionSettingsDialog::ShowQualityValue(int percent) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QDialog>
 
 #include "engine/compression_choice.h"
+#include "engine/player_file_plan.h"
 #include "media/api/interfaces.h"
 #include "media/api/video_compression.h"
 
@@ -20,14 +22,18 @@ class QSpinBox;
 // quality or an average data rate, the key-frame distance, the largest picture and what becomes
 // of the audio, with presets that fill the fields. It opens with what is stored for the
 // compressor; OK stores the fields, 預設值 puts back the defaults, Cancel changes nothing. A
-// setting the compressor doesn't support is greyed and stored as its default.
+// setting the compressor doesn't support is greyed and stored as its default. Under a players'
+// preset it shows the video rate the listed inputs will get: a film too long for one 2 GiB file
+// at the chosen rate gets less.
 class CompressionSettingsDialog : public QDialog {
     Q_OBJECT
 
 public:
     // compressorName names the stored section and shows in the dialog; compressor, the bound
-    // filter, says what it supports and its defaults (null: none of the compressor's settings).
-    CompressionSettingsDialog(std::string compressorName, IBaseFilter* compressor, QWidget* parent = nullptr);
+    // filter, says what it supports and its defaults (null: none of the compressor's settings);
+    // inputs are the listed inputs' paths, whose planned rate the dialog shows.
+    CompressionSettingsDialog(std::string compressorName, IBaseFilter* compressor, QWidget* parent = nullptr,
+                              std::vector<std::string> inputs = {});
     ~CompressionSettingsDialog() override;
 
     // The fields as OK stores them: a value equal to the compressor's default, or one it doesn't
@@ -50,6 +56,10 @@ private:
     void ShowQualityValue(int percent);
     void FollowRateOrQuality();
     void FollowPictureChoice();
+    // What the inputs are to the players' file plan, under the fields' choice.
+    void ProbeInputs();
+    // The rate the inputs get under a players' preset; hidden without one.
+    void ShowPlannedRate();
     [[nodiscard]] bool Supports(CompressionCaps capability) const {
         return (m_capabilities & capability) != 0;
     }
@@ -79,4 +89,8 @@ private:
     QLabel* m_largestBy = nullptr;  // the "×" between them
     QComboBox* m_audio = nullptr;
     bool m_showingChoice = false;  // the fields are being filled, not changed by hand
+    QLabel* m_plannedRate = nullptr;
+    std::vector<std::string> m_inputs;
+    std::vector<PlayerFileInput> m_probed;  // of the inputs the media detector reads
+    bool m_inputsProbed = false;
 };

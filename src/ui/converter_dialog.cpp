@@ -297,7 +297,9 @@ void ConverterDialog::OnCompressionSettings() {
     // A run reads the settings job by job: they change only between runs.
     if (m_runInProgress || m_compressorCombo->currentIndex() < 0) return;
     const std::string name = m_compressorCombo->itemText(m_compressorCombo->currentIndex()).toStdString();
-    CompressionSettingsDialog settings(name, m_compressorFilter.Get(), this);
+    std::vector<std::string> inputs;
+    for (int row = 0; row < m_inputList->count(); ++row) inputs.push_back(m_inputList->item(row)->text().toStdString());
+    CompressionSettingsDialog settings(name, m_compressorFilter.Get(), this, std::move(inputs));
     settings.exec();
 }
 

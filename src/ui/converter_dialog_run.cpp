@@ -42,7 +42,7 @@ void SetProgressPosition(QProgressBar& bar, int percent) {
 
 // The build's messages after which it goes on; every other one is its failure.
 bool IsBuildWarning(const std::string& text) {
-    return text == kCannotRunWithoutClock || text == kUnknownDuration;
+    return text == kCannotRunWithoutClock || text == kUnknownDuration || text == kFilmTooLongForOneFile;
 }
 
 }  // namespace

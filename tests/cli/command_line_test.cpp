@@ -22,6 +22,7 @@
 
 #include "convert_run.h"
 #include "support/decoded_pictures.h"
+#include "support/player_rules.h"
 #include "support/read_back.h"
 #include "support/samples_dir.h"
 #include "support/sync_markers.h"
@@ -177,7 +178,7 @@ TEST(CommandLine, QualityDataRateAndKeyFrameDistanceReachTheCompressor) {
     }
 }
 
-// The preset for the players that still need AVI files, on a phone's H.264 and AAC: Xvid, a picture
+// The preset for the players that still need AVI files, on a phone's H.264 and AAC: DX50, a picture
 // that fits PAL's (only shrunk, its shape kept), and MP3 of the sound's length at 192 kbit/s.
 // How combed a picture is: the share of its pixels that stand out from both rows around them the
 // same way (lighter or darker than both, by 16 levels of green at least), as one field's rows do
@@ -224,7 +225,7 @@ TEST(CommandLine, TheDvdPlayerPresetMakesWhatADvdPlayerPlays) {
         const testsupport::MediaSummary out = ReadBack(output);
         ASSERT_TRUE(out.Ok() && out.HasVideo()) << out.error;
         ASSERT_EQ(out.HasAudio(), phone.audio != nullptr) << phone.sample;
-        EXPECT_EQ(out.Video().fourcc, "XVID");
+        EXPECT_EQ(out.Video().fourcc, "DX50");
         EXPECT_EQ(out.Video().width, phone.width) << phone.sample;
         EXPECT_EQ(out.Video().height, phone.height) << phone.sample;
         EXPECT_NEAR(static_cast<double>(out.Video().shownFrames),
@@ -262,6 +263,42 @@ TEST(CommandLine, TheDvdPlayerPresetMakesWhatADvdPlayerPlays) {
             EXPECT_LT(markers.WorstOffset(), 0.034) << phone.sample;
         }
     }
+}
+
+// What people bring to stand-alone players, through every preset, judged by the players' published
+// rules from the output's bytes: a cut from a still to noise, a 60 fps portrait phone clip, an
+// interlaced NTSC DVD with AC-3, a 1080p50 transport stream with AC-3 5.1, a PAL 16:9 DVD with MP2.
+TEST(CommandLine, EveryPresetKeepsItsPlayersRules) {
+    ScratchFolder folder("player-rules");
+    const std::pair<const char*, testsupport::PlayerRules> presets[] = {{"dvd-player", testsupport::kHomeTheaterRules},
+                                                                         {"hd-player", testsupport::kHdRules}};
+    for (const auto& [preset, rules] : presets) {
+        for (const char* sample : {"still_to_noise_cut.ts", "phone_portrait_60fps.mp4", "ntsc_interlaced_ac3.mpg",
+                                   "hd1080p50_ac3_51.ts", "pal_16x9_mp2.mpg"}) {
+            const fs::path output = folder / "out.avi";
+            const ConvertRun run =
+                RunConvert({"--overwrite", "--preset", preset, "-o", output.string(), SamplePath(sample)});
+            ASSERT_TRUE(run.Succeeded()) << preset << " " << sample << ": " << run.errors;
+            for (const std::string& broken : testsupport::PlayerRuleBreaks(output, rules))
+                ADD_FAILURE() << preset << " on " << sample << " breaks: " << broken;
+        }
+    }
+}
+
+// A two-hour film under a preset is planned into one AVI 1.0 file under 2 GiB, its video rate
+// lowered to fit but still watchable, and no warning.
+TEST(CommandLine, ALongFilmIsPlannedIntoOneFileUnderTwoGiB) {
+    const ConvertRun planned = RunConvert({"--dry-run", "--preset", "dvd-player", SamplePath("two_hour_film.mp4")});
+    ASSERT_TRUE(planned.Succeeded()) << planned.errors;
+    std::smatch found;
+    ASSERT_TRUE(std::regex_search(planned.output, found,
+                                  std::regex(R"(video rate: (\d+) kbit/s \(lowered from 4000 to fit one 2 GiB file\), )"
+                                             R"(7200 s, about (\d+) bytes in one AVI 1.0 file)")))
+        << planned.output;
+    EXPECT_GT(std::stoll(found[1]), 1000);
+    EXPECT_GT(std::stoll(found[2]), 1'900'000'000);
+    EXPECT_LT(std::stoll(found[2]), 2'147'483'648LL - 16 * 1024 * 1024);
+    EXPECT_EQ(planned.errors.find("too long"), std::string::npos) << planned.errors;
 }
 
 TEST(CommandLine, AFailedFileEndsTheRunUnlessKeepGoing) {

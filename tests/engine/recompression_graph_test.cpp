@@ -240,6 +240,7 @@ TEST_F(RecompressionGraphTest, APictureLargerThanTheLargestIsScaledDownToFitAsAP
           std::tuple{"dvd_pal_16x9.mpg", PictureLimit{720, 576}, 720, 406, 16.0 / 9},  // shown 1024 x 576
           std::tuple{"rotate90.mov", PictureLimit{160, 160}, 90, 160, 9.0 / 16},       // stored 320 x 180
           std::tuple{"chart_rgb555.avi", PictureLimit{64, 64}, 64, 32, 2.0},  // by the colour converter
+          std::tuple{"mpeg1_mp2.mpg", PictureLimit{320, 200}, 266, 200, 4.0 / 3},  // rows of 798 bytes
           std::tuple{"catalogue_even.avi", PictureLimit{88, 88}, 88, 72, 176.0 / 144}}) {  // RGB24 as stored
         m_choice.largest = largest;
         const fs::path input = SamplePath(sample);

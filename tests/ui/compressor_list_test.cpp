@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QSet>
+#include <QListWidget>
 #include <QSlider>
 #include <QSpinBox>
 
@@ -20,6 +22,7 @@
 #include "engine/compressor_setting.h"
 #include "media/catalogue/compressor_catalogue.h"
 #include "platform/profile_file.h"
+#include "support/samples_dir.h"
 
 namespace {
 
@@ -102,9 +105,14 @@ TEST_F(ConverterDialogTest, CompressionSettingsAreKeptPerCompressorThroughTheDia
                                    .largest = {1000, 500},
                                    .audio = AudioChoice::Mp3OrAc3,
                                    .player = PlayerProfile::HomeTheater};
+    dialog->m_inputList->addItem(QString::fromStdString(testsupport::SamplePath("two_hour_film.mp4").string()));
     ASSERT_TRUE(InCompressionSettings(*dialog, [&](CompressionSettingsDialog& settings) {
         EXPECT_EQ(settings.Choice(), CompressionChoice{}) << "nothing stored: the compressor's own";
         settings.ShowChoice(chosen);
+        // For players, the rate the listed two-hour film gets to fit one file.
+        EXPECT_TRUE(std::ranges::any_of(settings.findChildren<QLabel*>(), [&](const QLabel* label) {
+            return label->isVisibleTo(&settings) && label->text().startsWith(QStringLiteral("清單中最長的影片以 2"));
+        }));
     }));
     EXPECT_EQ(ReadStoredCompressionChoice(xvid), chosen);
     EXPECT_EQ(ReadStoredCompressionChoice(other), CompressionChoice{});

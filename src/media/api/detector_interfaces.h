@@ -4,6 +4,7 @@
 // Unless said otherwise, an interface pointer returned through an out-parameter carries a new
 // reference that the caller owns (transfer full), and one passed in is borrowed.
 
+#include "media/api/media_type.h"
 #include "media/api/unknown.h"
 
 // Opens a file and tells its streams: the ones the splitter would offer, audio and video.
@@ -17,4 +18,8 @@ struct IMediaDet : IUnknown {
     virtual HRESULT get_CurrentStream(LONG* stream) = 0;
     virtual HRESULT put_CurrentStream(LONG stream) = 0;
     virtual HRESULT get_StreamType(GUID* majorType) = 0;
+    // The current stream's type as the splitter offers it; the caller frees it with FreeMediaType.
+    virtual HRESULT get_StreamMediaType(AM_MEDIA_TYPE* type) = 0;
+    // The file's length in seconds; 0 when it cannot be told.
+    virtual HRESULT get_StreamLength(double* seconds) = 0;
 };

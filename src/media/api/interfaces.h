@@ -10,6 +10,7 @@
 #include "media/api/filter_interfaces.h"
 #include "media/api/picture_cadence.h"
 #include "media/api/picture_limit.h"
+#include "media/api/player_profile.h"
 #include "media/api/sink_interfaces.h"
 #include "media/api/video_compression.h"
 #include "media/api/window_interfaces.h"

@@ -15,6 +15,7 @@ extern "C" {
 
 #include "media/api/guid.h"
 #include "media/api/video_compression.h"
+#include "media/catalogue/player_rate_control.h"
 
 namespace media {
 namespace {
@@ -208,6 +209,7 @@ void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDi
     }
     if (!row.options.empty()) av_dict_parse_string(options, std::string(row.options).c_str(), "=", ":", 0);
     ApplySettings(row, settings, context, options);
+    if (const PlayerProfileRules* rules = RulesOf(settings.player)) ApplyPlayerProfile(*rules, settings.bitRate, context);
     // Encoders without threads of libavcodec's kind get one, as libavcodec gives them whatever is
     // asked: it sets thread_count to 1 before such an encoder opens, so libxvid's own
     // motion-search threads are out of reach through it.

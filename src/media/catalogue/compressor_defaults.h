@@ -43,6 +43,7 @@ struct CompressionSettings {
     double quality = -1.0;     // 0.0 (smallest) to 1.0 (best); < 0: the table's
     int keyFrameInterval = 0;  // > 0: at most this many frames between key frames
     std::int64_t bitRate = 0;  // > 0: average bits per second in one pass, instead of quality
+    LONG player = 0;           // a PlayerProfile: its rules over everything else
 };
 
 // The CompressionCaps flags of encoder: quality where its row has a scale, a data rate where it
@@ -55,7 +56,8 @@ struct CompressionSettings {
 // The table's row for encoder; a row of FFmpeg's defaults when it has none.
 [[nodiscard]] const CompressorDefaults& DefaultsFor(std::string_view encoder);
 
-// Applies codec's row and then settings to a context not yet opened, adding private options to
+// Applies codec's row and then settings to a context not yet opened (under a player profile,
+// only for the encoder PlayerEncoderFor gives), adding private options to
 // options (which the caller frees with av_dict_free).
 void ApplyCompressorDefaults(const AVCodec& codec, AVCodecContext& context, AVDictionary** options,
                              const CompressionSettings& settings = {});

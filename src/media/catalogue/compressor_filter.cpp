@@ -21,6 +21,7 @@ extern "C" {
 #include "media/catalogue/encoder_trial_cache.h"
 #include "media/catalogue/frame_encoder.h"
 #include "media/catalogue/picture_converter.h"
+#include "media/catalogue/player_rate_control.h"
 #include "media/com/com_ptr.h"
 #include "media/com/wide_text.h"
 #include "media/ffmpeg/media_sample.h"
@@ -41,14 +42,18 @@ constexpr std::size_t kQueueCapacity = 4;
 class CompressorFilter final : public FilterBase,
                                public IAMVideoCompression,
                                public IVideoDataRate,
+                               public IPlayerProfile,
                                private TransformPinOwner {
 public:
     explicit CompressorFilter(const AVCodec& codec)
         : FilterBase(CLSID_VideoCompressor),
           m_codec(codec),
+          m_playerCodec(PlayerEncoderFor(codec)),
           m_trials(codec),
           m_input(*this, *this),
-          m_output(*this, *this, m_input) {}
+          m_output(*this, *this, m_input) {
+        if (m_playerCodec != nullptr) m_playerTrials = std::make_unique<EncoderTrialCache>(*m_playerCodec);
+    }
     ~CompressorFilter() override { StopStreaming(); }
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
@@ -76,11 +81,15 @@ public:
     HRESULT OverrideFrameSize(LONG, LONG) override { return E_NOTIMPL; }
     HRESULT put_DataRate(LONGLONG bitsPerSecond) override;
     HRESULT get_DataRate(LONGLONG* bitsPerSecond) override;
+    // IPlayerProfile: read when the input connects, which decides the encoder. MT safe.
+    HRESULT put_PlayerProfile(LONG profile) override;
+    HRESULT get_PlayerProfile(LONG* profile) override;
 
 protected:
     void* FindExtraInterface(REFIID riid) override {
         if (riid == IAMVideoCompression::iid) return static_cast<IAMVideoCompression*>(this);
         if (riid == IVideoDataRate::iid) return static_cast<IVideoDataRate*>(this);
+        if (riid == IPlayerProfile::iid) return static_cast<IPlayerProfile*>(this);
         return FilterBase::FindExtraInterface(riid);
     }
 
@@ -93,11 +102,20 @@ private:
         const RawVideoLayout layout = RawVideoLayoutOf(type);
         if (layout.format == AV_PIX_FMT_NONE) return VFW_E_TYPE_NOT_ACCEPTED;
         EncoderChoice choice;
-        return SUCCEEDED(m_trials.Try(layout, choice)) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+        return SUCCEEDED(TrialsFor(m_player.load()).Try(layout, choice)) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     }
     HRESULT OnInputConnected() override {
         m_layout = RawVideoLayoutOf(m_input.ConnectionType());
-        if (const HRESULT hr = m_trials.Try(m_layout, m_choice); FAILED(hr)) return hr;
+        m_connectedPlayer = m_player.load();
+        if (const HRESULT hr = TrialsFor(m_connectedPlayer).Try(m_layout, m_choice); FAILED(hr)) return hr;
+        if (m_connectedPlayer != PlayerProfile_None) {
+            AvCodecParametersPtr parameters(avcodec_parameters_alloc());
+            if (!parameters || avcodec_parameters_copy(parameters.get(), m_choice.parameters.get()) < 0)
+                return E_OUTOFMEMORY;
+            parameters->codec_tag = kPlayerFourCC;
+            m_choice.parameters =
+                std::shared_ptr<const AVCodecParameters>(parameters.release(), AvCodecParametersDeleter{});
+        }
         if (const HRESULT hr = PictureConverter::Create(m_layout, m_choice.picture, m_converter);
             FAILED(hr)) {
             return hr;
@@ -106,6 +124,7 @@ private:
         return S_OK;
     }
     void OnInputDisconnected() override {
+        m_connectedPlayer = PlayerProfile_None;
         m_outputType.reset();
         m_converter.reset();
         m_choice = EncoderChoice{};
@@ -156,13 +175,24 @@ private:
     void ReportFailure(HRESULT hr, std::uint64_t flushCount, const std::stop_token& stop);
     void StopStreaming();
 
+    // The trials of the encoder that codes under profile.
+    EncoderTrialCache& TrialsFor(LONG profile) {
+        return profile != PlayerProfile_None && m_playerTrials ? *m_playerTrials : m_trials;
+    }
+    // The encoder the input was connected for.
+    [[nodiscard]] const AVCodec& Encoder() const {
+        return m_connectedPlayer != PlayerProfile_None && m_playerCodec != nullptr ? *m_playerCodec : m_codec;
+    }
+
     FrameEncoder::PacketSink Sink() {
         return
             [this](const AVPacket& packet, AVRational timeBase) { return DeliverPacket(packet, timeBase); };
     }
 
     const AVCodec& m_codec;
+    const AVCodec* m_playerCodec;  // what codes for the players; null when this codec cannot
     EncoderTrialCache m_trials;
+    std::unique_ptr<EncoderTrialCache> m_playerTrials;
     TransformInputPin m_input;
     TransformOutputPin m_output;
 
@@ -170,8 +200,10 @@ private:
     std::atomic<double> m_quality{-1.0};
     std::atomic<LONG> m_keyFrameRate{-1};
     std::atomic<LONGLONG> m_dataRate{0};
+    std::atomic<LONG> m_player{PlayerProfile_None};
 
     // Set while the input is connected, fixed while active.
+    LONG m_connectedPlayer = PlayerProfile_None;
     CompressionSettings m_settings;
     RawVideoLayout m_layout;
     EncoderChoice m_choice;
@@ -238,8 +270,9 @@ HRESULT CompressorFilter::OnActivate() {
     if (!m_input.IsConnected()) return S_OK;
     m_settings = CompressionSettings{.quality = m_quality.load(),
                                      .keyFrameInterval = std::max<LONG>(m_keyFrameRate.load(), 0),
-                                     .bitRate = m_dataRate.load()};
-    if (const HRESULT hr = FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder, m_settings);
+                                     .bitRate = m_dataRate.load(),
+                                     .player = m_connectedPlayer};
+    if (const HRESULT hr = FrameEncoder::Open(Encoder(), m_layout, m_choice.picture, m_encoder, m_settings);
         FAILED(hr)) {
         return hr;
     }
@@ -269,7 +302,7 @@ void CompressorFilter::Stream(std::stop_token stop) {
             // A new stream after a flush or an end: the encoder starts afresh.
             m_encoder.reset();
             if (const HRESULT hr =
-                    FrameEncoder::Open(m_codec, m_layout, m_choice.picture, m_encoder, m_settings);
+                    FrameEncoder::Open(Encoder(), m_layout, m_choice.picture, m_encoder, m_settings);
                 FAILED(hr)) {
                 ReportFailure(hr, item->flushCount, stop);
                 continue;
@@ -365,6 +398,19 @@ HRESULT CompressorFilter::put_DataRate(LONGLONG bitsPerSecond) {
 HRESULT CompressorFilter::get_DataRate(LONGLONG* bitsPerSecond) {
     if (bitsPerSecond == nullptr) return E_POINTER;
     *bitsPerSecond = m_dataRate.load();
+    return S_OK;
+}
+
+HRESULT CompressorFilter::put_PlayerProfile(LONG profile) {
+    if (profile != PlayerProfile_None && RulesOf(profile) == nullptr) return E_INVALIDARG;
+    if (profile != PlayerProfile_None && m_playerCodec == nullptr) return E_NOTIMPL;
+    m_player = profile;
+    return S_OK;
+}
+
+HRESULT CompressorFilter::get_PlayerProfile(LONG* profile) {
+    if (profile == nullptr) return E_POINTER;
+    *profile = m_player.load();
     return S_OK;
 }
 

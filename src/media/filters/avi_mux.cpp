@@ -87,6 +87,7 @@ AviMux::~AviMux() = default;
 void* AviMux::FindExtraInterface(REFIID riid) {
     if (riid == IConfigInterleaving::iid) return static_cast<IConfigInterleaving*>(this);
     if (riid == IMediaSeeking::iid) return static_cast<IMediaSeeking*>(this);
+    if (riid == IPlayerProfile::iid) return static_cast<IPlayerProfile*>(this);
     return FilterBase::FindExtraInterface(riid);
 }
 
@@ -122,6 +123,7 @@ HRESULT AviMux::OnActivate() {
     AviMuxSettings settings;
     settings.mode = m_mode.load();
     settings.interleave = m_interleave.load();
+    settings.oneRiff = m_player.load() != PlayerProfile_None;
     return AviMuxSession::Start(sink, types, settings, &m_session);
 }
 
@@ -210,6 +212,20 @@ HRESULT AviMux::EndInput(AviMuxInputPin& pin) {
         return hr;
     }
     if (finished) m_output->DeliverEndOfStream();
+    return S_OK;
+}
+
+// ---- IPlayerProfile ----------------------------------------------------------------------------
+
+HRESULT AviMux::put_PlayerProfile(LONG profile) {
+    if (profile != PlayerProfile_None && RulesOf(profile) == nullptr) return E_INVALIDARG;
+    m_player = profile;
+    return S_OK;
+}
+
+HRESULT AviMux::get_PlayerProfile(LONG* profile) {
+    if (profile == nullptr) return E_POINTER;
+    *profile = m_player.load();
     return S_OK;
 }
 

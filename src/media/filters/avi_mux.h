@@ -71,7 +71,10 @@ private:
     ComPtr<IStream> m_sink;
 };
 
-class AviMux final : public FilterBase, public IConfigInterleaving, public MediaTimeSeeking {
+class AviMux final : public FilterBase,
+                     public IConfigInterleaving,
+                     public IPlayerProfile,
+                     public MediaTimeSeeking {
 public:
     AviMux();
     ~AviMux() override;
@@ -94,6 +97,12 @@ public:
     // Either pointer may be null to keep that value; negative times are refused.
     HRESULT put_Interleaving(const REFERENCE_TIME* interleave, const REFERENCE_TIME* preroll) override;
     HRESULT get_Interleaving(REFERENCE_TIME* interleave, REFERENCE_TIME* preroll) override;
+
+    // IPlayerProfile: under any profile the file is one RIFF of AVI 1.0, its idx1 complete, with
+    // no OpenDML continuation however large it grows (the players read none). Takes effect when
+    // the filter next leaves Stopped. MT safe.
+    HRESULT put_PlayerProfile(LONG profile) override;
+    HRESULT get_PlayerProfile(LONG* profile) override;
 
     // IMediaSeeking: media time; nothing can be repositioned. MT safe.
     HRESULT GetCapabilities(DWORD* capabilities) override;
@@ -131,6 +140,7 @@ private:
     std::atomic<InterleavingMode> m_mode{INTERLEAVE_CAPTURE};
     std::atomic<REFERENCE_TIME> m_interleave{10'000'000};
     std::atomic<REFERENCE_TIME> m_preroll{0};
+    std::atomic<LONG> m_player{PlayerProfile_None};
     std::atomic<REFERENCE_TIME> m_written{0};
 
     std::mutex m_muxLock;  // guards the session, the pins' stream state and m_failure

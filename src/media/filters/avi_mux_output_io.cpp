@@ -48,6 +48,7 @@ int AviMuxOutputIo::WritePacket(void* opaque, std::uint8_t* buffer, int size) {
     if (FAILED(hr)) return self->Fail(hr);
     if (written != static_cast<ULONG>(size)) return self->Fail(E_FAIL);
     self->KeepCopy(buffer, static_cast<std::size_t>(size));
+    self->NoteChunks(buffer, static_cast<std::size_t>(size));
     self->m_position += size;
     return size;
 }
@@ -78,6 +79,7 @@ std::int64_t AviMuxOutputIo::Seek(void* opaque, std::int64_t offset, int whence)
     LONGLONG now = 0;
     const HRESULT hr = self->m_stream->Seek(offset, origin, &now);
     if (FAILED(hr)) return self->Fail(hr);
+    if (now != self->m_position) self->StopNotingChunks();
     self->m_position = now;
     return now;
 }
@@ -90,6 +92,34 @@ void AviMuxOutputIo::KeepHead(std::size_t limit) {
 std::vector<std::uint8_t> AviMuxOutputIo::TakeHead() {
     m_headLimit = 0;
     return std::exchange(m_head, {});
+}
+
+void AviMuxOutputIo::NoteChunksFrom(std::int64_t offset) {
+    m_nextChunk = offset;
+    m_chunkHeaderBytes = 0;
+    m_chunks.clear();
+}
+
+void AviMuxOutputIo::NoteChunks(const std::uint8_t* buffer, std::size_t size) {
+    const std::int64_t end = m_position + static_cast<std::int64_t>(size);
+    while (m_nextChunk >= 0) {
+        const std::int64_t at = m_nextChunk + static_cast<std::int64_t>(m_chunkHeaderBytes);
+        if (at < m_position || at >= end) return;
+        const std::size_t take =
+            std::min(sizeof m_chunkHeader - m_chunkHeaderBytes, static_cast<std::size_t>(end - at));
+        std::memcpy(m_chunkHeader + m_chunkHeaderBytes, buffer + (at - m_position), take);
+        m_chunkHeaderBytes += take;
+        if (m_chunkHeaderBytes < sizeof m_chunkHeader) return;
+        const auto little = [this](int from) {
+            return static_cast<std::uint32_t>(m_chunkHeader[from]) | m_chunkHeader[from + 1] << 8 |
+                   m_chunkHeader[from + 2] << 16 | static_cast<std::uint32_t>(m_chunkHeader[from + 3]) << 24;
+        };
+        const WrittenChunk chunk{.id = little(0), .offset = m_nextChunk, .size = little(4)};
+        m_chunks.push_back(chunk);
+        // A chunk's body is padded to an even size.
+        m_nextChunk += 8 + static_cast<std::int64_t>(chunk.size) + (chunk.size & 1);
+        m_chunkHeaderBytes = 0;
+    }
 }
 
 void AviMuxOutputIo::KeepCopy(const std::uint8_t* buffer, std::size_t size) {

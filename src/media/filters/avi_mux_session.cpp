@@ -86,7 +86,21 @@ HRESULT AviMuxSession::Start(IStream* output, const std::vector<MediaType>& type
     }
     if (result < 0) return created->ResultOf(result);
     // The writer chose each stream's time base above; samples are placed in those from now on.
-    const std::vector<StreamHeaderFields> fields = FindStreamHeaderFields(created->m_io->TakeHead());
+    const std::vector<std::uint8_t> head = created->m_io->TakeHead();
+    const std::vector<StreamHeaderFields> fields = FindStreamHeaderFields(head);
+    if (settings.oneRiff) {
+        // The header ends with the movi list's start; chunks follow it one after another. The
+        // writer, told it cannot seek, never starts an OpenDML continuation (nor keeps an index).
+        const std::int64_t end = avio_tell(format->pb);
+        if (fields.size() != created->m_streams.size() || end < 12 || static_cast<std::size_t>(end) > head.size() ||
+            std::memcmp(head.data() + end - 4, "movi", 4) != 0) {
+            return E_UNEXPECTED;
+        }
+        created->m_moviList = end - 4;
+        created->m_headerFields = fields;
+        created->m_io->NoteChunksFrom(end);
+        format->pb->seekable = 0;
+    }
     if (fields.size() == created->m_streams.size()) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
             Stream& stream = created->m_streams[i];
@@ -192,6 +206,7 @@ HRESULT AviMuxSession::WritePacket(Stream& stream, std::int64_t dts, const std::
     const int result = m_interleaved ? av_interleaved_write_frame(m_format.get(), packet.get())
                                      : av_write_frame(m_format.get(), packet.get());
     if (result < 0) return ResultOf(result);
+    if (m_moviList >= 0) stream.keys.push_back(key && size > 0);
     stream.lastDts = dts;
     return S_OK;
 }
@@ -201,6 +216,7 @@ HRESULT AviMuxSession::Finish() {
     m_finished = true;
     const int result = av_write_trailer(m_format.get());
     HRESULT hr = result < 0 ? ResultOf(result) : S_OK;
+    if (SUCCEEDED(hr) && m_moviList >= 0) hr = FinishOneRiff();
     const HRESULT patched = PatchStreamHeaders();
     if (SUCCEEDED(hr)) hr = patched;
     m_finishResult = hr;
@@ -231,6 +247,69 @@ HRESULT AviMuxSession::PatchStreamHeaders() {
         if (avio_seek(io, stream.startField, SEEK_SET) < 0) return ResultOf(AVERROR(EIO));
         avio_wl32(io, static_cast<unsigned>(std::min<std::int64_t>(start, UINT32_MAX)));
     }
+    avio_flush(io);
+    return io->error < 0 ? ResultOf(io->error) : S_OK;
+}
+
+HRESULT AviMuxSession::FinishOneRiff() {
+    AVIOContext* io = m_format->pb;
+    avio_flush(io);
+    m_io->StopNotingChunks();
+    io->seekable = AVIO_SEEKABLE_NORMAL;
+    if (io->error < 0) return ResultOf(io->error);
+    constexpr std::uint32_t kKeyFrame = 0x10;  // AVIIF_KEYFRAME
+    constexpr std::int64_t kTotalFramesField = 48;  // avih's dwTotalFrames
+    struct Totals {
+        std::uint32_t chunks = 0;
+        std::int64_t bytes = 0;
+        std::uint32_t largest = 0;
+    };
+    std::vector<Totals> totals(m_streams.size());
+
+    const std::int64_t moviEnd = avio_tell(io);
+    const std::int64_t indexStart = moviEnd;
+    avio_write(io, reinterpret_cast<const unsigned char*>("idx1"), 4);
+    avio_wl32(io, 0);
+    for (const WrittenChunk& chunk : m_io->Chunks()) {
+        const unsigned first = chunk.id & 0xFF;
+        const unsigned second = (chunk.id >> 8) & 0xFF;
+        if (first < '0' || first > '9' || second < '0' || second > '9') continue;
+        const std::size_t index = (first - '0') * 10 + (second - '0');
+        if (index >= m_streams.size()) continue;
+        Totals& total = totals[index];
+        const std::vector<bool>& keys = m_streams[index].keys;
+        const bool key = total.chunks < keys.size() && keys[total.chunks];
+        avio_wl32(io, chunk.id);
+        avio_wl32(io, key ? kKeyFrame : 0);
+        // Offsets count from the movi list's 'movi', as the writer's own idx1 does.
+        avio_wl32(io, static_cast<unsigned>(chunk.offset - m_moviList));
+        avio_wl32(io, chunk.size);
+        ++total.chunks;
+        total.bytes += chunk.size;
+        total.largest = std::max(total.largest, chunk.size);
+    }
+    const std::int64_t fileEnd = avio_tell(io);
+    if (fileEnd > static_cast<std::int64_t>(UINT32_MAX)) return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    const auto patch = [io](std::int64_t at, std::int64_t value) {
+        avio_seek(io, at, SEEK_SET);
+        avio_wl32(io, static_cast<unsigned>(value));
+    };
+    patch(indexStart + 4, fileEnd - indexStart - 8);
+    patch(m_moviList - 4, moviEnd - m_moviList);
+    patch(4, fileEnd - 8);
+    std::uint32_t frames = 0;
+    for (std::size_t i = 0; i < m_streams.size(); ++i) {
+        const AVCodecParameters& parameters = *m_streams[i].stream->codecpar;
+        const StreamHeaderFields& fields = m_headerFields[i];
+        if (m_streams[i].video) frames = std::max(frames, totals[i].chunks);
+        // dwLength counts blocks where the stream has a block size, else chunks; then the
+        // largest chunk, dwSuggestedBufferSize.
+        patch(fields.start + 4, parameters.block_align > 0 ? totals[i].bytes / parameters.block_align
+                                                           : totals[i].chunks);
+        patch(fields.start + 8, totals[i].largest);
+    }
+    patch(kTotalFramesField, frames);
+    avio_seek(io, fileEnd, SEEK_SET);
     avio_flush(io);
     return io->error < 0 ? ResultOf(io->error) : S_OK;
 }

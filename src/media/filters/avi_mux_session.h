@@ -7,7 +7,8 @@
 // starts where its first sample starts (the stream header's dwStart), with silence where its times
 // leave a gap (AviMuxAudioGaps). Constant-rate MP3 of our own encoder gets the header players
 // expect of it, a byte stream at its data rate, in place of the writer's. Files past 1 GiB continue
-// as OpenDML. Not MT safe: the multiplexer serialises every call.
+// as OpenDML, unless the settings ask for one RIFF: then the file stays AVI 1.0 whatever its size,
+// and its idx1 is written here. Not MT safe: the multiplexer serialises every call.
 
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,7 @@ extern "C" {
 #include "media/ffmpeg/av_ptr.h"
 #include "media/ffmpeg/avi_stream_format.h"
 #include "media/filters/avi_mux_audio_gaps.h"
+#include "media/filters/avi_mux_header.h"
 
 namespace media {
 
@@ -30,6 +32,7 @@ class AviMuxOutputIo;
 struct AviMuxSettings {
     InterleavingMode mode = INTERLEAVE_CAPTURE;
     REFERENCE_TIME interleave = 10'000'000;  // how far apart interleaved streams may drift
+    bool oneRiff = false;                    // AVI 1.0: one RIFF with a complete idx1, no OpenDML
 };
 
 class AviMuxSession {
@@ -65,6 +68,7 @@ private:
         std::int64_t formatField = -1;  // file offset of the format block ('strf'), -1 unknown
         AviHeaderOverride header;       // what the header must say where the writer's does not do
         std::int64_t frames = 0;        // video: frames written with a picture (not skipped ones)
+        std::vector<bool> keys;         // one RIFF: whether each packet written is a key frame
         // audio: silent frames where the stream's times leave a gap
         std::unique_ptr<AviMuxAudioGaps> gaps;
     };
@@ -78,12 +82,17 @@ private:
     // The header fields the writer leaves as they are not: each stream's start, and the format
     // blocks its types declare.
     HRESULT PatchStreamHeaders();
+    // One RIFF: ends the movi list the writer left open, writes the idx1 of every chunk noted in
+    // it, and the counts and sizes the writer fills in only for an index of its own.
+    HRESULT FinishOneRiff();
 
     // Declared first, destroyed last: the format context writes through it.
     std::unique_ptr<AviMuxOutputIo> m_io;
     AvFormatOutputPtr m_format;
     std::vector<Stream> m_streams;
     bool m_interleaved = true;
+    std::int64_t m_moviList = -1;  // one RIFF: the offset of the movi list's 'movi', -1 otherwise
+    std::vector<StreamHeaderFields> m_headerFields;
     bool m_finished = false;
     HRESULT m_finishResult = S_OK;
 };

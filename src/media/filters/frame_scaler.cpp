@@ -1,5 +1,8 @@
 #include "media/filters/frame_scaler.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "media/filters/yuv420_rgb24.h"
 
 extern "C" {
@@ -7,6 +10,17 @@ extern "C" {
 }
 
 namespace media {
+namespace {
+
+// libswscale writes packed RGB rows in blocks of pixels, running past the end of a row whose
+// width is not a multiple of the block. Top-down, the next row overwrites that; bottom-up, the
+// overrun lands on the first pixel of the row above, already written, which then shows a column
+// of another row's colours. Such pictures are scaled top-down into rows with room to spare, then
+// copied.
+constexpr int kRowBlockPixels = 16;
+constexpr int kRowSpare = 64;
+
+}  // namespace
 
 PicturePlanes PlanesIn(const RawVideoLayout& layout, BYTE* buffer) {
     PicturePlanes picture;
@@ -46,8 +60,22 @@ bool FrameScaler::Scale(const PicturePlanes& source, const RawVideoLayout& targe
         m_conversion = wanted;
         if (!m_context) return false;
     }
-    return sws_scale(m_context.get(), source.data, source.linesize, 0, source.height, planes, strides) ==
-           target.height;
+    if (strides[0] >= 0 || planes[1] != nullptr || target.width % kRowBlockPixels == 0)
+        return sws_scale(m_context.get(), source.data, source.linesize, 0, source.height, planes, strides) ==
+               target.height;
+    const int rowBytes = -strides[0];
+    const int spacedRow = rowBytes + kRowSpare;
+    m_rows.resize(static_cast<std::size_t>(spacedRow) * static_cast<std::size_t>(target.height));
+    std::uint8_t* rows[4] = {m_rows.data(), nullptr, nullptr, nullptr};
+    int rowStrides[4] = {spacedRow, 0, 0, 0};
+    if (sws_scale(m_context.get(), source.data, source.linesize, 0, source.height, rows, rowStrides) !=
+        target.height)
+        return false;
+    for (int y = 0; y < target.height; ++y)
+        std::memcpy(planes[0] + static_cast<std::ptrdiff_t>(y) * strides[0],
+                    m_rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(spacedRow),
+                    static_cast<std::size_t>(rowBytes));
+    return true;
 }
 
 void FrameScaler::Reset() {

@@ -8,6 +8,9 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+#include <cstdint>
+#include <vector>
+
 #include "media/ffmpeg/av_ptr.h"
 #include "media/ffmpeg/codec_media_type.h"
 
@@ -52,6 +55,7 @@ private:
     const Shrinking m_shrinking;
     SwsContextPtr m_context;
     Conversion m_conversion;  // what m_context was made for
+    std::vector<std::uint8_t> m_rows;  // bottom-up pictures of awkward widths, top-down first
 };
 
 }  // namespace media
