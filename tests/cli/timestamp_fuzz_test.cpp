@@ -587,11 +587,12 @@ std::vector<MarkerDamage> BroadcastDamages(const std::string& sample) {
         for (const int count : {1, 5, 20})
             damages.push_back({std::to_string(count) + " audio packs repeated", repeated(count)});
     } else if (sample == "marker_dvd_lpcm.mpg") {
-        damages.push_back({"an audio packet dropped",
-                           [](Bytes& file, const std::vector<Pes>& pes) {
-                               Drop(file, *QuietAudioPes(file, pes, OfStream(pes, false).size() / 2));
-                           },
-                           0, true});
+        damages.push_back({.name = "an audio packet dropped",
+                           .damage =
+                               [](Bytes& file, const std::vector<Pes>& pes) {
+                                   Drop(file, *QuietAudioPes(file, pes, OfStream(pes, false).size() / 2));
+                               },
+                           .pcmChunks = true});
     } else {
         return {};
     }
