@@ -14,8 +14,8 @@
 #include "cli/message_relay.h"
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"
-#include "text/message_catalogue.h"
 #include "engine/player_file_plan.h"
+#include "text/message_catalogue.h"
 
 namespace {
 
@@ -74,18 +74,20 @@ void PrintPlayerPlan(const ListedJob& job, const CompressionChoice& choice, bool
     const bool detected = DetectPlayerFileInput(job.input, choice, keepAudio, input);
     const PlayerFilePlan plan = PlanPlayerFile(choice, input);
     const LONGLONG chosen = PlanPlayerFile(choice, PlayerFileInput{}).videoBitsPerSecond;
-    std::printf("  video rate: %lld kbit/s", static_cast<long long>(plan.videoBitsPerSecond / 1000));
+    std::printf(Translated("  video rate: %lld kbit/s"),
+                static_cast<long long>(plan.videoBitsPerSecond / 1000));
     if (plan.lowered)
-        std::printf(" (lowered from %lld to fit one 2 GiB file)", static_cast<long long>(chosen / 1000));
+        std::printf(Translated(" (lowered from %lld to fit one 2 GiB file)"),
+                    static_cast<long long>(chosen / 1000));
     if (!detected || input.seconds <= 0)
-        std::printf(", length unknown\n");
+        std::printf("%s", Translated(", length unknown\n"));
     else
-        std::printf(", %.0f s, about %lld bytes in one AVI 1.0 file\n", input.seconds,
+        std::printf(Translated(", %.0f s, about %lld bytes in one AVI 1.0 file\n"), input.seconds,
                     static_cast<long long>(plan.expectedBytes));
     if (plan.tooLong)
         std::fprintf(stderr,
-                     "tessarel-convert: %s: warning: too long for one file at watchable quality: its video "
-                     "gets %lld kbit/s\n",
+                     Translated("tessarel-convert: %s: warning: too long for one file at watchable quality: "
+                                "its video gets %lld kbit/s\n"),
                      job.input.c_str(), static_cast<long long>(plan.videoBitsPerSecond / 1000));
 }
 

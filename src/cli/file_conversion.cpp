@@ -108,10 +108,8 @@ JobResult ConvertFile(const ListedJob& job, const JobSettings& settings,
     const HRESULT completed = conversion.Stop();
     const std::string cause = conversion.FailureCause();
     if (const LONGLONG skipped = conversion.SkippedInput(); skipped > 0) {
-        char line[96];
-        std::snprintf(line, sizeof line, "%.1f s of the input skipped where its times jump",
-                      static_cast<double>(skipped) / 1e7);
-        messages.Show(line);
+        messages.Show(FormatText(Translated("%.1f s of the input skipped where its times jump"),
+                                 static_cast<double>(skipped) / 1e7));
     }
     conversion.TearDown();
     return Ending(job, eventCode, completed, cause);

@@ -360,12 +360,13 @@ void CompressionSettingsDialog::ShowPlannedRate() {
     }
     QString text;
     if (m_probed.empty())
-        text = QStringLiteral("視訊位元率 %1 kbit/s; 放不進單一 2 GB 檔案的長片會自動降低").arg(chosen / 1000);
+        text = UiText("視訊位元率 %1 kbit/s; 放不進單一 2 GB 檔案的長片會自動降低").arg(chosen / 1000);
     else if (!lowest.lowered)
-        text = QStringLiteral("清單中的影片都以 %1 kbit/s 放入單一 AVI 檔案").arg(chosen / 1000);
+        text = UiText("清單中的影片都以 %1 kbit/s 放入單一 AVI 檔案").arg(chosen / 1000);
     else
-        text = QStringLiteral("清單中最長的影片以 %1 kbit/s 放入 2 GB 單一 AVI 檔案").arg(lowest.videoBitsPerSecond / 1000);
-    if (lowest.tooLong) text += QStringLiteral(": 影片太長, 畫質將難以觀賞");
+        text = UiText("清單中最長的影片以 %1 kbit/s 放入 2 GB 單一 AVI 檔案")
+                   .arg(lowest.videoBitsPerSecond / 1000);
+    if (lowest.tooLong) text += UiText(": 影片太長, 畫質將難以觀賞");
     m_plannedRate->setText(text);
 }
 

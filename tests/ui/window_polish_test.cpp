@@ -1,6 +1,8 @@
 // The window as a new user meets it: arrow keys within a group, the window menu's separator, and
 // Qt's own texts in Traditional Chinese in the dialog font.
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFontInfo>
@@ -21,6 +23,7 @@
 #include "platform/qt_seams.h"
 #include "skin/button_tooltip.h"
 #include "skin/skin_button.h"
+#include "support/samples_dir.h"
 #include "ui/about_dialog.h"
 #include "ui/application_language.h"
 
@@ -178,9 +181,16 @@ TEST_F(ConverterDialogTest, UnderEnglishEveryTextOfEveryWindowIsEnglishAndFitsIt
         m_app.WriteProfileString("RegAT", "trans", "trans");  // the buttons' tips too
         const auto dialog = Start();
         AboutDialog about(dialog.get());
-        CompressionSettingsDialog settings("libxvidcore MPEG-4 part 2", nullptr, dialog.get());
+        // A players' preset over a listed two-hour film shows the planned rate, lowered to fit.
+        CompressionSettingsDialog settings("libxvidcore MPEG-4 part 2", nullptr, dialog.get(),
+                                           {testsupport::SamplePath("two_hour_film.mp4").string()});
         about.show();
         settings.show();
+        settings.ShowChoice({.dataRate = 4'000'000,
+                             .largest = {720, 576},
+                             .audio = AudioChoice::Mp3OrAc3,
+                             .player = PlayerProfile::HomeTheater});
+        QApplication::processEvents();
         CheckBox(*dialog, 1019).click();  // shows the compressors' list and its label
         const QRegularExpression chinese(QStringLiteral("[\\x{3400}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
         int checked = 0;
@@ -200,6 +210,10 @@ TEST_F(ConverterDialogTest, UnderEnglishEveryTextOfEveryWindowIsEnglishAndFitsIt
         for (const QAction* entry : dialog->SystemMenu().actions())
             EXPECT_FALSE(entry->text().contains(chinese)) << entry->text().toStdString();
         EXPECT_GT(checked, 40);
+        EXPECT_TRUE(std::ranges::any_of(settings.findChildren<QLabel*>(), [&](const QLabel* label) {
+            return label->isVisibleTo(&settings) &&
+                   label->text().startsWith(QStringLiteral("The longest listed"));
+        }));
         const auto* start = qobject_cast<const SkinButton*>(dialog->GetDlgItem(1007));
         ASSERT_TRUE(start != nullptr && start->TipWindow() != nullptr)
             << "the buttons' tips were not checked";
