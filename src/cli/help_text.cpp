@@ -36,7 +36,7 @@ const char* const kHelpText = TranslatableText(
     "                       is neither MP3 nor AC-3, what certified players take\n"
     "      --preset NAME    the compressor and settings for a kind of player; options\n"
     "                       after it change single ones (--list-presets lists them):\n"
-    "                       dvd-player for stand-alone DVD players: Xvid, 4000\n"
+    "                       dvd-player for stand-alone DVD players: DX50, 4000\n"
     "                       kbit/s, MP3 or AC-3 sound, at most 30 fps (every other\n"
     "                       picture of a faster video), deinterlaced, at most 720x576\n"
     "                       up to 25 fps and 720x480 above; hd-player: 1280x720,\n"

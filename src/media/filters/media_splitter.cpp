@@ -208,7 +208,8 @@ HRESULT MediaSplitter::OpenStream(IPin* source) {
         streams.push_back(std::move(stream));
         clocks.push_back({avStream.time_base, !streams.back().video,
                           frameRate.num > 0 ? av_rescale_q(1, av_inv_q(frameRate), avStream.time_base) : 0,
-                          avStream.codecpar->sample_rate, avStream.start_time, silenceCodable});
+                          avStream.codecpar->sample_rate, avStream.start_time, silenceCodable,
+                          IsQuickTime(*format)});
     }
     if (streams.empty()) return VFW_E_UNKNOWN_FILE_TYPE;
 

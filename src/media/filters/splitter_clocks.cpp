@@ -16,7 +16,7 @@ SplitterClocks::SplitterClocks(const std::vector<Stream>& streams, REFERENCE_TIM
     : m_streams(streams), m_reading(streams.size(), false), m_containerOrigin(containerOrigin) {
     for (const Stream& stream : streams)
         m_clocks.emplace_back(stream.timeBase, stream.audio, stream.frameDuration, stream.sampleRate,
-                              &m_restarts);
+                              &m_restarts, stream.tableTimes);
 }
 
 void SplitterClocks::Begin(const std::vector<bool>& reading, bool atFileStart) {

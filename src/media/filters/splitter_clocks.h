@@ -39,6 +39,7 @@ public:
         int sampleRate = 0;              // audio; 0 unknown
         std::int64_t start = 0;          // the container's start of the stream, AV_NOPTS_VALUE unknown
         bool silenceCodable = true;      // audio: a gap can be filled with silence in its format
+        bool tableTimes = false;         // video: stamps from a sample table (QuickTime), not each picture's
     };
 
     // containerOrigin: the time (100-ns units) that is 0 when no start is known.

@@ -18,9 +18,10 @@ constexpr std::size_t kRemembered = 2 * kMaxReorderFrames;
 
 }  // namespace
 
-SplitterPictureStamps::SplitterPictureStamps(std::int64_t frameDuration, std::int64_t tolerance)
+SplitterPictureStamps::SplitterPictureStamps(std::int64_t frameDuration, std::int64_t tolerance, bool fromTable)
     : m_frameDuration(frameDuration),
       m_tolerance(tolerance),
+      m_fromTable(fromTable),
       m_maxDelay(frameDuration > 0 ? kMaxReorderFrames * frameDuration : 0) {}
 
 std::int64_t SplitterPictureStamps::Misfit(std::int64_t delay) const {
@@ -84,7 +85,8 @@ void SplitterPictureStamps::Mend(AVPacket& packet, std::int64_t correction, std:
         const bool plausible = Plausible(delay);
         // A pts moved by less than the reorder span lands on a slot another picture takes.
         const std::int64_t step = Cadence();
-        const bool taken = step > 0 && !Usual(delay, step / 2) && Taken(packet.pts, later, step / 2);
+        const bool taken =
+            !m_fromTable && step > 0 && !Usual(delay, step / 2) && Taken(packet.pts, later, step / 2);
         if (!plausible || taken) {
             if (const std::optional<std::int64_t> slot =
                     step > 0 ? FreeSlot(packet.dts, later, step) : std::nullopt) {

@@ -16,7 +16,9 @@
 //   plus the delay of the last I or P picture for a picture that carried a dts of its own, none
 //   for one that did not.
 // A pts on another picture's time is wrong only when its delay is unlike those of the pictures
-// settled lately: the other picture may be the damaged one.
+// settled lately: the other picture may be the damaged one. That holds where each picture carries
+// its own stamps (MPEG streams); where they come from a sample table (QuickTime), a picture on
+// another's time is shown as a player shows it, which the table's composition offsets decide.
 // Streaming thread only.
 
 #include <cstdint>
@@ -38,8 +40,9 @@ public:
     };
 
     // frameDuration: the stream's frame time in its time base (0 when unknown); tolerance: how
-    // far a time may be off and still count as on time.
-    SplitterPictureStamps(std::int64_t frameDuration, std::int64_t tolerance);
+    // far a time may be off and still count as on time; fromTable: the stamps come from a sample
+    // table, not from each picture.
+    SplitterPictureStamps(std::int64_t frameDuration, std::int64_t tolerance, bool fromTable);
 
     // The clock moved the packet's judged time by correction (0: it kept its time); mends both.
     // later: the stamps of the pictures read after it, as far as they are known, on the clock's
@@ -69,6 +72,7 @@ private:
 
     std::int64_t m_frameDuration;
     std::int64_t m_tolerance;
+    bool m_fromTable;
     std::int64_t m_maxDelay;   // the longest reorder delay taken as real
     std::int64_t m_delay = 0;  // the last I or P picture's pts less its dts
     std::deque<Stamps> m_shown;          // the pictures settled last that have a pts

@@ -31,7 +31,7 @@ std::int64_t FromMs(std::int64_t ms, AVRational timeBase) {
 }  // namespace
 
 SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::int64_t frameDuration,
-                                         int sampleRate, SplitterRestarts* restarts)
+                                         int sampleRate, SplitterRestarts* restarts, bool tableTimes)
     : m_timeBase(timeBase),
       m_countingUnit(audio && sampleRate > 0 ? AVRational{1, sampleRate} : timeBase),
       m_audio(audio),
@@ -42,7 +42,7 @@ SplitterStreamClock::SplitterStreamClock(AVRational timeBase, bool audio, std::i
       m_maxGap(FromMs(kMaxGapMs, timeBase)),
       m_defaultDuration(audio ? 0 : frameDuration),
       m_restarts(restarts),
-      m_pictures(frameDuration, m_tolerance) {}
+      m_pictures(frameDuration, m_tolerance, tableTimes) {}
 
 void SplitterStreamClock::Push(AvPacketPtr packet) {
     Held held;

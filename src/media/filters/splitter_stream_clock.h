@@ -46,9 +46,9 @@ public:
     // carry no duration. sampleRate: audio's (0 when unknown), which counts audio's durations
     // without the rounding of timeBase.
     // restarts: shared with the clocks of the file's other streams (may be null); must outlive
-    // this clock.
+    // this clock. tableTimes: video whose stamps come from a sample table (QuickTime).
     SplitterStreamClock(AVRational timeBase, bool audio, std::int64_t frameDuration, int sampleRate,
-                        SplitterRestarts* restarts = nullptr);
+                        SplitterRestarts* restarts = nullptr, bool tableTimes = false);
 
     // Takes the stream's next packet in read order.
     void Push(AvPacketPtr packet);
