@@ -125,6 +125,14 @@ InterfaceRef<IBaseFilter> GrabberFeeder(const RecompressionGraph& graph, Interfa
     return InterfaceRef<IBaseFilter>::Adopt(info.pFilter);
 }
 
+// Parts the feed from the grabber and connects it to `into` instead: the grabber itself, once the
+// feeder delivers otherwise, or a filter of its own put in between.
+HRESULT RefeedFrom(RecompressionGraph& graph, IPin* feed, IPin* into) {
+    graph.graph->Disconnect(feed);
+    graph.graph->Disconnect(graph.videoGrabberIn.Get());
+    return ConnectPins(graph.graph.Get(), feed, into);
+}
+
 // The time of one picture as the grabber gets them, 100-ns units; 0 when the type tells none.
 LONGLONG GrabbedFrameTime(const RecompressionGraph& graph) {
     media::MediaType type;
@@ -148,9 +156,7 @@ HRESULT KeepPlayerCadence(RecompressionGraph& graph, PlayerProfile player) {
         hr = cadence->put_Deinterlace(TRUE);
         if (SUCCEEDED(hr)) hr = cadence->put_HighestFrameRate(HighestFrameRate(player));
         if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-        graph.graph->Disconnect(feed.Get());
-        graph.graph->Disconnect(graph.videoGrabberIn.Get());
-        return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
+        return RefeedFrom(graph, feed.Get(), graph.videoGrabberIn.Get());
     }
     const LONGLONG frameTime = GrabbedFrameTime(graph);
     if (frameTime <= 0 || frameTime * HighestFrameRate(player) >= 10'000'000) return S_OK;
@@ -158,9 +164,7 @@ HRESULT KeepPlayerCadence(RecompressionGraph& graph, PlayerProfile player) {
     if (SUCCEEDED(hr)) hr = graph.graph->AddFilter(feeder.Get(), u"Frame Rate Limit");
     if (SUCCEEDED(hr)) hr = cadence.Query(feeder.Get());
     if (FAILED(hr)) return hr;
-    graph.graph->Disconnect(feed.Get());
-    graph.graph->Disconnect(graph.videoGrabberIn.Get());
-    if (FAILED(hr = ConnectPins(graph.graph.Get(), feed.Get(), InputPinAt(feeder.Get(), 0).Get()))) return hr;
+    if (FAILED(hr = RefeedFrom(graph, feed.Get(), InputPinAt(feeder.Get(), 0).Get()))) return hr;
     // Set once the input is connected, where the converter learns the input's rate.
     if (FAILED(hr = cadence->put_HighestFrameRate(HighestFrameRate(player)))) return hr;
     return ConnectPins(graph.graph.Get(), OutputPinAt(feeder.Get(), 0).Get(), graph.videoGrabberIn.Get());
@@ -181,18 +185,14 @@ HRESULT LimitPictureSize(RecompressionGraph& graph, const PictureLimit& largest)
         // Pictures within the limit keep the connection they have.
         hr = limit->put_LargestPicture(largest.width, largest.height);
         if (hr != S_OK) return FAILED(hr) ? hr : S_OK;
-        graph.graph->Disconnect(feed.Get());
-        graph.graph->Disconnect(graph.videoGrabberIn.Get());
-        return ConnectPins(graph.graph.Get(), feed.Get(), graph.videoGrabberIn.Get());
+        return RefeedFrom(graph, feed.Get(), graph.videoGrabberIn.Get());
     }
     hr = CoCreateInstance(CLSID_Colour, nullptr, kClassContext, IBaseFilter::iid, feeder.ReceiveVoid());
     if (SUCCEEDED(hr)) hr = graph.graph->AddFilter(feeder.Get(), u"Picture Limit");
     if (SUCCEEDED(hr)) hr = limit.Query(feeder.Get());
     if (SUCCEEDED(hr)) hr = limit->put_LargestPicture(largest.width, largest.height);
     if (FAILED(hr)) return hr;
-    graph.graph->Disconnect(feed.Get());
-    graph.graph->Disconnect(graph.videoGrabberIn.Get());
-    if (FAILED(hr = ConnectPins(graph.graph.Get(), feed.Get(), InputPinAt(feeder.Get(), 0).Get()))) return hr;
+    if (FAILED(hr = RefeedFrom(graph, feed.Get(), InputPinAt(feeder.Get(), 0).Get()))) return hr;
     return ConnectPins(graph.graph.Get(), OutputPinAt(feeder.Get(), 0).Get(), graph.videoGrabberIn.Get());
 }
 
